@@ -1,0 +1,135 @@
+// The engine's only door to the operating system.
+//
+// Every system call of the engine goes through one Os object, so that a
+// Win32 implementation can sit beside the POSIX one and tests can put a
+// simulated device or injected faults underneath. Calls report failure by
+// result and an OS error code (errno on POSIX); none of them raises.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace varrow::platform {
+
+using Handle = intptr_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+enum class Access { Read, Write, ReadWrite, None };
+enum class Share { Exclusive, DenyWrite, DenyRead, DenyNone };
+enum class Disposition { OpenExisting, CreateAlways, OpenAlways };
+enum class SeekFrom { Begin = 0, Current = 1, End = 2 };
+
+struct OpenRequest {
+    Access access = Access::Read;
+    Share share = Share::DenyNone;
+    Disposition disposition = Disposition::OpenExisting;
+    bool inherit = true;
+};
+
+// What a disk reports about its layout (DISK_GEOMETRY).
+struct DiskGeometry {
+    int64_t cylinders = 0;
+    uint32_t mediaType = 0;
+    uint32_t tracksPerCylinder = 0;
+    uint32_t sectorsPerTrack = 0;
+    uint32_t bytesPerSector = 0;
+};
+
+// The cluster form of a volume's capacity (GetDiskFreeSpaceA).
+struct VolumeClusters {
+    uint32_t sectorsPerCluster = 0;
+    uint32_t bytesPerSector = 0;
+    uint32_t freeClusters = 0;
+    uint32_t totalClusters = 0;
+};
+
+class Os {
+public:
+    virtual ~Os() = default;
+
+    // --- Handles -------------------------------------------------------
+    // Opens or creates a file or device. Returns kInvalidHandle and sets
+    // *error on failure. A share mode that another opener excludes fails
+    // with an error that maps to a sharing violation.
+    virtual Handle Open(const std::string& path, const OpenRequest& request, long* error) = 0;
+    virtual bool Close(Handle handle, long* error) = 0;
+    // One read at the handle's file pointer; *got may be below count.
+    virtual bool Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) = 0;
+    // Writes all of count unless an error stops it; *written tells how far.
+    virtual bool Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
+                       long* error) = 0;
+    virtual bool Seek(Handle handle, int64_t offset, SeekFrom from, uint64_t* position,
+                      long* error) = 0;
+    virtual bool GetSize(Handle handle, uint64_t* size, long* error) = 0;
+    // Ends the file at the handle's file pointer.
+    virtual bool SetEnd(Handle handle, long* error) = 0;
+    virtual bool Flush(Handle handle, long* error) = 0;
+    virtual Handle Duplicate(Handle handle, long* error) = 0;
+    virtual bool LockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
+    virtual bool UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
+
+    // --- Devices -------------------------------------------------------
+    virtual bool IsBlockDevice(Handle handle) = 0;
+    // True for a whole physical disk (not a partition) named by path.
+    virtual bool IsWholeDisk(const std::string& path) = 0;
+    virtual bool DiskLength(Handle handle, uint64_t* length) = 0;
+    virtual bool DiskGeometry(Handle handle, platform::DiskGeometry* geometry) = 0;
+    virtual bool DiskSectorSize(Handle handle, uint32_t* bytesPerSector) = 0;
+    virtual bool VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) = 0;
+    // Whether the 64-bit capacity query exists on this system.
+    virtual bool HasVolumeSpace64() = 0;
+    virtual bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
+                               uint64_t* total) = 0;
+    virtual bool VolumeSpaceClusters(const std::string& root, VolumeClusters* clusters) = 0;
+
+    // --- Files and folders by name --------------------------------------
+    virtual std::string CurrentDirectory() = 0;
+    // The longest path the system accepts, in bytes, without the zero.
+    virtual size_t MaxPathLength() = 0;
+    // The user's temporary folder, with a trailing separator; empty when the
+    // system cannot tell.
+    virtual std::string TempDirectory() = 0;
+    // Creates a new empty file named prefix + unique part in folder and
+    // returns its path; empty on failure.
+    virtual std::string CreateTempFile(const std::string& folder, const std::string& prefix) = 0;
+    // True when anything is there, a dangling symbolic link included.
+    virtual bool Exists(const std::string& path) = 0;
+    virtual bool IsDirectory(const std::string& path) = 0;
+    // Creates a file that must not exist yet, without following links, then
+    // closes it.
+    virtual bool CreateNewFile(const std::string& path, long* error) = 0;
+    virtual bool CreateDirectory(const std::string& path, long* error) = 0;
+    // Calls visit with every entry name of a folder, "." and ".." excluded.
+    virtual bool ListDirectory(const std::string& path,
+                               const std::function<void(const std::string&)>& visit) = 0;
+    // Copies source to target, replacing an existing regular file of that
+    // name; never follows a link at target and never leaves a partial target.
+    virtual bool CopyFile(const std::string& source, const std::string& target, long* error) = 0;
+    virtual bool DeleteFile(const std::string& path, long* error) = 0;
+
+    // --- Memory --------------------------------------------------------
+    // Page-aligned, committed memory straight from the system's page
+    // allocator; null when there is none.
+    virtual void* AllocatePages(size_t size) = 0;
+    virtual void FreePages(void* memory, size_t size) = 0;
+};
+
+// The Os in use: the system's own, unless a test put another in place.
+Os& CurrentOs();
+// The system's own Os.
+Os& SystemOs();
+
+// Puts an Os in place for the lifetime of this object (tests only).
+class ScopedOs {
+public:
+    explicit ScopedOs(Os& os);
+    ~ScopedOs();
+    ScopedOs(const ScopedOs&) = delete;
+    ScopedOs& operator=(const ScopedOs&) = delete;
+
+private:
+    Os* previous_;
+};
+
+}  // namespace varrow::platform

@@ -1,0 +1,60 @@
+// One recovery: the session that a call of RecoverMessages creates, runs
+// and destroys.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "exceptions.h"
+#include "varrow.h"
+
+namespace varrow {
+
+// The options word unpacked: bit 0, and the limit in bits 16..31.
+struct RecoveryOptions {
+    int32_t useNewFolder = 0;
+    uint16_t maxPerFolder = 10000;
+};
+
+RecoveryOptions UnpackOptions(uint32_t options);
+
+class RecoverySession {
+public:
+    RecoverySession(EngineCallback callback, void* userData);
+    virtual ~RecoverySession();
+    RecoverySession(const RecoverySession&) = delete;
+    RecoverySession& operator=(const RecoverySession&) = delete;
+
+    // Performs one recovery; 1 when message output began, else 0.
+    int32_t Run(const char* sourcePath, int32_t reserved, uint32_t options,
+                const char* destFolder);
+
+    // Sends one event when a callback is set; returns its answer, or 0.
+    int32_t Notify(int32_t code, const void* data);
+    void NotifyString(int32_t code, const std::string& text);
+    // Fills the text of the message table printf-style and sends it.
+    void NotifyText(int32_t code, unsigned textId, ...);
+    // Fills a printf-style pattern and sends it.
+    void NotifyFormat(int32_t code, const char* pattern, ...) __attribute__((format(printf, 3, 4)));
+    void NotifyProgress(uint8_t percent);
+    // Asks the front end whether to stop; without a callback the answer is
+    // always "go on".
+    bool QueryAbort();
+
+    const RecoveryOptions& Options() const { return options_; }
+
+private:
+    EngineCallback callback_;
+    void* userData_;
+    RecoveryOptions options_;
+};
+
+// The absolute form of path, resolved against the current directory; empty
+// when it cannot be formed or is longer than the system allows.
+std::string GetFullPath(const std::string& path);
+
+// The text of textId with "%1" replaced by the exception's description, or
+// by "No error message is available." when it has none.
+std::string DescribeError(unsigned textId, const CException& exception);
+
+}  // namespace varrow

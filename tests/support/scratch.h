@@ -1,0 +1,33 @@
+// A scratch folder that lives as long as the test that made it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varrow::testing {
+
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The folder's path, without a trailing separator.
+    const std::string& path() const { return path_; }
+    // path() + "/" + name
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+    std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    std::string WriteFile(const std::string& name, const std::string& text) const;
+
+private:
+    std::string path_;
+};
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// Names of the entries of a folder, sorted.
+std::vector<std::string> ListFolder(const std::string& path);
+
+}  // namespace varrow::testing

@@ -1,0 +1,214 @@
+#include "sim_os.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace varrow::testing {
+
+using platform::Handle;
+
+SimOs::SimOs() : real_(platform::SystemOs()) {}
+
+SimDevice& SimOs::AddDevice(const std::string& path) {
+    auto& slot = devices_[path];
+    if (!slot) slot = std::make_unique<SimDevice>();
+    return *slot;
+}
+
+SimOs::OpenDevice* SimOs::Find(Handle handle) {
+    auto it = open_.find(handle);
+    return it == open_.end() ? nullptr : &it->second;
+}
+
+Handle SimOs::Open(const std::string& path, const platform::OpenRequest& request, long* error) {
+    auto it = devices_.find(path);
+    if (it == devices_.end()) return real_.Open(path, request, error);
+    SimDevice& device = *it->second;
+    ++device.opens;
+    if (device.openError != 0) {
+        *error = device.openError;
+        return platform::kInvalidHandle;
+    }
+    const Handle handle = nextHandle_++;
+    open_[handle] = OpenDevice{&device, 0};
+    return handle;
+}
+
+bool SimOs::Close(Handle handle, long* error) {
+    if (open_.erase(handle) != 0) return true;
+    return real_.Close(handle, error);
+}
+
+bool SimOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.Read(handle, buffer, count, got, error);
+    SimDevice& device = *open->device;
+    ++device.reads;
+    device.readLog.emplace_back(open->position, count);
+    const uint64_t size = device.bytes.size();
+    const uint64_t from = open->position;
+    const uint64_t to = std::min<uint64_t>(from + count, size);
+    for (uint64_t at = from; at < to; at = (at / device.sectorSize + 1) * device.sectorSize) {
+        if (device.badSectors.count(at / device.sectorSize)) {
+            *got = 0;
+            *error = EIO;
+            return false;
+        }
+    }
+    const uint32_t n = from < to ? static_cast<uint32_t>(to - from) : 0;
+    if (n) std::memcpy(buffer, device.bytes.data() + from, n);
+    open->position += n;
+    *got = n;
+    return true;
+}
+
+bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
+                  long* error) {
+    if (!Find(handle)) return real_.Write(handle, buffer, count, written, error);
+    *written = 0;
+    *error = EBADF;
+    return false;
+}
+
+bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_t* position,
+                 long* error) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.Seek(handle, offset, from, position, error);
+    SimDevice& device = *open->device;
+    ++device.seeks;
+    uint64_t base = 0;
+    if (from == platform::SeekFrom::Current) base = open->position;
+    if (from == platform::SeekFrom::End) base = device.bytes.size();
+    const uint64_t target = base + static_cast<uint64_t>(offset);
+    if (static_cast<int64_t>(target) < 0 || (device.seekFails && device.seekFails(target))) {
+        *error = EINVAL;
+        return false;
+    }
+    open->position = device.seekLandsAt ? device.seekLandsAt(target) : target;
+    *position = open->position;
+    return true;
+}
+
+bool SimOs::GetSize(Handle handle, uint64_t* size, long* error) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.GetSize(handle, size, error);
+    *size = open->device->bytes.size();
+    return true;
+}
+
+bool SimOs::SetEnd(Handle handle, long* error) {
+    if (!Find(handle)) return real_.SetEnd(handle, error);
+    *error = EBADF;
+    return false;
+}
+
+bool SimOs::Flush(Handle handle, long* error) {
+    if (!Find(handle)) return real_.Flush(handle, error);
+    return true;
+}
+
+Handle SimOs::Duplicate(Handle handle, long* error) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.Duplicate(handle, error);
+    const Handle copy = nextHandle_++;
+    open_[copy] = *open;
+    return copy;
+}
+
+bool SimOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    if (!Find(handle)) return real_.LockRange(handle, position, count, error);
+    return true;
+}
+
+bool SimOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    if (!Find(handle)) return real_.UnlockRange(handle, position, count, error);
+    return true;
+}
+
+bool SimOs::IsBlockDevice(Handle handle) {
+    OpenDevice* open = Find(handle);
+    return open ? open->device->blockDevice : real_.IsBlockDevice(handle);
+}
+
+bool SimOs::IsWholeDisk(const std::string& path) {
+    auto it = devices_.find(path);
+    return it != devices_.end() ? it->second->wholeDisk : real_.IsWholeDisk(path);
+}
+
+bool SimOs::DiskLength(Handle handle, uint64_t* length) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.DiskLength(handle, length);
+    if (!open->device->answersLength) return false;
+    *length = open->device->reportedLength;
+    return true;
+}
+
+bool SimOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.DiskGeometry(handle, geometry);
+    if (!open->device->answersGeometry) return false;
+    *geometry = open->device->geometry;
+    return true;
+}
+
+bool SimOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.DiskSectorSize(handle, bytesPerSector);
+    if (!open->device->blockDevice) return false;
+    *bytesPerSector = open->device->sectorSize;
+    return true;
+}
+
+bool SimOs::VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) {
+    auto it = volumeSectorSizes.find(root);
+    if (it == volumeSectorSizes.end()) return real_.VolumeSectorSize(root, bytesPerSector);
+    *bytesPerSector = it->second;
+    return true;
+}
+
+bool SimOs::HasVolumeSpace64() { return volumeSpace64Available; }
+
+bool SimOs::VolumeSpace64(const std::string& root, uint64_t* availableToCaller, uint64_t* total) {
+    auto it = volumeTotals.find(root);
+    if (it == volumeTotals.end()) return real_.VolumeSpace64(root, availableToCaller, total);
+    *availableToCaller = it->second / 2;
+    *total = it->second;
+    return true;
+}
+
+bool SimOs::VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) {
+    auto it = volumeClusters.find(root);
+    if (it == volumeClusters.end()) return real_.VolumeSpaceClusters(root, clusters);
+    *clusters = it->second;
+    return true;
+}
+
+std::string SimOs::CurrentDirectory() { return real_.CurrentDirectory(); }
+size_t SimOs::MaxPathLength() { return real_.MaxPathLength(); }
+std::string SimOs::TempDirectory() { return real_.TempDirectory(); }
+std::string SimOs::CreateTempFile(const std::string& folder, const std::string& prefix) {
+    return real_.CreateTempFile(folder, prefix);
+}
+bool SimOs::Exists(const std::string& path) { return devices_.count(path) || real_.Exists(path); }
+bool SimOs::IsDirectory(const std::string& path) { return real_.IsDirectory(path); }
+bool SimOs::CreateNewFile(const std::string& path, long* error) {
+    return real_.CreateNewFile(path, error);
+}
+bool SimOs::CreateDirectory(const std::string& path, long* error) {
+    return real_.CreateDirectory(path, error);
+}
+bool SimOs::ListDirectory(const std::string& path,
+                          const std::function<void(const std::string&)>& visit) {
+    return real_.ListDirectory(path, visit);
+}
+bool SimOs::CopyFile(const std::string& source, const std::string& target, long* error) {
+    return real_.CopyFile(source, target, error);
+}
+bool SimOs::DeleteFile(const std::string& path, long* error) {
+    return real_.DeleteFile(path, error);
+}
+void* SimOs::AllocatePages(size_t size) { return real_.AllocatePages(size); }
+void SimOs::FreePages(void* memory, size_t size) { real_.FreePages(memory, size); }
+
+}  // namespace varrow::testing

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing need, only those
+# that are missing. Uses sudo when not run as root.
+set -eu
+
+packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev binutils"
+packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
+
+missing=""
+for package in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $package"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=""
+else
+  as_root="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$as_root apt-get update -qq || true
+# shellcheck disable=SC2086
+$as_root apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Builds everything and runs every test; then builds the engine again with
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests once more.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+tools/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Build and test =="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Engine tests under ASan and UBSan =="
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON \
+  -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
+cmake --build build-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -L engine
+
+echo "All tests passed."
