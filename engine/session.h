@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "block_index.h"
 #include "exceptions.h"
 #include "varrow.h"
 
@@ -42,6 +43,12 @@ public:
     bool QueryAbort();
 
     const RecoveryOptions& Options() const { return options_; }
+
+    // Blocks that some block names as its successor, by offset.
+    BlockIndex linkedBlocks;
+    // Blocks that no block names as its successor: the first blocks of
+    // messages, by offset.
+    BlockIndex chainHeads;
 
 private:
     EngineCallback callback_;

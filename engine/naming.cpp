@@ -1,0 +1,3 @@
+#include "naming.h"
+
+namespace varrow {}  // namespace varrow

@@ -1,0 +1,34 @@
+// The subject of a rebuilt message and the name of its output file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace varrow {
+
+// Paths built from subjects are cut to this many bytes.
+inline constexpr int32_t kMaxOutputPathLength = 245;
+
+// The trimmed text after the colon of the first line of the message file
+// that contains "subject" (any case); text 8 filled with messageNumber when
+// there is none, it is empty, or the file cannot be read. Never fails.
+std::string ReadMessageSubject(const std::string& messageFile, uint32_t messageNumber);
+
+// A path in folder, named after subject with ".eml", that does not exist
+// yet and can be created; the name from text 8 when the system refuses the
+// subject's name. Never fails.
+std::string BuildOutputPath(const std::string& folder, const std::string& subject,
+                            uint32_t messageNumber);
+
+// Each of \ / : * ? " < > | becomes '_'.
+std::string ReplaceInvalidChars(const std::string& text);
+// Cuts path to maxLength bytes where possible, keeping its folder and,
+// where it can, its extension; never leaves half a UTF-8 character.
+std::string ShortenPath(const std::string& path, int32_t maxLength);
+// path, or the first of path(1), path(2), ... (before the extension) under
+// which nothing exists.
+std::string MakeUniquePath(const std::string& path);
+// Whether a new file can be created at path; the probe is removed again.
+bool CanCreateFile(const std::string& path);
+
+}  // namespace varrow

@@ -1,0 +1,3 @@
+#include "outfolders.h"
+
+namespace varrow {}  // namespace varrow

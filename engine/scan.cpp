@@ -1,0 +1,3 @@
+#include "scan.h"
+
+namespace varrow {}  // namespace varrow
