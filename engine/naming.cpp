@@ -1,3 +1,240 @@
 #include "naming.h"
 
-namespace varrow {}  // namespace varrow
+#include <string_view>
+#include <vector>
+
+#include "file64.h"
+#include "messages.h"
+#include "paths.h"
+#include "platform/os.h"
+
+namespace varrow {
+
+namespace {
+
+constexpr char kSubjectWord[] = "subject";
+constexpr size_t kSubjectWordLength = sizeof(kSubjectWord) - 1;
+constexpr std::string_view kInvalidNameChars = "\\/:*?\"<>|";
+constexpr char kOutputExtension[] = ".eml";
+constexpr uint32_t kSubjectReadFlags = CFile64::modeRead | CFile64::shareDenyWrite |
+                                       CFile64::typeText;
+// Large reads keep a long message cheap; the search usually ends in the
+// first one, at the header's subject line.
+constexpr uint32_t kSubjectReadChunk = 64 * 1024;
+
+bool IsSubjectSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Only A to Z fold: bytes of multi-byte characters must stay as they are.
+char FoldAsciiCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Finds the subject line in message text that arrives in pieces. Each byte
+// is looked at once, whatever the length of its line, so a huge message
+// without line feeds costs one pass and no more memory than its subject.
+class SubjectLineFinder {
+public:
+    // Takes the next bytes of the text; true once the subject line is
+    // complete, after which nothing more needs to be fed.
+    bool Feed(const char* bytes, size_t count) {
+        for (size_t i = 0; i < count && state_ != State::Done; ++i) Take(bytes[i]);
+        return state_ == State::Done;
+    }
+
+    // The text has ended: its last line needs no line feed.
+    void Finish() {
+        if (state_ == State::TakingSubject) state_ = State::Done;
+    }
+
+    // The subject without its outer white space; empty when no line
+    // matched or the matching line holds nothing after its colon.
+    std::string Subject() const {
+        if (state_ != State::Done) return {};
+        size_t end = subject_.size();
+        while (end > 0 && IsSubjectSpace(subject_[end - 1])) --end;
+        return subject_.substr(0, end);
+    }
+
+private:
+    enum class State { SeekingWord, SeekingColon, TakingSubject, SkippingLine, Done };
+
+    void Take(char c) {
+        if (c == '\n') {
+            if (state_ == State::TakingSubject) {
+                state_ = State::Done;
+            } else {
+                state_ = State::SeekingWord;
+                matched_ = 0;
+            }
+            return;
+        }
+        if (c == '\0') {
+            // A zero byte ends the text of its line; the rest until the
+            // line feed is not looked at.
+            state_ = state_ == State::TakingSubject ? State::Done : State::SkippingLine;
+            return;
+        }
+        switch (state_) {
+            case State::SeekingWord: {
+                const char lower = FoldAsciiCase(c);
+                if (lower == kSubjectWord[matched_]) {
+                    if (++matched_ == kSubjectWordLength) state_ = State::SeekingColon;
+                } else {
+                    // No proper prefix of the word is also its suffix, so a
+                    // failed match can only restart at this byte.
+                    matched_ = lower == kSubjectWord[0] ? 1 : 0;
+                }
+                break;
+            }
+            case State::SeekingColon:
+                if (c == ':') state_ = State::TakingSubject;
+                break;
+            case State::TakingSubject:
+                if (!subject_.empty() || !IsSubjectSpace(c)) subject_.push_back(c);
+                break;
+            case State::SkippingLine:
+            case State::Done:
+                break;
+        }
+    }
+
+    State state_ = State::SeekingWord;
+    size_t matched_ = 0;  // bytes of the word matched so far on this line
+    std::string subject_;
+};
+
+// The subject line of the file; empty when there is none or the file
+// cannot be read to the end of that line.
+std::string FindSubject(const std::string& messageFile) {
+    CFile64 file;
+    if (!file.Open(messageFile, kSubjectReadFlags, nullptr)) return {};
+    SubjectLineFinder finder;
+    std::vector<char> chunk(kSubjectReadChunk);
+    for (;;) {
+        const uint32_t got = file.Read(chunk.data(), kSubjectReadChunk);
+        if (got == 0) break;
+        if (finder.Feed(chunk.data(), got)) return finder.Subject();
+    }
+    finder.Finish();
+    return finder.Subject();
+}
+
+std::string UntitledName(uint32_t messageNumber) {
+    return FormatText(EngineText(kTextUntitledMessage), static_cast<unsigned long>(messageNumber));
+}
+
+// A zero byte cannot be part of a name the system is given: it would see
+// a shorter path instead, naming another file.
+bool SystemCanName(const std::string& path) { return path.find('\0') == std::string::npos; }
+
+// The bytes of the character a UTF-8 lead byte starts; 1 for any byte
+// that cannot start a longer one.
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead < 0xC0 || lead >= 0xF8) return 1;
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    return 2;
+}
+
+// The largest length up to length at which text can be cut without
+// leaving an incomplete UTF-8 sequence at its end. Bytes that are not valid
+// UTF-8 are left alone: only a character the cut itself splits is dropped.
+size_t WholeCharacterLength(const std::string& text, size_t length) {
+    if (length >= text.size()) return text.size();
+    for (size_t back = 1; back <= 3 && back <= length; ++back) {
+        const auto byte = static_cast<unsigned char>(text[length - back]);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        return Utf8SequenceLength(byte) > back ? length - back : length;
+    }
+    return length;
+}
+
+std::string CutWhole(const std::string& text, size_t length) {
+    return text.substr(0, WholeCharacterLength(text, length));
+}
+
+}  // namespace
+
+std::string ReadMessageSubject(const std::string& messageFile, uint32_t messageNumber) {
+    std::string subject;
+    try {
+        subject = FindSubject(messageFile);
+    } catch (...) {
+        // A failed read ends the search silently: naming never fails.
+    }
+    return subject.empty() ? UntitledName(messageNumber) : subject;
+}
+
+std::string BuildOutputPath(const std::string& folder, const std::string& subject,
+                            uint32_t messageNumber) {
+    const std::string dir = AddTrailingBackslash(folder);
+    std::string path = dir + ReplaceInvalidChars(subject) + kOutputExtension;
+    path = ShortenPath(path, kMaxOutputPathLength);
+    path = MakeUniquePath(path);
+    if (!CanCreateFile(path)) {
+        // The system refused the subject's name; this one is not probed.
+        path = MakeUniquePath(dir + UntitledName(messageNumber) + kOutputExtension);
+    }
+    return path;
+}
+
+std::string ReplaceInvalidChars(const std::string& text) {
+    // No byte of a UTF-8 multi-byte character is below 0x80, so a byte-wise
+    // replacement never touches part of a character.
+    std::string result = text;
+    for (char& c : result) {
+        if (kInvalidNameChars.find(c) != std::string_view::npos) c = '_';
+    }
+    return result;
+}
+
+std::string ShortenPath(const std::string& path, int32_t maxLength) {
+    const auto length = static_cast<int64_t>(path.size());
+    if (length <= maxLength) return path;
+    const int64_t excess = length - maxLength;
+    // A bare name stays bare: a separator put in front of it would move it
+    // to the root.
+    const std::string directory = GetPathDirectory(path);
+    const std::string dir = directory.empty() ? directory : AddTrailingBackslash(directory);
+    const std::string name = GetPathFileName(path);
+    const std::string title = GetPathTitle(path);
+    const std::string ext = GetPathExtension(path);
+    if (static_cast<int64_t>(title.size()) >= excess) {
+        return dir + CutWhole(title, title.size() - static_cast<size_t>(excess)) + ext;
+    }
+    if (static_cast<int64_t>(name.size()) >= excess) {
+        return dir + CutWhole(name, name.size() - static_cast<size_t>(excess));
+    }
+    return path;  // the folder alone is too long
+}
+
+std::string MakeUniquePath(const std::string& path) {
+    platform::Os& os = platform::CurrentOs();
+    // A path the system cannot name holds nothing; it is returned as it is
+    // and CanCreateFile refuses it.
+    auto isFree = [&os](const std::string& candidate) {
+        return !SystemCanName(candidate) || !os.Exists(candidate);
+    };
+    if (isFree(path)) return path;
+    const std::string stem = RemovePathExtension(path);
+    const std::string ext = GetPathExtension(path);
+    for (unsigned long k = 1;; ++k) {
+        std::string candidate = stem + FormatText("(%lu)", k) + ext;
+        if (isFree(candidate)) return candidate;
+    }
+}
+
+bool CanCreateFile(const std::string& path) {
+    if (!SystemCanName(path)) return false;
+    platform::Os& os = platform::CurrentOs();
+    long error = 0;
+    // Creating only a file that does not exist yet keeps the probe from
+    // emptying a file or following a link another program put there.
+    if (!os.CreateNewFile(path, &error)) return false;
+    os.DeleteFile(path, &error);
+    return true;
+}
+
+}  // namespace varrow

@@ -1,3 +1,43 @@
 #include "outfolders.h"
 
-namespace varrow {}  // namespace varrow
+#include "messages.h"
+#include "paths.h"
+#include "platform/os.h"
+
+namespace varrow {
+
+namespace {
+
+constexpr char kTempFilePrefix[] = "QXT";
+
+// One counter for the whole process: subfolders made by the recoveries of
+// one process continue each other's numbering.
+uint32_t subfolderCounter = 1;
+
+}  // namespace
+
+std::string GetTempDirectory() { return platform::CurrentOs().TempDirectory(); }
+
+std::string MakeTempFileName() {
+    const std::string folder = GetTempDirectory();
+    // Without a temporary folder the file would land in the current
+    // directory; the caller's open of the empty name fails and reports it.
+    if (folder.empty()) return {};
+    return platform::CurrentOs().CreateTempFile(folder, kTempFilePrefix);
+}
+
+uint32_t CountFolderEntries(const std::string& folder) {
+    uint32_t count = 0;
+    const bool listed = platform::CurrentOs().ListDirectory(
+        AddTrailingBackslash(folder), [&count](const std::string&) { ++count; });
+    return listed ? count : 0;
+}
+
+std::string NextSubfolderName() {
+    return FormatText(EngineText(kTextSubfolderPattern),
+                      static_cast<unsigned long>(subfolderCounter++));
+}
+
+void SetSubfolderCounter(uint32_t value) { subfolderCounter = value; }
+
+}  // namespace varrow
