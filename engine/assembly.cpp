@@ -1,9 +1,127 @@
 #include "assembly.h"
 
+#include <memory>
+
+#include "block_index.h"
+#include "classic_linking.h"
+#include "file64.h"
+#include "messages.h"
+#include "naming.h"
+#include "outfolders.h"
+#include "paths.h"
+#include "platform/os.h"
+#include "scan.h"
+#include "session.h"
+
 namespace varrow {
 
-// The scan and the extraction are not built yet: a run ends after the
-// report titles without finding anything.
-int32_t RunPasses(RecoverySession&, CFile64Ex&, const std::string&) { return 0; }
+namespace {
+
+constexpr uint32_t kTempFileFlags =
+    CFile64::modeCreate | CFile64::modeWrite | CFile64::shareExclusive | CFile64::typeBinary;
+
+// Removes a temporary message file when an exception leaves its copy
+// unfinished.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+    ~TempFileGuard() {
+        if (path_.empty()) return;
+        long ignored = 0;
+        platform::CurrentOs().DeleteFile(path_, &ignored);
+    }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// The folder that receives messages, and how many entries it holds.
+struct OutputFolder {
+    std::string destination;
+    std::string current;
+    uint32_t fileCount = 0;
+};
+
+void RollOverIfFull(RecoverySession& session, OutputFolder& folder) {
+    const RecoveryOptions& options = session.Options();
+    if (!options.useNewFolder || folder.fileCount < options.maxPerFolder) return;
+    const std::string name = NextSubfolderName();
+    folder.current = AddTrailingBackslash(folder.destination) + name;
+    long ignored = 0;
+    platform::CurrentOs().CreateDirectory(folder.current, &ignored);
+    folder.fileCount = CountFolderEntries(folder.current);
+    session.NotifyText(EV_LOG, kTextFolderLimitReached, static_cast<unsigned long>(options.maxPerFolder));
+    session.NotifyText(EV_LOG, kTextNewSubfolder, name.c_str(), folder.destination.c_str());
+    session.NotifyString(EV_LOG, "-");
+}
+
+void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
+                 uint32_t headOffset, uint64_t headPosition, uint32_t number,
+                 OutputFolder& folder) {
+    const std::string tempPath = MakeTempFileName();
+    CFile64 temp;
+    if (!temp.Open(tempPath, kTempFileFlags, nullptr)) {
+        session.NotifyText(EV_ERROR, kTextCannotCreateTemp);
+        return;
+    }
+    TempFileGuard guard(tempPath);
+    linker.WriteChain(source, headOffset, headPosition, temp);
+    const auto size = static_cast<uint32_t>(temp.GetLength());
+    temp.Close();
+
+    RollOverIfFull(session, folder);
+    const std::string subject = ReadMessageSubject(tempPath, number);
+    const std::string outputPath = BuildOutputPath(folder.current, subject, number);
+
+    session.NotifyText(EV_LOG, kTextStartMessage, number);
+    session.NotifyString(EV_LOG, "Collect detailed information ...");
+    session.NotifyString(EV_LOG, "Message subject: " + subject);
+    session.NotifyText(EV_LOG, kTextMessageSize, static_cast<unsigned long>(size));
+    session.NotifyText(EV_LOG, kTextFinishMessage, number);
+    session.NotifyString(EV_LOG, "-");
+
+    platform::Os& os = platform::CurrentOs();
+    long error = 0;
+    if (!os.CopyFile(tempPath, outputPath, &error)) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
+    session.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
+    session.NotifyString(EV_REPORT_CELL, subject);
+
+    guard.Release();
+    os.DeleteFile(tempPath, &error);
+    ++folder.fileCount;
+}
+
+}  // namespace
+
+void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
+                     const std::string& destination, size_t* headCount) {
+    const std::vector<uint32_t> heads = linker.HeadOffsets();
+    *headCount = heads.size();
+    OutputFolder folder{destination, destination, CountFolderEntries(destination)};
+    uint32_t number = 1;
+    for (const uint32_t headOffset : heads) {
+        if (session.QueryAbort()) return;
+        const PositionList& positions = linker.HeadPositions(headOffset);
+        for (const uint64_t position : positions) {
+            ExtractCopy(session, source, linker, headOffset, position, number, folder);
+        }
+        session.NotifyProgress(static_cast<uint8_t>(50.0 + number * 50.0 / heads.size()));
+        ++number;
+    }
+}
+
+int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string& destination) {
+    size_t headCount = 0;
+    try {
+        ClassicLinker linker(session);
+        ScanBlocks(session, source, linker.Collector());
+        linker.ValidateHeads(session, source);
+        ExtractMessages(session, source, linker, destination, &headCount);
+    } catch (...) {
+        ReportCurrentException(session);
+    }
+    return headCount >= 1 ? 1 : 0;
+}
 
 }  // namespace varrow

@@ -7,10 +7,18 @@
 namespace varrow {
 
 class CFile64Ex;
+class MessageLinker;
 class RecoverySession;
 
-// Runs pass 1 and pass 2 over an open source and reports what ends them;
-// returns 1 when message output began, else 0.
+// Runs pass 1 and pass 2 over an open source and reports the exceptions
+// that end them as EV_ERROR; returns 1 when message output began with at
+// least one head, else 0.
 int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string& destination);
+
+// Writes one message file per head position into destination (or its
+// rollover subfolders) and reports each. *headCount receives the number of
+// head offsets as soon as the output begins.
+void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
+                     const std::string& destination, size_t* headCount);
 
 }  // namespace varrow

@@ -86,15 +86,23 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
             result = RunPasses(*this, file, absoluteDestination);
             file.Close();
         }
-    } catch (const CException& error) {
-        NotifyString(EV_ERROR, DescribeError(kTextGeneralError, error));
-    } catch (const std::bad_alloc&) {
-        NotifyString(EV_ERROR, DescribeError(kTextGeneralError, CMemoryException()));
     } catch (...) {
-        NotifyText(EV_ERROR, kTextUnknownError);
+        ReportCurrentException(*this);
     }
     NotifyProgress(100);
     return result;
+}
+
+void ReportCurrentException(RecoverySession& session) {
+    try {
+        throw;
+    } catch (const CException& error) {
+        session.NotifyString(EV_ERROR, DescribeError(kTextGeneralError, error));
+    } catch (const std::bad_alloc&) {
+        session.NotifyString(EV_ERROR, DescribeError(kTextGeneralError, CMemoryException()));
+    } catch (...) {
+        session.NotifyText(EV_ERROR, kTextUnknownError);
+    }
 }
 
 std::string GetFullPath(const std::string& path) {

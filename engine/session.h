@@ -56,6 +56,11 @@ private:
     RecoveryOptions options_;
 };
 
+// Reports the exception being handled as EV_ERROR: text 10 with the
+// description of a CException (or of running out of memory), text 11 for
+// anything else. Call only from inside a catch block.
+void ReportCurrentException(RecoverySession& session);
+
 // The absolute form of path, resolved against the current directory; empty
 // when it cannot be formed or is longer than the system allows.
 std::string GetFullPath(const std::string& path);

@@ -1,0 +1,110 @@
+#include "classic_linking.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "block_data.h"
+#include "block_index.h"
+#include "file64.h"
+#include "header_names.h"
+#include "session.h"
+
+namespace varrow {
+
+namespace {
+
+// Whether any of the first dataLength bytes of the data area at position
+// is a colon; a header that cannot be read counts as one that has.
+bool HeadDataHasColon(CFile64Ex& source, uint64_t position) {
+    source.Seek(static_cast<int64_t>(position), CFile64::begin);
+    uint8_t header[kBlockHeaderSize];
+    if (source.Read(header, kBlockHeaderSize) < kBlockHeaderSize) return true;
+    uint8_t data[kBlockDataSize] = {};
+    source.Read(data, kBlockDataSize);
+    const uint32_t length = std::min(DecodeBlockHeader(header).dataLength, kBlockDataSize);
+    return std::memchr(data, ':', length) != nullptr;
+}
+
+std::string TrailingWord(const std::vector<uint8_t>& data) {
+    size_t start = data.size();
+    while (start > 0 && IsWordChar(data[start - 1])) --start;
+    return std::string(data.begin() + static_cast<ptrdiff_t>(start), data.end());
+}
+
+std::string LeadingWord(const std::vector<uint8_t>& data) {
+    size_t end = 0;
+    while (end < data.size() && IsWordChar(data[end])) ++end;
+    return std::string(data.begin(), data.begin() + static_cast<ptrdiff_t>(end));
+}
+
+uint64_t Distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
+
+}  // namespace
+
+ClassicLinker::ClassicLinker(RecoverySession& session)
+    : linkedBlocks_(session.linkedBlocks),
+      chainHeads_(session.chainHeads),
+      indexer_(session.linkedBlocks, session.chainHeads) {}
+
+void ClassicLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source) {
+    for (const uint32_t offset : chainHeads_.OffsetsInWalkingOrder()) {
+        if (session.QueryAbort()) return;
+        PositionList& positions = *chainHeads_.Find(offset);
+        for (size_t i = positions.size(); i-- > 0;) {
+            if (!HeadDataHasColon(source, positions[i])) positions.erase(i);
+        }
+        if (positions.empty()) chainHeads_.Remove(offset);
+    }
+}
+
+std::vector<uint32_t> ClassicLinker::HeadOffsets() const {
+    return chainHeads_.OffsetsInWalkingOrder();
+}
+
+const PositionList& ClassicLinker::HeadPositions(uint32_t headOffset) const {
+    return *chainHeads_.Find(headOffset);
+}
+
+void ClassicLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
+                               CFile64& output) {
+    std::unordered_set<uint32_t> visitedOffsets;
+    uint32_t offset = headOffset;
+    uint64_t position = headPosition;
+    for (;;) {
+        visitedOffsets.insert(offset);
+        source.Seek(static_cast<int64_t>(position), CFile64::begin);
+        uint8_t bytes[kBlockHeaderSize];
+        if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return;
+        const BlockHeader header = DecodeBlockHeader(bytes);
+        if (header.dataLength > header.blockSize || header.blockSize == 0 ||
+            header.blockSize > 1048576) {
+            return;
+        }
+        CopyBlockData(source, output, header.dataLength);
+        if (visitedOffsets.count(header.nextOffset) || header.nextOffset == 0) return;
+        const PositionList* candidates = linkedBlocks_.Find(header.nextOffset);
+        if (!candidates || candidates->empty()) return;
+        offset = header.nextOffset;
+        position = candidates->size() == 1 ? (*candidates)[0]
+                                           : ChooseNextBlock(source, position, *candidates);
+    }
+}
+
+uint64_t ChooseNextBlock(CFile64Ex& source, uint64_t current, const PositionList& candidates) {
+    const std::string tail = TrailingWord(ReadBlockData(source, current));
+    if (!tail.empty()) {
+        for (const uint64_t candidate : candidates) {
+            const std::string head = LeadingWord(ReadBlockData(source, candidate));
+            if (!head.empty() && IsKnownHeaderName(tail + head)) return candidate;
+        }
+    }
+    uint64_t nearest = candidates[0];
+    for (const uint64_t candidate : candidates) {
+        if (Distance(candidate, current) < Distance(nearest, current)) nearest = candidate;
+    }
+    return nearest;
+}
+
+}  // namespace varrow

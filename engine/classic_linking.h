@@ -1,0 +1,38 @@
+// The linker that keys every block by its store offset alone, across the
+// whole source: heads are the blocks that no block names as successor, and
+// among several blocks with the wanted offset the one that completes a cut
+// header name, else the nearest, follows.
+#pragma once
+
+#include "linking.h"
+#include "scan.h"
+
+namespace varrow {
+
+class BlockIndex;
+
+class ClassicLinker : public MessageLinker {
+public:
+    // Works on the session's linkedBlocks and chainHeads.
+    explicit ClassicLinker(RecoverySession& session);
+
+    BlockSink& Collector() override { return indexer_; }
+    void ValidateHeads(RecoverySession& session, CFile64Ex& source) override;
+    std::vector<uint32_t> HeadOffsets() const override;
+    const PositionList& HeadPositions(uint32_t headOffset) const override;
+    void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
+                    CFile64& output) override;
+
+private:
+    BlockIndex& linkedBlocks_;
+    BlockIndex& chainHeads_;
+    ChainIndexer indexer_;
+};
+
+// Chooses among candidates (at least two) the block that follows the block
+// at current: the first whose leading word completes the current block's
+// trailing word into a known header name, else the nearest (the lowest
+// position of equally near ones).
+uint64_t ChooseNextBlock(CFile64Ex& source, uint64_t current, const PositionList& candidates);
+
+}  // namespace varrow
