@@ -1,0 +1,25 @@
+#include "csv.h"
+
+namespace varrow::cli {
+
+std::string CsvRecord(const std::vector<std::string>& fields) {
+    std::string record;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) record += ',';
+        const std::string& field = fields[i];
+        if (field.find_first_of(",\"\r\n") == std::string::npos) {
+            record += field;
+            continue;
+        }
+        record += '"';
+        for (const char c : field) {
+            if (c == '"') record += '"';
+            record += c;
+        }
+        record += '"';
+    }
+    record += "\r\n";
+    return record;
+}
+
+}  // namespace varrow::cli

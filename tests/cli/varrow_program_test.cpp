@@ -1,0 +1,99 @@
+// The varrow program run as a user runs it.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "image_builder/block.h"
+#include "scratch.h"
+
+namespace varrow {
+namespace {
+
+using ostrel::builder::BlockFields;
+using ostrel::builder::WriteBlock;
+using testing::ScratchFolder;
+
+struct ProgramRun {
+    int status;
+    std::string output;  // standard output and standard error together
+};
+
+ProgramRun RunVarrow(const std::string& arguments) {
+    const std::string command = std::string(VARROW_PROGRAM) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ProgramRun run{-1, {}};
+    std::array<char, 4096> buffer;
+    while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) run.output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class VarrowProgram : public ::testing::Test {
+protected:
+    ScratchFolder scratch;
+    std::string out = scratch / "out";
+    void SetUp() override { std::filesystem::create_directory(out); }
+
+    std::string Image(const std::vector<std::string>& messages) {
+        std::vector<uint8_t> image;
+        uint32_t offset = 0x100;
+        for (const std::string& text : messages) {
+            WriteBlock(image, image.size() + 100, BlockFields{offset, 512, static_cast<uint32_t>(text.size()), 0},
+                       text);
+            offset += 0x100;
+        }
+        return scratch.WriteFile("image.bin", image);
+    }
+};
+
+TEST_F(VarrowProgram, RecoversAnImageAndPrintsTheLog) {
+    const std::string image = Image({"Subject: first\r\n\r\nbody", "Subject: a, \"b\"\r\n"});
+    const ProgramRun run = RunVarrow("recover --quiet --report " + scratch / "report.csv" + " " + image + " " + out);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Start processing message (No.1) ...\n"), std::string::npos);
+    EXPECT_NE(run.output.find("\n--------------------------------------------------------\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(out + "/first.eml"));
+    EXPECT_TRUE(std::filesystem::exists(out + "/a, _b_.eml"));
+    const auto report = testing::ReadWholeFile(scratch / "report.csv");
+    EXPECT_EQ(std::string(report.begin(), report.end()),
+              "Message No.,Subject\r\n1,first\r\n2,\"a, \"\"b\"\"\"\r\n");
+}
+
+TEST_F(VarrowProgram, TheLogCanGoToAFile) {
+    const std::string image = Image({"Subject: x\r\n"});
+    const ProgramRun run = RunVarrow("recover --quiet --log " + scratch / "log.txt" + " " + image + " " + out);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "");
+    const auto log = testing::ReadWholeFile(scratch / "log.txt");
+    EXPECT_NE(std::string(log.begin(), log.end()).find("Message subject: x\n"), std::string::npos);
+}
+
+TEST_F(VarrowProgram, ExitStatusTellsWhatHappened) {
+    const std::string image = Image({"Subject: x\r\n"});
+    // Nothing found: 1.
+    const std::string empty = scratch.WriteFile("empty.bin", std::string(1000, 'z'));
+    EXPECT_EQ(RunVarrow("recover --quiet " + empty + " " + out).status, 1);
+    // A source that cannot be opened: 1, and the engine's error on the log.
+    const ProgramRun missing = RunVarrow("recover --quiet " + scratch / "none.img" + " " + out);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("Error 1: Cannot open the file to be repaired."), std::string::npos);
+    // Messages found but not written: 3.
+    const ProgramRun unwritable = RunVarrow("recover --quiet " + image + " /proc/self");
+    EXPECT_EQ(unwritable.status, 3) << unwritable.output;
+    EXPECT_NE(unwritable.output.find("Error 6: Cannot create message file."), std::string::npos);
+    // Wrong arguments and a missing output folder: 2, with a clear message.
+    EXPECT_EQ(RunVarrow("recover " + image).status, 2);
+    const ProgramRun noFolder = RunVarrow("recover " + image + " " + scratch / "nowhere");
+    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_NE(noFolder.output.find("does not exist"), std::string::npos);
+    EXPECT_EQ(RunVarrow("--version").output, "varrow (Ostrel) " OSTREL_VERSION "\n");
+    EXPECT_EQ(RunVarrow("--help").status, 0);
+}
+
+}  // namespace
+}  // namespace varrow
