@@ -1,0 +1,21 @@
+# ostrel_embed_version(<target>): gives an executable the version marker that
+# FileVersionText reads, with the project's version as file and product
+# version. Include this file from any folder whose programs carry a version.
+function(ostrel_embed_version target)
+  set(marker_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/framework)
+  foreach(part MAJOR MINOR PATCH TWEAK)
+    set(value "${PROJECT_VERSION_${part}}")
+    if(value STREQUAL "")
+      set(value 0)
+    endif()
+    list(APPEND parts ${value})
+  endforeach()
+  list(GET parts 0 OSTREL_VERSION_A)
+  list(GET parts 1 OSTREL_VERSION_B)
+  list(GET parts 2 OSTREL_VERSION_C)
+  list(GET parts 3 OSTREL_VERSION_D)
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}_version_marker.cpp)
+  configure_file(${marker_dir}/VersionMarker.cpp.in ${generated} @ONLY)
+  target_sources(${target} PRIVATE ${generated})
+  target_include_directories(${target} PRIVATE ${marker_dir})
+endfunction()

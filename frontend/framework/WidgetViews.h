@@ -1,0 +1,58 @@
+// The engine-event views (TolvanViews.h) over ordinary Qt controls, for the
+// main window to compose.
+#pragma once
+
+#include <utility>
+
+#include <QString>
+
+#include "TolvanViews.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace tolvan {
+
+class TProgressBarGauge final : public TGaugeView {
+public:
+    explicit TProgressBarGauge(QProgressBar* bar) : bar_(bar) {}
+    int Position() const override;
+    // Kept inside the bar's range: a QProgressBar ignores values outside it.
+    void SetPosition(int percent) override;
+
+private:
+    QProgressBar* bar_;
+};
+
+class TLabelText final : public TTextView {
+public:
+    explicit TLabelText(QLabel* label) : label_(label) {}
+    void SetText(const QString& text) override;
+
+private:
+    QLabel* label_;
+};
+
+class TPlainTextLog final : public TLogView {
+public:
+    explicit TPlainTextLog(QPlainTextEdit* pane) : pane_(pane) {}
+    void AppendLine(const QString& line) override;
+
+private:
+    QPlainTextEdit* pane_;
+};
+
+class TMessageBoxAlert final : public TAlertView {
+public:
+    // parent: the window the boxes belong to; title: their window title.
+    TMessageBoxAlert(QWidget* parent, QString title) : parent_(parent), title_(std::move(title)) {}
+    void ShowInformation(const QString& text) override;
+
+private:
+    QWidget* parent_;
+    QString title_;
+};
+
+}  // namespace tolvan

@@ -1,0 +1,154 @@
+#include "SpecUtils.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "DeviceAccess.h"
+#include "TolvanUtils.h"
+
+namespace tolvan {
+
+namespace {
+
+// A sysfs attribute without its line end; null when it is missing.
+QString ReadAttribute(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromLocal8Bit(file.read(4096)).trimmed();
+}
+
+// The name of the node under /dev: DEVNAME of the uevent attribute, which
+// knows nodes in subfolders; else the sysfs name, in which the kernel
+// writes '!' for '/'.
+QString NodeName(const QString& sysfsFolder, const QString& name) {
+    const QString uevent = ReadAttribute(sysfsFolder + QStringLiteral("/uevent"));
+    for (const QString& line : uevent.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("DEVNAME="))) {
+            const QString node = line.mid(8).trimmed();
+            if (!node.isEmpty()) return node;
+        }
+    }
+    QString node = name;
+    return node.replace(QLatin1Char('!'), QLatin1Char('/'));
+}
+
+enum class BlockKind { Disk, CdromVolume, RamVolume, Unused };
+
+BlockKind KindOf(const QString& blockFolder, const QString& name) {
+    if (name.startsWith(QLatin1String("sr"))) return BlockKind::CdromVolume;
+    if (name.startsWith(QLatin1String("ram")) || name.startsWith(QLatin1String("zram")))
+        return BlockKind::RamVolume;
+    // A loop device without a backing file is an unused slot, not a disk.
+    if (name.startsWith(QLatin1String("loop")) &&
+        !QFileInfo::exists(blockFolder + QStringLiteral("/loop/backing_file")))
+        return BlockKind::Unused;
+    return BlockKind::Disk;
+}
+
+// The type text of a volume on a device of this kind: its partitions, or
+// the device itself when it is a CD or RAM drive.
+QString TypeText(BlockKind kind, bool removableDisk) {
+    if (kind == BlockKind::CdromVolume) return QStringLiteral("CDROM Drive");
+    if (kind == BlockKind::RamVolume) return QStringLiteral("RAM Drive");
+    return removableDisk ? QStringLiteral("Floppy Drive") : QStringLiteral("Fixed Drive");
+}
+
+struct Volume {
+    QString name;  // the sysfs name, for ordering
+    QString node;
+    QString typeText;
+};
+
+struct Disk {
+    QString name;
+    QString node;
+};
+
+void SortByName(auto& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return NaturalLess(a.name, b.name); });
+}
+
+}  // namespace
+
+QString DiskSizeText(uint64_t bytes, const QLocale& locale) {
+    return locale.toString(static_cast<double>(bytes) / 1073741824.0, 'f', 2) +
+           QStringLiteral(" GB");
+}
+
+QString FindIdentityFolder() { return QString(); }
+
+int TDriveList::EnumerateDrives(const TDriveSystem& system) {
+    DriveDisplayList.clear();
+    DrivePathList.clear();
+
+    THostDeviceAccess hostAccess;
+    TDeviceAccess& access = system.access ? *system.access : hostAccess;
+
+    std::vector<Volume> volumes;
+    std::vector<Disk> disks;
+    const QString blockRoot = system.sysRoot + QStringLiteral("/block");
+    const QStringList names = QDir(blockRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString folder = blockRoot + QLatin1Char('/') + name;
+        const BlockKind kind = KindOf(folder, name);
+        if (kind == BlockKind::Unused) continue;
+        const QString node = system.devRoot + QLatin1Char('/') + NodeName(folder, name);
+        if (kind == BlockKind::Disk)
+            disks.push_back({name, node});
+        else
+            volumes.push_back({name, node, TypeText(kind, false)});
+
+        // The partitions are the subfolders with a "partition" attribute;
+        // they take their type from the device they lie on.
+        const bool removable = ReadAttribute(folder + QStringLiteral("/removable")) == QLatin1String("1");
+        for (const QString& child : QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString childFolder = folder + QLatin1Char('/') + child;
+            if (!QFileInfo::exists(childFolder + QStringLiteral("/partition"))) continue;
+            volumes.push_back({child, system.devRoot + QLatin1Char('/') + NodeName(childFolder, child),
+                               TypeText(kind, removable)});
+        }
+    }
+    SortByName(volumes);
+    SortByName(disks);
+
+    for (const Volume& volume : volumes) {
+        DriveDisplayList.append(volume.node + QStringLiteral("  (") + volume.typeText + QLatin1Char(')'));
+        DrivePathList.append(volume.node);
+    }
+    // Disks are numbered by their place among all candidates, so a disk
+    // that cannot be opened leaves a gap instead of renumbering the rest.
+    for (size_t index = 0; index < disks.size(); ++index) {
+        const TDeviceProbe probe = ProbeDevice(access, disks[index].node);
+        if (!probe.opened) continue;
+        const QString sizeText =
+            probe.measured ? DiskSizeText(probe.length, system.locale) : QStringLiteral("Unknown size");
+        DriveDisplayList.append(QString::asprintf("Hard disk %u", static_cast<unsigned>(index + 1)) +
+                                QStringLiteral("  (") + sizeText + QLatin1Char(')'));
+        DrivePathList.append(disks[index].node);
+    }
+    return static_cast<int>(DriveDisplayList.size());
+}
+
+QString TDriveList::DevicePathOf(const QString& text) const {
+    const qsizetype index = DriveDisplayList.indexOf(text);
+    if (index >= 0 && index < DrivePathList.size()) return DrivePathList[index];
+    if (!text.isEmpty() && QFileInfo(text).isFile()) return text;
+    return QString();
+}
+
+uint64_t TDriveList::SourceSize(const QString& text, TDeviceAccess* access) const {
+    const QString path = DevicePathOf(text);
+    if (path.isEmpty()) return 0;
+    const QFileInfo info(path);
+    if (info.isFile()) return static_cast<uint64_t>(info.size());
+    THostDeviceAccess hostAccess;
+    const TDeviceProbe probe = ProbeDevice(access ? *access : hostAccess, path);
+    return probe.length;
+}
+
+}  // namespace tolvan

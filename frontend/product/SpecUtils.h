@@ -1,0 +1,55 @@
+// The list of drives and disks the user can recover, read from sysfs, and
+// the lookups that turn a display text back into what the engine opens.
+#pragma once
+
+#include <cstdint>
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+namespace tolvan {
+
+class TDeviceAccess;
+
+// Where the drive list looks. The defaults describe this machine; tests
+// point them at a fake sysfs tree and a fake device access.
+struct TDriveSystem {
+    QString sysRoot = QStringLiteral("/sys");
+    QString devRoot = QStringLiteral("/dev");
+    TDeviceAccess* access = nullptr;  // null: the host's open(2) and GetDeviceLength
+    QLocale locale;                   // separators of the size texts
+};
+
+// The two lists of the main window, always of equal length: what the user
+// sees, and at the same index the path the engine opens.
+class TDriveList {
+public:
+    QStringList DriveDisplayList;
+    QStringList DrivePathList;
+
+    // Empties both lists and lists every volume, then every whole disk
+    // that can be opened for reading; returns the number of entries.
+    int EnumerateDrives(const TDriveSystem& system = TDriveSystem());
+
+    // The device path of the first entry whose display text equals text
+    // exactly. Image files are sources too: a text that is no entry but
+    // names an existing regular file gives that text. Otherwise empty.
+    QString DevicePathOf(const QString& text) const;
+
+    // The size in bytes of the source a display text names: a regular
+    // file's size, or the length of the device (opened through access, or
+    // the host's when null); 0 when there is no such source or it cannot
+    // be measured.
+    uint64_t SourceSize(const QString& text, TDeviceAccess* access = nullptr) const;
+};
+
+// "%s GB" with the size in GiB, two decimals and the locale's separators
+// (80026361856 bytes give "74.53 GB" in English).
+QString DiskSizeText(uint64_t bytes, const QLocale& locale);
+
+// The folder of the user's Outlook Express identity: there are none on
+// this system, so the text is always empty.
+QString FindIdentityFolder();
+
+}  // namespace tolvan
