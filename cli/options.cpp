@@ -19,6 +19,8 @@ const char* const kUsage =
     "                   holds N entries (1..65535)\n"
     "  --log FILE       write the recovery log to FILE instead of standard output\n"
     "  --report FILE    write the list of recovered messages to FILE as CSV\n"
+    "  --classic        link blocks by their store offset alone, across the whole\n"
+    "                   source, instead of store by store\n"
     "  --quiet          no progress line\n"
     "  --help           show this help\n"
     "  --version        show the version\n"
@@ -74,6 +76,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
             return ParseResult{line, {}};
         } else if (argument == "--quiet" || argument == "-q") {
             line.quiet = true;
+        } else if (argument == "--classic") {
+            line.classic = true;
         } else if (argument == "--new-folder") {
             const std::string* limit = nextValue();
             if (!limit) return Fail("--new-folder needs a number");
@@ -95,8 +99,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 uint32_t EngineOptionsOf(const CommandLine& commandLine) {
-    if (commandLine.newFolderLimit == 0) return 0;
-    return VARROW_OPTION_NEW_FOLDER | (commandLine.newFolderLimit << 16);
+    uint32_t options = commandLine.classic ? 0 : VARROW_OPTION_STORE_AWARE;
+    if (commandLine.newFolderLimit != 0) {
+        options |= VARROW_OPTION_NEW_FOLDER | (commandLine.newFolderLimit << 16);
+    }
+    return options;
 }
 
 }  // namespace varrow::cli

@@ -17,6 +17,7 @@ struct CommandLine {
     std::string logFile;          // empty: the log goes to standard output
     std::string reportFile;       // empty: no report file
     bool quiet = false;
+    bool classic = false;         // link blocks by offset alone, not store by store
 };
 
 struct ParseResult {

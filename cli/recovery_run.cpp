@@ -10,6 +10,8 @@ namespace {
 volatile std::sig_atomic_t g_stopRequested = 0;
 
 const char* const kSeparator = "--------------------------------------------------------";
+const char* const kStoreAwareMode = "Linking: store by store";
+const char* const kClassicMode = "Linking: by block offset across the source";
 // The engine asks whether to stop once per this many scanned bytes.
 constexpr uint64_t kBytesPerQuestion = 10000;
 
@@ -29,6 +31,7 @@ int32_t RecoveryRun::Execute() {
     params.sourcePath = commandLine_.source.c_str();
     params.reserved = 0;
     params.options = EngineOptionsOf(commandLine_);
+    LogLine((params.options & VARROW_OPTION_STORE_AWARE) ? kStoreAwareMode : kClassicMode);
     params.destFolder = commandLine_.outputFolder.c_str();
     params.callback = &RecoveryRun::Callback;
     params.userData = this;

@@ -12,6 +12,7 @@
 #include "platform/os.h"
 #include "scan.h"
 #include "session.h"
+#include "store_aware_linking.h"
 
 namespace varrow {
 
@@ -92,6 +93,11 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
     ++folder.fileCount;
 }
 
+std::unique_ptr<MessageLinker> MakeLinker(RecoverySession& session) {
+    if (session.Options().storeAware) return std::make_unique<StoreAwareLinker>();
+    return std::make_unique<ClassicLinker>(session);
+}
+
 }  // namespace
 
 void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
@@ -114,7 +120,8 @@ void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker&
 int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string& destination) {
     size_t headCount = 0;
     try {
-        ClassicLinker linker(session);
+        const std::unique_ptr<MessageLinker> chosen = MakeLinker(session);
+        MessageLinker& linker = *chosen;
         ScanBlocks(session, source, linker.Collector());
         linker.ValidateHeads(session, source);
         ExtractMessages(session, source, linker, destination, &headCount);

@@ -16,6 +16,7 @@ RecoveryOptions UnpackOptions(uint32_t options) {
     unpacked.useNewFolder = static_cast<int32_t>(options & VARROW_OPTION_NEW_FOLDER);
     unpacked.maxPerFolder = static_cast<uint16_t>(options >> 16);
     if (unpacked.maxPerFolder == 0) unpacked.maxPerFolder = 10000;
+    unpacked.storeAware = (options & VARROW_OPTION_STORE_AWARE) != 0;
     return unpacked;
 }
 

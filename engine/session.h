@@ -11,10 +11,13 @@
 
 namespace varrow {
 
-// The options word unpacked: bit 0, and the limit in bits 16..31.
+// The options word unpacked: bits 0 and 1, and the limit in bits 16..31.
 struct RecoveryOptions {
     int32_t useNewFolder = 0;
     uint16_t maxPerFolder = 10000;
+    // Link blocks store by store (StoreAwareLinker) instead of by offset
+    // alone (ClassicLinker).
+    bool storeAware = false;
 };
 
 RecoveryOptions UnpackOptions(uint32_t options);

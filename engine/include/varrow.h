@@ -41,9 +41,16 @@ extern "C" {
 #define EV_REPORT_COLUMNS 55  /* a 32-bit integer: the number of report columns */
 #define EV_ALERT 200          /* a text for a message box */
 
-/* Options word: bit 0 starts rollover subfolders; bits 16..31 hold the
- * number of entries per output folder (0 means 10000). */
+/* Options word: bit 0 starts rollover subfolders; bit 1 links blocks store
+ * by store; bits 16..31 hold the number of entries per output folder (0
+ * means 10000). Bits 2..15 are ignored. */
 #define VARROW_OPTION_NEW_FOLDER 0x00000001u
+/* Links the blocks of each store apart from those of other stores (by
+ * where each piece of a store lies on the source), and takes data and
+ * headers that cross a cluster boundary of a fragmented store from the
+ * store's next cluster. Without it blocks are keyed by their store offset
+ * alone across the whole source. */
+#define VARROW_OPTION_STORE_AWARE 0x00000002u
 
 /* Every byte of a RecoveryParams record is XORed with this value before the
  * record is passed to RecoverMessages; the engine unmasks its own copy. */

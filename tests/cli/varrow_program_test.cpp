@@ -64,13 +64,27 @@ TEST_F(VarrowProgram, RecoversAnImageAndPrintsTheLog) {
               "Message No.,Subject\r\n1,first\r\n2,\"a, \"\"b\"\"\"\r\n");
 }
 
+TEST_F(VarrowProgram, TheFirstLogLineSaysHowBlocksWereLinked) {
+    const std::string image = Image({"Subject: x\r\n"});
+    const ProgramRun storeAware = RunVarrow("recover --quiet " + image + " " + out);
+    EXPECT_EQ(storeAware.status, 0);
+    EXPECT_EQ(storeAware.output.substr(0, storeAware.output.find('\n')), "Linking: store by store");
+    const ProgramRun classic = RunVarrow("recover --quiet --classic " + image + " " + out);
+    EXPECT_EQ(classic.status, 0);
+    EXPECT_EQ(classic.output.substr(0, classic.output.find('\n')), "Linking: by block offset across the source");
+    EXPECT_EQ(storeAware.output.substr(storeAware.output.find('\n')),
+              classic.output.substr(classic.output.find('\n')));
+}
+
 TEST_F(VarrowProgram, TheLogCanGoToAFile) {
     const std::string image = Image({"Subject: x\r\n"});
     const ProgramRun run = RunVarrow("recover --quiet --log " + scratch / "log.txt" + " " + image + " " + out);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, "");
     const auto log = testing::ReadWholeFile(scratch / "log.txt");
-    EXPECT_NE(std::string(log.begin(), log.end()).find("Message subject: x\n"), std::string::npos);
+    const std::string text(log.begin(), log.end());
+    EXPECT_EQ(text.rfind("Linking: store by store\n", 0), 0u);
+    EXPECT_NE(text.find("Message subject: x\n"), std::string::npos);
 }
 
 TEST_F(VarrowProgram, ExitStatusTellsWhatHappened) {

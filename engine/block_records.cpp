@@ -1,0 +1,119 @@
+#include "block_records.h"
+
+#include <algorithm>
+#include <new>
+#include <numeric>
+#include <tuple>
+
+namespace varrow {
+
+namespace {
+
+// The blocks of sorted whose key (by keyOf) equals key; sorted is in
+// ascending key order.
+template <typename Key, typename KeyOf>
+std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const Key& key, KeyOf keyOf) {
+    const auto first = std::lower_bound(sorted.begin(), sorted.end(), key,
+                                        [&](uint32_t block, const Key& k) { return keyOf(block) < k; });
+    const auto last = std::upper_bound(first, sorted.end(), key,
+                                       [&](const Key& k, uint32_t block) { return k < keyOf(block); });
+    return {sorted.data() + (first - sorted.begin()), static_cast<size_t>(last - first)};
+}
+
+// The block numbers 0 .. count - 1 sorted by less.
+template <typename Less>
+std::vector<uint32_t> SortedBlocks(size_t count, Less less) {
+    std::vector<uint32_t> blocks(count);
+    std::iota(blocks.begin(), blocks.end(), 0u);
+    std::sort(blocks.begin(), blocks.end(), less);
+    return blocks;
+}
+
+}  // namespace
+
+void BlockRecords::Accept(const BlockHeader& header, uint64_t position) {
+    if (size_ >= kNoBlock) throw std::bad_alloc();
+    if ((size_ >> kChunkShift) == chunks_.size()) {
+        chunks_.push_back(std::make_unique<BlockRecord[]>(kChunkSize));
+    }
+    Record(static_cast<uint32_t>(size_++)) = {position, header.selfOffset, header.nextOffset,
+                                               header.dataLength};
+}
+
+bool BlockRecords::InPositionOrder() const {
+    for (uint32_t block = 1; block < size_; ++block) {
+        if ((*this)[block].position < (*this)[block - 1].position) return false;
+    }
+    return true;
+}
+
+void BlockRecords::SortByPosition() {
+    std::vector<BlockRecord> records;
+    records.reserve(size_);
+    for (uint32_t block = 0; block < size_; ++block) records.push_back((*this)[block]);
+    std::stable_sort(records.begin(), records.end(),
+                     [](const BlockRecord& a, const BlockRecord& b) { return a.position < b.position; });
+    for (uint32_t block = 0; block < size_; ++block) Record(block) = records[block];
+}
+
+void BlockRecords::Finish() {
+    if (!InPositionOrder()) SortByPosition();
+    // Block numbers ascend with the position, so the number breaks ties.
+    bySelfOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
+        return std::tie((*this)[a].selfOffset, a) < std::tie((*this)[b].selfOffset, b);
+    });
+    byNextOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
+        const BlockRecord& x = (*this)[a];
+        const BlockRecord& y = (*this)[b];
+        if (x.nextOffset != y.nextOffset) return x.nextOffset < y.nextOffset;
+        if (x.Base() != y.Base()) return x.Base() < y.Base();
+        return a < b;
+    });
+}
+
+uint32_t BlockRecords::AtPosition(uint64_t position) const {
+    uint32_t low = 0;
+    auto high = static_cast<uint32_t>(size_);
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        if ((*this)[middle].position < position) low = middle + 1;
+        else high = middle;
+    }
+    return low < size_ && (*this)[low].position == position ? low : kNoBlock;
+}
+
+uint32_t BlockRecords::At(int64_t base, uint32_t offset) const {
+    // (base, offset) is a position; the block there must carry the offset.
+    const uint32_t block = AtPosition(static_cast<uint64_t>(base) + offset);
+    if (block == kNoBlock || (*this)[block].selfOffset != offset) return kNoBlock;
+    return block;
+}
+
+std::span<const uint32_t> BlockRecords::WithOffset(uint32_t offset) const {
+    return EqualRange(bySelfOffset_, offset, [this](uint32_t block) { return (*this)[block].selfOffset; });
+}
+
+std::span<const uint32_t> BlockRecords::Naming(int64_t base, uint32_t offset) const {
+    return EqualRange(byNextOffset_, std::make_pair(offset, base), [this](uint32_t block) {
+        return std::make_pair((*this)[block].nextOffset, (*this)[block].Base());
+    });
+}
+
+std::vector<int64_t> BlockRecords::SharedBases() const {
+    const std::vector<uint32_t> byBase =
+        SortedBlocks(size_, [this](uint32_t a, uint32_t b) { return (*this)[a].Base() < (*this)[b].Base(); });
+    std::vector<int64_t> shared;
+    for (size_t i = 0; i + 1 < byBase.size(); ++i) {
+        const int64_t base = (*this)[byBase[i]].Base();
+        if (base != (*this)[byBase[i + 1]].Base()) continue;
+        if (shared.empty() || shared.back() != base) shared.push_back(base);
+    }
+    return shared;
+}
+
+size_t BlockRecords::MemoryUsed() const {
+    return chunks_.size() * kChunkSize * sizeof(BlockRecord) +
+           (bySelfOffset_.capacity() + byNextOffset_.capacity()) * sizeof(uint32_t);
+}
+
+}  // namespace varrow

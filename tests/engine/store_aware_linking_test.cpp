@@ -1,0 +1,360 @@
+// The rules of store-aware linking, each on a small image whose store
+// pieces are placed by hand: which blocks are heads, which block follows
+// a block, the data and headers that cross a cluster boundary.
+#include "store_aware_linking.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "event_recorder.h"
+#include "image_builder/block.h"
+#include "outfolders.h"
+#include "scratch.h"
+
+namespace varrow {
+namespace {
+
+using ostrel::builder::BlockFields;
+using ostrel::builder::HeaderBytes;
+using ostrel::builder::WriteBlock;
+using testing::EventRecorder;
+using testing::ListFolder;
+using testing::ReadWholeFile;
+using testing::RunRecovery;
+using testing::ScratchFolder;
+
+constexpr uint32_t kCluster = 4096;
+constexpr uint32_t kSpan = 0x210;
+
+// The bytes of one store file, with blocks where a test puts them; tests
+// place its pieces on the image by hand.
+struct StoreFile {
+    std::vector<uint8_t> bytes;
+
+    void Block(uint32_t offset, const std::string& data, uint32_t next = 0) {
+        WriteBlock(bytes, offset, BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
+    }
+};
+
+// Copies [from, from + length) of file to position; what the file does not
+// hold is written as zeros.
+void Place(std::vector<uint8_t>& image, const StoreFile& file, uint32_t from, uint32_t length,
+           uint64_t position) {
+    if (image.size() < position + length) image.resize(position + length, 0);
+    for (uint32_t i = 0; i < length; ++i) {
+        image[position + i] = from + i < file.bytes.size() ? file.bytes[from + i] : 0;
+    }
+}
+
+void Put(std::vector<uint8_t>& image, uint64_t position, const std::string& bytes) {
+    if (image.size() < position + bytes.size()) image.resize(position + bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<ptrdiff_t>(position));
+}
+
+std::string Text(const std::vector<uint8_t>& bytes, uint64_t from, size_t length) {
+    return std::string(bytes.begin() + static_cast<ptrdiff_t>(from),
+                       bytes.begin() + static_cast<ptrdiff_t>(from + length));
+}
+
+class StoreAwareLinking : public ::testing::Test {
+protected:
+    ScratchFolder scratch;
+    std::vector<uint8_t> image;
+    std::string output = scratch / "out";
+    std::string savedTmpdir;
+
+    void SetUp() override {
+        std::filesystem::create_directory(scratch / "tmp");
+        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
+        setenv("TMPDIR", (scratch / "tmp").c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedTmpdir.empty()) unsetenv("TMPDIR");
+        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+    }
+
+    // Every file the recovery wrote, by name.
+    std::map<std::string, std::string> Recover(uint32_t options = VARROW_OPTION_STORE_AWARE) {
+        const std::string source = scratch.WriteFile("image.bin", image);
+        std::filesystem::remove_all(output);
+        std::filesystem::create_directory(output);
+        SetSubfolderCounter(1);
+        EventRecorder recorder;
+        RunRecovery(source, output, options, &recorder);
+        std::map<std::string, std::string> files;
+        for (const std::string& name : ListFolder(output)) {
+            const auto bytes = ReadWholeFile(output + "/" + name);
+            files[name] = std::string(bytes.begin(), bytes.end());
+        }
+        return files;
+    }
+    std::map<std::string, std::string> RecoverClassic() { return Recover(0); }
+
+    // A one-store piece: the blocks (offset, data, next) at base.
+    void Piece(int64_t base, const std::vector<std::tuple<uint32_t, std::string, uint32_t>>& blocks) {
+        for (const auto& [offset, data, next] : blocks) {
+            WriteBlock(image, static_cast<uint64_t>(base) + offset,
+                       BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
+        }
+    }
+};
+
+using Files = std::map<std::string, std::string>;
+
+// --- Heads -----------------------------------------------------------------
+
+TEST_F(StoreAwareLinking, AFirstBlockNamedByAnotherStoreThatHoldsThatOffsetItselfStaysAHead) {
+    // Both stores use offset 0x1000: store A for a first block, store B for
+    // the second block of its message.
+    Piece(0x10000, {{0x1000, "Subject: a\r\n\r\nfirst of a ", 0x1210}, {0x1210, "rest of a", 0}});
+    Piece(0x40000, {{0x0df0, "Subject: b\r\n\r\nfirst of b ", 0x1000}, {0x1000, "rest of b", 0}});
+    EXPECT_EQ(Recover(), (Files{{"a.eml", "Subject: a\r\n\r\nfirst of a rest of a"},
+                                {"b.eml", "Subject: b\r\n\r\nfirst of b rest of b"}}));
+    // Keyed by offset alone, store A's first block counts as named.
+    EXPECT_EQ(RecoverClassic().count("a.eml"), 0u);
+}
+
+TEST_F(StoreAwareLinking, EveryBlockOfAnOffsetNamedFromAPieceWithoutItIsLinked) {
+    // Piece 1 ends after its first block; its message goes on in piece 2.
+    // Piece 3 holds another block with that offset, which may be the one
+    // that follows as well, so it is no head either.
+    Piece(0x10000, {{0x1000, "Subject: c\r\n\r\nstart, ", 0x1210}});
+    Piece(0x52000, {{0x1210, "and the rest: of c", 0}});
+    Piece(0x90000, {{0x1210, "Subject: lost\r\n", 0}});
+    EXPECT_EQ(Recover(), (Files{{"c.eml", "Subject: c\r\n\r\nstart, and the rest: of c"}}));
+}
+
+TEST_F(StoreAwareLinking, HeadsAreNumberedInTheWalkingOrderWithCopiesSharingANumber) {
+    // Offsets 0x300 and 0x100 lie in buckets 48 and 16, and so does
+    // 0x100 + 16 * 14983, which the scan meets later: the newer offset of a
+    // bucket comes first. Both copies of 0x100 carry one number, in
+    // ascending position.
+    Piece(0x10000, {{0x300, "Subject: three\r\n", 0}});
+    Piece(0x20000, {{0x100, "Subject: one\r\n", 0}});
+    Piece(0x30000, {{0x100, "Subject: one\r\n", 0}});
+    Piece(0x40000, {{0x100 + 16 * 14983, "Subject: same bucket\r\n", 0}});
+    const std::string source = scratch.WriteFile("image.bin", image);
+    std::filesystem::create_directory(output);
+    EventRecorder recorder;
+    EXPECT_EQ(RunRecovery(source, output, VARROW_OPTION_STORE_AWARE, &recorder), 1);
+    EXPECT_EQ(recorder.Texts(EV_REPORT_CELL),
+              (std::vector<std::string>{"Message No.", "Subject", "1", "same bucket", "2", "one", "2", "one",
+                                        "3", "three"}));
+}
+
+// --- Successors ------------------------------------------------------------
+
+// The message of "Subject: pick" at 0x11000 names 0x1210; its own piece
+// (base 0x10000) holds that offset only in the first case. Other pieces: a
+// near one at base 0x12000 and a far one at base 0x90000, each with a block
+// at 0x1210, named in its piece by a colon-less block at 0x1000 or not.
+TEST_F(StoreAwareLinking, TheSuccessorIsNarrowedStepByStep) {
+    using Blocks = std::vector<std::tuple<uint32_t, std::string, uint32_t>>;
+    const Blocks named = {{0x1000, "no colon here ", 0x1210}};
+    struct Case {
+        const char* what;
+        std::string head;
+        Blocks own, near, far;
+        std::string next;
+    };
+    const std::vector<Case> cases = {
+        {"the own piece first, even against a completed header name", "Content-Ty", {{0x1210, "xyz", 0}},
+         {}, {{0x1210, "pe: text/plain", 0}}, "xyz"},
+        {"the only candidate, named in its piece or not", "", {}, {}, {named[0], {0x1210, "shared", 0}},
+         "shared"},
+        {"an unnamed one before a named one", "", {}, {named[0], {0x1210, "taken", 0}}, {{0x1210, "free", 0}},
+         "free"},
+        {"the nearest when all are named", "", {}, {named[0], {0x1210, "near", 0}},
+         {named[0], {0x1210, "far", 0}}, "near"},
+        {"one without a header line before one with", "", {}, {{0x1210, "Received: from", 0}},
+         {{0x1210, "body text", 0}}, "body text"},
+        {"the nearest when all begin with header lines", "", {}, {{0x1210, "Received: near", 0}},
+         {{0x1210, "Received: far", 0}}, "Received: near"},
+        {"a header line that completes a cut header name", "Content-Ty", {}, {{0x1210, "abc def", 0}},
+         {{0x1210, "pe: text/plain", 0}}, "pe: text/plain"},
+    };
+    for (const Case& c : cases) {
+        image.clear();
+        const std::string head = "Subject: pick\r\n" + c.head;
+        Piece(0x10000, {{0x1000, head, 0x1210}});
+        Piece(0x10000, c.own);
+        Piece(0x12000, c.near);
+        Piece(0x90000, c.far);
+        EXPECT_EQ(Recover().at("pick.eml"), head + c.next) << c.what;
+    }
+    // Keyed by offset alone, the completed header name wins in the first case.
+    image.clear();
+    Piece(0x10000, {{0x1000, "Subject: pick\r\nContent-Ty", 0x1210}, {0x1210, "xyz", 0}});
+    Piece(0x90000, {{0x1210, "pe: text/plain", 0}});
+    EXPECT_EQ(RecoverClassic().at("pick.eml"), "Subject: pick\r\nContent-Type: text/plain");
+}
+
+TEST(HeaderFieldStart, TwoWordCharactersAndAColon) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"Received: from", true}, {"X-Mailer:", true}, {"pe: text/plain", true}, {"ab:", true},
+        {"a: one letter", false}, {": colon first", false}, {"Subject :", false}, {"Subject", false},
+        {"body text", false}, {"", false}, {"X-1: digit", false}, {"--boundary:", true},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(BeginsWithHeaderField(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
+    }
+}
+
+// --- Data across a cluster boundary ------------------------------------------
+
+// A block whose data runs from position + 16 to the boundary at 0x11000,
+// keep bytes in its own cluster; the store's next cluster lies at 0x20000.
+BlockRecord CrossingBlock(uint32_t keep, uint32_t dataLength = 512) {
+    const uint64_t position = 0x11000 - 16 - keep;
+    return {position, static_cast<uint32_t>(0x1000 - 16 - keep), 0x1000 - 16 - keep + kSpan, dataLength};
+}
+
+TEST(DataSplice, TakesTheRestFromTheStartOfTheSuccessorsCluster) {
+    struct Case {
+        const char* what;
+        BlockRecord block;
+        BlockRecord successor;
+        std::optional<DataSplice> expected;
+    };
+    const BlockRecord block = CrossingBlock(100);
+    const uint32_t next = block.nextOffset;  // 0x1000 + 412, in the store's next cluster
+    const BlockRecord successor{0x20000 + (next - 0x1000), next, 0, 10};
+    const std::vector<Case> cases = {
+        {"the rest of the data", block, successor, DataSplice{100, 0x20000}},
+        {"all data after the boundary", CrossingBlock(0), {0x20000 + kSpan - 16, 0x1000 + kSpan - 16, 0, 10},
+         DataSplice{0, 0x20000}},
+        {"data that ends at the boundary", CrossingBlock(100, 100), successor, std::nullopt},
+        {"data that ends before it", CrossingBlock(100, 50), successor, std::nullopt},
+        {"a header across the boundary", {0x11000 - 6, 0x1000 - 6, 0x1000 - 6 + kSpan, 512},
+         {0x20000 + kSpan - 6, 0x1000 - 6 + kSpan, 0, 10}, std::nullopt},
+        {"a successor in the same piece", block, {block.position + kSpan, next, 0, 10}, std::nullopt},
+        {"a successor before the boundary offset", block, {0x207f0, 0x0ff0, 0, 10}, std::nullopt},
+        {"a successor piece that starts off a cluster", block, {successor.position + 0x200, next, 0, 10},
+         std::nullopt},
+        {"a successor piece that would start before the source", block, {412, 0x2000 + 412, 0, 10},
+         std::nullopt},
+        {"a successor too close for the rest", block, {0x20000 + 400, 0x1000 + 400, 0, 10}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<DataSplice> splice = SpliceAcrossBoundary(c.block, c.successor, kCluster);
+        ASSERT_EQ(splice.has_value(), c.expected.has_value()) << c.what;
+        if (!splice) continue;
+        EXPECT_EQ(splice->keep, c.expected->keep) << c.what;
+        EXPECT_EQ(splice->restPosition, c.expected->restPosition) << c.what;
+    }
+}
+
+TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
+    // Store file clusters 0 and 1 lie at 0x10000 and 0x30000, with other
+    // data between; the head's data crosses from cluster 0 into cluster 1.
+    StoreFile file;
+    const std::string head = "Subject: spliced\r\n\r\n" + std::string(492, 'h');
+    file.Block(0x0c00, "Subject: other\r\n");
+    file.Block(0x0e10, head, 0x1020);
+    file.Block(0x1020, std::string(512, 'f'), 0x1230);
+    file.Block(0x1230, "end", 0);
+    Place(image, file, 0, kCluster, 0x10000);
+    Put(image, 0x11000, std::string(kCluster, '#'));
+    Place(image, file, 0x1000, kCluster, 0x30000);
+    const std::string text = head + std::string(512, 'f') + "end";
+    EXPECT_EQ(Recover().at("spliced.eml"), text);
+    EXPECT_NE(RecoverClassic().at("spliced.eml"), text);
+}
+
+// --- Headers across a cluster boundary -----------------------------------------
+
+// A message of four blocks whose third block header is cut: `first` bytes
+// of it end cluster 1 of the store file (placed at 0x10000), the rest
+// begins cluster 2 (placed at 0x30000). The cluster after cluster 1 on the
+// source belongs to another file, which happens to begin like the tail of
+// a header, so the scan accepts the cut header with that tail.
+class SplitHeader : public StoreAwareLinking {
+protected:
+    static constexpr uint64_t kCluster1 = 0x10000;
+    static constexpr uint64_t kOtherFile = 0x11000;
+    static constexpr uint64_t kCluster2 = 0x30000;
+
+    StoreFile file;
+    uint32_t cut = 0;  // selfOffset of the cut block
+    std::string text;
+
+    void Build(uint32_t first, const std::string& secondCluster = std::string(512, 'x')) {
+        cut = 0x2000 - first;
+        const std::string head = "Subject: split\r\n\r\n" + std::string(494, 'h');
+        file = {};
+        file.Block(cut - kSpan, head, cut);
+        file.Block(cut, secondCluster, cut + kSpan);
+        file.Block(cut + kSpan, "f: " + std::string(509, 'f'), cut + 2 * kSpan);
+        file.Block(cut + 2 * kSpan, "end", 0);
+        text = head + secondCluster + "f: " + std::string(509, 'f') + "end";
+        Place(image, file, 0x1000, kCluster, kCluster1);
+        Place(image, file, 0x2000, kCluster, kCluster2);
+        const auto tail = HeaderBytes(BlockFields{cut, 512, 512, 0x5555});
+        Put(image, kOtherFile, std::string(tail.begin() + first, tail.end()) + std::string(kCluster - 16, '#'));
+    }
+    // What the header as scanned (next 0x5555) gives.
+    std::string Unrepaired() const {
+        return text.substr(0, 512) + Text(image, kCluster1 + (cut - 0x1000) + 16, 512);
+    }
+};
+
+TEST_F(SplitHeader, IsRebuiltFromTheStartOfTheStoresNextCluster) {
+    for (const uint32_t first : {2u, 6u, 9u, 15u}) {
+        image.clear();
+        Build(first);
+        // One message: the rebuilt header names the fourth block's predecessor,
+        // which therefore starts no message of its own despite its colon.
+        EXPECT_EQ(Recover(), (Files{{"split.eml", text}})) << first;
+        EXPECT_NE(RecoverClassic().at("split.eml"), text) << first;
+    }
+}
+
+TEST_F(SplitHeader, IsLeftAsScannedWhenTheRebuiltOneIsNoBlockHeaderOfItsOwn) {
+    struct Case {
+        const char* what;
+        uint32_t first;        // header bytes before the boundary
+        uint32_t field;        // byte of the header to spoil
+        std::string value;
+    };
+    const std::vector<Case> cases = {
+        {"block size 0x10200", 6, 6, std::string("\x01", 1)},
+        {"data length 0", 6, 8, std::string(4, '\0')},
+        {"data length 513", 6, 8, std::string("\x01\x02\0\0", 4)},
+        {"another selfOffset", 2, 2, std::string("\x01", 1)},
+    };
+    for (const Case& c : cases) {
+        image.clear();
+        Build(c.first);
+        Put(image, kCluster2 + (c.field - c.first), c.value);
+        EXPECT_EQ(Recover().at("split.eml"), Unrepaired()) << c.what;
+    }
+}
+
+TEST_F(SplitHeader, PrefersAnUnnamedRestToTheCopyOfAWholeStore) {
+    Build(6);
+    // A whole copy of clusters 1 and 2, nearer, with other data in cluster 2:
+    // there the block after the cut one is named by its own piece.
+    StoreFile copy = file;
+    copy.Block(cut, std::string(512, 'X'), cut + kSpan);
+    Place(image, copy, 0x1000, 2 * kCluster, 0x12000);
+    const Files files = Recover();
+    EXPECT_EQ(files.at("split.eml"), text);
+    EXPECT_EQ(files.at("split(1).eml"), text.substr(0, 512) + std::string(512, 'X') + text.substr(1024));
+}
+
+TEST_F(SplitHeader, PrefersTheNearerOfTwoUnnamedRests) {
+    Build(6);
+    StoreFile copy = file;
+    copy.Block(cut, std::string(512, 'X'), cut + kSpan);
+    Place(image, copy, 0x2000, kCluster, 0x80000);
+    EXPECT_EQ(Recover().at("split.eml"), text);
+}
+
+}  // namespace
+}  // namespace varrow
