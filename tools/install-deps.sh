@@ -3,7 +3,7 @@
 # that are missing. Uses sudo when not run as root.
 set -eu
 
-packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev binutils"
+packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
 
 missing=""

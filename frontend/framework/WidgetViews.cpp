@@ -1,9 +1,10 @@
 #include "WidgetViews.h"
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+
+#include "TolvanPrompts.h"
 
 namespace tolvan {
 
@@ -17,8 +18,6 @@ void TLabelText::SetText(const QString& text) { label_->setText(text); }
 
 void TPlainTextLog::AppendLine(const QString& line) { pane_->appendPlainText(line); }
 
-void TMessageBoxAlert::ShowInformation(const QString& text) {
-    QMessageBox::information(parent_, title_, text, QMessageBox::Ok);
-}
+void TMessageBoxAlert::ShowInformation(const QString& text) { Prompts().Information(parent_, text); }
 
 }  // namespace tolvan

@@ -2,8 +2,6 @@
 // main window to compose.
 #pragma once
 
-#include <utility>
-
 #include <QString>
 
 #include "TolvanViews.h"
@@ -44,15 +42,15 @@ private:
     QPlainTextEdit* pane_;
 };
 
+// Information boxes through the window's prompts (TolvanPrompts.h).
 class TMessageBoxAlert final : public TAlertView {
 public:
-    // parent: the window the boxes belong to; title: their window title.
-    TMessageBoxAlert(QWidget* parent, QString title) : parent_(parent), title_(std::move(title)) {}
+    // parent: the window the boxes belong to.
+    explicit TMessageBoxAlert(QWidget* parent) : parent_(parent) {}
     void ShowInformation(const QString& text) override;
 
 private:
     QWidget* parent_;
-    QString title_;
 };
 
 }  // namespace tolvan

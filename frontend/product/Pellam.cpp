@@ -64,11 +64,12 @@ int32_t VARROW_CALL EngineEventProc(int32_t code, void* data, void* userData) {
     }
 }
 
-uint32_t EngineOptions(bool useNewDir, double maxMsgCount) {
+uint32_t EngineOptions(bool useNewDir, double maxMsgCount, bool storeAware) {
     const int32_t count = std::clamp(RoundToInt(maxMsgCount), TSetting::kMaxMsgCountMinimum,
                                      TSetting::kMaxMsgCountMaximum);
     uint32_t options = static_cast<uint32_t>(count) << 16;
     if (useNewDir) options |= VARROW_OPTION_NEW_FOLDER;
+    if (storeAware) options |= VARROW_OPTION_STORE_AWARE;
     return options;
 }
 

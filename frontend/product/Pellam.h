@@ -31,9 +31,9 @@ int32_t CallEngine(const char* sourcePath, int32_t reserved, uint32_t options,
 int32_t VARROW_CALL EngineEventProc(int32_t code, void* data, void* userData);
 
 // The options word: bit 0 when a new folder is started each time
-// maxMsgCount messages fill one; bits 16..31 maxMsgCount rounded and kept
-// inside the spin field's limits.
-uint32_t EngineOptions(bool useNewDir, double maxMsgCount);
+// maxMsgCount messages fill one; bit 1 for store-aware linking; bits
+// 16..31 maxMsgCount rounded and kept inside the spin field's limits.
+uint32_t EngineOptions(bool useNewDir, double maxMsgCount, bool storeAware);
 
 // One recovery of the source a display text names into destination: false
 // at once, without calling the engine, when the text names no source;

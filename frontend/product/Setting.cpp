@@ -22,6 +22,7 @@ auto ProductFields() {
         Field::Text("TempDir", &TSetting::TempDir, DefaultTempDir()),
         Field::Integer("BufSize", &TSetting::BufSize, 512, TSetting::kBufSizeMinimum,
                        TSetting::kBufSizeMaximum),
+        Field::Boolean("StoreAware", &TSetting::StoreAware, true),
     };
 }
 

@@ -33,6 +33,9 @@ public:
     int32_t MaxMsgCount = 10000;
     QString TempDir;
     int32_t BufSize = 512;
+    // Link blocks store by store (bit 1 of the engine options) rather than
+    // by block offset across the whole source.
+    bool StoreAware = true;
 };
 
 // The system's folder for temporary files with a trailing '/'.

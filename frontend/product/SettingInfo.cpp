@@ -20,6 +20,7 @@ void AddSettingInfo(QStringList& lines, const TSettingInfo& values) {
     lines.append(QLatin1String(kCaptionTempDir) + QLatin1Char(' ') + values.tempDir);
     lines.append(QLatin1String(kCaptionBufSize) + QLatin1Char(' ') +
                  QString::number(RoundToInt(values.bufSize)));
+    lines.append(QLatin1String(kCaptionStoreAware) + QStringLiteral(": ") + YesNo(values.storeAware));
     lines.append(separator);
     lines.append(QStringLiteral("End of Setting Information"));
     lines.append(separator);

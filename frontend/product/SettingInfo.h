@@ -14,6 +14,7 @@ inline constexpr char kCaptionUseNewDir[] =
     "&Save recovered messages into new folder when messages in current folder reaches";
 inline constexpr char kCaptionTempDir[] = "Dire&ctory for temporary files:";
 inline constexpr char kCaptionBufSize[] = "I&nternal Processing Buffer Size:";
+inline constexpr char kCaptionStoreAware[] = "Rebuild messages store by store (recommended for whole disks)";
 
 // The states of the option controls at the moment the block is written.
 struct TSettingInfo {
@@ -22,9 +23,10 @@ struct TSettingInfo {
     double maxMsgCount = 0;
     QString tempDir;
     double bufSize = 0;
+    bool storeAware = false;
 };
 
-// Appends the nine lines of the block, from "Setting Information:" to the
+// Appends the ten lines of the block, from "Setting Information:" to the
 // closing separator.
 void AddSettingInfo(QStringList& lines, const TSettingInfo& values);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +83,12 @@ QString DiskSizeText(uint64_t bytes, const QLocale& locale) {
 }
 
 QString FindIdentityFolder() { return QString(); }
+
+bool IsImageSource(const QString& path) {
+    struct stat status;
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0) return false;
+    return S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
+}
 
 int TDriveList::EnumerateDrives(const TDriveSystem& system) {
     DriveDisplayList.clear();

@@ -44,6 +44,10 @@ public:
     uint64_t SourceSize(const QString& text, TDeviceAccess* access = nullptr) const;
 };
 
+// True when path names a regular file or a block device: a source that
+// the drive list can take as an entry of its own (a disk image, say).
+bool IsImageSource(const QString& path);
+
 // "%s GB" with the size in GiB, two decimals and the locale's separators
 // (80026361856 bytes give "74.53 GB" in English).
 QString DiskSizeText(uint64_t bytes, const QLocale& locale);

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     TProgressBarGauge gauge(bar);
     TLabelText labelView(label);
     TPlainTextLog logView(log);
-    TMessageBoxAlert alerts(&window, QString());
+    TMessageBoxAlert alerts(&window);
     AlwaysRunning running;
     TApplicationPump pump;
     TRecoveryEvents hook(logView, alerts);

@@ -97,7 +97,7 @@ private Q_SLOTS:
             return 1;
         };
         QVERIFY(RunRecovery(client, OneDrive("/dev/sdb1  (Floppy Drive)", "/dev/sdb1"), "/dev/sdb1  (Floppy Drive)",
-                            "/home/u/Out Folder", EngineOptions(true, 10000), &FakeEngine::Entry));
+                            "/home/u/Out Folder", EngineOptions(true, 10000, false), &FakeEngine::Entry));
         QCOMPARE(source, QByteArray("/dev/sdb1"));
         QCOMPARE(seen.reserved, 0);
         QCOMPARE(seen.options, 655360001u);
@@ -125,18 +125,22 @@ private Q_SLOTS:
     void engineOptions_data() {
         QTest::addColumn<bool>("useNewDir");
         QTest::addColumn<double>("maxMsgCount");
+        QTest::addColumn<bool>("storeAware");
         QTest::addColumn<uint>("options");
-        QTest::newRow("10000, ticked") << true << 10000.0 << 655360001u;
-        QTest::newRow("10000, unticked") << false << 10000.0 << 655360000u;
-        QTest::newRow("highest") << false << 32767.0 << 2147418112u;
-        QTest::newRow("rounded") << false << 9999.5 << 655360000u;
-        QTest::newRow("kept inside the spin field") << true << 0.0 << 65537u;
+        QTest::newRow("10000, ticked") << true << 10000.0 << false << 655360001u;
+        QTest::newRow("10000, unticked") << false << 10000.0 << false << 655360000u;
+        QTest::newRow("10000, ticked, store by store") << true << 10000.0 << true << 655360003u;
+        QTest::newRow("store by store alone") << false << 10000.0 << true << 655360002u;
+        QTest::newRow("highest") << false << 32767.0 << false << 2147418112u;
+        QTest::newRow("rounded") << false << 9999.5 << false << 655360000u;
+        QTest::newRow("kept inside the spin field") << true << 0.0 << false << 65537u;
     }
     void engineOptions() {
         QFETCH(bool, useNewDir);
         QFETCH(double, maxMsgCount);
+        QFETCH(bool, storeAware);
         QFETCH(uint, options);
-        QCOMPARE(EngineOptions(useNewDir, maxMsgCount), options);
+        QCOMPARE(EngineOptions(useNewDir, maxMsgCount, storeAware), options);
     }
 
     // An exception of the window must not cross the engine: the engine is
@@ -167,7 +171,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const TDriveList drives = OneDrive("Missing  (Fixed Drive)", folder.filePath("no-such-image.bin"));
         FakeWindow window;
-        QVERIFY(!RunRecovery(window.dispatcher, drives, "Missing  (Fixed Drive)", folder.path(), EngineOptions(false, 10000)));
+        QVERIFY(!RunRecovery(window.dispatcher, drives, "Missing  (Fixed Drive)", folder.path(), EngineOptions(false, 10000, false)));
         QCOMPARE(window.log.lines.size(), 3);
         QCOMPARE(window.log.lines[0], kSeparator);
         QVERIFY2(window.log.lines[1].startsWith("Error 1: Cannot open the file to be repaired."), qPrintable(window.log.lines[1]));

@@ -54,10 +54,12 @@ private Q_SLOTS:
         QCOMPARE(setting.MaxMsgCount, 10000);
         QCOMPARE(setting.TempDir, QDir::tempPath() + "/");
         QCOMPARE(setting.BufSize, 512);
+        QCOMPARE(setting.StoreAware, true);
         setting.Save();
         const QMap<QString, QString> expected = {
             {"OpenDirectory", ""}, {"OpenFilterIndex", "1"}, {"SaveFilterIndex", "1"}, {"OpenFixed", "1"},
-            {"UseNewDir", "0"}, {"MaxMsgCount", "10000"}, {"TempDir", QDir::tempPath() + "/"}, {"BufSize", "512"}};
+            {"UseNewDir", "0"}, {"MaxMsgCount", "10000"}, {"TempDir", QDir::tempPath() + "/"}, {"BufSize", "512"},
+            {"StoreAware", "1"}};
         QCOMPARE(RawValues(store), expected);
     }
 
@@ -77,6 +79,8 @@ private Q_SLOTS:
         QTest::newRow("OpenFixed 0 is false") << "OpenFixed" << "0" << "0";
         QTest::newRow("OpenFixed word is no number") << "OpenFixed" << "false" << "1";
         QTest::newRow("UseNewDir -1 is true") << "UseNewDir" << "-1" << "1";
+        QTest::newRow("StoreAware 0 is false") << "StoreAware" << "0" << "0";
+        QTest::newRow("StoreAware no number") << "StoreAware" << "yes" << "1";
         QTest::newRow("OpenFilterIndex carried") << "OpenFilterIndex" << "3" << "3";
         QTest::newRow("TempDir with a comma") << "TempDir" << "\"/tmp/a, b/\"" << "\"/tmp/a, b/\"";
     }
@@ -138,13 +142,14 @@ private Q_SLOTS:
 
     void settingInfoBlock() {
         QStringList lines{"earlier line"};
-        AddSettingInfo(lines, {true, false, 9999.6, "/tmp/", 512});
+        AddSettingInfo(lines, {true, false, 9999.6, "/tmp/", 512, true});
         const QString separator(56, '-');
         const QString useNewDir = "&Save recovered messages into new folder when messages in current folder reaches";
         QCOMPARE(lines, QStringList({"earlier line", "Setting Information:",
                                      "Op&en the directory containing all the recovered messages: Yes",
                                      useNewDir + ": No", useNewDir + " 10000", "Dire&ctory for temporary files: /tmp/",
-                                     "I&nternal Processing Buffer Size: 512", separator,
+                                     "I&nternal Processing Buffer Size: 512",
+                                     "Rebuild messages store by store (recommended for whole disks): Yes", separator,
                                      "End of Setting Information", separator}));
     }
 };

@@ -1,0 +1,258 @@
+// The framework's main window: a generic recovery front end with four
+// pages, the progress panel, the recovery log and the single-recovery
+// flow. Everything product-specific is left to the 18 hooks, declared in
+// the order of their virtual slots; a product class derives from it,
+// creates its own controls in its constructor and then calls FormCreate.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include "TolvanDispatch.h"
+#include "TolvanViews.h"
+#include "WidgetViews.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace tolvan {
+
+class TControlLook;
+class TDragEdit;
+class TFormLook;
+class THintComponent;
+class TLogPane;
+class TTolvanPanel;
+class TTolvanSetting;
+
+class TTolvanMainForm : public QWidget,
+                        public TEngineClient,
+                        public TRunState,
+                        public TEngineEventHook {
+    Q_OBJECT
+
+public:
+    // The window's size, fixed.
+    static constexpr int kWidth = 765;
+    static constexpr int kHeight = 475;
+    static constexpr int kProgressHeight = 48;
+
+    // programPath: the program file (its version and its help); parameters:
+    // the command line without the program's name, handled once the event
+    // loop runs.
+    TTolvanMainForm(QString programPath, QStringList parameters);
+    ~TTolvanMainForm() override;
+
+    // --- Hooks, in slot order ---------------------------------------------
+    // 1. Every engine event other than progress and the stop question.
+    void HandleEngineEvent(int32_t code, void* data) override = 0;
+    // 2. The destination proposed for a source at a command-line start.
+    virtual QString DefaultDestination(const QString& source) = 0;
+    // 3. True when the destination names a file rather than a folder.
+    virtual bool DestinationIsFile() = 0;
+    // 4. One recovery; true when the engine reports success.
+    virtual bool RunRecovery(const QString& source, const QString& destination) = 0;
+    // 5, 6. Around every RunRecovery.
+    virtual void BeforeRecovery() = 0;
+    virtual void AfterRecovery() = 0;
+    // 7. The outcome text of a successful single recovery.
+    virtual QString SuccessText() = 0;
+    // 8. The summary dialog shown after a successful single recovery, owned
+    // by this window; the flow shows it modally and destroys it.
+    virtual QDialog* CreateSummaryDialog(const QString& text) = 0;
+    // 9. Whether the output may be opened after a successful run.
+    virtual bool MayOpenOutput() = 0;
+    // 10, 11. Window creation and destruction.
+    virtual void InitWindow() = 0;
+    virtual void DoneWindow() = 0;
+    // 12. Appends the setting-information block of the saved log.
+    virtual void AddSettingInfo(QStringList& lines) = 0;
+    // 13. The engine's options word for the next run.
+    virtual uint32_t EngineOptions() = 0;
+    // 14. The size in bytes of a source, for the log: by default the size
+    // of the file the text names, 0 when there is none.
+    virtual uint64_t SourceSize(const QString& source);
+    // 15, 16. After page and options sub-page switching.
+    virtual void MainTabChanged(int page);
+    virtual void SubTabChanged(int subPage);
+    // 17, 18. Around a batch run.
+    virtual void BeforeBatch();
+    virtual void AfterBatch();
+    // Beyond the 18: a line for the run's opening lines that says how the
+    // engine will work (empty: no line).
+    virtual QString RunModeText();
+
+    // --- The engine's view of the window ------------------------------------
+    bool OnMessage(int32_t code, void* data) override;
+    bool Running() const override { return running_; }
+
+    // --- Handlers ------------------------------------------------------------
+    void MainTabChange(int page);
+    void SubTabChange(int subPage);
+    // The single-recovery flow, or a stop request while a run is going on.
+    void btnRepairClick();
+    void TimerTimer();
+    virtual void txtSrcFileChange();
+    void txtDstFileChange();
+    void btnDstMoreClick();
+    void btnMoreDirClick();
+    void btnHelpClick();
+    // Answers every help request by opening the manual; always handled.
+    bool FormHelp();
+    void labHomepageClick();
+    void labSupportCenterClick();
+    void imgLogoClick();
+    void labEmailClick();
+    // Writes the log to a file as plain text, CR LF after every line.
+    void btnSaveLogClick();
+    void txtSrcFileDropFile(TDragEdit* sender, const QString& file);
+    // Start-up step 12: the command line's source is recovered at once.
+    void HandleCommandLine(const QStringList& parameters);
+
+    // --- State ---------------------------------------------------------------
+    int CurrentTab = 1;
+    int CurrentSubTab = 1;
+    QString HelpFile;
+    // The README the About page links to.
+    QString ReadmeFile;
+    // The settings object, from InitWindow to DoneWindow.
+    std::unique_ptr<TTolvanSetting> Setting;
+    // True from a Start press until the flow's closing steps are over;
+    // unlike Running it stays true after a stop request.
+    bool FlowActive() const { return flowActive_; }
+
+    // The appearance objects handed to every window this one opens.
+    const TFormLook* FormLook() const { return formLook_.get(); }
+    const TControlLook* ControlLook() const { return controlLook_.get(); }
+    const THintComponent* HintComponent() const { return hintComponent_.get(); }
+
+    // --- Controls --------------------------------------------------------------
+    QLabel* imgBanner;
+    TTolvanPanel* palHeader;
+    QPushButton* btnRepairTab;
+    QPushButton* btnBatchRepairTab;
+    QPushButton* btnOptionsTab;
+    QPushButton* btnAboutTab;
+    QButtonGroup* grpPages;
+    TTolvanPanel* palClient;
+    // Recovery page
+    TTolvanPanel* palRecovery;
+    QLabel* labSelSrcFile;
+    TDragEdit* txtSrcFile;
+    QLabel* labSelDstFile;
+    QLineEdit* txtDstFile;
+    QPushButton* btnDstMore;
+    QPushButton* btnRepair;
+    QLabel* labRepairLog;
+    TLogPane* txtRepairLog;
+    QPushButton* btnSaveLog;
+    // Batch Recovery page
+    TTolvanPanel* palBatchRecovery;
+    // Progress panel
+    TTolvanPanel* palProgress;
+    QLabel* labProgress;
+    QLabel* labConsumedTimePrompt;
+    QLabel* labConsumedTime;
+    QProgressBar* Gauge;
+    QPushButton* btnHelp;
+    // Options page
+    TTolvanPanel* palOptions;
+    QPushButton* btnOptionsSubTab;
+    QPushButton* btnAdvOptionsSubTab;
+    QButtonGroup* grpSubPages;
+    TTolvanPanel* palOptionsSub;
+    TTolvanPanel* palAdvOptionsSub;
+    QCheckBox* chkOpenFixed;
+    QLabel* labTempDir;
+    QLineEdit* txtTempDir;
+    QPushButton* btnMoreDir;
+    QLabel* labBufSize;
+    QSpinBox* txtBufSize;
+    QLabel* labBytes;
+    // About page
+    TTolvanPanel* palAbout;
+    QLabel* imgLogo;
+    QLabel* labTitle;
+    QLabel* labDescription;
+    QLabel* labVersionPrompt;
+    QLabel* labVersion;
+    QLabel* labHomepagePrompt;
+    QLabel* labHomepage;
+    QLabel* labSupportCenterPrompt;
+    QLabel* labSupportCenter;
+    QLabel* labEmailPrompt;
+    QLabel* labEmail;
+    QTimer Timer;
+
+protected:
+    // Start-up steps 2 to 12; the product's constructor calls it last, once
+    // its own part of the object exists for the hooks.
+    void FormCreate();
+    // Runs DoneWindow; the product's destructor calls it first.
+    void FormDestroy();
+
+    // Appends one line to the recovery log.
+    void Log(const QString& line);
+    // Starts a flow (sets Running) and ends it: the closing steps that
+    // every flow shares, and a close that waited for the run.
+    void BeginFlow();
+    void EndFlow();
+    // The Start-button rule of the Recovery page.
+    void ApplyStartButtonRule();
+    // Puts the progress panel at left, top with width; its own controls
+    // follow the width.
+    void PlaceProgressPanel(int left, int top, int width);
+    // Shows an error raised inside a flow in the standard error box.
+    void ShowFlowError(const QString& text);
+    // Makes a folder destination absolute and creates it with its parents;
+    // false when that fails. absolute receives the absolute path.
+    bool CreateDestination(const QString& destination, QString& absolute);
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+    QString programPath_;
+    QStringList parameters_;
+    QElapsedTimer StartTime;  // the start of the current run, on the monotonic clock
+
+private:
+    void CreateControls();
+    void CreateRecoveryPage();
+    void CreateProgressPanel();
+    void CreateOptionsPage();
+    void CreateAboutPage();
+    void LayOutAboutLinks();
+    void RunSingleRecovery();
+
+    std::unique_ptr<TFormLook> formLook_;
+    std::unique_ptr<TControlLook> controlLook_;
+    std::unique_ptr<THintComponent> hintComponent_;
+
+    bool running_ = false;
+    bool flowActive_ = false;
+    bool closePending_ = false;
+    bool shownOnce_ = false;
+
+    std::unique_ptr<TProgressBarGauge> gaugeView_;
+    std::unique_ptr<TLabelText> progressLabelView_;
+    TApplicationPump pump_;
+    std::unique_ptr<TMessageDispatcher> dispatcher_;
+
+protected:
+    void SetRunning(bool running) { running_ = running; }
+};
+
+}  // namespace tolvan

@@ -1,0 +1,229 @@
+#include "MainFrm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyle>
+
+#include "DragEdit.h"
+#include "DriveCombo.h"
+#include "LogPane.h"
+#include "MsgFrm.h"
+#include "ProductArt.h"
+#include "Setting.h"
+#include "SettingInfo.h"
+#include "TolvanLook.h"
+#include "TolvanPanel.h"
+#include "TolvanPrompts.h"
+#include "TolvanSetting.h"
+#include "TolvanUtils.h"
+#include "WidgetViews.h"
+
+namespace tolvan {
+
+namespace {
+
+const char kSubtitle[] = "Outlook Express mail recovery";
+
+QString ProgramPathOf(const TMainFormOptions& options) {
+    return options.programPath.isEmpty() ? QCoreApplication::applicationFilePath() : options.programPath;
+}
+
+QPushButton* SmallPictureButton(QWidget* parent, QStyle::StandardPixmap picture, const QString& hint) {
+    auto* button = new QPushButton(parent);
+    button->setIcon(parent->style()->standardIcon(picture));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    button->setAutoDefault(false);
+    SetSkinElement(button, kSkinSmallButton);
+    return button;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TMainFormOptions options)
+    : TTolvanMainForm(ProgramPathOf(options), options.parameters), options_(std::move(options)) {
+    imgBanner->setPixmap(BannerPicture(imgBanner->size(), QStringLiteral("Ostrel"), QString::fromLatin1(kSubtitle)));
+    imgLogo->setPixmap(LogoPicture(imgLogo->width()));
+    setWindowIcon(QIcon(LogoPicture(64)));
+    labDescription->setText(QStringLiteral("Outlook Express mail recovery from disks, volumes and disk images"));
+
+    cmbSrcDrives = new QComboBox(palRecovery);
+    cmbSrcDrives->setMaxVisibleItems(12);
+    connect(cmbSrcDrives, &QComboBox::currentIndexChanged, this, &TMainForm::cmbSrcDrivesChange);
+    btnSrcRefresh = SmallPictureButton(palRecovery, QStyle::SP_BrowserReload, QString());
+    btnSrcRefresh->setGeometry(btnDstMore->x(), 10, btnDstMore->width(), btnDstMore->height());
+    connect(btnSrcRefresh, &QPushButton::clicked, this, &TMainForm::btnSrcRefreshClick);
+    btnSrcImage = SmallPictureButton(palRecovery, QStyle::SP_DialogOpenButton,
+                                     QStringLiteral("Add a disk image file to the list"));
+    btnSrcImage->setGeometry(btnSrcRefresh->x() + btnSrcRefresh->width() + 4, 10, btnSrcRefresh->width(),
+                             btnSrcRefresh->height());
+    connect(btnSrcImage, &QPushButton::clicked, this, &TMainForm::btnSrcImageClick);
+
+    chkUseNewDir = new QCheckBox(QString::fromLatin1(kCaptionUseNewDir), palOptionsSub);
+    chkUseNewDir->setGeometry(16, 54, chkUseNewDir->sizeHint().width(), 24);
+    connect(chkUseNewDir, &QCheckBox::toggled, this, &TMainForm::chkUseNewDirClick);
+    txtMaxMsgCount = new QSpinBox(palOptionsSub);
+    txtMaxMsgCount->setRange(TSetting::kMaxMsgCountMinimum, TSetting::kMaxMsgCountMaximum);
+    txtMaxMsgCount->setSingleStep(1);
+    txtMaxMsgCount->setGeometry(chkUseNewDir->geometry().right() + 1 + 8, 54, 90, 24);
+
+    chkStoreAware = new QCheckBox(QString::fromLatin1(kCaptionStoreAware), palAdvOptionsSub);
+    chkStoreAware->setGeometry(16, 98, chkStoreAware->sizeHint().width(), 24);
+    chkStoreAware->setToolTip(QStringLiteral(
+        "Links each block to the blocks of its own message store first, so that the messages of several "
+        "stores on one disk are neither mixed up nor lost; untick it for the classic linking by block "
+        "offset across the whole source."));
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+// --- Hooks --------------------------------------------------------------------
+
+void TMainForm::HandleEngineEvent(int32_t code, void* data) { report_->HandleEngineEvent(code, data); }
+
+QString TMainForm::DefaultDestination(const QString& source) { return source + QStringLiteral(".recovered"); }
+
+bool TMainForm::DestinationIsFile() { return false; }
+
+bool TMainForm::RunRecovery(const QString& source, const QString& destination) {
+    return tolvan::RunRecovery(*this, *Drives, source, destination, EngineOptions(), options_.engine);
+}
+
+void TMainForm::BeforeRecovery() { report_->BeforeRecovery(); }
+
+void TMainForm::AfterRecovery() { report_->AfterRecovery(); }
+
+QString TMainForm::SuccessText() {
+    return QStringLiteral("The Outlook Express data on '%1' are recoverable.").arg(txtSrcFile->text());
+}
+
+QDialog* TMainForm::CreateSummaryDialog(const QString& text) {
+    return new TMsgForm(this, FormLook(), ControlLook(), HintComponent(), text, txtSrcFile->text(),
+                        &report_->ReportCells, report_->ReportColumns);
+}
+
+bool TMainForm::MayOpenOutput() { return true; }
+
+void TMainForm::InitWindow() {
+    cmbSrcDrives->setGeometry(txtSrcFile->geometry());
+    cmbSrcDrives->setToolTip(QStringLiteral("Select drive or disk to be scanned"));
+    btnSrcRefresh->setToolTip(QStringLiteral("Refresh drive and disk list"));
+    labSelSrcFile->setBuddy(cmbSrcDrives);
+
+    alerts_ = std::make_unique<TMessageBoxAlert>(this);
+    report_ = std::make_unique<TRecoveryEvents>(*txtRepairLog, *alerts_);
+
+    const QString storeFile =
+        options_.storeFile.isEmpty() ? UserStoreFile(QCoreApplication::applicationFilePath()) : options_.storeFile;
+    Setting = std::make_unique<TSetting>(storeFile);
+    TSetting& setting = ProductSetting();
+    setting.Load();
+    chkOpenFixed->setChecked(setting.OpenFixed);
+    chkUseNewDir->setChecked(setting.UseNewDir);
+    txtMaxMsgCount->setValue(setting.MaxMsgCount);
+    chkUseNewDirClick();
+    txtTempDir->setText(setting.TempDir);
+    txtBufSize->setValue(setting.BufSize);
+    chkStoreAware->setChecked(setting.StoreAware);
+
+    Drives = std::make_unique<TDriveList>();
+    btnSrcRefreshClick();
+}
+
+void TMainForm::DoneWindow() {
+    report_.reset();
+    // Freed on every way out, also when saving fails.
+    const std::unique_ptr<TTolvanSetting> owned = std::move(Setting);
+    const std::unique_ptr<TDriveList> drives = std::move(Drives);
+    auto* setting = dynamic_cast<TSetting*>(owned.get());
+    if (setting == nullptr) return;
+    setting->OpenFixed = chkOpenFixed->isChecked();
+    setting->UseNewDir = chkUseNewDir->isChecked();
+    setting->MaxMsgCount = txtMaxMsgCount->value();
+    setting->TempDir = txtTempDir->text();
+    setting->BufSize = txtBufSize->value();
+    setting->StoreAware = chkStoreAware->isChecked();
+    setting->Save();
+}
+
+void TMainForm::AddSettingInfo(QStringList& lines) {
+    tolvan::AddSettingInfo(lines, {chkOpenFixed->isChecked(), chkUseNewDir->isChecked(),
+                                   static_cast<double>(txtMaxMsgCount->value()), txtTempDir->text(),
+                                   static_cast<double>(txtBufSize->value()), chkStoreAware->isChecked()});
+}
+
+uint32_t TMainForm::EngineOptions() {
+    return tolvan::EngineOptions(chkUseNewDir->isChecked(), txtMaxMsgCount->value(), chkStoreAware->isChecked());
+}
+
+uint64_t TMainForm::SourceSize(const QString& source) {
+    return Drives ? Drives->SourceSize(source, options_.drives.access) : 0;
+}
+
+void TMainForm::MainTabChanged(int page) {
+    if (page == 2) PlaceProgressPanel(8, palBatchRecovery->y() + 20, 590);
+}
+
+QString TMainForm::RunModeText() {
+    return chkStoreAware->isChecked() ? QStringLiteral("Linking: store by store")
+                                      : QStringLiteral("Linking: by block offset across the source");
+}
+
+// --- Handlers --------------------------------------------------------------------
+
+void TMainForm::txtSrcFileChange() {
+    const QString text = txtSrcFile->text();
+    if (Drives && !text.isEmpty() && !Drives->DriveDisplayList.contains(text) && IsImageSource(text)) {
+        Drives->DriveDisplayList.append(text);
+        Drives->DrivePathList.append(text);
+        const QSignalBlocker quiet(cmbSrcDrives);
+        cmbSrcDrives->addItem(text);
+    }
+    {
+        const QSignalBlocker quiet(cmbSrcDrives);
+        cmbSrcDrives->setCurrentIndex(cmbSrcDrives->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    }
+    TTolvanMainForm::txtSrcFileChange();
+}
+
+void TMainForm::cmbSrcDrivesChange() { txtSrcFile->setText(SelectedDriveText(cmbSrcDrives)); }
+
+void TMainForm::btnSrcRefreshClick() {
+    Drives->EnumerateDrives(options_.drives);
+    {
+        const QSignalBlocker quiet(cmbSrcDrives);
+        FillDriveCombo(cmbSrcDrives, Drives->DriveDisplayList);
+    }
+    txtSrcFile->setText(SelectedDriveText(cmbSrcDrives));
+}
+
+void TMainForm::btnSrcImageClick() {
+    const QString current = txtSrcFile->text();
+    const QString start = IsImageSource(current) ? QFileInfo(current).absolutePath() : QString();
+    const QString file = Prompts().ChooseImageFile(this, start);
+    if (!file.isEmpty()) txtSrcFile->setText(file);
+}
+
+void TMainForm::chkUseNewDirClick() { txtMaxMsgCount->setEnabled(chkUseNewDir->isChecked()); }
+
+const QStringList& TMainForm::ReportCells() const { return report_->ReportCells; }
+
+int32_t TMainForm::ReportColumns() const { return report_->ReportColumns; }
+
+TSetting& TMainForm::ProductSetting() { return static_cast<TSetting&>(*Setting); }
+
+// --- Batch Recovery page -------------------------------------------------------
+// The list of drives and disks, its buttons and the batch run come with the
+// batch page. The page's panel (palBatchRecovery) and the progress panel's
+// place on it exist already (the framework's page switching, MainTabChanged).
+
+}  // namespace tolvan

@@ -1,0 +1,202 @@
+// Renders every page, sub-page and dialog of the program to PNG files, for
+// the README and for review. The drive list comes from a made-up machine
+// and the run from a built disk image, so nothing real is opened.
+//
+// Usage: tolvan_screenshots [output folder]   (default out/screenshots)
+#include <cstdio>
+#include <fstream>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QPainter>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "DeviceAccess.h"
+#include "DragEdit.h"
+#include "MainFrm.h"
+#include "MsgFrm.h"
+#include "ReportFrm.h"
+#include "TolvanLook.h"
+#include "TolvanPrompts.h"
+#include "image_builder/image_builder.h"
+#include "image_builder/message_factory.h"
+#include "image_builder/store_builder.h"
+
+using namespace tolvan;
+
+namespace {
+
+QString outputFolder;
+
+void Save(QWidget* widget, const QString& name) {
+    widget->show();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    const QString path = outputFolder + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!widget->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    else std::printf("%s\n", qPrintable(path));
+}
+
+// The window with the drive list opened over it; the list is a window of
+// its own, so it is painted onto the window's picture where it lies.
+void SaveWithDriveList(TMainForm& window, const QString& name) {
+    window.cmbSrcDrives->showPopup();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    QWidget* list = window.cmbSrcDrives->view()->window();
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(window.mapFromGlobal(list->mapToGlobal(QPoint(0, 0))), list->grab());
+    painter.end();
+    window.cmbSrcDrives->hidePopup();
+    const QString path = outputFolder + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (picture.save(path)) std::printf("%s\n", qPrintable(path));
+}
+
+// Two disks of a made-up machine.
+class MadeUpDisks final : public TDeviceAccess {
+public:
+    intptr_t Open(const QString& path) override {
+        if (path == QLatin1String("/dev/sda")) return 1;
+        if (path == QLatin1String("/dev/sdb")) return 2;
+        return -1;
+    }
+    bool Length(intptr_t handle, uint64_t& length) override {
+        length = handle == 1 ? 500107862016ull : 16008609792ull;
+        return true;
+    }
+    void Close(intptr_t) override {}
+};
+
+void MakeFolder(const QString& path, const QMap<QString, QString>& files = {}) {
+    QDir().mkpath(path);
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        QFile file(path + QLatin1Char('/') + it.key());
+        if (file.open(QIODevice::WriteOnly)) file.write(it.value().toUtf8());
+    }
+}
+
+// sda (two partitions), a USB stick sdb with one, a CD drive.
+QString MadeUpSysfs(const QString& root) {
+    const QString block = root + QStringLiteral("/block");
+    MakeFolder(block + "/sda", {{"removable", "0\n"}});
+    MakeFolder(block + "/sda/sda1", {{"partition", "1\n"}});
+    MakeFolder(block + "/sda/sda2", {{"partition", "2\n"}});
+    MakeFolder(block + "/sdb", {{"removable", "1\n"}});
+    MakeFolder(block + "/sdb/sdb1", {{"partition", "1\n"}});
+    MakeFolder(block + "/sr0", {{"removable", "1\n"}});
+    return root;
+}
+
+// A disk image holding one store of a few hundred messages among noise.
+QString BuildImage(const QString& folder) {
+    ostrel::builder::MessageFactory messages(7);
+    ostrel::builder::StoreBuilder store(11);
+    for (int i = 0; i < 240; ++i) store.AddMessage(messages.Next(i % 5 == 0));
+    ostrel::builder::ImageBuilder image(13);
+    image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
+    image.PlaceContiguous("Inbox.dbx", store, image.Size());
+    image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
+    const QString path = folder + QStringLiteral("/mailbox.img");
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.Bytes().data()), static_cast<std::streamsize>(image.Size()));
+    return path;
+}
+
+// Grabs each modal window as it opens and answers it.
+class Recorder final : public TTolvanPrompts {
+public:
+    int Execute(QDialog& dialog) override {
+        if (auto* summary = qobject_cast<TMsgForm*>(&dialog)) {
+            Save(summary, QStringLiteral("summary"));
+            summary->btnReport->click();
+        } else if (auto* report = qobject_cast<TReportForm*>(&dialog)) {
+            report->ReportList->selectRow(2);
+            Save(report, QStringLiteral("report"));
+        }
+        dialog.hide();
+        return QDialog::Rejected;
+    }
+    void Information(QWidget*, const QString&) override {}
+    void Error(QWidget*, const QString&) override {}
+    bool OpenUrl(const QUrl&) override { return true; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QGuiApplication::setApplicationDisplayName(QString());
+    ApplyApplicationLook();
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("out/screenshots");
+    QDir().mkpath(outputFolder);
+
+    QTemporaryDir scratch;
+    MadeUpDisks disks;
+    TMainFormOptions options;
+    options.storeFile = scratch.filePath(QStringLiteral("Tolvan.ini"));
+    options.drives.sysRoot = MadeUpSysfs(scratch.filePath(QStringLiteral("sys")));
+    options.drives.access = &disks;
+    options.drives.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    Recorder recorder;
+    const TPromptsOverride answers(recorder);
+    TMainForm window(options);
+    window.chkOpenFixed->setChecked(false);
+    window.show();
+
+    Save(&window, QStringLiteral("recovery-empty"));
+    SaveWithDriveList(window, QStringLiteral("recovery-drive-list"));
+    const QString image = BuildImage(scratch.path());
+    window.txtSrcFile->setText(image);
+    window.txtDstFile->setText(scratch.filePath(QStringLiteral("Recovered mail/")));
+
+    // Mid-run, as the pump lets the window paint: the Stop look and the gauge.
+    bool grabbed = false;
+    QTimer during;
+    during.setInterval(0);
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!grabbed && window.Gauge->value() >= 40) {
+            grabbed = true;
+            Save(&window, QStringLiteral("recovery-running"));
+        }
+    });
+    during.start();
+    window.btnRepair->click();
+    during.stop();
+    Save(&window, QStringLiteral("recovery-finished"));
+
+    window.MainTabChange(2);
+    Save(&window, QStringLiteral("batch"));
+    window.MainTabChange(3);
+    window.SubTabChange(1);
+    Save(&window, QStringLiteral("options"));
+    window.SubTabChange(2);
+    Save(&window, QStringLiteral("options-advanced"));
+    window.MainTabChange(4);
+    Save(&window, QStringLiteral("about"));
+
+    // The summary dialog with a long message, and the report of a long run.
+    QStringList cells{QStringLiteral("Message No."), QStringLiteral("Subject")};
+    for (int i = 1; i <= 1500; ++i)
+        cells << QString::number(i) << QStringLiteral("Quarterly figures, draft %1").arg(i);
+    TMsgForm longSummary(&window, window.FormLook(), window.ControlLook(), window.HintComponent(),
+                         QStringLiteral("The Outlook Express data on '/srv/images/a very long name for a disk "
+                                        "image taken from the old office computer.img' are recoverable."),
+                         QStringLiteral("/srv/images/office.img"), &cells, 2);
+    Save(&longSummary, QStringLiteral("summary-long"));
+    longSummary.hide();
+    TMsgForm plain(nullptr, nullptr, nullptr, nullptr, QStringLiteral("The Outlook Express data on 'disk.img' are "
+                                                                      "recoverable."),
+                   QStringLiteral("disk.img"), &cells, 2);
+    Save(&plain, QStringLiteral("summary-without-looks"));
+    plain.hide();
+    return 0;
+}

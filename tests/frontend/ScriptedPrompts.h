@@ -1,0 +1,53 @@
+// Answers the windows' modal boxes, dialogs and shell requests without
+// blocking, and records what was asked, in order.
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QStringList>
+#include <QUrl>
+
+#include "TolvanPrompts.h"
+
+namespace tolvan::testing {
+
+struct ScriptedPrompts final : TTolvanPrompts {
+    // What was shown: "information: <text>", "error: <text>",
+    // "exception: <text>", "confirm: <text>", "dialog: <class name>".
+    QStringList shown;
+    QList<QUrl> opened;
+    bool shellWorks = true;
+    bool confirmAnswer = true;
+    QString folderAnswer;  // ChooseOutputFolder and ChooseDirectory
+    QString fileAnswer;    // ChooseImageFile and ChooseLogFile
+    // Runs while a dialog is "shown"; its result is the dialog's.
+    std::function<int(QDialog&)> onDialog;
+    // Runs while an information box is "shown".
+    std::function<void(const QString&)> onInformation;
+
+    void Information(QWidget*, const QString& text) override {
+        shown.append("information: " + text);
+        if (onInformation) onInformation(text);
+    }
+    void Error(QWidget*, const QString& text) override { shown.append("error: " + text); }
+    bool Confirm(QWidget*, const QString& text) override {
+        shown.append("confirm: " + text);
+        return confirmAnswer;
+    }
+    void ShowException(QWidget*, const QString& text) override { shown.append("exception: " + text); }
+    int Execute(QDialog& dialog) override {
+        shown.append(QStringLiteral("dialog: ") + dialog.metaObject()->className());
+        return onDialog ? onDialog(dialog) : QDialog::Rejected;
+    }
+    bool OpenUrl(const QUrl& url) override {
+        opened.append(url);
+        return shellWorks;
+    }
+    QString ChooseOutputFolder(QWidget*, const QString&) override { return folderAnswer; }
+    QString ChooseDirectory(QWidget*, const QString&, const QString&) override { return folderAnswer; }
+    QString ChooseImageFile(QWidget*, const QString&) override { return fileAnswer; }
+    QString ChooseLogFile(QWidget*, const QString&) override { return fileAnswer; }
+};
+
+}  // namespace tolvan::testing
