@@ -4,6 +4,7 @@
 
 #include "block_index.h"
 #include "classic_linking.h"
+#include "fast_scan.h"
 #include "file64.h"
 #include "messages.h"
 #include "naming.h"
@@ -122,7 +123,7 @@ int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string
     try {
         const std::unique_ptr<MessageLinker> chosen = MakeLinker(session);
         MessageLinker& linker = *chosen;
-        ScanBlocks(session, source, linker.Collector());
+        ScanBlocksFast(session, source, linker.Collector());
         linker.ValidateHeads(session, source);
         ExtractMessages(session, source, linker, destination, &headCount);
     } catch (...) {

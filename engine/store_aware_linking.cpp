@@ -167,7 +167,7 @@ std::vector<uint8_t> StoreAwareLinker::DataOf(CFile64Ex& source, uint32_t block)
 std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const { return heads_.OffsetsInWalkingOrder(); }
 
 const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
-    static const PositionList kNone;
+    static const PositionList kNone{};
     const PositionList* positions = heads_.Find(headOffset);
     return positions ? *positions : kNone;
 }

@@ -68,6 +68,17 @@ public:
     virtual Handle Duplicate(Handle handle, long* error) = 0;
     virtual bool LockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
     virtual bool UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
+    // Reads count bytes at position without using or moving the handle's
+    // file pointer (pread). *got below count means the source ends there or
+    // an unreadable area begins there. Fails like a failed or misplaced
+    // positioning followed by a read: nothing is delivered.
+    virtual bool ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count,
+                        uint32_t* got, long* error) = 0;
+    // Hints for a long front-to-back read: read ahead of it, and forget the
+    // cached copy of a range it has passed. Neither can fail in a way that
+    // matters to the reader.
+    virtual void AdviseSequential(Handle handle) = 0;
+    virtual void DropCachedRange(Handle handle, uint64_t position, uint64_t length) = 0;
 
     // --- Devices -------------------------------------------------------
     virtual bool IsBlockDevice(Handle handle) = 0;

@@ -192,4 +192,39 @@ bool PosixOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long
     return ChangeRangeLock(Fd(handle), F_UNLCK, position, count, error);
 }
 
+bool PosixOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count,
+                     uint32_t* got, long* error) {
+    auto* bytes = static_cast<char*>(buffer);
+    uint32_t done = 0;
+    *got = 0;
+    if (position > static_cast<uint64_t>(INT64_MAX)) {
+        if (error) *error = EINVAL;
+        return false;
+    }
+    // A device may deliver a long transfer in parts; an error after some
+    // bytes arrived ends the run there, and the next read meets it again.
+    while (done < count) {
+        const ssize_t n =
+            ::pread(Fd(handle), bytes + done, count - done, static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (done != 0) break;
+            return Fail(error);
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    *got = done;
+    return true;
+}
+
+void PosixOs::AdviseSequential(Handle handle) {
+    posix_fadvise(Fd(handle), 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+void PosixOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
+    posix_fadvise(Fd(handle), static_cast<off_t>(position), static_cast<off_t>(length),
+                  POSIX_FADV_DONTNEED);
+}
+
 }  // namespace varrow::platform

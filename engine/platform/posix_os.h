@@ -21,6 +21,10 @@ public:
     Handle Duplicate(Handle handle, long* error) override;
     bool LockRange(Handle handle, uint64_t position, uint64_t count, long* error) override;
     bool UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) override;
+    bool ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
+                long* error) override;
+    void AdviseSequential(Handle handle) override;
+    void DropCachedRange(Handle handle, uint64_t position, uint64_t length) override;
 
     // posix_devices.cpp
     bool IsBlockDevice(Handle handle) override;

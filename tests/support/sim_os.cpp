@@ -46,8 +46,14 @@ bool SimOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, lon
     SimDevice& device = *open->device;
     ++device.reads;
     device.readLog.emplace_back(open->position, count);
+    if (!ReadDevice(device, open->position, buffer, count, got, error)) return false;
+    open->position += *got;
+    return true;
+}
+
+bool SimOs::ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t count,
+                       uint32_t* got, long* error) {
     const uint64_t size = device.bytes.size();
-    const uint64_t from = open->position;
     const uint64_t to = std::min<uint64_t>(from + count, size);
     for (uint64_t at = from; at < to; at = (at / device.sectorSize + 1) * device.sectorSize) {
         if (device.badSectors.count(at / device.sectorSize)) {
@@ -58,9 +64,38 @@ bool SimOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, lon
     }
     const uint32_t n = from < to ? static_cast<uint32_t>(to - from) : 0;
     if (n) std::memcpy(buffer, device.bytes.data() + from, n);
-    open->position += n;
     *got = n;
     return true;
+}
+
+bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
+                   long* error) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.ReadAt(handle, position, buffer, count, got, error);
+    SimDevice& device = *open->device;
+    ++device.reads;
+    device.readLog.emplace_back(position, count);
+    const bool positioned = static_cast<int64_t>(position) >= 0 &&
+                            !(device.seekFails && device.seekFails(position)) &&
+                            !(device.seekLandsAt && device.seekLandsAt(position) != position);
+    if (!positioned) {
+        *got = 0;
+        *error = EINVAL;
+        return false;
+    }
+    return ReadDevice(device, position, buffer, count, got, error);
+}
+
+void SimOs::AdviseSequential(Handle handle) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.AdviseSequential(handle);
+    ++open->device->sequentialAdvice;
+}
+
+void SimOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
+    OpenDevice* open = Find(handle);
+    if (!open) return real_.DropCachedRange(handle, position, length);
+    open->device->droppedRanges.emplace_back(position, length);
 }
 
 bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,

@@ -37,6 +37,8 @@ struct SimDevice {
     int reads = 0;
     int seeks = 0;
     std::vector<std::pair<uint64_t, uint32_t>> readLog;  // position and size of each read
+    int sequentialAdvice = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> droppedRanges;  // position and length
     void ResetCounters() {
         reads = seeks = 0;
         readLog.clear();
@@ -67,6 +69,12 @@ public:
                    long* error) override;
     bool UnlockRange(platform::Handle handle, uint64_t position, uint64_t count,
                      long* error) override;
+    // Acts as a seek to position followed by one read, and leaves the
+    // handle's position alone.
+    bool ReadAt(platform::Handle handle, uint64_t position, void* buffer, uint32_t count,
+                uint32_t* got, long* error) override;
+    void AdviseSequential(platform::Handle handle) override;
+    void DropCachedRange(platform::Handle handle, uint64_t position, uint64_t length) override;
 
     bool IsBlockDevice(platform::Handle handle) override;
     bool IsWholeDisk(const std::string& path) override;
@@ -106,6 +114,9 @@ private:
         uint64_t position;
     };
     OpenDevice* Find(platform::Handle handle);
+    // One read of the device at from; a read touching a bad sector fails.
+    static bool ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t count,
+                           uint32_t* got, long* error);
 
     platform::Os& real_;
     std::map<std::string, std::unique_ptr<SimDevice>> devices_;

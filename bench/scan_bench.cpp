@@ -1,0 +1,368 @@
+// scan_bench: how fast pass 1 and a whole recovery run, side by side with
+// the rate at which plain reads deliver the same image.
+//
+//   scan_bench [FOLDER]            all figures
+//   scan_bench --mixed PATH MIB    only writes an image of noise and messages
+//   scan_bench --noise PATH MIB    only writes an image of random bytes
+//
+// Keeps its images in FOLDER (default $TMPDIR, else /tmp) and reuses them on
+// later runs: a 2 GiB image of noise and messages, a 100 MiB image of
+// messages only, and 256 MiB adversarial images. Figures are measured over
+// page-cached images unless they say otherwise; the machine is shared with
+// whatever else runs, so rates are the best of several runs, and pread and
+// the scan take turns.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_images.h"
+#include "block_index.h"
+#include "fast_scan.h"
+#include "file64.h"
+#include "scan.h"
+#include "session.h"
+#include "simd_header_search.h"
+#include "varrow.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ostrel::bench::Filler;
+
+constexpr uint64_t kMiB = 1 << 20;
+constexpr uint64_t kMixedSize = 2048 * kMiB;
+constexpr uint64_t kMessagesSize = 100 * kMiB;
+constexpr uint64_t kFilledSize = 256 * kMiB;
+constexpr uint64_t kReferenceSlice = 64 * kMiB;
+constexpr int kRepeats = 5;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double MBps(uint64_t bytes, double seconds) { return static_cast<double>(bytes) / 1e6 / seconds; }
+
+long PeakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Writes an image in a child process, so that what it builds in memory does
+// not count in this process's peak.
+void EnsureImage(const std::string& path, uint64_t size, const std::function<void()>& write) {
+    if (ostrel::bench::HasSize(path, size)) return;
+    std::printf("writing %s ...\n", path.c_str());
+    std::fflush(stdout);
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        write();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !ostrel::bench::HasSize(path, size)) {
+        std::fprintf(stderr, "could not write %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::printf("  done in %.1f s\n", SecondsSince(start));
+}
+
+// Drops the page-cached copy of a file, so that the next read comes from
+// the storage.
+void DropFromCache(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+}
+
+// Plain 1 MiB preads over the whole file: what the storage delivers.
+double PreadSeconds(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    auto* buffer = static_cast<char*>(std::aligned_alloc(4096, kMiB));
+    const auto start = Clock::now();
+    for (off_t at = 0;; at += static_cast<off_t>(kMiB)) {
+        if (pread(fd, buffer, kMiB, at) <= 0) break;
+    }
+    const double seconds = SecondsSince(start);
+    std::free(buffer);
+    close(fd);
+    return seconds;
+}
+
+// Answers "stop" once pass 1 has tried stopAfter positions (0: never).
+struct Stopper {
+    uint64_t stopAfter = 0;
+    uint64_t questions = 0;
+    static int32_t VARROW_CALL Callback(int32_t code, void*, void* self) {
+        auto& stopper = *static_cast<Stopper*>(self);
+        if (code != EV_QUERY_ABORT) return 0;
+        ++stopper.questions;
+        return stopper.stopAfter != 0 &&
+               stopper.questions * varrow::kScanReportInterval >= stopper.stopAfter;
+    }
+};
+
+// Counts the accepted blocks and, unless told not to, files them into the
+// chain index as pass 1 of a recovery does.
+class CountingIndexer : public varrow::BlockSink {
+public:
+    CountingIndexer(varrow::RecoverySession& session, bool index)
+        : indexer_(session.linkedBlocks, session.chainHeads), index_(index) {}
+    void Accept(const varrow::BlockHeader& header, uint64_t position) override {
+        ++accepted;
+        if (index_) indexer_.Accept(header, position);
+    }
+    size_t accepted = 0;
+
+private:
+    varrow::ChainIndexer indexer_;
+    bool index_;
+};
+
+struct ScanFigures {
+    double seconds = 0;
+    uint64_t positions = 0;
+    size_t accepted = 0;
+    size_t indexBytes = 0;
+};
+
+ScanFigures TimeScan(const std::string& path, bool fast, uint64_t stopAfter = 0, bool index = true) {
+    Stopper stopper{stopAfter};
+    varrow::RecoverySession session(&Stopper::Callback, &stopper);
+    CountingIndexer sink(session, index);
+    varrow::CFile64Ex source(4096);
+    if (!source.Open(path, 0x8040, nullptr)) {
+        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+        std::exit(1);
+    }
+    const uint64_t length = source.GetLength();
+    const auto start = Clock::now();
+    if (fast) {
+        varrow::ScanBlocksFast(session, source, sink);
+    } else {
+        varrow::ScanBlocks(session, source, sink);
+    }
+    ScanFigures figures;
+    figures.seconds = SecondsSince(start);
+    figures.positions = stopAfter != 0 ? std::min(stopAfter, length) : length;
+    figures.accepted = sink.accepted;
+    figures.indexBytes = session.linkedBlocks.MemoryUsed() + session.chainHeads.MemoryUsed();
+    return figures;
+}
+
+struct SideBySide {
+    double preadSeconds = 0;
+    ScanFigures scan;
+};
+
+// kRepeats turns of a plain read and a fast scan over the same image; the
+// fastest of each. uncached: each read of the image comes from the storage.
+SideBySide BestOfTurns(const std::string& path, bool uncached) {
+    SideBySide best;
+    for (int i = 0; i < kRepeats; ++i) {
+        if (uncached) DropFromCache(path);
+        const double pread = PreadSeconds(path);
+        if (uncached) DropFromCache(path);
+        const ScanFigures scan = TimeScan(path, true);
+        if (i == 0 || pread < best.preadSeconds) best.preadSeconds = pread;
+        if (i == 0 || scan.seconds < best.scan.seconds) best.scan = scan;
+    }
+    return best;
+}
+
+// The fastest of kRepeats fast scans.
+ScanFigures BestScan(const std::string& path, bool index) {
+    ScanFigures best;
+    for (int i = 0; i < kRepeats; ++i) {
+        const ScanFigures figures = TimeScan(path, true, 0, index);
+        if (i == 0 || figures.seconds < best.seconds) best = figures;
+    }
+    return best;
+}
+
+struct RecoveryFigures {
+    double seconds = 0;
+    double firstMessageAt = 0;  // when pass 2 began to write messages
+    size_t messages = 0;
+};
+
+struct RecoveryWatch {
+    Clock::time_point start;
+    double firstMessageAt = -1;
+    size_t cells = 0;
+    static int32_t VARROW_CALL Callback(int32_t code, void*, void* self) {
+        auto& watch = *static_cast<RecoveryWatch*>(self);
+        if (code == EV_LOG && watch.firstMessageAt < 0) watch.firstMessageAt = SecondsSince(watch.start);
+        if (code == EV_REPORT_CELL) ++watch.cells;
+        return 0;
+    }
+};
+
+RecoveryFigures TimeRecovery(const std::string& image, const std::string& folder) {
+    const std::string output = folder + "/ostrel-bench-output";
+    std::filesystem::remove_all(output);
+    std::filesystem::create_directory(output);
+    RecoveryWatch watch;
+    RecoveryParams params{};
+    params.sourcePath = image.c_str();
+    params.destFolder = output.c_str();
+    params.callback = &RecoveryWatch::Callback;
+    params.userData = &watch;
+    auto* bytes = reinterpret_cast<unsigned char*>(&params);
+    for (size_t i = 0; i < sizeof params; ++i) bytes[i] ^= VARROW_PARAMS_MASK;
+    watch.start = Clock::now();
+    RecoverMessages(&params);
+    RecoveryFigures figures;
+    figures.seconds = SecondsSince(watch.start);
+    figures.firstMessageAt = watch.firstMessageAt < 0 ? figures.seconds : watch.firstMessageAt;
+    figures.messages = watch.cells >= 2 ? (watch.cells - 2) / 2 : 0;
+    std::filesystem::remove_all(output);
+    return figures;
+}
+
+std::string ProcessorName() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    }
+    return "unknown";
+}
+
+const char* KernelName() {
+    const varrow::HeaderFinder best = varrow::BestHeaderFinder();
+    if (best == varrow::Avx512HeaderFinder()) return "AVX-512BW";
+    if (best == varrow::Avx2HeaderFinder()) return "AVX2";
+    return "portable";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && (std::strcmp(argv[1], "--mixed") == 0 || std::strcmp(argv[1], "--noise") == 0)) {
+        const bool mixed = std::strcmp(argv[1], "--mixed") == 0;
+        const uint64_t size = std::strtoull(argv[3], nullptr, 10) * kMiB;
+        EnsureImage(argv[2], size, [&] {
+            if (mixed) {
+                ostrel::bench::WriteMixedImage(argv[2], size, 0.125, 1);
+            } else {
+                ostrel::bench::WriteFilledImage(argv[2], size, Filler::Random);
+            }
+        });
+        return 0;
+    }
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string folder = argc > 1 ? argv[1] : (tmpdir && *tmpdir ? tmpdir : "/tmp");
+    const std::string mixed = folder + "/ostrel-bench-mixed-2g.img";
+    const std::string messages = folder + "/ostrel-bench-messages.img";
+
+    EnsureImage(mixed, kMixedSize, [&] { ostrel::bench::WriteMixedImage(mixed, kMixedSize, 0.125, 1); });
+    EnsureImage(messages, kMessagesSize,
+                [&] { ostrel::bench::WriteMixedImage(messages, kMessagesSize, 0.9, 2); });
+    const std::pair<const char*, Filler> fillers[] = {
+        {"random", Filler::Random},
+        {"zeros", Filler::Zeros},
+        {"0x02", Filler::Twos},
+        {"00 02 00 00 repeated", Filler::SizeEveryFour},
+        {"header every 16 bytes", Filler::HeaderEvery16}};
+    std::vector<std::string> filled;
+    for (const auto& [name, filler] : fillers) {
+        std::string path = folder + "/ostrel-bench-filled-" + std::to_string(static_cast<int>(filler)) + ".img";
+        EnsureImage(path, kFilledSize, [&, filler = filler] { ostrel::bench::WriteFilledImage(path, kFilledSize, filler); });
+        filled.push_back(path);
+    }
+
+    std::printf("\nmachine: %s, %u cores, scan kernel %s\n", ProcessorName().c_str(),
+                std::thread::hardware_concurrency(), KernelName());
+    std::printf("all images page-cached; best of %d runs where repeated\n\n", kRepeats);
+
+    // Pass 1 over the mixed image.
+    PreadSeconds(mixed);  // brings the image into the page cache
+    const SideBySide cached = BestOfTurns(mixed, false);
+    const ScanFigures& fast = cached.scan;
+    const long scanPeak = PeakResidentKiB();
+    const ScanFigures counted = BestScan(mixed, false);
+    const ScanFigures reference = TimeScan(mixed, false, kReferenceSlice);
+    const double preadRate = MBps(kMixedSize, cached.preadSeconds);
+    const double fastRate = MBps(fast.positions, fast.seconds);
+    std::printf("2 GiB of noise and messages, page-cached\n");
+    std::printf("  plain 1 MiB pread          %8.0f MB/s\n", preadRate);
+    std::printf("  fast scan, chain index     %8.0f MB/s  (%.3f s)\n", fastRate, fast.seconds);
+    std::printf("  fast / pread               %8.0f %%\n", 100 * fastRate / preadRate);
+    std::printf("  fast scan, blocks counted  %8.0f MB/s  %.0f %% of pread\n",
+                MBps(counted.positions, counted.seconds),
+                100 * MBps(counted.positions, counted.seconds) / preadRate);
+    std::printf("  reference scan, 64 MiB     %8.1f MB/s  (%.2f s)\n",
+                MBps(reference.positions, reference.seconds), reference.seconds);
+    std::printf("  accepted blocks            %8zu\n", fast.accepted);
+    std::printf("  index memory               %8.1f MB = %.1f bytes per indexed block\n",
+                static_cast<double>(fast.indexBytes) / 1e6,
+                static_cast<double>(fast.indexBytes) / static_cast<double>(std::max<size_t>(fast.accepted, 1)));
+    std::printf("  peak resident after scans  %8.1f MB\n\n", static_cast<double>(scanPeak) / 1024);
+
+    const SideBySide uncached = BestOfTurns(mixed, true);
+    const double uncachedPread = MBps(kMixedSize, uncached.preadSeconds);
+    const double uncachedFast = MBps(uncached.scan.positions, uncached.scan.seconds);
+    std::printf("the same image read from the storage each time\n");
+    std::printf("  plain 1 MiB pread          %8.0f MB/s\n", uncachedPread);
+    std::printf("  fast scan                  %8.0f MB/s\n", uncachedFast);
+    std::printf("  fast / pread               %8.0f %%\n\n", 100 * uncachedFast / uncachedPread);
+
+    // Adversarial images against random data of the same size.
+    std::printf("256 MiB filled images, page-cached, fast scan (random / this)\n");
+    std::printf("  %-24s %18s %20s\n", "", "chain index", "blocks counted");
+    double randomIndexed = 0;
+    double randomCounted = 0;
+    for (size_t i = 0; i < filled.size(); ++i) {
+        PreadSeconds(filled[i]);  // brings the image into the page cache
+        const ScanFigures indexed = BestScan(filled[i], true);
+        const ScanFigures counted = BestScan(filled[i], false);
+        const double indexedRate = MBps(indexed.positions, indexed.seconds);
+        const double countedRate = MBps(counted.positions, counted.seconds);
+        if (i == 0) {
+            randomIndexed = indexedRate;
+            randomCounted = countedRate;
+        }
+        std::printf("  %-24s %6.0f MB/s (%5.2f) %6.0f MB/s (%5.2f)  %zu accepted\n", fillers[i].first,
+                    indexedRate, randomIndexed / indexedRate, countedRate, randomCounted / countedRate,
+                    indexed.accepted);
+    }
+    std::printf("\n");
+
+    // Whole recoveries.
+    PreadSeconds(mixed);
+    const RecoveryFigures whole = TimeRecovery(mixed, folder);
+    std::printf("RecoverMessages over the 2 GiB image\n");
+    std::printf("  total                      %8.2f s, %zu messages\n", whole.seconds, whole.messages);
+    std::printf("  before the first message   %8.2f s\n", whole.firstMessageAt);
+    std::printf("  writing messages           %8.0f messages/s\n\n",
+                static_cast<double>(whole.messages) / (whole.seconds - whole.firstMessageAt));
+
+    PreadSeconds(messages);
+    const RecoveryFigures small = TimeRecovery(messages, folder);
+    std::printf("RecoverMessages over 100 MiB of ~4 KB messages\n");
+    std::printf("  total                      %8.2f s, %zu messages\n", small.seconds, small.messages);
+    std::printf("  before the first message   %8.2f s\n", small.firstMessageAt);
+    std::printf("  pass 2                     %8.0f messages/s\n\n",
+                static_cast<double>(small.messages) / (small.seconds - small.firstMessageAt));
+
+    std::printf("peak resident memory         %8.1f MB\n", static_cast<double>(PeakResidentKiB()) / 1024);
+    return 0;
+}

@@ -1,0 +1,35 @@
+// Pass 1 at the speed of the storage.
+//
+// ScanBlocksFast gives exactly what ScanBlocks gives (the same blocks to
+// the sink in the same order, the same questions and progress at the same
+// positions, the same end) but reads the source in long runs and tests a
+// whole run of positions at once with a vector kernel. Parts that the runs
+// cannot stand for (an unreadable or short run, a device that cannot be
+// positioned) are scanned position by position through the source, as
+// ScanBlocks does.
+#pragma once
+
+#include <cstdint>
+
+#include "simd_header_search.h"
+
+namespace varrow {
+
+class BlockSink;
+class CFile64Ex;
+class RecoverySession;
+
+inline constexpr uint32_t kDefaultScanRunSize = 1u << 20;
+
+struct FastScanSettings {
+    // Bytes per read; tests use small runs to meet many run boundaries.
+    uint32_t runSize = kDefaultScanRunSize;
+    // Null: the fastest kernel this processor runs.
+    HeaderFinder finder = nullptr;
+};
+
+// Runs pass 1 over an open source, as ScanBlocks does.
+void ScanBlocksFast(RecoverySession& session, CFile64Ex& source, BlockSink& sink,
+                    const FastScanSettings& settings = {});
+
+}  // namespace varrow
