@@ -45,13 +45,24 @@ struct OutputFolder {
     uint32_t fileCount = 0;
 };
 
+// A name that is taken by a symbolic link (which would lead messages out of
+// the output folder) or by something other than a folder is passed over.
+bool UsableSubfolder(platform::Os& os, const std::string& path) {
+    if (os.IsSymbolicLink(path)) return false;
+    return !os.Exists(path) || os.IsDirectory(path);
+}
+
 void RollOverIfFull(RecoverySession& session, OutputFolder& folder) {
     const RecoveryOptions& options = session.Options();
     if (!options.useNewFolder || folder.fileCount < options.maxPerFolder) return;
-    const std::string name = NextSubfolderName();
-    folder.current = AddTrailingBackslash(folder.destination) + name;
+    platform::Os& os = platform::CurrentOs();
+    std::string name;
+    do {
+        name = NextSubfolderName();
+        folder.current = AddTrailingBackslash(folder.destination) + name;
+    } while (!UsableSubfolder(os, folder.current));
     long ignored = 0;
-    platform::CurrentOs().CreateDirectory(folder.current, &ignored);
+    os.CreateDirectory(folder.current, &ignored);
     folder.fileCount = CountFolderEntries(folder.current);
     session.NotifyText(EV_LOG, kTextFolderLimitReached, static_cast<unsigned long>(options.maxPerFolder));
     session.NotifyText(EV_LOG, kTextNewSubfolder, name.c_str(), folder.destination.c_str());

@@ -74,15 +74,23 @@ void PositionList::clear() {
 // Entries live in a pool of fixed-size chunks and link to each other by
 // number, so that growing the pool never moves an entry and costs no
 // reallocation of what is already there.
+//
+// The bucket chains give the walking order and nothing else. Entries are
+// found through a separate table that grows with them: the chains of a
+// fixed number of buckets grow with the entries, and a source full of
+// distinct offsets (millions of heads) would make every lookup walk
+// thousands of entries.
 struct BlockIndex::Impl {
     static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
     static constexpr uint32_t kChunkShift = 14;
     static constexpr uint32_t kChunkSize = 1u << kChunkShift;
+    static constexpr uint32_t kFirstSlotBits = 6;
 
     struct Entry {
         PositionList positions;
         uint32_t offset = 0;
-        uint32_t next = kNone;
+        uint32_t next = kNone;      // the next older entry of the bucket
+        uint32_t previous = kNone;  // the next newer one, so that removal needs no walk
     };
 
     std::vector<uint32_t> buckets;
@@ -90,6 +98,10 @@ struct BlockIndex::Impl {
     uint32_t used = 0;           // entries handed out from the pool
     uint32_t freeList = kNone;   // removed entries, for reuse
     size_t entryCount = 0;
+    // Entry numbers by offset, open addressing with linear probing, at most
+    // three quarters full.
+    std::vector<uint32_t> slots;
+    uint32_t slotBits = 0;
 
     Entry& At(uint32_t id) { return chunks[id >> kChunkShift][id & (kChunkSize - 1)]; }
     const Entry& At(uint32_t id) const { return chunks[id >> kChunkShift][id & (kChunkSize - 1)]; }
@@ -97,12 +109,55 @@ struct BlockIndex::Impl {
         return static_cast<uint32_t>((offset / 16) % buckets.size());
     }
 
+    size_t SlotMask() const { return slots.size() - 1; }
+    size_t HomeSlot(uint32_t offset) const {
+        return static_cast<size_t>((offset * 0x9E3779B97F4A7C15ull) >> (64 - slotBits));
+    }
+
+    // The slot that holds offset, or the empty slot where it would go.
+    size_t SlotOf(uint32_t offset) const {
+        size_t slot = HomeSlot(offset);
+        while (slots[slot] != kNone && At(slots[slot]).offset != offset) slot = (slot + 1) & SlotMask();
+        return slot;
+    }
+
     uint32_t FindId(uint32_t offset) const {
-        if (buckets.empty()) return kNone;
-        for (uint32_t id = buckets[BucketOf(offset)]; id != kNone; id = At(id).next) {
-            if (At(id).offset == offset) return id;
+        if (slots.empty()) return kNone;
+        return slots[SlotOf(offset)];
+    }
+
+    void InitSlots(uint32_t bits) {
+        slotBits = bits;
+        slots.assign(size_t{1} << bits, kNone);
+    }
+
+    void AddSlot(uint32_t id) {
+        if (4 * (entryCount + 1) > 3 * slots.size()) {
+            std::vector<uint32_t> old;
+            old.swap(slots);
+            InitSlots(slotBits + 1);
+            for (const uint32_t kept : old) {
+                if (kept != kNone) slots[SlotOf(At(kept).offset)] = kept;
+            }
         }
-        return kNone;
+        slots[SlotOf(At(id).offset)] = id;
+    }
+
+    // Empties the slot of offset and moves later entries of its probe run
+    // back, so that every entry stays reachable from its home slot.
+    void RemoveSlot(uint32_t offset) {
+        size_t hole = SlotOf(offset);
+        slots[hole] = kNone;
+        for (size_t slot = (hole + 1) & SlotMask(); slots[slot] != kNone; slot = (slot + 1) & SlotMask()) {
+            const size_t home = HomeSlot(At(slots[slot]).offset);
+            // The entry may fill the hole unless its home lies after the
+            // hole, up to its own slot (cyclically).
+            const bool homeBetween = hole <= slot ? (hole < home && home <= slot) : (hole < home || home <= slot);
+            if (homeBetween) continue;
+            slots[hole] = slots[slot];
+            slots[slot] = kNone;
+            hole = slot;
+        }
     }
 
     uint32_t NewEntry() {
@@ -124,6 +179,7 @@ void BlockIndex::Reset(uint32_t buckets) {
     impl_.reset();
     impl_ = std::make_unique<Impl>();
     impl_->buckets.assign(std::max<uint32_t>(buckets, 1), Impl::kNone);
+    impl_->InitSlots(Impl::kFirstSlotBits);
 }
 
 uint32_t BlockIndex::BucketCount() const {
@@ -151,19 +207,26 @@ PositionList& BlockIndex::FindOrCreate(uint32_t offset) {
     uint32_t& head = impl_->buckets[impl_->BucketOf(offset)];
     entry.offset = offset;
     entry.next = head;
+    entry.previous = Impl::kNone;
+    if (head != Impl::kNone) impl_->At(head).previous = id;
     head = id;
+    impl_->AddSlot(id);
     ++impl_->entryCount;
     return entry.positions;
 }
 
 void BlockIndex::Remove(uint32_t offset) {
-    if (!impl_ || impl_->buckets.empty()) return;
-    uint32_t* link = &impl_->buckets[impl_->BucketOf(offset)];
-    while (*link != Impl::kNone && impl_->At(*link).offset != offset) link = &impl_->At(*link).next;
-    if (*link == Impl::kNone) return;
-    const uint32_t id = *link;
+    if (!impl_) return;
+    const uint32_t id = impl_->FindId(offset);
+    if (id == Impl::kNone) return;
+    impl_->RemoveSlot(offset);
     Impl::Entry& entry = impl_->At(id);
-    *link = entry.next;
+    if (entry.previous != Impl::kNone) {
+        impl_->At(entry.previous).next = entry.next;
+    } else {
+        impl_->buckets[impl_->BucketOf(offset)] = entry.next;
+    }
+    if (entry.next != Impl::kNone) impl_->At(entry.next).previous = entry.previous;
     entry.positions.clear();
     entry.next = impl_->freeList;
     impl_->freeList = id;
@@ -185,6 +248,7 @@ std::vector<uint32_t> BlockIndex::OffsetsInWalkingOrder() const {
 size_t BlockIndex::MemoryUsed() const {
     if (!impl_) return 0;
     size_t bytes = impl_->buckets.capacity() * sizeof(uint32_t) +
+                   impl_->slots.capacity() * sizeof(uint32_t) +
                    impl_->chunks.size() * Impl::kChunkSize * sizeof(Impl::Entry);
     for (uint32_t head : impl_->buckets) {
         for (uint32_t id = head; id != Impl::kNone; id = impl_->At(id).next) {

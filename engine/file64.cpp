@@ -358,26 +358,29 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     const uint32_t tail = (count - head) % sector;
     uint32_t total = 0;
     bool succeeded = false;
+    bool onward = true;
 
     if (head != 0) {
         if (!MoveFilePointer(m_nPosition - offsetInSector)) return 0;
-        const uint32_t got = ReadOneSector(&succeeded);
+        const uint32_t got = ReadOneSector(&succeeded, &onward);
         if (succeeded && got <= offsetInSector) return 0;
         total = std::min(got - offsetInSector, head);
         std::memcpy(buffer, m_pSectorBuffer + offsetInSector, total);
+        if (!onward) return total;
     } else if (!MoveFilePointer(m_nPosition)) {
         return 0;
     }
 
     for (uint32_t i = 0; i < wholeSectors; ++i) {
-        const uint32_t got = ReadOneSector(&succeeded);
+        const uint32_t got = ReadOneSector(&succeeded, &onward);
         if (succeeded && got == 0) return total;
         std::memcpy(buffer + total, m_pSectorBuffer, got);
         total += got;
+        if (!onward) return total;
     }
 
     if (tail != 0) {
-        const uint32_t got = ReadOneSector(&succeeded);
+        const uint32_t got = ReadOneSector(&succeeded, &onward);
         if (succeeded && got == 0) return total;
         const uint32_t n = std::min(got, tail);
         std::memcpy(buffer + total, m_pSectorBuffer, n);
@@ -386,16 +389,19 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     return total;
 }
 
-uint32_t CFile64Ex::ReadOneSector(bool* succeeded) {
+uint32_t CFile64Ex::ReadOneSector(bool* succeeded, bool* onward) {
     uint32_t got = 0;
     long error = 0;
+    *onward = true;
     *succeeded = os().Read(m_hFile, m_pSectorBuffer, m_nSectorSize, &got, &error);
     if (*succeeded) return std::min(got, m_nSectorSize);
     // An unreadable sector is delivered as zeros, and the next read takes
-    // the next sector.
+    // the next sector. When the device cannot be moved past it, the next
+    // read would take this sector again and pass its zeros off as the
+    // next one's bytes: the transfer ends after it instead.
     std::memset(m_pSectorBuffer, 0, m_nSectorSize);
     uint64_t ignored = 0;
-    os().Seek(m_hFile, m_nSectorSize, SeekFrom::Current, &ignored, &error);
+    *onward = os().Seek(m_hFile, m_nSectorSize, SeekFrom::Current, &ignored, &error);
     return m_nSectorSize;
 }
 

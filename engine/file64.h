@@ -122,8 +122,9 @@ public:
 private:
     uint32_t FillWindow();
     uint32_t ReadSectors(uint8_t* buffer, uint32_t count);
-    // One sector into the sector buffer; a failed read gives zeros.
-    uint32_t ReadOneSector(bool* succeeded);
+    // One sector into the sector buffer; a failed read gives zeros, and
+    // *onward tells whether the device could be moved past it.
+    uint32_t ReadOneSector(bool* succeeded, bool* onward);
     bool MoveFilePointer(uint64_t position);
     void TakePositionFromHandle();
     void ReplaceSectorBuffer(uint32_t size);

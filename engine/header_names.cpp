@@ -39,4 +39,22 @@ bool IsKnownHeaderName(std::string_view text) {
                        [&](std::string_view name) { return EqualIgnoringCase(name, text); });
 }
 
+std::vector<std::string> HeaderNameEndings(std::string_view tail) {
+    std::vector<std::string> endings;
+    if (tail.empty()) return endings;
+    for (const std::string_view name : kKnownHeaderNames) {
+        if (name.size() <= tail.size() || !EqualIgnoringCase(name.substr(0, tail.size()), tail)) continue;
+        std::string ending(name.substr(tail.size()));
+        for (char& c : ending) c = static_cast<char>(Lower(static_cast<uint8_t>(c)));
+        endings.push_back(std::move(ending));
+    }
+    return endings;
+}
+
+bool EndsKnownHeaderName(std::string_view word) {
+    return !word.empty() && std::any_of(kKnownHeaderNames.begin(), kKnownHeaderNames.end(), [&](std::string_view name) {
+               return name.size() > word.size() && EqualIgnoringCase(name.substr(name.size() - word.size()), word);
+           });
+}
+
 }  // namespace varrow

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace varrow {
 
@@ -15,5 +17,14 @@ inline bool IsWordChar(uint8_t byte) {
 // Whether text is one of the 64 known message header field names,
 // compared without regard to case.
 bool IsKnownHeaderName(std::string_view text);
+
+// The endings, in lower case, that turn tail into a known header name (tail
+// followed by the ending, compared without regard to case); none when tail
+// is empty or begins no known name.
+std::vector<std::string> HeaderNameEndings(std::string_view tail);
+
+// Whether word is a known header name without the first one or more of its
+// bytes, compared without regard to case.
+bool EndsKnownHeaderName(std::string_view word);
 
 }  // namespace varrow

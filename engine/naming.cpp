@@ -1,6 +1,7 @@
 #include "naming.h"
 
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "file64.h"
@@ -220,9 +221,23 @@ std::string MakeUniquePath(const std::string& path) {
     if (isFree(path)) return path;
     const std::string stem = RemovePathExtension(path);
     const std::string ext = GetPathExtension(path);
-    for (unsigned long k = 1;; ++k) {
-        std::string candidate = stem + FormatText("(%lu)", k) + ext;
-        if (isFree(candidate)) return candidate;
+    auto variant = [&](unsigned long k) { return stem + FormatText("(%lu)", k) + ext; };
+
+    // The variant handed out last for this path: thousands of messages with
+    // one subject would otherwise test every variant taken before, a
+    // thousand names for the thousandth. The search goes on after it while
+    // it is still taken; a variant freed since then stays unused.
+    static std::unordered_map<std::string, unsigned long> lastVariant;
+    unsigned long k = 1;
+    const auto hint = lastVariant.find(path);
+    if (hint != lastVariant.end() && !isFree(variant(hint->second))) k = hint->second + 1;
+    for (;; ++k) {
+        std::string candidate = variant(k);
+        if (isFree(candidate)) {
+            if (lastVariant.size() >= 65536) lastVariant.clear();
+            lastVariant[path] = k;
+            return candidate;
+        }
     }
 }
 

@@ -107,6 +107,8 @@ public:
     // True when anything is there, a dangling symbolic link included.
     virtual bool Exists(const std::string& path) = 0;
     virtual bool IsDirectory(const std::string& path) = 0;
+    // True when the path itself is a symbolic link, whatever it points to.
+    virtual bool IsSymbolicLink(const std::string& path) = 0;
     // Creates a file that must not exist yet, without following links, then
     // closes it.
     virtual bool CreateNewFile(const std::string& path, long* error) = 0;

@@ -45,6 +45,7 @@ public:
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
     bool Exists(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;
+    bool IsSymbolicLink(const std::string& path) override;
     bool CreateNewFile(const std::string& path, long* error) override;
     bool CreateDirectory(const std::string& path, long* error) override;
     bool ListDirectory(const std::string& path,

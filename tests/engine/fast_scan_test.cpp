@@ -257,7 +257,9 @@ TEST(HeaderFinders, EveryVariantFindsWhatThePortableOneFinds) {
                 ASSERT_EQ(std::vector<uint32_t>(found.begin(), found.begin() + got),
                           std::vector<uint32_t>(expected.begin(), expected.begin() + want))
                     << "start " << start << ", count " << count;
-                if (count == 3000) EXPECT_GT(want, 20u);
+                if (count == 3000) {
+                    EXPECT_GT(want, 20u);
+                }
             }
         }
     }

@@ -227,6 +227,7 @@ std::string SimOs::CreateTempFile(const std::string& folder, const std::string& 
 }
 bool SimOs::Exists(const std::string& path) { return devices_.count(path) || real_.Exists(path); }
 bool SimOs::IsDirectory(const std::string& path) { return real_.IsDirectory(path); }
+bool SimOs::IsSymbolicLink(const std::string& path) { return real_.IsSymbolicLink(path); }
 bool SimOs::CreateNewFile(const std::string& path, long* error) {
     return real_.CreateNewFile(path, error);
 }

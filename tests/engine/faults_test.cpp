@@ -1,0 +1,368 @@
+// Recoveries whose system fails underneath them: a disk that fills, a
+// source region that cannot be read, no file handles left, an output folder
+// that vanishes, a source that shrinks. Each run must end cleanly with the
+// errors the engine promises, keep what it finished, and leave nothing
+// half-written or outside its folders.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "event_recorder.h"
+#include "fault_os.h"
+#include "file64.h"
+#include "image_builder/block.h"
+#include "outfolders.h"
+#include "scratch.h"
+#include "sim_os.h"
+
+namespace varrow {
+namespace {
+
+namespace fs = std::filesystem;
+using ostrel::builder::BlockFields;
+using ostrel::builder::WriteBlock;
+using testing::EventRecorder;
+using testing::FaultOs;
+using testing::ListFolder;
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// True when text is the first bytes of message followed by zeros only.
+bool IsCutShortFormOf(const std::string& text, const std::string& message) {
+    if (text.size() > message.size()) return false;
+    const size_t same = static_cast<size_t>(std::mismatch(text.begin(), text.end(), message.begin()).first - text.begin());
+    return text.find_first_not_of('\0', same) == std::string::npos;
+}
+
+// An EventRecorder that also lets a test act from inside the callback.
+struct HookedRecorder {
+    EventRecorder recorder;
+    std::function<void(const testing::RecordedEvent&)> hook;
+
+    static int32_t VARROW_CALL Callback(int32_t code, void* data, void* userData) {
+        auto& self = *static_cast<HookedRecorder*>(userData);
+        const int32_t answer = EventRecorder::Callback(code, data, &self.recorder);
+        if (self.hook) self.hook(self.recorder.events.back());
+        return answer;
+    }
+};
+
+int32_t RunHooked(const std::string& source, const std::string& destination, uint32_t options,
+                  HookedRecorder& hooked) {
+    RecoveryParams params{};
+    params.sourcePath = source.c_str();
+    params.options = options;
+    params.destFolder = destination.c_str();
+    params.callback = &HookedRecorder::Callback;
+    params.userData = &hooked;
+    auto* bytes = reinterpret_cast<unsigned char*>(&params);
+    for (size_t i = 0; i < sizeof params; ++i) bytes[i] ^= VARROW_PARAMS_MASK;
+    return RecoverMessages(&params);
+}
+
+// A scratch folder with the image, the output folder and the temporary
+// folder, and the fault-injecting system under the engine.
+class Faults : public ::testing::Test {
+protected:
+    ScratchFolder scratch;
+    std::string output = scratch / "out";
+    std::string temp = scratch / "tmp";
+    std::string imagePath = scratch / "image.bin";
+    std::vector<uint8_t> image;
+    FaultOs faults{platform::SystemOs()};
+    platform::ScopedOs scoped{faults};
+    std::string savedTmpdir;
+
+    void SetUp() override {
+        fs::create_directory(output);
+        fs::create_directory(temp);
+        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
+        setenv("TMPDIR", temp.c_str(), 1);
+        SetSubfolderCounter(1);
+    }
+    void TearDown() override {
+        if (savedTmpdir.empty()) unsetenv("TMPDIR");
+        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        ExpectNothingChangedOutside();
+    }
+
+    // A message of blocks of the given texts, 0x1000 apart on the source
+    // from position on, with offsets from firstOffset on.
+    std::string Message(uint64_t position, uint32_t firstOffset, const std::vector<std::string>& blocks) {
+        std::string text;
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            const uint32_t offset = firstOffset + 0x210 * static_cast<uint32_t>(i);
+            const uint32_t next = i + 1 < blocks.size() ? offset + 0x210 : 0;
+            WriteBlock(image, position + 0x1000 * i,
+                       BlockFields{offset, 512, static_cast<uint32_t>(blocks[i].size()), next}, blocks[i]);
+            text += blocks[i];
+        }
+        return text;
+    }
+    // A three-block message of 1124 bytes whose subject is name.
+    std::string LongMessage(uint64_t position, uint32_t firstOffset, const std::string& name) {
+        const std::string head = "Subject: " + name + "\r\n\r\n";
+        return Message(position, firstOffset,
+                       {head + std::string(512 - head.size(), 'a'), std::string(512, 'b'), std::string(100, 'c')});
+    }
+
+    int32_t Recover(HookedRecorder& hooked, uint32_t options = 0) {
+        scratch.WriteFile("image.bin", image);
+        return RunHooked(imagePath, output, options, hooked);
+    }
+    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
+
+    // Nothing outside the output and temporary folders was changed, and no
+    // staging file of a copy is left in the output folder.
+    void ExpectNothingChangedOutside() {
+        for (const std::string& path : faults.changedPaths) {
+            if (path.empty()) continue;  // names nothing: the open of a missing temporary file
+            EXPECT_TRUE(StartsWith(path, output + "/") || StartsWith(path, temp + "/QXT")) << path;
+        }
+        EXPECT_EQ(ListFolder(scratch.path()), (std::vector<std::string>{"image.bin", "out", "tmp"}));
+        if (!fs::exists(output)) return;
+        for (const auto& entry : fs::recursive_directory_iterator(output)) {
+            EXPECT_FALSE(StartsWith(entry.path().filename().string(), ".ostrel-copy-")) << entry.path();
+        }
+    }
+};
+
+// --- The output disk fills up ---------------------------------------------
+
+TEST_F(Faults, AFullDiskEndsTheRunWithError2AndKeepsOnlyCompleteMessages) {
+    const std::string first = LongMessage(0, 0x10000, "first");
+    LongMessage(0x10000, 0x20000, "second");
+    LongMessage(0x20000, 0x30000, "third");
+    // The first message's temporary file and its copy fit; the second
+    // message's temporary file stops 700 bytes in.
+    faults.diskSpace = 2 * 1124 + 700;
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 1);
+
+    const auto errors = hooked.recorder.Texts(EV_ERROR);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(StartsWith(errors[0], "Error 2: General error. Disk full while accessing " + temp + "/QXT"))
+        << errors[0];
+    EXPECT_EQ(ListFolder(output), std::vector<std::string>{"first.eml"});
+    EXPECT_EQ(Output("first.eml"), first);
+    EXPECT_EQ(hooked.recorder.Texts(EV_REPORT_CELL),
+              (std::vector<std::string>{"Message No.", "Subject", "1", "first"}));
+    EXPECT_TRUE(ListFolder(temp).empty());  // the unfinished temporary file is removed
+    EXPECT_EQ(hooked.recorder.events.back().number, 100);
+}
+
+TEST_F(Faults, WhereverTheDiskFillsEveryFileLeftIsACompleteMessage) {
+    const std::vector<std::string> messages = {LongMessage(0, 0x10000, "one"), LongMessage(0x10000, 0x20000, "two"),
+                                               LongMessage(0x20000, 0x30000, "three")};
+    const std::vector<std::string> names = {"one.eml", "two.eml", "three.eml"};
+    for (uint64_t space = 0; space <= 6 * 1124; space += 97) {
+        SCOPED_TRACE("disk space " + std::to_string(space));
+        fs::remove_all(output);
+        fs::create_directory(output);
+        faults.diskSpace = space;
+        HookedRecorder hooked;
+        EXPECT_EQ(Recover(hooked), 1);
+        for (size_t k = 0; k < names.size(); ++k) {
+            if (fs::exists(output + "/" + names[k])) {
+                EXPECT_EQ(Output(names[k]), messages[k]) << names[k];
+            }
+        }
+        int generalErrors = 0;
+        for (const std::string& error : hooked.recorder.Texts(EV_ERROR)) {
+            const bool copyFailed = error == "Error 6: Cannot create message file.";
+            generalErrors += StartsWith(error, "Error 2: General error. Disk full while accessing ");
+            EXPECT_TRUE(copyFailed || StartsWith(error, "Error 2: General error. Disk full")) << error;
+        }
+        EXPECT_LE(generalErrors, 1);
+        EXPECT_TRUE(ListFolder(temp).empty());
+        EXPECT_EQ(hooked.recorder.events.back().number, 100);
+    }
+}
+
+// --- A region of the source cannot be read ----------------------------------
+
+TEST_F(Faults, AnUnreadableRegionReadsAsZerosAndTheScanGoesOnBeyondIt) {
+    const std::string before = Message(0, 0x100, {"Subject: before\r\n"});
+    Message(0x5000, 0x200, {"Subject: inside\r\n"});
+    // Its head lies before the region, its second block inside.
+    Message(0x3000, 0x300, {"Subject: reaching in\r\n", "lost part"});
+    const std::string after = Message(0xA000, 0x400, {"Subject: after\r\n", "second block"});
+    faults.FailReads(imagePath, 0x4000, 0x8000);
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_GT(faults.failedReads, 0);
+    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"after.eml", "before.eml", "reaching in.eml"}));
+    EXPECT_EQ(Output("before.eml"), before);
+    EXPECT_EQ(Output("after.eml"), after);
+    EXPECT_EQ(Output("reaching in.eml"), "Subject: reaching in\r\n");
+    EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
+}
+
+TEST_F(Faults, DataThatRunsIntoAnUnreadableSectorIsKeptAsZeros) {
+    // The region starts inside the message's data; the whole sector that
+    // holds its first byte reads as zeros.
+    const std::string text = "Subject: torn\r\n" + std::string(490, 'x');
+    Message(0, 0x100, {text});
+    faults.FailReads(imagePath, 0x200 + 2, 0x200 + 3);
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_EQ(Output("torn.eml"), text.substr(0, 0x200 - 16) + std::string(text.size() - (0x200 - 16), '\0'));
+}
+
+TEST_F(Faults, ASourceThatCannotBeReadAtAllHoldsNothing) {
+    Message(0, 0x100, {"Subject: unreachable\r\n"});
+    faults.FailReads(imagePath, 0, UINT64_MAX);
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 0);
+    EXPECT_TRUE(ListFolder(output).empty());
+    EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
+    EXPECT_EQ(hooked.recorder.events.back().number, 100);
+}
+
+TEST(FaultsOfTheDevice, AFailingSectorThatTheDeviceCannotMovePastEndsTheRead) {
+    testing::SimOs sim;
+    platform::ScopedOs scoped{sim};
+    testing::SimDevice& device = sim.AddDevice("/faulty/disk");
+    for (int i = 0; i < 4 * 512; ++i) device.bytes.push_back(static_cast<uint8_t>(i % 251 + 1));
+    device.blockDevice = true;
+    device.badSectors = {1};
+    device.seekFails = [](uint64_t position) { return position >= 1024; };
+    CFile64Ex reader(4096);
+    CFileException error(CFileException::none, -1);
+    ASSERT_TRUE(reader.Open("/faulty/disk", CFile64::modeRead | CFile64::shareDenyNone, &error));
+    // The bad sector reads as zeros; the sector after it cannot be reached,
+    // so the read ends rather than deliver the bad one's zeros again as its.
+    std::vector<uint8_t> bytes(2048, 0xEE);
+    EXPECT_EQ(reader.Read(bytes.data(), 2048), 1024u);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 512, device.bytes.begin()));
+    EXPECT_EQ(std::count(bytes.begin() + 512, bytes.begin() + 1024, 0), 512);
+    EXPECT_TRUE(reader.IsEOF());
+}
+
+// --- No file handles left ---------------------------------------------------
+
+TEST_F(Faults, TooManyOpenFilesForTheTemporaryFileIsError4ForThatMessage) {
+    Message(0, 0x100, {"Subject: m1\r\n"});
+    Message(0x1000, 0x200, {"Subject: m2\r\n"});
+    Message(0x2000, 0x300, {"Subject: m3\r\n"});
+    int temporaryOpens = 0;
+    faults.openError = [&](const std::string& path, const platform::OpenRequest& request) -> long {
+        const bool temporary = StartsWith(path, temp + "/QXT") && request.access == platform::Access::Write;
+        return temporary && ++temporaryOpens == 2 ? EMFILE : 0;
+    };
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_EQ(hooked.recorder.Texts(EV_ERROR), std::vector<std::string>{"Error 4: Cannot create temporary file."});
+    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"m1.eml", "m3.eml"}));
+    // The failed message keeps its number: the next one is number 3.
+    EXPECT_EQ(hooked.recorder.Texts(EV_REPORT_CELL),
+              (std::vector<std::string>{"Message No.", "Subject", "1", "m1", "3", "m3"}));
+    // The temporary file that could not be opened stays behind, empty.
+    const auto left = ListFolder(temp);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(fs::file_size(temp + "/" + left[0]), 0u);
+}
+
+TEST_F(Faults, NoTemporaryFileAtAllIsError4ForEveryMessage) {
+    Message(0, 0x100, {"Subject: m1\r\n"});
+    Message(0x1000, 0x200, {"Subject: m2\r\n"});
+    faults.tempFileFails = [] { return true; };
+    HookedRecorder hooked;
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_EQ(hooked.recorder.Texts(EV_ERROR),
+              std::vector<std::string>(2, "Error 4: Cannot create temporary file."));
+    EXPECT_EQ(hooked.recorder.Count(EV_LOG), 0);
+    EXPECT_TRUE(ListFolder(output).empty());
+    EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+// --- The output folder goes away ----------------------------------------------
+
+TEST_F(Faults, AnOutputFolderRemovedDuringTheRunFailsEveryLaterCopyWithError6) {
+    for (uint32_t options : {0u, (1u << 16) | VARROW_OPTION_NEW_FOLDER}) {
+        SCOPED_TRACE("options " + std::to_string(options));
+        image.clear();
+        fs::create_directory(output);
+        const std::string first = Message(0, 0x100, {"Subject: m1\r\n"});
+        Message(0x1000, 0x200, {"Subject: m2\r\n"});
+        Message(0x2000, 0x300, {"Subject: m3\r\n"});
+        SetSubfolderCounter(1);
+        HookedRecorder hooked;
+        std::string kept;
+        hooked.hook = [&](const testing::RecordedEvent& event) {
+            // Once the first message's row is reported, its file is there.
+            if (event.code == EV_REPORT_CELL && event.text == "m1") {
+                kept = Output("m1.eml");
+                fs::remove_all(output);
+            }
+        };
+        EXPECT_EQ(Recover(hooked, options), 1);
+        EXPECT_EQ(kept, first);
+        EXPECT_EQ(hooked.recorder.Texts(EV_ERROR), std::vector<std::string>(2, "Error 6: Cannot create message file."));
+        EXPECT_EQ(hooked.recorder.Count(EV_REPORT_CELL), 2 + 3 * 2);
+        EXPECT_FALSE(fs::exists(output));  // never made again
+        EXPECT_TRUE(ListFolder(temp).empty());
+        EXPECT_EQ(hooked.recorder.events.back().number, 100);
+    }
+    fs::create_directory(output);
+}
+
+// --- The source shrinks while it is read ----------------------------------------
+
+TEST_F(Faults, ASourceCutShortDuringTheScanKeepsWhatWasFoundBeforeTheCut) {
+    constexpr uint64_t kMiB = 1 << 20;
+    const std::string early = Message(100 * 1024, 0x100, {"Subject: early\r\n"});
+    Message(kMiB + kMiB / 2, 0x200, {"Subject: middle\r\n"});
+    Message(2 * kMiB + kMiB / 2, 0x300, {"Subject: late\r\n"});
+    image.resize(3 * kMiB);
+    HookedRecorder hooked;
+    hooked.hook = [&](const testing::RecordedEvent& event) {
+        if (event.code == EV_QUERY_ABORT && hooked.recorder.questions == 1) fs::resize_file(imagePath, kMiB);
+    };
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_EQ(ListFolder(output), std::vector<std::string>{"early.eml"});
+    EXPECT_EQ(Output("early.eml"), early);
+    EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
+    EXPECT_EQ(hooked.recorder.events.back().number, 100);
+}
+
+TEST_F(Faults, ASourceCutShortDuringOutputGivesShorterMessagesNeverLongerOnes) {
+    std::vector<std::string> messages;
+    for (uint32_t k = 0; k < 4; ++k) {
+        messages.push_back(LongMessage(0x10000 * k, 0x10000 * (k + 1), "m" + std::to_string(k + 1)));
+    }
+    HookedRecorder hooked;
+    hooked.hook = [&](const testing::RecordedEvent& event) {
+        if (event.code == EV_LOG && event.text == "Finish processing message (No.1).") {
+            fs::resize_file(imagePath, 0x10000 + 0x1000 + 100);
+        }
+    };
+    EXPECT_EQ(Recover(hooked), 1);
+    EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
+    EXPECT_EQ(hooked.recorder.Count(EV_REPORT_CELL), 2 + 4 * 2);
+    // What could still be read is kept, and data cut off by the end of the
+    // source is zeros: every file is the start of one message, then zeros.
+    for (const std::string& name : ListFolder(output)) {
+        const std::string text = Output(name);
+        bool cutShort = false;
+        for (const std::string& message : messages) cutShort = cutShort || IsCutShortFormOf(text, message);
+        EXPECT_TRUE(cutShort) << name;
+    }
+    EXPECT_EQ(Output("m1.eml"), messages[0]);
+    EXPECT_EQ(hooked.recorder.events.back().number, 100);
+}
+
+}  // namespace
+}  // namespace varrow

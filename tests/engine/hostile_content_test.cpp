@@ -1,0 +1,256 @@
+// Recoveries of messages and output folders made to break out: subjects
+// that look like paths or hold bytes no name should, links and other
+// entries named like the next message, folders near the rollover limit.
+// The files must land inside the output folder under the names given here,
+// and nothing outside may change.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "event_recorder.h"
+#include "fault_os.h"
+#include "image_builder/block.h"
+#include "outfolders.h"
+#include "scratch.h"
+
+namespace varrow {
+namespace {
+
+namespace fs = std::filesystem;
+using ostrel::builder::BlockFields;
+using ostrel::builder::WriteBlock;
+using testing::EventRecorder;
+using testing::FaultOs;
+using testing::ListFolder;
+using testing::ReadWholeFile;
+using testing::RunRecovery;
+using testing::ScratchFolder;
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+class HostileContent : public ::testing::Test {
+protected:
+    ScratchFolder scratch;
+    std::string output = scratch / "out";
+    std::string temp = scratch / "tmp";
+    std::string victim = scratch / "victim";
+    std::vector<uint8_t> image;
+    uint32_t nextOffset = 0x10000;
+    FaultOs journal{platform::SystemOs()};
+    platform::ScopedOs scoped{journal};
+    std::string savedTmpdir;
+
+    void SetUp() override {
+        fs::create_directory(output);
+        fs::create_directory(temp);
+        scratch.WriteFile("victim", "precious");
+        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
+        setenv("TMPDIR", temp.c_str(), 1);
+        SetSubfolderCounter(1);
+    }
+    void TearDown() override {
+        if (savedTmpdir.empty()) unsetenv("TMPDIR");
+        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        // Every path the engine changed lies in the output or temporary
+        // folder, by its name and once the links on its way are followed.
+        const std::string realOutput = fs::canonical(output).string() + "/";
+        const std::string realTemp = fs::canonical(temp).string() + "/";
+        for (const std::string& path : journal.changedPaths) {
+            EXPECT_TRUE(StartsWith(path, output + "/") || StartsWith(path, temp + "/QXT")) << path;
+            EXPECT_EQ(path.find("/../"), std::string::npos) << path;
+            const fs::path parent = fs::path(path).parent_path();
+            if (!fs::exists(parent)) continue;
+            const std::string realParent = fs::canonical(parent).string() + "/";
+            EXPECT_TRUE(StartsWith(realParent, realOutput) || realParent == realTemp) << path;
+        }
+        EXPECT_EQ(Text(ReadWholeFile(victim)), "precious");
+        EXPECT_EQ(ListFolder(scratch.path()), (std::vector<std::string>{"image.bin", "out", "tmp", "victim"}));
+        EXPECT_TRUE(ListFolder(temp).empty());
+    }
+
+    // A message of as many blocks as its text needs, at the end of the
+    // image, with offsets in ascending buckets so that messages are numbered
+    // in the order they were added.
+    std::string Message(const std::string& text) {
+        for (size_t at = 0; at < text.size(); at += 512) {
+            const std::string piece = text.substr(at, 512);
+            const uint32_t offset = nextOffset;
+            nextOffset += 0x210;
+            const uint32_t next = at + 512 < text.size() ? nextOffset : 0;
+            WriteBlock(image, image.size() + 16, BlockFields{offset, 512, static_cast<uint32_t>(piece.size()), next}, piece);
+        }
+        return text;
+    }
+    std::string Subject(const std::string& subject) { return Message("Subject: " + subject + "\r\n\r\nbody\r\n"); }
+
+    int32_t Recover(EventRecorder& recorder, uint32_t options = 0) {
+        const std::string source = scratch.WriteFile("image.bin", image);
+        return RunRecovery(source, output, options, &recorder);
+    }
+    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
+};
+
+// How each subject is named on Linux, where only '/' and the zero byte
+// cannot be part of a name; the other characters that Windows refuses are
+// replaced all the same, and what Windows reserves (CON, NUL, COM1) is kept.
+struct NamedSubject {
+    std::string subject;
+    std::string fileName;
+};
+
+TEST_F(HostileContent, SubjectsThatLookLikePathsOrHoldOddBytesStayOneFileInTheFolder) {
+    const std::vector<NamedSubject> cases = {
+        {"..", "...eml"},
+        {".", "..eml"},
+        {"../../../etc/passwd", ".._.._.._etc_passwd.eml"},
+        {"/", "_.eml"},
+        {"/etc/cron.d/x", "_etc_cron.d_x.eml"},
+        {"a/../../b", "a_.._.._b.eml"},
+        {"..\\..\\windows", ".._.._windows.eml"},
+        {"C:\\boot.ini", "C__boot.ini.eml"},
+        {"CON", "CON.eml"},
+        {"NUL", "NUL.eml"},
+        {"COM1", "COM1.eml"},
+        {"tab\there", "tab\there.eml"},
+        {"bell\a esc\x1b del\x7f", "bell\a esc\x1b del\x7f.eml"},
+        {"carriage\rreturn", "carriage\rreturn.eml"},
+        {"\xff\xfe not UTF-8 \xc3", "\xff\xfe not UTF-8 \xc3.eml"},
+        {"???", "___.eml"},
+        {".ostrel-copy-XXXXXX", ".ostrel-copy-XXXXXX.eml"},
+    };
+    std::vector<std::string> texts;
+    for (const NamedSubject& named : cases) texts.push_back(Subject(named.subject));
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder), 1);
+    std::vector<std::string> expected;
+    for (const NamedSubject& named : cases) expected.push_back(named.fileName);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListFolder(output), expected);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(Output(cases[i].fileName), texts[i]) << cases[i].fileName;
+        // The log and the report carry the subject itself.
+        EXPECT_EQ(recorder.Texts(EV_REPORT_CELL)[3 + 2 * i], cases[i].subject);
+    }
+    EXPECT_TRUE(recorder.Texts(EV_ERROR).empty());
+}
+
+TEST_F(HostileContent, AZeroByteEndsTheSubjectAndAnEmptyOneGivesTheNumberedName) {
+    const std::string cut = Message(std::string("Subject: before\0after\r\n", 24));
+    const std::string empty = Message(std::string("Subject:\0hidden\r\nSubject: ignored\r\n", 35));
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder), 1);
+    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"Message 2.eml", "before.eml"}));
+    EXPECT_EQ(Output("before.eml"), cut);
+    EXPECT_EQ(Output("Message 2.eml"), empty);
+}
+
+TEST_F(HostileContent, ASubjectOf64KilobytesIsCutToAWholePathOf245Bytes) {
+    const std::string longSubject(65536, 'A');
+    const std::string text = Subject(longSubject);
+    // Two-byte characters: the cut must not split one.
+    std::string accents;
+    for (int i = 0; i < 300; ++i) accents += "\xc3\xa9";
+    const std::string accented = Subject(accents);
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder), 1);
+    const std::string folder = output + "/";
+    const std::string cutA = std::string(245 - folder.size() - 4, 'A') + ".eml";
+    const size_t room = 245 - folder.size() - 4;
+    const std::string cutAccents = accents.substr(0, room - room % 2) + ".eml";
+    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{cutA, cutAccents}));
+    EXPECT_EQ(Output(cutA), text);
+    EXPECT_EQ(Output(cutAccents), accented);
+    // The log and the report keep the whole subject.
+    EXPECT_EQ(recorder.Texts(EV_REPORT_CELL)[3], longSubject);
+    EXPECT_EQ(recorder.Texts(EV_LOG)[2], "Message subject: " + longSubject);
+}
+
+TEST_F(HostileContent, EntriesNamedLikeTheNextMessageAreNeitherFollowedNorReplaced) {
+    fs::create_symlink(victim, output + "/Hello.eml");
+    fs::create_symlink(scratch / "nowhere", output + "/Dangling.eml");
+    fs::create_symlink(victim, output + "/Message 3.eml");
+    fs::create_directory(output + "/Folder.eml");
+    ASSERT_EQ(mkfifo((output + "/Pipe.eml").c_str(), 0600), 0);
+    scratch.WriteFile("out/Kept.eml", "kept");
+    const std::string hello = Subject("Hello");
+    const std::string dangling = Subject("Dangling");
+    const std::string untitled = Message("Untitled: nothing to name it by\r\n");
+    const std::string folder = Subject("Folder");
+    const std::string pipe = Subject("Pipe");
+    const std::string kept = Subject("Kept");
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder), 1);
+    EXPECT_EQ(Output("Hello(1).eml"), hello);
+    EXPECT_EQ(Output("Dangling(1).eml"), dangling);
+    EXPECT_EQ(Output("Message 3(1).eml"), untitled);
+    EXPECT_EQ(Output("Folder(1).eml"), folder);
+    EXPECT_EQ(Output("Pipe(1).eml"), pipe);
+    EXPECT_EQ(Output("Kept(1).eml"), kept);
+    EXPECT_EQ(Output("Kept.eml"), "kept");
+    EXPECT_EQ(fs::read_symlink(output + "/Hello.eml"), victim);
+    EXPECT_EQ(fs::read_symlink(output + "/Dangling.eml"), scratch / "nowhere");
+    EXPECT_EQ(fs::read_symlink(output + "/Message 3.eml"), victim);
+    EXPECT_FALSE(fs::exists(scratch / "nowhere"));
+    EXPECT_TRUE(fs::is_directory(output + "/Folder.eml"));
+    EXPECT_TRUE(fs::is_empty(output + "/Folder.eml"));
+    EXPECT_TRUE(recorder.Texts(EV_ERROR).empty());
+}
+
+// Names taken by a link (which leads out of the output folder) or by a file
+// are passed over; the message goes to the next free counter name.
+TEST_F(HostileContent, RolloverPassesOverLinksAndFilesNamedLikeItsFolders) {
+    fs::create_directory(scratch / "elsewhere");
+    fs::create_directory_symlink(scratch / "elsewhere", output + "/Recovered_Msg1");
+    scratch.WriteFile("out/Recovered_Msg2", "a file, not a folder");
+    Subject("m1");
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder, (2u << 16) | VARROW_OPTION_NEW_FOLDER), 1);
+    EXPECT_TRUE(recorder.Texts(EV_ERROR).empty());
+    EXPECT_EQ(Text(ReadWholeFile(output + "/Recovered_Msg2")), "a file, not a folder");
+    EXPECT_TRUE(fs::is_empty(scratch / "elsewhere"));
+    EXPECT_EQ(ListFolder(output + "/Recovered_Msg3"), std::vector<std::string>{"m1.eml"});
+    const auto logs = recorder.Texts(EV_LOG);
+    EXPECT_NE(std::find_if(logs.begin(), logs.end(),
+                           [](const std::string& line) {
+                               return line.rfind("Create a new sub directory Recovered_Msg3 under ", 0) == 0;
+                           }),
+              logs.end());
+    fs::remove_all(scratch / "elsewhere");
+}
+
+TEST_F(HostileContent, AFolderJustBelowTheLargestLimitRollsOverAtTheLimit) {
+    // The folder seems to hold 65533 entries: two more messages fit.
+    journal.phantomEntries[output + "/"] = 65533;
+    for (int k = 1; k <= 3; ++k) Subject("m" + std::to_string(k));
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder, 0xFFFF0000u | VARROW_OPTION_NEW_FOLDER), 1);
+    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"Recovered_Msg1", "m1.eml", "m2.eml"}));
+    EXPECT_EQ(ListFolder(output + "/Recovered_Msg1"), std::vector<std::string>{"m3.eml"});
+    EXPECT_EQ(recorder.Texts(EV_LOG)[12], "Count of messages in current directory reaches the limit 65535.");
+}
+
+TEST_F(HostileContent, ASubfolderThatAlreadyHoldsTheLimitTakesOneMessage) {
+    fs::create_directory(output + "/Recovered_Msg1");
+    for (int k = 0; k < 3; ++k) scratch.WriteFile("out/Recovered_Msg1/old" + std::to_string(k), "old");
+    for (int k = 1; k <= 3; ++k) Subject("m" + std::to_string(k));
+    EventRecorder recorder;
+    // The destination holds one entry (the subfolder): m1 rolls over.
+    EXPECT_EQ(Recover(recorder, (1u << 16) | VARROW_OPTION_NEW_FOLDER), 1);
+    EXPECT_EQ(ListFolder(output + "/Recovered_Msg1"),
+              (std::vector<std::string>{"m1.eml", "old0", "old1", "old2"}));
+    EXPECT_EQ(ListFolder(output + "/Recovered_Msg2"), std::vector<std::string>{"m2.eml"});
+    EXPECT_EQ(ListFolder(output + "/Recovered_Msg3"), std::vector<std::string>{"m3.eml"});
+}
+
+}  // namespace
+}  // namespace varrow

@@ -1,0 +1,208 @@
+#include "fault_os.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace varrow::testing {
+
+using platform::Handle;
+
+FaultOs::FaultOs(platform::Os& inner) : inner_(inner) {}
+
+void FaultOs::FailReads(const std::string& path, uint64_t begin, uint64_t end) {
+    failingReads_[path].push_back(Region{begin, end});
+}
+
+const FaultOs::Region* FaultOs::FailingRegion(Handle handle, uint64_t position,
+                                              uint64_t count) {
+    const auto open = openPaths_.find(handle);
+    if (open == openPaths_.end() || count == 0) return nullptr;
+    const auto regions = failingReads_.find(open->second);
+    if (regions == failingReads_.end()) return nullptr;
+    // Only the medium can fail: a read at or past the end of the file ends
+    // there as it always does.
+    uint64_t size = 0;
+    long ignored = 0;
+    if (!inner_.GetSize(handle, &size, &ignored) || position >= size) return nullptr;
+    const Region* first = nullptr;
+    for (const Region& region : regions->second) {
+        const bool touches = position < region.end && region.begin < position + count && region.begin < size;
+        if (touches && (!first || region.begin < first->begin)) first = &region;
+    }
+    return first;
+}
+
+std::optional<uint64_t> FaultOs::FileSize(const std::string& path) {
+    long error = 0;
+    const Handle handle = inner_.Open(path, platform::OpenRequest{}, &error);
+    if (handle == platform::kInvalidHandle) return std::nullopt;
+    uint64_t size = 0;
+    const bool known = inner_.GetSize(handle, &size, &error);
+    inner_.Close(handle, &error);
+    return known ? std::optional<uint64_t>(size) : std::nullopt;
+}
+
+Handle FaultOs::Open(const std::string& path, const platform::OpenRequest& request, long* error) {
+    const bool changes = request.access == platform::Access::Write ||
+                         request.access == platform::Access::ReadWrite ||
+                         request.disposition != platform::Disposition::OpenExisting;
+    if (changes) changedPaths.push_back(path);
+    if (openError) {
+        if (const long injected = openError(path, request)) {
+            *error = injected;
+            return platform::kInvalidHandle;
+        }
+    }
+    const Handle handle = inner_.Open(path, request, error);
+    if (handle != platform::kInvalidHandle) openPaths_[handle] = path;
+    return handle;
+}
+
+bool FaultOs::Close(Handle handle, long* error) {
+    openPaths_.erase(handle);
+    return inner_.Close(handle, error);
+}
+
+bool FaultOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
+    if (openPaths_.count(handle) && failingReads_.count(openPaths_.at(handle))) {
+        uint64_t position = 0;
+        long ignored = 0;
+        if (inner_.Seek(handle, 0, platform::SeekFrom::Current, &position, &ignored) &&
+            FailingRegion(handle, position, count)) {
+            ++failedReads;
+            *got = 0;
+            *error = EIO;
+            return false;
+        }
+    }
+    return inner_.Read(handle, buffer, count, got, error);
+}
+
+bool FaultOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count,
+                     uint32_t* got, long* error) {
+    if (const Region* region = FailingRegion(handle, position, count)) {
+        ++failedReads;
+        if (region->begin <= position) {
+            *got = 0;
+            *error = EIO;
+            return false;
+        }
+        count = static_cast<uint32_t>(region->begin - position);
+    }
+    return inner_.ReadAt(handle, position, buffer, count, got, error);
+}
+
+bool FaultOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
+                    long* error) {
+    if (!diskSpace) return inner_.Write(handle, buffer, count, written, error);
+    const auto fits = static_cast<uint32_t>(std::min<uint64_t>(count, *diskSpace));
+    *written = 0;
+    if (fits != 0) {
+        const bool stored = inner_.Write(handle, buffer, fits, written, error);
+        *diskSpace -= *written;
+        if (!stored) return false;
+    }
+    if (*written == count) return true;
+    ++failedWrites;
+    *error = ENOSPC;
+    return false;
+}
+
+bool FaultOs::CopyFile(const std::string& source, const std::string& target, long* error) {
+    changedPaths.push_back(target);
+    if (diskSpace) {
+        const std::optional<uint64_t> size = FileSize(source);
+        if (size && *size > *diskSpace) {
+            ++failedWrites;
+            *diskSpace = 0;
+            *error = ENOSPC;
+            return false;
+        }
+        if (size) *diskSpace -= *size;
+    }
+    return inner_.CopyFile(source, target, error);
+}
+
+std::string FaultOs::CreateTempFile(const std::string& folder, const std::string& prefix) {
+    if (tempFileFails && tempFileFails()) return {};
+    std::string path = inner_.CreateTempFile(folder, prefix);
+    if (!path.empty()) changedPaths.push_back(path);
+    return path;
+}
+
+bool FaultOs::CreateNewFile(const std::string& path, long* error) {
+    changedPaths.push_back(path);
+    return inner_.CreateNewFile(path, error);
+}
+
+bool FaultOs::CreateDirectory(const std::string& path, long* error) {
+    changedPaths.push_back(path);
+    return inner_.CreateDirectory(path, error);
+}
+
+bool FaultOs::DeleteFile(const std::string& path, long* error) {
+    changedPaths.push_back(path);
+    return inner_.DeleteFile(path, error);
+}
+
+bool FaultOs::ListDirectory(const std::string& path,
+                            const std::function<void(const std::string&)>& visit) {
+    if (!inner_.ListDirectory(path, visit)) return false;
+    const auto phantom = phantomEntries.find(path);
+    if (phantom != phantomEntries.end()) {
+        for (uint32_t i = 0; i < phantom->second; ++i) visit("phantom-" + std::to_string(i));
+    }
+    return true;
+}
+
+// --- Passed through unchanged ----------------------------------------------
+
+bool FaultOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_t* position,
+                   long* error) {
+    return inner_.Seek(handle, offset, from, position, error);
+}
+bool FaultOs::GetSize(Handle handle, uint64_t* size, long* error) {
+    return inner_.GetSize(handle, size, error);
+}
+bool FaultOs::SetEnd(Handle handle, long* error) { return inner_.SetEnd(handle, error); }
+bool FaultOs::Flush(Handle handle, long* error) { return inner_.Flush(handle, error); }
+Handle FaultOs::Duplicate(Handle handle, long* error) { return inner_.Duplicate(handle, error); }
+bool FaultOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    return inner_.LockRange(handle, position, count, error);
+}
+bool FaultOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    return inner_.UnlockRange(handle, position, count, error);
+}
+void FaultOs::AdviseSequential(Handle handle) { inner_.AdviseSequential(handle); }
+void FaultOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
+    inner_.DropCachedRange(handle, position, length);
+}
+bool FaultOs::IsBlockDevice(Handle handle) { return inner_.IsBlockDevice(handle); }
+bool FaultOs::IsWholeDisk(const std::string& path) { return inner_.IsWholeDisk(path); }
+bool FaultOs::DiskLength(Handle handle, uint64_t* length) { return inner_.DiskLength(handle, length); }
+bool FaultOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
+    return inner_.DiskGeometry(handle, geometry);
+}
+bool FaultOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
+    return inner_.DiskSectorSize(handle, bytesPerSector);
+}
+bool FaultOs::VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) {
+    return inner_.VolumeSectorSize(root, bytesPerSector);
+}
+bool FaultOs::HasVolumeSpace64() { return inner_.HasVolumeSpace64(); }
+bool FaultOs::VolumeSpace64(const std::string& root, uint64_t* availableToCaller, uint64_t* total) {
+    return inner_.VolumeSpace64(root, availableToCaller, total);
+}
+bool FaultOs::VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) {
+    return inner_.VolumeSpaceClusters(root, clusters);
+}
+std::string FaultOs::CurrentDirectory() { return inner_.CurrentDirectory(); }
+size_t FaultOs::MaxPathLength() { return inner_.MaxPathLength(); }
+std::string FaultOs::TempDirectory() { return inner_.TempDirectory(); }
+bool FaultOs::Exists(const std::string& path) { return inner_.Exists(path); }
+bool FaultOs::IsDirectory(const std::string& path) { return inner_.IsDirectory(path); }
+bool FaultOs::IsSymbolicLink(const std::string& path) { return inner_.IsSymbolicLink(path); }
+void* FaultOs::AllocatePages(size_t size) { return inner_.AllocatePages(size); }
+void FaultOs::FreePages(void* memory, size_t size) { inner_.FreePages(memory, size); }
+
+}  // namespace varrow::testing

@@ -1,0 +1,114 @@
+// An Os that hands every call to another Os, except where a test injects a
+// fault: a disk that fills up, a region of a source whose reads fail, opens
+// or temporary files that cannot be had, folders that seem to hold more
+// entries than they do. It also keeps a journal of every path the engine
+// creates, writes, copies to or deletes, so that a test can check that
+// nothing was changed outside the folders it allowed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace varrow::testing {
+
+class FaultOs : public platform::Os {
+public:
+    // inner answers everything that no fault intercepts; it must outlive this.
+    explicit FaultOs(platform::Os& inner);
+
+    // --- Faults ------------------------------------------------------------
+    // Bytes that writes and copies may still store. A write that does not fit
+    // stores what does and fails with ENOSPC; a copy that does not fit fails
+    // with ENOSPC before anything is stored (a copy is all or nothing).
+    std::optional<uint64_t> diskSpace;
+    // Every read of path (by handle or by position) that touches [begin, end)
+    // fails with EIO; a positioned read that starts before the region
+    // delivers the bytes up to it, as a disk does before a bad area. Reads
+    // from the end of the file on end there as usual: only the medium fails.
+    void FailReads(const std::string& path, uint64_t begin, uint64_t end);
+    // A non-zero answer makes the open fail with that error code.
+    std::function<long(const std::string& path, const platform::OpenRequest& request)> openError;
+    // True: CreateTempFile makes nothing and returns an empty path.
+    std::function<bool()> tempFileFails;
+    // ListDirectory reports this many more entries for a folder (the path as
+    // the engine passes it) than the folder holds.
+    std::map<std::string, uint32_t> phantomEntries;
+
+    // --- What happened -----------------------------------------------------
+    // Paths that were created, opened for writing, copied to, or deleted, in
+    // call order; temporary files by the path CreateTempFile returned.
+    std::vector<std::string> changedPaths;
+    int failedWrites = 0;
+    int failedReads = 0;
+
+    platform::Handle Open(const std::string& path, const platform::OpenRequest& request,
+                          long* error) override;
+    bool Close(platform::Handle handle, long* error) override;
+    bool Read(platform::Handle handle, void* buffer, uint32_t count, uint32_t* got,
+              long* error) override;
+    bool Write(platform::Handle handle, const void* buffer, uint32_t count, uint32_t* written,
+               long* error) override;
+    bool Seek(platform::Handle handle, int64_t offset, platform::SeekFrom from,
+              uint64_t* position, long* error) override;
+    bool GetSize(platform::Handle handle, uint64_t* size, long* error) override;
+    bool SetEnd(platform::Handle handle, long* error) override;
+    bool Flush(platform::Handle handle, long* error) override;
+    platform::Handle Duplicate(platform::Handle handle, long* error) override;
+    bool LockRange(platform::Handle handle, uint64_t position, uint64_t count,
+                   long* error) override;
+    bool UnlockRange(platform::Handle handle, uint64_t position, uint64_t count,
+                     long* error) override;
+    bool ReadAt(platform::Handle handle, uint64_t position, void* buffer, uint32_t count,
+                uint32_t* got, long* error) override;
+    void AdviseSequential(platform::Handle handle) override;
+    void DropCachedRange(platform::Handle handle, uint64_t position, uint64_t length) override;
+
+    bool IsBlockDevice(platform::Handle handle) override;
+    bool IsWholeDisk(const std::string& path) override;
+    bool DiskLength(platform::Handle handle, uint64_t* length) override;
+    bool DiskGeometry(platform::Handle handle, platform::DiskGeometry* geometry) override;
+    bool DiskSectorSize(platform::Handle handle, uint32_t* bytesPerSector) override;
+    bool VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) override;
+    bool HasVolumeSpace64() override;
+    bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
+                       uint64_t* total) override;
+    bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
+
+    std::string CurrentDirectory() override;
+    size_t MaxPathLength() override;
+    std::string TempDirectory() override;
+    std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
+    bool Exists(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+    bool IsSymbolicLink(const std::string& path) override;
+    bool CreateNewFile(const std::string& path, long* error) override;
+    bool CreateDirectory(const std::string& path, long* error) override;
+    bool ListDirectory(const std::string& path,
+                       const std::function<void(const std::string&)>& visit) override;
+    bool CopyFile(const std::string& source, const std::string& target, long* error) override;
+    bool DeleteFile(const std::string& path, long* error) override;
+    void* AllocatePages(size_t size) override;
+    void FreePages(void* memory, size_t size) override;
+
+private:
+    struct Region {
+        uint64_t begin;
+        uint64_t end;
+    };
+    // The failing region that [position, position + count) touches first.
+    const Region* FailingRegion(platform::Handle handle, uint64_t position, uint64_t count);
+    // The size of the file at path, or nothing when it cannot be had.
+    std::optional<uint64_t> FileSize(const std::string& path);
+
+    platform::Os& inner_;
+    std::map<std::string, std::vector<Region>> failingReads_;
+    std::map<platform::Handle, std::string> openPaths_;
+};
+
+}  // namespace varrow::testing
