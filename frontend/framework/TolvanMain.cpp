@@ -10,12 +10,10 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -27,6 +25,8 @@
 
 #include "DragEdit.h"
 #include "LogPane.h"
+#include "SystemFacts.h"
+#include "TextFile.h"
 #include "TolvanCommandLine.h"
 #include "TolvanDuration.h"
 #include "TolvanInfo.h"
@@ -35,6 +35,7 @@
 #include "TolvanPrompts.h"
 #include "TolvanSetting.h"
 #include "TolvanUtils.h"
+#include "logdlg.h"
 
 namespace tolvan {
 
@@ -171,6 +172,7 @@ void TTolvanMainForm::CreateControls() {
 
     CreateRecoveryPage();
     palBatchRecovery = PagePanel(palClient);
+    CreateBatchPage();
     CreateOptionsPage();
     CreateAboutPage();
     CreateProgressPanel();
@@ -456,6 +458,7 @@ void TTolvanMainForm::SubTabChanged(int /*subPage*/) {}
 void TTolvanMainForm::BeforeBatch() {}
 void TTolvanMainForm::AfterBatch() {}
 QString TTolvanMainForm::RunModeText() { return QString(); }
+QList<TSystemVolume> TTolvanMainForm::SystemVolumes() { return {}; }
 
 bool TTolvanMainForm::OnMessage(int32_t code, void* data) { return dispatcher_->OnMessage(code, data); }
 
@@ -569,8 +572,7 @@ void TTolvanMainForm::RunSingleRecovery() {
     QString error;
 
     BeginFlow();
-    btnRepair->setText(QStringLiteral("&Stop Recovery"));
-    SetSkinElement(btnRepair, kSkinStopButton);
+    ShowAsStop(btnRepair, true);
     btnRepair->setEnabled(true);
     try {
         txtRepairLog->Clear();
@@ -582,10 +584,8 @@ void TTolvanMainForm::RunSingleRecovery() {
             Prompts().Error(this, QStringLiteral("Cannot create the directory '%1'!").arg(destination));
             Log(QStringLiteral("Recovery process is aborted."));
         } else {
-            QLocale locale;
-            locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
             Log(QStringLiteral("Drive or disk to be recovered: '%1'; Total size = %2 bytes")
-                    .arg(source, locale.toString(static_cast<qulonglong>(SourceSize(source)))));
+                    .arg(source, WholeNumberText(static_cast<qlonglong>(SourceSize(source)))));
             Log(QStringLiteral("Output recovered messages to: '%1'").arg(destination));
             const QString mode = RunModeText();
             if (!mode.isEmpty()) Log(mode);
@@ -630,8 +630,7 @@ void TTolvanMainForm::RunSingleRecovery() {
 
     // Closing steps, on every way out.
     running_ = false;
-    btnRepair->setText(QStringLiteral("&Start Recovery"));
-    SetSkinElement(btnRepair, kSkinStartButton);
+    ShowAsStop(btnRepair, false);
     Timer.stop();
     const bool closing = closePending_;
     try {
@@ -649,6 +648,11 @@ void TTolvanMainForm::RunSingleRecovery() {
         if (!Prompts().OpenUrl(QUrl::fromLocalFile(absolute)))
             Prompts().Error(this, QStringLiteral("Cannot open directory '%1'!").arg(destination));
     }
+}
+
+void TTolvanMainForm::ShowAsStop(QPushButton* button, bool stop) {
+    button->setText(stop ? QStringLiteral("&Stop Recovery") : QStringLiteral("&Start Recovery"));
+    SetSkinElement(button, stop ? kSkinStopButton : kSkinStartButton);
 }
 
 void TTolvanMainForm::TimerTimer() {
@@ -708,23 +712,32 @@ void TTolvanMainForm::labEmailClick() {
     if (!labEmail->text().isEmpty()) Prompts().OpenUrl(QUrl(QStringLiteral("mailto:") + labEmail->text()));
 }
 
+TSaveLogDialog& TTolvanMainForm::SaveLogDialog() {
+    if (saveLogDialog_ == nullptr) saveLogDialog_ = new TSaveLogDialog(this);
+    return *saveLogDialog_;
+}
+
 void TTolvanMainForm::btnSaveLogClick() {
-    const QString file = Prompts().ChooseLogFile(this, QString());
-    if (file.isEmpty()) return;
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        Prompts().Error(this, QStringLiteral("Cannot create file %1").arg(file));
-        return;
-    }
-    const QStringList lines = txtRepairLog->Lines();
-    for (const QString& line : lines) {
-        const QByteArray bytes = line.toLocal8Bit() + "\r\n";
-        if (out.write(bytes) != bytes.size()) {
-            Prompts().Error(this, QStringLiteral("Stream write error"));
-            return;
+    TSaveLogDialog& dialog = SaveLogDialog();
+    if (!dialog.Execute()) return;
+    try {
+        QStringList lines;
+        if (dialog.IncludeSysInfo()) {
+            lines.append(Separator());
+            AddSystemInfo(lines, HostSystemFacts(programPath_, SystemVolumes()));
+            AddSettingInfo(lines);
         }
+        lines += txtRepairLog->Lines();
+        switch (WriteTextLines(dialog.FileName, lines)) {
+        case TWriteResult::Written: break;
+        case TWriteResult::CannotCreate:
+            Prompts().Error(this, QStringLiteral("Cannot create file %1").arg(dialog.FileName));
+            break;
+        case TWriteResult::WriteFailed: Prompts().Error(this, QStringLiteral("Stream write error")); break;
+        }
+    } catch (const std::exception& raised) {
+        ShowFlowError(QString::fromLocal8Bit(raised.what()));
     }
-    if (!out.flush()) Prompts().Error(this, QStringLiteral("Stream write error"));
 }
 
 }  // namespace tolvan

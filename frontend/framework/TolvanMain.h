@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "SystemInfo.h"
 #include "TolvanDispatch.h"
 #include "TolvanViews.h"
 #include "WidgetViews.h"
@@ -20,6 +21,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QDialog;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -28,11 +30,13 @@ class QSpinBox;
 
 namespace tolvan {
 
+class TBatchList;
 class TControlLook;
 class TDragEdit;
 class TFormLook;
 class THintComponent;
 class TLogPane;
+class TSaveLogDialog;
 class TTolvanPanel;
 class TTolvanSetting;
 
@@ -92,6 +96,9 @@ public:
     // Beyond the 18: a line for the run's opening lines that says how the
     // engine will work (empty: no line).
     virtual QString RunModeText();
+    // Beyond the 18: the volumes the saved log's drive section lists
+    // (none in the framework).
+    virtual QList<TSystemVolume> SystemVolumes();
 
     // --- The engine's view of the window ------------------------------------
     bool OnMessage(int32_t code, void* data) override;
@@ -114,8 +121,16 @@ public:
     void labSupportCenterClick();
     void imgLogoClick();
     void labEmailClick();
-    // Writes the log to a file as plain text, CR LF after every line.
+    // Saves the log, after the system and setting information when the
+    // dialog's box is ticked; CR LF after every line.
     void btnSaveLogClick();
+    // The batch run, or a stop request while a run of either kind is on.
+    void btnRepairFilesClick();
+    void btnRemoveFilesClick();
+    void btnRemoveAllClick();
+    // Delete removes the selected rows, with Shift every row; true when
+    // the key was one of these.
+    bool FileListKeyDown(QKeyEvent* event);
     void txtSrcFileDropFile(TDragEdit* sender, const QString& file);
     // Start-up step 12: the command line's source is recovered at once.
     void HandleCommandLine(const QStringList& parameters);
@@ -136,6 +151,9 @@ public:
     const TFormLook* FormLook() const { return formLook_.get(); }
     const TControlLook* ControlLook() const { return controlLook_.get(); }
     const THintComponent* HintComponent() const { return hintComponent_.get(); }
+    // The save-log dialog, made at the first save and kept with the window
+    // so that it remembers its box and file name.
+    TSaveLogDialog& SaveLogDialog();
 
     // --- Controls --------------------------------------------------------------
     QLabel* imgBanner;
@@ -157,8 +175,14 @@ public:
     QLabel* labRepairLog;
     TLogPane* txtRepairLog;
     QPushButton* btnSaveLog;
-    // Batch Recovery page
+    // Batch Recovery page; the product makes btnAddFiles add a row.
     TTolvanPanel* palBatchRecovery;
+    QLabel* labFileList;
+    TBatchList* FileList;
+    QPushButton* btnRepairFiles;
+    QPushButton* btnAddFiles;
+    QPushButton* btnRemoveFiles;
+    QPushButton* btnRemoveAll;
     // Progress panel
     TTolvanPanel* palProgress;
     QLabel* labProgress;
@@ -231,15 +255,20 @@ protected:
 private:
     void CreateControls();
     void CreateRecoveryPage();
+    void CreateBatchPage();
     void CreateProgressPanel();
     void CreateOptionsPage();
     void CreateAboutPage();
     void LayOutAboutLinks();
     void RunSingleRecovery();
+    void RunBatch();
+    // Sets a Start button's caption and look for a run (true) or idle.
+    static void ShowAsStop(QPushButton* button, bool stop);
 
     std::unique_ptr<TFormLook> formLook_;
     std::unique_ptr<TControlLook> controlLook_;
     std::unique_ptr<THintComponent> hintComponent_;
+    TSaveLogDialog* saveLogDialog_ = nullptr;  // a child of the window
 
     bool running_ = false;
     bool flowActive_ = false;

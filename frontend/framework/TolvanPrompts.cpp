@@ -53,15 +53,6 @@ QString TTolvanPrompts::ChooseImageFile(QWidget* parent, const QString& start) {
                                         QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso);;All files (*)"));
 }
 
-QString TTolvanPrompts::ChooseLogFile(QWidget* parent, const QString& start) {
-    QFileDialog dialog(parent, QStringLiteral("Save Log"), start, QStringLiteral("Log files (*.log)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("log"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().first();
-}
-
 TTolvanPrompts& Prompts() { return *current; }
 
 TPromptsOverride::TPromptsOverride(TTolvanPrompts& prompts) : previous_(current) { current = &prompts; }

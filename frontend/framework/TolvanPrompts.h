@@ -36,8 +36,6 @@ public:
     virtual QString ChooseDirectory(QWidget* parent, const QString& title, const QString& start);
     // An existing disk-image file to add as a source; empty when cancelled.
     virtual QString ChooseImageFile(QWidget* parent, const QString& start);
-    // A file name to save the log under; empty when cancelled.
-    virtual QString ChooseLogFile(QWidget* parent, const QString& start);
 };
 
 // The prompts in force: the desktop's unless a TPromptsOverride lives.

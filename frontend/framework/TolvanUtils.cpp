@@ -22,6 +22,12 @@ int32_t RoundToInt(double value) {
     return static_cast<int32_t>(rounded);
 }
 
+QString WholeNumberText(qlonglong value, const QLocale& locale) {
+    QLocale grouped = locale;
+    grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouped.toString(value);
+}
+
 namespace {
 
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }

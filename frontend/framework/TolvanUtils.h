@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include <QLocale>
 #include <QString>
 
 namespace tolvan {
@@ -18,6 +19,10 @@ QString ProgramBaseName(const QString& programPath);
 
 // A spin field's value as the integer it stands for (halves away from 0).
 int32_t RoundToInt(double value);
+
+// A whole number with the locale's thousands separators and no decimals,
+// as the log and the saved report print byte counts ("1,234,567").
+QString WholeNumberText(qlonglong value, const QLocale& locale = QLocale());
 
 // Orders names as a person reads them: runs of digits compare by their
 // number, so "sda2" comes before "sda10". Ties fall back to plain order.

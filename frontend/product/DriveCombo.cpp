@@ -1,6 +1,9 @@
 #include "DriveCombo.h"
 
 #include <QComboBox>
+#include <QPushButton>
+
+#include "TolvanLook.h"
 
 namespace tolvan {
 
@@ -15,6 +18,16 @@ void FillDriveCombo(QComboBox* list, const QStringList& entries) {
     list->addItems(entries);
     list->setCurrentIndex(-1);
     list->update();
+}
+
+QPushButton* SmallPictureButton(QWidget* parent, QStyle::StandardPixmap picture, const QString& hint) {
+    auto* button = new QPushButton(parent);
+    button->setIcon(parent->style()->standardIcon(picture));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    button->setAutoDefault(false);
+    SetSkinElement(button, kSkinSmallButton);
+    return button;
 }
 
 }  // namespace tolvan

@@ -14,8 +14,10 @@
 #include "DragEdit.h"
 #include "DriveCombo.h"
 #include "LogPane.h"
+#include "BatchList.h"
 #include "MsgFrm.h"
 #include "ProductArt.h"
+#include "SelDriveFrm.h"
 #include "Setting.h"
 #include "SettingInfo.h"
 #include "TolvanLook.h"
@@ -33,16 +35,6 @@ const char kSubtitle[] = "Outlook Express mail recovery";
 
 QString ProgramPathOf(const TMainFormOptions& options) {
     return options.programPath.isEmpty() ? QCoreApplication::applicationFilePath() : options.programPath;
-}
-
-QPushButton* SmallPictureButton(QWidget* parent, QStyle::StandardPixmap picture, const QString& hint) {
-    auto* button = new QPushButton(parent);
-    button->setIcon(parent->style()->standardIcon(picture));
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(hint);
-    button->setAutoDefault(false);
-    SetSkinElement(button, kSkinSmallButton);
-    return button;
 }
 
 }  // namespace
@@ -80,6 +72,8 @@ TMainForm::TMainForm(TMainFormOptions options)
         "Links each block to the blocks of its own message store first, so that the messages of several "
         "stores on one disk are neither mixed up nor lost; untick it for the classic linking by block "
         "offset across the whole source."));
+
+    connect(btnAddFiles, &QPushButton::clicked, this, &TMainForm::btnAddFilesClick);
 
     FormCreate();
 }
@@ -178,16 +172,34 @@ QString TMainForm::RunModeText() {
                                       : QStringLiteral("Linking: by block offset across the source");
 }
 
+QList<TSystemVolume> TMainForm::SystemVolumes() {
+    QList<TSystemVolume> volumes;
+    for (const TVolumeEntry& volume : ListVolumes(options_.drives)) {
+        TDriveType type = TDriveType::Fixed;
+        switch (volume.kind) {
+        case TVolumeKind::Fixed: type = TDriveType::Fixed; break;
+        case TVolumeKind::Removable: type = TDriveType::Removable; break;
+        case TVolumeKind::Cdrom: type = TDriveType::Cdrom; break;
+        case TVolumeKind::Ram: type = TDriveType::RamDisk; break;
+        }
+        volumes.append({volume.node, type});
+    }
+    return volumes;
+}
+
 // --- Handlers --------------------------------------------------------------------
+
+void TMainForm::AddImageSource(const QString& path) {
+    if (!Drives || path.isEmpty() || Drives->DriveDisplayList.contains(path) || !IsImageSource(path)) return;
+    Drives->DriveDisplayList.append(path);
+    Drives->DrivePathList.append(path);
+    const QSignalBlocker quiet(cmbSrcDrives);
+    cmbSrcDrives->addItem(path);
+}
 
 void TMainForm::txtSrcFileChange() {
     const QString text = txtSrcFile->text();
-    if (Drives && !text.isEmpty() && !Drives->DriveDisplayList.contains(text) && IsImageSource(text)) {
-        Drives->DriveDisplayList.append(text);
-        Drives->DrivePathList.append(text);
-        const QSignalBlocker quiet(cmbSrcDrives);
-        cmbSrcDrives->addItem(text);
-    }
+    AddImageSource(text);
     {
         const QSignalBlocker quiet(cmbSrcDrives);
         cmbSrcDrives->setCurrentIndex(cmbSrcDrives->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
@@ -222,8 +234,23 @@ int32_t TMainForm::ReportColumns() const { return report_->ReportColumns; }
 TSetting& TMainForm::ProductSetting() { return static_cast<TSetting&>(*Setting); }
 
 // --- Batch Recovery page -------------------------------------------------------
-// The list of drives and disks, its buttons and the batch run come with the
-// batch page. The page's panel (palBatchRecovery) and the progress panel's
-// place on it exist already (the framework's page switching, MainTabChanged).
+
+void TMainForm::btnAddFilesClick() {
+    TSelDriveForm dialog(this, FormLook(), ControlLook(), HintComponent());
+    btnSrcRefreshClick();
+    dialog.SetDrives(Drives->DriveDisplayList);
+    if (Prompts().Execute(dialog) != QDialog::Accepted) return;
+    const QString source = SelectedDriveText(dialog.cmbSrcDrives);
+    const QString folder = dialog.txtDstFile->text();
+    if (!source.isEmpty() && !folder.isEmpty()) AddBatchRow(source, folder);
+}
+
+void TMainForm::AddBatchRow(const QString& source, const QString& folder) {
+    if (FileList->HasSource(source)) {
+        Prompts().Error(this, QStringLiteral("Drive or disk already exists in the list"));
+        return;
+    }
+    FileList->AddRow(source, folder);
+}
 
 }  // namespace tolvan

@@ -55,6 +55,8 @@ public:
     uint64_t SourceSize(const QString& source) override;
     void MainTabChanged(int page) override;
     QString RunModeText() override;
+    // The volumes of the drive list, as the system report names them.
+    QList<TSystemVolume> SystemVolumes() override;
 
     // --- Handlers ---
     // The Start-button rule, and the drop-down list kept in step with the
@@ -66,6 +68,15 @@ public:
     // Adds a disk-image file chosen in a file dialog as the source.
     void btnSrcImageClick();
     void chkUseNewDirClick();
+    // Adds one row through the add-drive dialog.
+    void btnAddFilesClick();
+
+    // Appends a batch row "Not Recovered", or refuses a source that is
+    // listed already (whatever its folder) with an error box.
+    void AddBatchRow(const QString& source, const QString& folder);
+    // Lists a disk image or device (path) in the drive list as an entry of
+    // its own, until the next refresh; the selection stays as it is.
+    void AddImageSource(const QString& path);
 
     // The run's report, kept for the summary and report windows.
     const QStringList& ReportCells() const;
@@ -81,10 +92,6 @@ public:
     QCheckBox* chkUseNewDir;
     QSpinBox* txtMaxMsgCount;
     QCheckBox* chkStoreAware;
-
-    // --- Batch Recovery page ---
-    // Its list, its buttons and the batch run come with the batch page;
-    // palBatchRecovery is built and placed by the framework.
 
 private:
     TSetting& ProductSetting();

@@ -51,22 +51,26 @@ BlockKind KindOf(const QString& blockFolder, const QString& name) {
     return BlockKind::Disk;
 }
 
-// The type text of a volume on a device of this kind: its partitions, or
-// the device itself when it is a CD or RAM drive.
-QString TypeText(BlockKind kind, bool removableDisk) {
-    if (kind == BlockKind::CdromVolume) return QStringLiteral("CDROM Drive");
-    if (kind == BlockKind::RamVolume) return QStringLiteral("RAM Drive");
-    return removableDisk ? QStringLiteral("Floppy Drive") : QStringLiteral("Fixed Drive");
+// The kind of a volume on a device of this kind: its partitions, or the
+// device itself when it is a CD or RAM drive.
+TVolumeKind VolumeKind(BlockKind kind, bool removableDisk) {
+    if (kind == BlockKind::CdromVolume) return TVolumeKind::Cdrom;
+    if (kind == BlockKind::RamVolume) return TVolumeKind::Ram;
+    return removableDisk ? TVolumeKind::Removable : TVolumeKind::Fixed;
 }
 
-struct Volume {
-    QString name;  // the sysfs name, for ordering
-    QString node;
-    QString typeText;
-};
+QString TypeText(TVolumeKind kind) {
+    switch (kind) {
+    case TVolumeKind::Removable: return QStringLiteral("Floppy Drive");
+    case TVolumeKind::Cdrom: return QStringLiteral("CDROM Drive");
+    case TVolumeKind::Ram: return QStringLiteral("RAM Drive");
+    case TVolumeKind::Fixed: break;
+    }
+    return QStringLiteral("Fixed Drive");
+}
 
 struct Disk {
-    QString name;
+    QString name;  // the sysfs name, for ordering
     QString node;
 };
 
@@ -75,7 +79,43 @@ void SortByName(auto& entries) {
               [](const auto& a, const auto& b) { return NaturalLess(a.name, b.name); });
 }
 
+// The volumes and whole disks under the system's /sys/block, each sorted
+// by its sysfs name.
+void ScanBlockDevices(const TDriveSystem& system, std::vector<TVolumeEntry>& volumes, std::vector<Disk>& disks) {
+    const QString blockRoot = system.sysRoot + QStringLiteral("/block");
+    const QStringList names = QDir(blockRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString folder = blockRoot + QLatin1Char('/') + name;
+        const BlockKind kind = KindOf(folder, name);
+        if (kind == BlockKind::Unused) continue;
+        const QString node = system.devRoot + QLatin1Char('/') + NodeName(folder, name);
+        if (kind == BlockKind::Disk)
+            disks.push_back({name, node});
+        else
+            volumes.push_back({name, node, VolumeKind(kind, false)});
+
+        // The partitions are the subfolders with a "partition" attribute;
+        // they take their type from the device they lie on.
+        const bool removable = ReadAttribute(folder + QStringLiteral("/removable")) == QLatin1String("1");
+        for (const QString& child : QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString childFolder = folder + QLatin1Char('/') + child;
+            if (!QFileInfo::exists(childFolder + QStringLiteral("/partition"))) continue;
+            volumes.push_back({child, system.devRoot + QLatin1Char('/') + NodeName(childFolder, child),
+                               VolumeKind(kind, removable)});
+        }
+    }
+    SortByName(volumes);
+    SortByName(disks);
+}
+
 }  // namespace
+
+std::vector<TVolumeEntry> ListVolumes(const TDriveSystem& system) {
+    std::vector<TVolumeEntry> volumes;
+    std::vector<Disk> disks;
+    ScanBlockDevices(system, volumes, disks);
+    return volumes;
+}
 
 QString DiskSizeText(uint64_t bytes, const QLocale& locale) {
     return locale.toString(static_cast<double>(bytes) / 1073741824.0, 'f', 2) +
@@ -97,35 +137,12 @@ int TDriveList::EnumerateDrives(const TDriveSystem& system) {
     THostDeviceAccess hostAccess;
     TDeviceAccess& access = system.access ? *system.access : hostAccess;
 
-    std::vector<Volume> volumes;
+    std::vector<TVolumeEntry> volumes;
     std::vector<Disk> disks;
-    const QString blockRoot = system.sysRoot + QStringLiteral("/block");
-    const QStringList names = QDir(blockRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& name : names) {
-        const QString folder = blockRoot + QLatin1Char('/') + name;
-        const BlockKind kind = KindOf(folder, name);
-        if (kind == BlockKind::Unused) continue;
-        const QString node = system.devRoot + QLatin1Char('/') + NodeName(folder, name);
-        if (kind == BlockKind::Disk)
-            disks.push_back({name, node});
-        else
-            volumes.push_back({name, node, TypeText(kind, false)});
+    ScanBlockDevices(system, volumes, disks);
 
-        // The partitions are the subfolders with a "partition" attribute;
-        // they take their type from the device they lie on.
-        const bool removable = ReadAttribute(folder + QStringLiteral("/removable")) == QLatin1String("1");
-        for (const QString& child : QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString childFolder = folder + QLatin1Char('/') + child;
-            if (!QFileInfo::exists(childFolder + QStringLiteral("/partition"))) continue;
-            volumes.push_back({child, system.devRoot + QLatin1Char('/') + NodeName(childFolder, child),
-                               TypeText(kind, removable)});
-        }
-    }
-    SortByName(volumes);
-    SortByName(disks);
-
-    for (const Volume& volume : volumes) {
-        DriveDisplayList.append(volume.node + QStringLiteral("  (") + volume.typeText + QLatin1Char(')'));
+    for (const TVolumeEntry& volume : volumes) {
+        DriveDisplayList.append(volume.node + QStringLiteral("  (") + TypeText(volume.kind) + QLatin1Char(')'));
         DrivePathList.append(volume.node);
     }
     // Disks are numbered by their place among all candidates, so a disk

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QLocale>
 #include <QString>
@@ -20,6 +21,19 @@ struct TDriveSystem {
     TDeviceAccess* access = nullptr;  // null: the host's open(2) and GetDeviceLength
     QLocale locale;                   // separators of the size texts
 };
+
+// What a volume of the drive list lies on.
+enum class TVolumeKind { Fixed, Removable, Cdrom, Ram };
+
+// A volume (partition, CD or RAM drive) of the system.
+struct TVolumeEntry {
+    QString name;  // its sysfs name
+    QString node;  // its device node, the entry's device path
+    TVolumeKind kind = TVolumeKind::Fixed;
+};
+
+// The volumes EnumerateDrives lists, in its order.
+std::vector<TVolumeEntry> ListVolumes(const TDriveSystem& system = TDriveSystem());
 
 // The two lists of the main window, always of equal length: what the user
 // sees, and at the same index the path the engine opens.

@@ -16,17 +16,21 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BatchList.h"
 #include "DeviceAccess.h"
 #include "DragEdit.h"
 #include "MainFrm.h"
 #include "MsgFrm.h"
 #include "ReportFrm.h"
+#include "SelDriveFrm.h"
 #include "TolvanLook.h"
 #include "TolvanPrompts.h"
+#include "logdlg.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/message_factory.h"
 #include "image_builder/store_builder.h"
@@ -113,16 +117,31 @@ QString BuildImage(const QString& folder) {
 // Grabs each modal window as it opens and answers it.
 class Recorder final : public TTolvanPrompts {
 public:
+    // What the add-drive dialog is answered with.
+    int driveIndex = 0;
+    QString folder;
+    QString logFolder;
+
     int Execute(QDialog& dialog) override {
+        int result = QDialog::Rejected;
         if (auto* summary = qobject_cast<TMsgForm*>(&dialog)) {
             Save(summary, QStringLiteral("summary"));
             summary->btnReport->click();
         } else if (auto* report = qobject_cast<TReportForm*>(&dialog)) {
             report->ReportList->selectRow(2);
             Save(report, QStringLiteral("report"));
+        } else if (auto* add = qobject_cast<TSelDriveForm*>(&dialog)) {
+            add->cmbSrcDrives->setCurrentIndex(driveIndex);
+            add->txtDstFile->setText(folder);
+            Save(add, QStringLiteral("add-drive"));
+            result = QDialog::Accepted;
+        } else if (auto* save = qobject_cast<TSaveLogDialog*>(&dialog)) {
+            save->setDirectory(logFolder);
+            save->selectFile(QStringLiteral("recovery.log"));
+            Save(save, QStringLiteral("save-log"));
         }
         dialog.hide();
-        return QDialog::Rejected;
+        return result;
     }
     void Information(QWidget*, const QString&) override {}
     void Error(QWidget*, const QString&) override {}
@@ -140,6 +159,9 @@ int main(int argc, char** argv) {
     QDir().mkpath(outputFolder);
 
     QTemporaryDir scratch;
+    // The file dialogs keep their state in Qt's per-user settings: here,
+    // not in the user's configuration.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("config")));
     MadeUpDisks disks;
     TMainFormOptions options;
     options.storeFile = scratch.filePath(QStringLiteral("Tolvan.ini"));
@@ -171,9 +193,35 @@ int main(int argc, char** argv) {
     during.start();
     window.btnRepair->click();
     during.stop();
-    Save(&window, QStringLiteral("recovery-finished"));
 
+    Save(&window, QStringLiteral("recovery-finished"));
+    recorder.logFolder = scratch.path();
+    window.btnSaveLogClick();
+
+    // The batch page: two images recovered (one grabbed mid-run), then a
+    // volume added through the dialog.
     window.MainTabChange(2);
+    const QString second = scratch.filePath(QStringLiteral("usb-stick.img"));
+    QFile::copy(image, second);
+    window.AddBatchRow(image, scratch.filePath(QStringLiteral("Recovered mail/office/")));
+    window.AddBatchRow(second, scratch.filePath(QStringLiteral("Recovered mail/usb-stick/")));
+    grabbed = false;
+    QObject::disconnect(&during, nullptr, nullptr, nullptr);
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!grabbed && window.Gauge->value() >= 40) {
+            grabbed = true;
+            window.FileList->setCurrentItem(window.FileList->topLevelItem(0));
+            Save(&window, QStringLiteral("batch-running"));
+        }
+    });
+    during.start();
+    window.btnRepairFiles->click();
+    during.stop();
+    recorder.driveIndex = 1;
+    recorder.folder = QStringLiteral("/srv/recovered/sda2/");
+    window.btnAddFilesClick();
+    window.FileList->clearSelection();
+    window.FileList->setCurrentItem(nullptr);
     Save(&window, QStringLiteral("batch"));
     window.MainTabChange(3);
     window.SubTabChange(1);

@@ -20,7 +20,7 @@ struct ScriptedPrompts final : TTolvanPrompts {
     bool shellWorks = true;
     bool confirmAnswer = true;
     QString folderAnswer;  // ChooseOutputFolder and ChooseDirectory
-    QString fileAnswer;    // ChooseImageFile and ChooseLogFile
+    QString fileAnswer;    // ChooseImageFile
     // Runs while a dialog is "shown"; its result is the dialog's.
     std::function<int(QDialog&)> onDialog;
     // Runs while an information box is "shown".
@@ -47,7 +47,6 @@ struct ScriptedPrompts final : TTolvanPrompts {
     QString ChooseOutputFolder(QWidget*, const QString&) override { return folderAnswer; }
     QString ChooseDirectory(QWidget*, const QString&, const QString&) override { return folderAnswer; }
     QString ChooseImageFile(QWidget*, const QString&) override { return fileAnswer; }
-    QString ChooseLogFile(QWidget*, const QString&) override { return fileAnswer; }
 };
 
 }  // namespace tolvan::testing

@@ -2,7 +2,8 @@
 // switching, whole runs over built disk images (success, stop, failure,
 // an error raised inside the flow, a destination that cannot be created),
 // the command line, closing during a run, image sources, the options and
-// their store, help and the About page.
+// their store, help and the About page. The batch page and the saved log
+// have tests of their own.
 #include <QtTest>
 
 #include <cstring>
@@ -32,6 +33,7 @@
 #include "TestImages.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
+#include "WindowTestKit.h"
 
 using namespace tolvan;
 using namespace tolvan::testing;
@@ -39,32 +41,6 @@ using namespace tolvan::testing;
 namespace {
 
 const QString kSeparator(56, QLatin1Char('-'));
-
-// Nothing in the tests opens a real disk.
-struct NoDisks final : TDeviceAccess {
-    intptr_t Open(const QString&) override { return -1; }
-    bool Length(intptr_t, uint64_t&) override { return false; }
-    void Close(intptr_t) override {}
-};
-
-// Stands in for the engine: counts its calls, keeps the unmasked record
-// and runs a script with it.
-struct FakeEngine {
-    static inline int calls = 0;
-    static inline RecoveryParams params{};
-    static inline std::function<int32_t(const RecoveryParams&)> script;
-
-    static int32_t VARROW_CALL Entry(const RecoveryParams* masked) {
-        ++calls;
-        auto* to = reinterpret_cast<unsigned char*>(&params);
-        const auto* from = reinterpret_cast<const unsigned char*>(masked);
-        for (size_t i = 0; i < sizeof params; ++i) to[i] = from[i] ^ VARROW_PARAMS_MASK;
-        return script ? script(params) : 1;
-    }
-    static void Send(const RecoveryParams& record, int32_t code, const void* data) {
-        record.callback(code, const_cast<void*>(data), record.userData);
-    }
-};
 
 // "1,234,567": the log prints sizes with thousands separators.
 QString Grouped(quint64 value) {
@@ -154,8 +130,7 @@ private Q_SLOTS:
         override_.reset();
         prompts_ = std::make_unique<ScriptedPrompts>();
         override_ = std::make_unique<TPromptsOverride>(*prompts_);
-        FakeEngine::calls = 0;
-        FakeEngine::script = nullptr;
+        FakeEngine::Reset();
     }
 
     void cleanup() { override_.reset(); }
@@ -672,23 +647,6 @@ private Q_SLOTS:
         QVERIFY(!window.labEmail->isVisible());  // no address to write to
         QCOMPARE(window.labHomepage->x(), window.labHomepagePrompt->geometry().right() + 1 + 10);
         QCOMPARE(window.labSupportCenter->x(), window.labSupportCenterPrompt->geometry().right() + 1 + 10);
-    }
-
-    // Save Log writes the pane's lines with CR LF, in the 8-bit encoding.
-    void saveLog() {
-        TMainForm window(Options());
-        window.txtRepairLog->AppendLine("first");
-        window.txtRepairLog->AppendLine("");
-        window.txtRepairLog->AppendLine("third");
-        prompts_->fileAnswer = folder_.filePath("saved.log");
-        window.btnSaveLog->click();
-        QFile saved(prompts_->fileAnswer);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), QByteArray("first\r\n\r\nthird\r\n"));
-
-        prompts_->fileAnswer = folder_.filePath("no-such-folder/saved.log");
-        window.btnSaveLog->click();
-        QCOMPARE(prompts_->shown, QStringList{"error: Cannot create file " + prompts_->fileAnswer});
     }
 };
 
