@@ -43,6 +43,17 @@ int UnsuitableKind(int fd) {
     return 0;
 }
 
+// Empties a file that is not empty yet. A file that is already empty is
+// left alone: on ext4 a truncation to zero also makes the next close start
+// writing the file out, which costs a new temporary file far more than
+// filling it does.
+int EmptyFile(int fd) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return errno;
+    if (status.st_size == 0) return 0;
+    return ftruncate(fd, 0) == 0 ? 0 : errno;
+}
+
 // Share modes are emulated with advisory locks: an exclusive opener takes
 // an exclusive lock, every other opener a shared one, and a refused lock is
 // a sharing violation.
@@ -70,10 +81,7 @@ Handle PosixOs::Open(const std::string& path, const OpenRequest& request, long* 
         if (problem == 0) problem = TakeShareLock(fd, request.share);
         // Emptying waits until the lock is held, so that a file that another
         // program holds is never emptied.
-        if (problem == 0 && request.disposition == Disposition::CreateAlways &&
-            ftruncate(fd, 0) != 0) {
-            problem = errno;
-        }
+        if (problem == 0 && request.disposition == Disposition::CreateAlways) problem = EmptyFile(fd);
         if (problem == 0) {
             const int flags = fcntl(fd, F_GETFL);
             if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);

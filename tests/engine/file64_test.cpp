@@ -396,6 +396,10 @@ TEST(ReaderOnRealFiles, PlainFileWritesSeeksAndCloses) {
     EXPECT_EQ(file.m_hFile, platform::kInvalidHandle);
     EXPECT_TRUE(file.GetFilePath().empty());
     EXPECT_THROW(file.Read(two, 2), CFileException);
+
+    // Creating an existing file empties it.
+    ASSERT_TRUE(file.Open(path, CFile64::modeCreate | CFile64::modeWrite | CFile64::shareExclusive, &error));
+    EXPECT_EQ(file.GetLength(), 0u);
 }
 
 }  // namespace
