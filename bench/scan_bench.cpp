@@ -2,6 +2,7 @@
 // the rate at which plain reads deliver the same image.
 //
 //   scan_bench [FOLDER]            all figures
+//   scan_bench --pass1 [FOLDER]    only pass 1 over the page-cached mixed image
 //   scan_bench --pass2 [FOLDER]    only pass 2 beside writing its files once
 //   scan_bench --mixed PATH MIB    only writes an image of noise and messages
 //   scan_bench --noise PATH MIB    only writes an image of random bytes
@@ -317,8 +318,9 @@ int main(int argc, char** argv) {
         });
         return 0;
     }
+    const bool pass1Only = argc > 1 && std::strcmp(argv[1], "--pass1") == 0;
     const bool pass2Only = argc > 1 && std::strcmp(argv[1], "--pass2") == 0;
-    if (pass2Only) {
+    if (pass1Only || pass2Only) {
         --argc;
         ++argv;
     }
@@ -374,6 +376,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(fast.indexBytes) / 1e6,
                 static_cast<double>(fast.indexBytes) / static_cast<double>(std::max<size_t>(fast.accepted, 1)));
     std::printf("  peak resident after scans  %8.1f MB\n\n", static_cast<double>(scanPeak) / 1024);
+    if (pass1Only) return 0;
 
     const SideBySide uncached = BestOfTurns(mixed, true);
     const double uncachedPread = MBps(kMixedSize, uncached.preadSeconds);

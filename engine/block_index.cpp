@@ -99,8 +99,13 @@ struct BlockIndex::Impl {
     uint32_t freeList = kNone;   // removed entries, for reuse
     size_t entryCount = 0;
     // Entry numbers by offset, open addressing with linear probing, at most
-    // three quarters full.
-    std::vector<uint32_t> slots;
+    // three quarters full. A slot keeps its offset beside the entry number,
+    // so that probing never has to visit the entries themselves.
+    struct Slot {
+        uint32_t offset = 0;
+        uint32_t id = kNone;
+    };
+    std::vector<Slot> slots;
     uint32_t slotBits = 0;
 
     Entry& At(uint32_t id) { return chunks[id >> kChunkShift][id & (kChunkSize - 1)]; }
@@ -117,45 +122,46 @@ struct BlockIndex::Impl {
     // The slot that holds offset, or the empty slot where it would go.
     size_t SlotOf(uint32_t offset) const {
         size_t slot = HomeSlot(offset);
-        while (slots[slot] != kNone && At(slots[slot]).offset != offset) slot = (slot + 1) & SlotMask();
+        while (slots[slot].id != kNone && slots[slot].offset != offset) slot = (slot + 1) & SlotMask();
         return slot;
     }
 
     uint32_t FindId(uint32_t offset) const {
         if (slots.empty()) return kNone;
-        return slots[SlotOf(offset)];
+        return slots[SlotOf(offset)].id;
     }
 
     void InitSlots(uint32_t bits) {
         slotBits = bits;
-        slots.assign(size_t{1} << bits, kNone);
+        slots.assign(size_t{1} << bits, Slot{});
     }
 
     void AddSlot(uint32_t id) {
         if (4 * (entryCount + 1) > 3 * slots.size()) {
-            std::vector<uint32_t> old;
+            std::vector<Slot> old;
             old.swap(slots);
             InitSlots(slotBits + 1);
-            for (const uint32_t kept : old) {
-                if (kept != kNone) slots[SlotOf(At(kept).offset)] = kept;
+            for (const Slot& kept : old) {
+                if (kept.id != kNone) slots[SlotOf(kept.offset)] = kept;
             }
         }
-        slots[SlotOf(At(id).offset)] = id;
+        const uint32_t offset = At(id).offset;
+        slots[SlotOf(offset)] = Slot{offset, id};
     }
 
     // Empties the slot of offset and moves later entries of its probe run
     // back, so that every entry stays reachable from its home slot.
     void RemoveSlot(uint32_t offset) {
         size_t hole = SlotOf(offset);
-        slots[hole] = kNone;
-        for (size_t slot = (hole + 1) & SlotMask(); slots[slot] != kNone; slot = (slot + 1) & SlotMask()) {
-            const size_t home = HomeSlot(At(slots[slot]).offset);
+        slots[hole] = Slot{};
+        for (size_t slot = (hole + 1) & SlotMask(); slots[slot].id != kNone; slot = (slot + 1) & SlotMask()) {
+            const size_t home = HomeSlot(slots[slot].offset);
             // The entry may fill the hole unless its home lies after the
             // hole, up to its own slot (cyclically).
             const bool homeBetween = hole <= slot ? (hole < home && home <= slot) : (hole < home || home <= slot);
             if (homeBetween) continue;
             slots[hole] = slots[slot];
-            slots[slot] = kNone;
+            slots[slot] = Slot{};
             hole = slot;
         }
     }
@@ -248,7 +254,7 @@ std::vector<uint32_t> BlockIndex::OffsetsInWalkingOrder() const {
 size_t BlockIndex::MemoryUsed() const {
     if (!impl_) return 0;
     size_t bytes = impl_->buckets.capacity() * sizeof(uint32_t) +
-                   impl_->slots.capacity() * sizeof(uint32_t) +
+                   impl_->slots.capacity() * sizeof(Impl::Slot) +
                    impl_->chunks.size() * Impl::kChunkSize * sizeof(Impl::Entry);
     for (uint32_t head : impl_->buckets) {
         for (uint32_t id = head; id != Impl::kNone; id = impl_->At(id).next) {
