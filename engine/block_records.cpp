@@ -71,7 +71,7 @@ void BlockRecords::Finish() {
     });
 }
 
-uint32_t BlockRecords::AtPosition(uint64_t position) const {
+uint32_t BlockRecords::FirstFrom(uint64_t position) const {
     uint32_t low = 0;
     auto high = static_cast<uint32_t>(size_);
     while (low < high) {
@@ -79,7 +79,12 @@ uint32_t BlockRecords::AtPosition(uint64_t position) const {
         if ((*this)[middle].position < position) low = middle + 1;
         else high = middle;
     }
-    return low < size_ && (*this)[low].position == position ? low : kNoBlock;
+    return low;
+}
+
+uint32_t BlockRecords::AtPosition(uint64_t position) const {
+    const uint32_t block = FirstFrom(position);
+    return block < size_ && (*this)[block].position == position ? block : kNoBlock;
 }
 
 uint32_t BlockRecords::At(int64_t base, uint32_t offset) const {
@@ -91,6 +96,15 @@ uint32_t BlockRecords::At(int64_t base, uint32_t offset) const {
 
 std::span<const uint32_t> BlockRecords::WithOffset(uint32_t offset) const {
     return EqualRange(bySelfOffset_, offset, [this](uint32_t block) { return (*this)[block].selfOffset; });
+}
+
+std::span<const uint32_t> BlockRecords::WithOffsetIn(uint32_t low, uint32_t high) const {
+    const auto offsetOf = [this](uint32_t block) { return (*this)[block].selfOffset; };
+    const auto first = std::lower_bound(bySelfOffset_.begin(), bySelfOffset_.end(), low,
+                                        [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
+    const auto last = std::lower_bound(first, bySelfOffset_.end(), high,
+                                       [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
+    return {bySelfOffset_.data() + (first - bySelfOffset_.begin()), static_cast<size_t>(last - first)};
 }
 
 std::span<const uint32_t> BlockRecords::Naming(int64_t base, uint32_t offset) const {

@@ -29,7 +29,7 @@ struct BlockRecord {
 };
 
 // Collects the accepted blocks of the scan and, once it has ended, indexes
-// them. The records (24 bytes each) live in chunks of 65536, so that growing
+// them. The records (24 bytes each) live in chunks of 4096, so that growing
 // never copies them or leaves spare room beyond one chunk; the indexes take
 // two 32-bit block numbers per block: one list sorted by selfOffset and one
 // by nextOffset and base. A block number is the record's index in
@@ -56,6 +56,12 @@ public:
     // The blocks with selfOffset offset, in ascending position: the
     // candidates for a successor named by offset alone.
     std::span<const uint32_t> WithOffset(uint32_t offset) const;
+    // The blocks with selfOffset in [low, high), by ascending selfOffset and
+    // then position.
+    std::span<const uint32_t> WithOffsetIn(uint32_t low, uint32_t high) const;
+    // The first block whose header starts at or after position; size() when
+    // there is none.
+    uint32_t FirstFrom(uint64_t position) const;
     // The blocks of the piece with this base that name offset, in
     // ascending position.
     std::span<const uint32_t> Naming(int64_t base, uint32_t offset) const;
@@ -68,7 +74,7 @@ public:
     static constexpr uint32_t kNoBlock = 0xFFFFFFFFu;
 
 private:
-    static constexpr uint32_t kChunkShift = 16;
+    static constexpr uint32_t kChunkShift = 12;
     static constexpr uint32_t kChunkSize = 1u << kChunkShift;
 
     BlockRecord& Record(uint32_t block) { return chunks_[block >> kChunkShift][block & (kChunkSize - 1)]; }

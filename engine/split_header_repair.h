@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "block_records.h"
@@ -42,5 +43,26 @@ struct RepairedHeader {
 // source; a short read rejects the repair.
 std::vector<RepairedHeader> RepairSplitHeaders(CFile64Ex& source, const BlockRecords& blocks,
                                                uint32_t clusterSize);
+
+// The cluster where a store file goes on after its piece with base ownBase
+// ends at boundary, a cluster start; t is the store offset that boundary
+// stands for. Nothing when the piece does not end there (a block of it lies
+// in the cluster from boundary on). Otherwise the other pieces that begin
+// at a cluster start standing for t (base + t a multiple of clusterSize, no
+// block of the piece in the cluster before it) and hold a block with an
+// offset in [t, t + clusterSize) at least room bytes after that start;
+// the one that starts nearest to boundary, the lower of two equally near.
+struct NextCluster {
+    uint64_t position = 0;  // where store offset t lies
+    int64_t base = 0;       // the piece that holds it
+};
+std::optional<NextCluster> FindNextCluster(const BlockRecords& blocks, int64_t ownBase, uint64_t boundary,
+                                           uint64_t t, uint32_t room, uint32_t clusterSize);
+
+// The header at position that boundary cuts, rebuilt from its bytes before
+// boundary and the bytes at restPosition; nothing unless it reads whole and
+// has blockSize 512, dataLength 1..512 and selfOffset.
+std::optional<BlockHeader> RebuildCutHeader(CFile64Ex& source, uint64_t position, uint64_t boundary,
+                                            uint64_t restPosition, uint32_t selfOffset);
 
 }  // namespace varrow

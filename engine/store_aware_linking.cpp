@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <unordered_set>
 
 #include "block_data.h"
@@ -29,21 +28,6 @@ void KeepIfAny(std::vector<uint32_t>& blocks, Keep keep) {
     if (!kept.empty()) blocks.swap(kept);
 }
 
-std::string TrailingWord(const std::vector<uint8_t>& data) {
-    size_t start = data.size();
-    while (start > 0 && IsWordChar(data[start - 1])) --start;
-    return std::string(data.begin() + static_cast<ptrdiff_t>(start), data.end());
-}
-
-// Whether data begins with the rest of the header name that tail begins.
-bool CompletesHeaderName(const std::string& tail, const std::vector<uint8_t>& data) {
-    if (tail.empty()) return false;
-    size_t end = 0;
-    while (end < data.size() && IsWordChar(data[end])) ++end;
-    return end > 0 &&
-           IsKnownHeaderName(tail + std::string(data.begin(), data.begin() + static_cast<ptrdiff_t>(end)));
-}
-
 }  // namespace
 
 bool BeginsWithHeaderField(const std::vector<uint8_t>& data) {
@@ -56,6 +40,8 @@ std::optional<DataSplice> SpliceAcrossBoundary(const BlockRecord& block, const B
                                                uint32_t clusterSize) {
     const uint64_t boundary = (block.position / clusterSize + 1) * clusterSize;
     const uint64_t dataStart = block.position + kBlockHeaderSize;
+    // Data that starts right at the boundary lies wholly in the next
+    // cluster: nothing of it is kept.
     if (boundary < dataStart || boundary >= dataStart + block.dataLength) return std::nullopt;
     if (successor.Base() == block.Base()) return std::nullopt;
 
@@ -95,22 +81,20 @@ const RepairedHeader* StoreAwareLinker::RepairOf(uint32_t block) const {
 }
 
 bool StoreAwareLinker::IsNamed(int64_t base, uint32_t offset) const {
-    // A cut header that was rebuilt names what its rebuilt header names,
-    // not what the scan read across the boundary.
-    for (const uint32_t namer : blocks_.Naming(base, offset)) {
-        if (!RepairOf(namer)) return true;
-    }
-    return std::binary_search(repairedNames_.begin(), repairedNames_.end(), std::make_pair(offset, base));
+    return !blocks_.Naming(base, offset).empty() ||
+           std::binary_search(repairedNames_.begin(), repairedNames_.end(), std::make_pair(offset, base));
 }
 
 void StoreAwareLinker::FindHeads() {
-    for (uint32_t block = 0; block < blocks_.size(); ++block) {
-        const BlockRecord& record = blocks_[block];
-        const RepairedHeader* repair = RepairOf(block);
-        const int64_t base = repair ? repair->base : record.Base();
-        const uint32_t next = repair ? repair->header.nextOffset : record.nextOffset;
+    // An offset named from a piece that does not hold it: by the header as
+    // scanned, and by a rebuilt header from the piece it goes on in.
+    const auto nameFrom = [this](int64_t base, uint32_t next) {
         if (next != 0 && blocks_.At(base, next) == kNoBlock) unclaimedNames_.push_back(next);
+    };
+    for (uint32_t block = 0; block < blocks_.size(); ++block) {
+        nameFrom(blocks_[block].Base(), blocks_[block].nextOffset);
     }
+    for (const RepairedHeader& repair : repairs_) nameFrom(repair.base, repair.header.nextOffset);
     std::sort(unclaimedNames_.begin(), unclaimedNames_.end());
     unclaimedNames_.erase(std::unique(unclaimedNames_.begin(), unclaimedNames_.end()), unclaimedNames_.end());
     unclaimedNames_.shrink_to_fit();
@@ -172,7 +156,7 @@ const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     return positions ? *positions : kNone;
 }
 
-uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint32_t block, int64_t base,
+uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base,
                                      uint32_t nextOffset) const {
     const uint32_t own = blocks_.At(base, nextOffset);
     if (own != kNoBlock) return own;
@@ -181,32 +165,26 @@ uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint32_t block, int64_t 
     if (candidates.size() == 1) return candidates[0];
 
     // A candidate that its own piece names is that piece's successor, and a
-    // candidate that begins with a header line starts a message, unless its
-    // first word completes the header name that this block ends with
-    // (ChooseNextBlock prefers exactly that candidate).
+    // candidate that begins with a header line starts a message.
     std::vector<uint32_t> left(candidates.begin(), candidates.end());
     KeepIfAny(left, [&](uint32_t candidate) { return !IsNamed(blocks_[candidate].Base(), nextOffset); });
     if (left.size() > 1) {
-        const std::string tail = TrailingWord(DataOf(source, block));
-        KeepIfAny(left, [&](uint32_t candidate) {
-            const std::vector<uint8_t> data = DataOf(source, candidate);
-            return !BeginsWithHeaderField(data) || CompletesHeaderName(tail, data);
-        });
+        KeepIfAny(left, [&](uint32_t candidate) { return !BeginsWithHeaderField(DataOf(source, candidate)); });
     }
     if (left.size() == 1) return left[0];
     PositionList positions;
     for (const uint32_t candidate : left) positions.push_back(blocks_[candidate].position);
-    return blocks_.AtPosition(ChooseNextBlock(source, blocks_[block].position, positions));
+    return blocks_.AtPosition(ChooseNextBlock(source, position, positions));
 }
 
-void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, uint32_t block,
-                                const ChainBlock& current, uint32_t successor) const {
+void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current,
+                                uint32_t successor) const {
     const BlockHeader& header = current.header;
     std::optional<DataSplice> splice;
-    if (successor != kNoBlock && !current.repaired) {
-        const BlockRecord written{blocks_[block].position, header.selfOffset, header.nextOffset,
-                                  header.dataLength};
-        splice = SpliceAcrossBoundary(written, blocks_[successor], clusterSize_);
+    if (!current.repaired) {
+        const BlockRecord written{current.position, header.selfOffset, header.nextOffset, header.dataLength};
+        if (successor != kNoBlock) splice = SpliceAcrossBoundary(written, blocks_[successor], clusterSize_);
+        else splice = SpliceIntoNextCluster(written);
     }
     source.Seek(static_cast<int64_t>(current.dataPosition), CFile64::begin);
     if (!splice) {
@@ -218,23 +196,60 @@ void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, uint32_t blo
     CopyBlockData(source, output, header.dataLength - splice->keep);
 }
 
+std::optional<DataSplice> StoreAwareLinker::SpliceIntoNextCluster(const BlockRecord& block) const {
+    const uint64_t boundary = (block.position / clusterSize_ + 1) * clusterSize_;
+    const uint64_t dataStart = block.position + kBlockHeaderSize;
+    if (boundary < dataStart || boundary >= dataStart + block.dataLength) return std::nullopt;
+    const auto keep = static_cast<uint32_t>(boundary - dataStart);
+    const uint64_t t = block.selfOffset + (boundary - block.position);
+    const std::optional<NextCluster> next =
+        FindNextCluster(blocks_, block.Base(), boundary, t, block.dataLength - keep, clusterSize_);
+    if (!next) return std::nullopt;
+    return DataSplice{keep, next->position};
+}
+
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutSuccessor(CFile64Ex& source,
+                                                                          const ChainBlock& current,
+                                                                          uint32_t nextOffset) const {
+    const int64_t signedPosition = current.base + static_cast<int64_t>(nextOffset);
+    if (signedPosition < 0) return std::nullopt;
+    const auto position = static_cast<uint64_t>(signedPosition);
+    const uint64_t boundary = (position / clusterSize_ + 1) * clusterSize_;
+    if (boundary >= position + kBlockHeaderSize) return std::nullopt;
+    const uint64_t t = nextOffset + (boundary - position);
+    const auto second = static_cast<uint32_t>(position + kBlockHeaderSize - boundary);
+    const std::optional<NextCluster> next =
+        FindNextCluster(blocks_, current.base, boundary, t, second, clusterSize_);
+    if (!next) return std::nullopt;
+    const std::optional<BlockHeader> header =
+        RebuildCutHeader(source, position, boundary, next->position, nextOffset);
+    if (!header) return std::nullopt;
+    return ChainBlock{*header, next->position + second, next->base, true, position};
+}
+
+bool StoreAwareLinker::LoadBlock(CFile64Ex& source, uint32_t block, ChainBlock& current) const {
+    const BlockRecord& record = blocks_[block];
+    if (const RepairedHeader* repair = RepairOf(block)) {
+        current = {repair->header, repair->dataPosition, repair->base, true, record.position};
+        return true;
+    }
+    source.Seek(static_cast<int64_t>(record.position), CFile64::begin);
+    uint8_t bytes[kBlockHeaderSize];
+    if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return false;
+    current = {DecodeBlockHeader(bytes), record.position + kBlockHeaderSize, record.Base(), false,
+               record.position};
+    return true;
+}
+
 void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
                                   CFile64& output) {
-    uint32_t block = blocks_.AtPosition(headPosition);
-    if (block == kNoBlock) return;
+    const uint32_t head = blocks_.AtPosition(headPosition);
+    ChainBlock current;
+    if (head == kNoBlock || !LoadBlock(source, head, current)) return;
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
     for (;;) {
         visitedOffsets.insert(offset);
-        const BlockRecord& record = blocks_[block];
-        source.Seek(static_cast<int64_t>(record.position), CFile64::begin);
-        uint8_t bytes[kBlockHeaderSize];
-        if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return;
-        ChainBlock current{DecodeBlockHeader(bytes), record.position + kBlockHeaderSize, record.Base(),
-                           false};
-        if (const RepairedHeader* repair = RepairOf(block)) {
-            current = {repair->header, repair->dataPosition, repair->base, true};
-        }
         const BlockHeader& header = current.header;
         if (header.dataLength > header.blockSize || header.blockSize == 0 ||
             header.blockSize > kLargestBlockSize) {
@@ -242,11 +257,16 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
         }
         const uint32_t next = header.nextOffset;
         const bool ends = next == 0 || visitedOffsets.count(next) != 0;
-        const uint32_t successor = ends ? kNoBlock : Successor(source, block, current.base, next);
-        CopyData(source, output, block, current, successor);
-        if (successor == kNoBlock) return;
+        const uint32_t successor = ends ? kNoBlock : Successor(source, current.position, current.base, next);
+        std::optional<ChainBlock> cut;
+        if (!ends && successor == kNoBlock) cut = CutSuccessor(source, current, next);
+        CopyData(source, output, current, cut ? kNoBlock : successor);
+        if (cut) {
+            current = *cut;
+        } else if (successor == kNoBlock || !LoadBlock(source, successor, current)) {
+            return;
+        }
         offset = next;
-        block = successor;
     }
 }
 

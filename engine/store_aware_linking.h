@@ -21,6 +21,10 @@
 // cluster boundary into a successor of another piece is taken from the
 // start of that piece's cluster (SpliceAcrossBoundary), and a header cut by
 // a boundary is rebuilt from the store's next cluster (split_header_repair.h).
+// Where a chain has no successor there, the store's next cluster is looked
+// for among the pieces that begin with it (FindNextCluster): for the rest of
+// data that crosses the boundary at which its piece ends, and for a next
+// block whose header the boundary cut so that the scan could not read it.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +38,14 @@
 #include "split_header_repair.h"
 
 namespace varrow {
+
+// Where a block's data crosses a cluster boundary and its successor lies in
+// another piece, the bytes after the boundary are in the store's next
+// cluster, which the successor's piece holds just before the successor.
+struct DataSplice {
+    uint32_t keep = 0;           // bytes taken from the block's own piece
+    uint64_t restPosition = 0;   // where the other dataLength - keep bytes lie
+};
 
 class StoreAwareLinker : public MessageLinker {
 public:
@@ -64,6 +76,7 @@ private:
         uint64_t dataPosition = 0;
         int64_t base = 0;
         bool repaired = false;
+        uint64_t position = 0;  // where its header starts (its first part, when cut)
     };
 
     void Link(CFile64Ex& source);
@@ -74,11 +87,20 @@ private:
     bool IsNamed(int64_t base, uint32_t offset) const;
     bool HasColon(CFile64Ex& source, uint32_t block) const;
     std::vector<uint8_t> DataOf(CFile64Ex& source, uint32_t block) const;
-    // The block that follows block, whose chain goes on in the piece with
-    // this base at nextOffset; kNoBlock when there is none.
-    uint32_t Successor(CFile64Ex& source, uint32_t block, int64_t base, uint32_t nextOffset) const;
-    void CopyData(CFile64Ex& source, CFile64& output, uint32_t block, const ChainBlock& current,
-                  uint32_t successor) const;
+    // The header of block as its chain sees it; false when it cannot be read.
+    bool LoadBlock(CFile64Ex& source, uint32_t block, ChainBlock& current) const;
+    // The block that follows the block at position, whose chain goes on in
+    // the piece with this base at nextOffset; kNoBlock when there is none.
+    uint32_t Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset) const;
+    // Where no block has nextOffset: the block at nextOffset of the current
+    // piece when a cluster boundary cut its header, which the scan could
+    // not read, rebuilt from the store's next cluster (FindNextCluster).
+    std::optional<ChainBlock> CutSuccessor(CFile64Ex& source, const ChainBlock& current,
+                                           uint32_t nextOffset) const;
+    // Where a block without a successor crosses a cluster boundary at which
+    // its piece ends: the rest of its data from the store's next cluster.
+    std::optional<DataSplice> SpliceIntoNextCluster(const BlockRecord& block) const;
+    void CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current, uint32_t successor) const;
 
     BlockRecords blocks_;
     bool linked_ = false;
@@ -93,13 +115,6 @@ private:
 // then a colon.
 bool BeginsWithHeaderField(const std::vector<uint8_t>& data);
 
-// Where a block's data crosses a cluster boundary and its successor lies in
-// another piece, the bytes after the boundary are in the store's next
-// cluster, which the successor's piece holds just before the successor.
-struct DataSplice {
-    uint32_t keep = 0;           // bytes taken from the block's own piece
-    uint64_t restPosition = 0;   // where the other dataLength - keep bytes lie
-};
 
 // The splice for block and its chosen successor with clusters of
 // clusterSize (a power of two); nothing when the data does not cross a

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -176,8 +177,10 @@ TEST_F(StoreAwareLinking, TheSuccessorIsNarrowedStepByStep) {
          {{0x1210, "body text", 0}}, "body text"},
         {"the nearest when all begin with header lines", "", {}, {{0x1210, "Received: near", 0}},
          {{0x1210, "Received: far", 0}}, "Received: near"},
-        {"a header line that completes a cut header name", "Content-Ty", {}, {{0x1210, "abc def", 0}},
-         {{0x1210, "pe: text/plain", 0}}, "pe: text/plain"},
+        {"one without a header line, even against one that completes a cut header name", "Content-Ty", {},
+         {{0x1210, "abc def", 0}}, {{0x1210, "pe: text/plain", 0}}, "abc def"},
+        {"a completed header name when all begin with header lines", "Content-Ty", {},
+         {{0x1210, "Received: near", 0}}, {{0x1210, "pe: text/plain", 0}}, "pe: text/plain"},
     };
     for (const Case& c : cases) {
         image.clear();
@@ -265,6 +268,124 @@ TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
     const std::string text = head + std::string(512, 'f') + "end";
     EXPECT_EQ(Recover().at("spliced.eml"), text);
     EXPECT_NE(RecoverClassic().at("spliced.eml"), text);
+}
+
+// --- Chains without a successor across a cluster boundary -------------------
+
+// A store file in two clusters, cluster 0 placed at 0x10000 and cluster 1
+// wherever a test puts it (where its base is an odd multiple of 0x1000, so
+// that the cluster size found stays 0x1000). The last block of "Subject: tail" runs from
+// 0x0e10 across the boundary at file offset 0x1000 by 32 bytes; cluster 1
+// begins with those 32 bytes and then holds "Subject: after".
+class LastBlockAcross : public StoreAwareLinking {
+protected:
+    StoreFile file;
+    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'l') + std::string(32, 'r');
+    const std::string after = "Subject: after\r\n\r\nbody";
+
+    void SetUp() override {
+        StoreAwareLinking::SetUp();
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(0x0c00, head, 0x0e10);
+        file.Block(0x0e10, last, 0);
+        file.Block(0x1020, after, 0x1230);
+        file.Block(0x1230, "\r\n", 0);
+        Place(image, file, 0, kCluster, 0x10000);
+    }
+    std::string Text() const { return head + last; }
+    // What the last block's bytes give where they lie from 0x10e10.
+    std::string AsItLies() const { return head + ::varrow::Text(image, 0x10e20, 512); }
+};
+
+TEST_F(LastBlockAcross, TakesTheRestOfItsDataFromThePieceThatBeginsTheStoresNextCluster) {
+    Put(image, 0x11000, std::string(kCluster, '#'));
+    Place(image, file, 0x1000, kCluster, 0x30000);
+    const Files files = Recover();
+    EXPECT_EQ(files.at("tail.eml"), Text());
+    EXPECT_EQ(files.at("after.eml"), after + "\r\n");
+    EXPECT_EQ(RecoverClassic().at("tail.eml"), AsItLies());
+    EXPECT_NE(AsItLies(), Text());
+}
+
+TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTheCluster) {
+    // Another store's cluster 1, with its own data where the rest would be.
+    StoreFile other;
+    other.Block(0x1020, "Subject: other\r\n", 0x1230);
+    other.Block(0x1230, "x", 0);
+    for (size_t i = 0; i < 32; ++i) other.bytes[0x1000 + i] = 'o';
+    struct Case {
+        const char* what;
+        std::function<void()> place;
+        bool spliced;
+    };
+    const std::vector<Case> cases = {
+        {"its piece goes on past the boundary", [&] { Place(image, file, 0x1000, kCluster, 0x11000); }, false},
+        {"no piece begins the cluster", [&] { Put(image, 0x11000, std::string(kCluster, '#')); }, false},
+        {"the other piece begins before the cluster",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             StoreFile whole = other;
+             whole.Block(0x0e10, "in the cluster before", 0);
+             Place(image, whole, 0, 2 * kCluster, 0x43000);
+         },
+         false},
+        {"the other piece has a block where the rest would be",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             StoreFile close;
+             close.Block(0x1010, "Subject: close\r\n", 0x1220);
+             close.Block(0x1220, "x", 0);
+             Place(image, close, 0x1000, kCluster, 0x42000);
+         },
+         false},
+        {"the nearer of two pieces that begin it",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             Place(image, other, 0x1000, kCluster, 0x60000);
+             Place(image, file, 0x1000, kCluster, 0x20000);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        image.resize(0x11000);
+        c.place();
+        const Files files = Recover();
+        EXPECT_EQ(files.at("tail.eml"), c.spliced ? Text() : AsItLies()) << c.what;
+    }
+}
+
+// The block after the head of "Subject: cut" has its header cut by the
+// boundary at file offset 0x1000, `first` bytes before it; cluster 1 lies
+// at 0x30000 and the cluster after cluster 0 on the source is other data,
+// so the scan finds no block with that offset at all.
+TEST_F(StoreAwareLinking, ANextBlockWhoseCutHeaderTheScanMissedIsRebuiltFromTheStoresNextCluster) {
+    for (const uint32_t first : {4u, 6u, 11u, 15u}) {
+        const uint32_t cut = 0x1000 - first;
+        StoreFile file;
+        const std::string head = "Subject: cut\r\n\r\n" + std::string(496, 'h');
+        const std::string second = std::string(512, 's');
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(cut - kSpan, head, cut);
+        file.Block(cut, second, cut + kSpan);
+        file.Block(cut + kSpan, "the end", 0);
+        file.Block(cut + 2 * kSpan, "Subject: after\r\n", 0);
+        image.clear();
+        Place(image, file, 0, kCluster, 0x10000);
+        Put(image, 0x11000, std::string(kCluster, '#'));
+        Place(image, file, 0x1000, kCluster, 0x30000);
+        const Files files = Recover();
+        EXPECT_EQ(files.at("cut.eml"), head + second + "the end") << first;
+        EXPECT_EQ(files.at("after.eml"), "Subject: after\r\n") << first;
+        EXPECT_NE(RecoverClassic().at("cut.eml"), head + second + "the end") << first;
+
+        // A rebuilt header that is no block header of its own ends the chain:
+        // data length 0.
+        for (uint32_t byte = 8; byte < 12; ++byte) {
+            image[byte < first ? 0x10000 + cut + byte : 0x30000 + (byte - first)] = 0;
+        }
+        EXPECT_EQ(Recover().at("cut.eml"), head) << first;
+    }
 }
 
 // --- Headers across a cluster boundary -----------------------------------------
