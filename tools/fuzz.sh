@@ -73,4 +73,6 @@ if [ "$stress" = yes ]; then
   scratch=/tmp
   [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
   "$build/tests/fuzz/pathological_stress" --timeout 1800 --scratch "$scratch"
+  echo "== Pathological images, store-aware linking =="
+  "$build/tests/fuzz/pathological_stress" --timeout 1800 --scratch "$scratch" --store-aware
 fi

@@ -2,8 +2,9 @@
 // outcome, the wall time and the peak resident memory of the run.
 //
 //   pathological_stress [--timeout SECONDS] [--scratch FOLDER] [--megabytes N] [--sharing N]
-//                       [--list] [SCENARIO...]
+//                       [--store-aware] [--list] [SCENARIO...]
 //
+// --store-aware runs every scenario with store-aware linking.
 // Each scenario writes its image into a scratch folder (under /tmp unless
 // --scratch names another place, such as /dev/shm to leave the disk's file
 // system out of the figures) and recovers it in
@@ -45,6 +46,7 @@ constexpr uint64_t kMiB = 1 << 20;
 // successor; --megabytes and --sharing change them.
 uint64_t g_denseMegabytes = 256;
 uint64_t g_sharing = 20000;
+uint32_t g_linkingOption = 0;  // VARROW_OPTION_STORE_AWARE with --store-aware
 
 void PutBlock(Image& image, uint64_t position, const BlockFields& fields, const std::string& data = {}) {
     const uint64_t end = position + 16 + std::max<uint64_t>(data.size(), 512);
@@ -241,7 +243,7 @@ bool Run(const Scenario& scenario, const fs::path& scratch, int timeoutSeconds) 
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        const Outcome outcome = Recover(image, output, scenario.options);
+        const Outcome outcome = Recover(image, output, scenario.options | g_linkingOption);
         const ssize_t sent = write(channel[1], &outcome, sizeof outcome);
         _exit(sent == static_cast<ssize_t>(sizeof outcome) ? 0 : 3);
     }
@@ -313,6 +315,8 @@ int main(int argc, char** argv) {
             g_denseMegabytes = std::strtoull(argv[++i], nullptr, 10);
         } else if (argument == "--sharing" && i + 1 < argc) {
             g_sharing = std::strtoull(argv[++i], nullptr, 10);
+        } else if (argument == "--store-aware") {
+            g_linkingOption = VARROW_OPTION_STORE_AWARE;
         } else if (argument == "--list") {
             for (const Scenario& scenario : Scenarios()) std::printf("%-22s %s\n", scenario.name, scenario.what);
             return 0;
