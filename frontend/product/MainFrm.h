@@ -10,7 +10,7 @@
 
 #include "EngineEvents.h"
 #include "Pellam.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 #include "TolvanMain.h"
 
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <QFile>
 
 #include "Setting.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 #include "TolvanDispatch.h"
 #include "TolvanUtils.h"
 

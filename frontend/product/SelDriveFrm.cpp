@@ -10,7 +10,7 @@
 
 #include "DriveCombo.h"
 #include "MainFrm.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 #include "TolvanPrompts.h"
 
 namespace tolvan {

@@ -6,7 +6,7 @@
 #include <QDir>
 
 #include "SettingsStore.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 
 namespace tolvan {
 

@@ -9,7 +9,7 @@
 
 #include "FakeWindow.h"
 #include "Pellam.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 
 using namespace tolvan;
 using namespace tolvan::testing;

@@ -1,4 +1,4 @@
-#include "SpecUtils.h"
+#include "DriveList.h"
 
 #include <algorithm>
 #include <vector>

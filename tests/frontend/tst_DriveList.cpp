@@ -6,7 +6,7 @@
 #include <map>
 
 #include "DeviceAccess.h"
-#include "SpecUtils.h"
+#include "DriveList.h"
 
 using namespace tolvan;
 
@@ -73,7 +73,7 @@ struct FakeSysfs {
 
 }  // namespace
 
-class TestSpecUtils : public QObject {
+class TestDriveList : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -218,5 +218,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSpecUtils)
-#include "tst_SpecUtils.moc"
+QTEST_GUILESS_MAIN(TestDriveList)
+#include "tst_DriveList.moc"
