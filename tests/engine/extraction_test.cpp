@@ -23,8 +23,7 @@ using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::RunRecovery;
 using testing::ScratchFolder;
-
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+using testing::Text;
 
 // A scratch folder holding the image, the output folder and the temporary
 // folder of the run.
@@ -34,18 +33,13 @@ protected:
     std::vector<uint8_t> image;
     std::string output = scratch / "out";
     std::string temp = scratch / "tmp";
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         std::filesystem::create_directory(output);
         std::filesystem::create_directory(temp);
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", temp.c_str(), 1);
+        tmpdir.emplace(temp);
         SetSubfolderCounter(1);
-    }
-    void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
     }
 
     // A one-block message at position.

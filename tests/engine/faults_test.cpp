@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,7 @@ using testing::FaultOs;
 using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::ScratchFolder;
-
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+using testing::Text;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -83,18 +83,16 @@ protected:
     std::vector<uint8_t> image;
     FaultOs faults{platform::SystemOs()};
     platform::ScopedOs scoped{faults};
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         fs::create_directory(output);
         fs::create_directory(temp);
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", temp.c_str(), 1);
+        tmpdir.emplace(temp);
         SetSubfolderCounter(1);
     }
     void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        tmpdir.reset();
         ExpectNothingChangedOutside();
     }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,7 @@ using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::RunRecovery;
 using testing::ScratchFolder;
-
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+using testing::Text;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -48,19 +48,17 @@ protected:
     uint32_t nextOffset = 0x10000;
     FaultOs journal{platform::SystemOs()};
     platform::ScopedOs scoped{journal};
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         fs::create_directory(output);
         fs::create_directory(temp);
         scratch.WriteFile("victim", "precious");
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", temp.c_str(), 1);
+        tmpdir.emplace(temp);
         SetSubfolderCounter(1);
     }
     void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        tmpdir.reset();
         // Every path the engine changed lies in the output or temporary
         // folder, by its name and once the links on its way are followed.
         const std::string realOutput = fs::canonical(output).string() + "/";

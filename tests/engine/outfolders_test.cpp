@@ -15,27 +15,9 @@ namespace varrow {
 namespace {
 
 using testing::ListFolder;
+using testing::ScopedTmpdir;
 using testing::ScratchFolder;
 namespace fs = std::filesystem;
-
-// Sets TMPDIR for one test and puts the old value back.
-class ScopedTmpdir {
-public:
-    explicit ScopedTmpdir(const std::string& value) {
-        if (const char* old = std::getenv("TMPDIR")) old_ = old;
-        setenv("TMPDIR", value.c_str(), 1);
-    }
-    ~ScopedTmpdir() {
-        if (old_) {
-            setenv("TMPDIR", old_->c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 TEST(TemporaryFiles, AreNewEmptyAndDistinctInTheTemporaryFolder) {
     ScratchFolder scratch;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,9 @@ using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::RunRecovery;
 using testing::ScratchFolder;
+using testing::Text;
 
 constexpr char kImagePath[] = "/pathological/image";
-
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // A block whose data is text, written over whatever lies there, the image
 // grown to hold its whole data area.
@@ -63,18 +63,16 @@ protected:
     testing::SimOs sim;
     platform::ScopedOs scoped{sim};
     std::vector<uint8_t> image;
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         fs::create_directory(output);
         fs::create_directory(temp);
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", temp.c_str(), 1);
+        tmpdir.emplace(temp);
         SetSubfolderCounter(1);
     }
     void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        tmpdir.reset();
         EXPECT_TRUE(ListFolder(temp).empty());
     }
 

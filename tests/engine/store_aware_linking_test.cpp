@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,16 +69,11 @@ protected:
     ScratchFolder scratch;
     std::vector<uint8_t> image;
     std::string output = scratch / "out";
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         std::filesystem::create_directory(scratch / "tmp");
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", (scratch / "tmp").c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        tmpdir.emplace((scratch / "tmp"));
     }
 
     // Every file the recovery wrote, by name.

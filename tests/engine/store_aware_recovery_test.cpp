@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,16 +59,11 @@ class StoreAwareRecovery : public ::testing::Test {
 protected:
     ScratchFolder scratch;
     std::string output = scratch / "out";
-    std::string savedTmpdir;
+    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
         std::filesystem::create_directory(scratch / "tmp");
-        if (const char* value = std::getenv("TMPDIR")) savedTmpdir = value;
-        setenv("TMPDIR", (scratch / "tmp").c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedTmpdir.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", savedTmpdir.c_str(), 1);
+        tmpdir.emplace((scratch / "tmp"));
     }
 
     Outcome Recover(const std::vector<uint8_t>& image, uint32_t options) {

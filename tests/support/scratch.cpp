@@ -50,4 +50,19 @@ std::vector<std::string> ListFolder(const std::string& path) {
     return names;
 }
 
+ScopedTmpdir::ScopedTmpdir(const std::string& value) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    setenv("TMPDIR", value.c_str(), 1);
+}
+
+ScopedTmpdir::~ScopedTmpdir() {
+    if (old_) {
+        setenv("TMPDIR", old_->c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+}
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
 }  // namespace varrow::testing

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,21 @@ private:
     std::string path_;
 };
 
+// Sets TMPDIR while it lives and puts the old value back.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::string& value);
+    ~ScopedTmpdir();
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+private:
+    std::optional<std::string> old_;
+};
+
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// The bytes as a string, for comparisons with texts.
+std::string Text(const std::vector<uint8_t>& bytes);
 // Names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& path);
 
