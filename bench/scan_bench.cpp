@@ -4,6 +4,7 @@
 //   scan_bench [FOLDER]            all figures
 //   scan_bench --pass1 [FOLDER]    only pass 1 over the mixed image
 //   scan_bench --pass2 [FOLDER]    only pass 2 beside writing its files once
+//   scan_bench --run-kib N ...     the fast scan reads runs of N KiB (default 1024)
 //   scan_bench --mixed PATH MIB    only writes an image of noise and messages
 //   scan_bench --noise PATH MIB    only writes an image of random bytes
 //
@@ -51,6 +52,9 @@ constexpr uint64_t kMessagesSize = 100 * kMiB;
 constexpr uint64_t kFilledSize = 256 * kMiB;
 constexpr uint64_t kReferenceSlice = 64 * kMiB;
 constexpr int kRepeats = 5;
+
+// How the fast scans of this run read: --run-kib changes it.
+varrow::FastScanSettings g_scanSettings;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -158,7 +162,7 @@ ScanFigures TimeScan(const std::string& path, bool fast, uint64_t stopAfter = 0,
     const uint64_t length = source.GetLength();
     const auto start = Clock::now();
     if (fast) {
-        varrow::ScanBlocksFast(session, source, sink);
+        varrow::ScanBlocksFast(session, source, sink, g_scanSettings);
     } else {
         varrow::ScanBlocks(session, source, sink);
     }
@@ -190,7 +194,7 @@ StoreAwareFigures TimeStoreAware(const std::string& path) {
         }
         varrow::StoreAwareLinker linker;
         const auto start = Clock::now();
-        varrow::ScanBlocksFast(session, source, linker.Collector());
+        varrow::ScanBlocksFast(session, source, linker.Collector(), g_scanSettings);
         StoreAwareFigures figures;
         figures.scanSeconds = SecondsSince(start);
         const auto linking = Clock::now();
@@ -355,6 +359,11 @@ int main(int argc, char** argv) {
         });
         return 0;
     }
+    if (argc > 2 && std::strcmp(argv[1], "--run-kib") == 0) {
+        g_scanSettings.runSize = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) * 1024;
+        argc -= 2;
+        argv += 2;
+    }
     const bool pass1Only = argc > 1 && std::strcmp(argv[1], "--pass1") == 0;
     const bool pass2Only = argc > 1 && std::strcmp(argv[1], "--pass2") == 0;
     if (pass1Only || pass2Only) {
@@ -388,6 +397,7 @@ int main(int argc, char** argv) {
 
     std::printf("\nmachine: %s, %u cores, scan kernel %s\n", ProcessorName().c_str(),
                 std::thread::hardware_concurrency(), KernelName());
+    std::printf("fast scan reads runs of %u KiB\n", g_scanSettings.runSize / 1024);
     std::printf("all images page-cached; best of %d runs where repeated\n\n", kRepeats);
 
     // Pass 1 over the mixed image.

@@ -6,6 +6,7 @@
 #include "classic_linking.h"
 #include "fast_scan.h"
 #include "file64.h"
+#include "message_file.h"
 #include "messages.h"
 #include "naming.h"
 #include "outfolders.h"
@@ -73,7 +74,7 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
                  uint32_t headOffset, uint64_t headPosition, uint32_t number,
                  OutputFolder& folder) {
     const std::string tempPath = MakeTempFileName();
-    CFile64 temp;
+    MessageFile temp;
     if (!temp.Open(tempPath, kTempFileFlags, nullptr)) {
         session.NotifyText(EV_ERROR, kTextCannotCreateTemp);
         return;
@@ -84,7 +85,9 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
     temp.Close();
 
     RollOverIfFull(session, folder);
-    const std::string subject = ReadMessageSubject(tempPath, number);
+    // What was written is at hand unless the message was too long to keep.
+    const std::vector<uint8_t>* content = temp.Content();
+    const std::string subject = content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
     const std::string outputPath = BuildOutputPath(folder.current, subject, number);
 
     session.NotifyText(EV_LOG, kTextStartMessage, number);
@@ -96,7 +99,9 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
 
     platform::Os& os = platform::CurrentOs();
     long error = 0;
-    if (!os.CopyFile(tempPath, outputPath, &error)) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
+    const bool placed = content ? os.WriteNewContent(outputPath, content->data(), content->size(), &error)
+                                : os.CopyFile(tempPath, outputPath, &error);
+    if (!placed) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
     session.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
     session.NotifyString(EV_REPORT_CELL, subject);
 

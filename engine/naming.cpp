@@ -1,5 +1,6 @@
 #include "naming.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -122,6 +123,18 @@ std::string FindSubject(const std::string& messageFile) {
     return finder.Subject();
 }
 
+// The same for bytes at hand, fed in the pieces a read of the file takes.
+std::string FindSubject(const std::vector<uint8_t>& message) {
+    SubjectLineFinder finder;
+    const auto* bytes = reinterpret_cast<const char*>(message.data());
+    for (size_t at = 0; at < message.size(); at += kSubjectReadChunk) {
+        const size_t piece = std::min<size_t>(kSubjectReadChunk, message.size() - at);
+        if (finder.Feed(bytes + at, piece)) return finder.Subject();
+    }
+    finder.Finish();
+    return finder.Subject();
+}
+
 std::string UntitledName(uint32_t messageNumber) {
     return FormatText(EngineText(kTextUntitledMessage), static_cast<unsigned long>(messageNumber));
 }
@@ -156,16 +169,26 @@ std::string CutWhole(const std::string& text, size_t length) {
     return text.substr(0, WholeCharacterLength(text, length));
 }
 
+// Naming never fails: a search that cannot finish (a failed read, no
+// memory for a huge line) ends without a subject.
+template <typename Message>
+std::string SubjectOrUntitled(const Message& message, uint32_t messageNumber) {
+    std::string subject;
+    try {
+        subject = FindSubject(message);
+    } catch (...) {
+    }
+    return subject.empty() ? UntitledName(messageNumber) : subject;
+}
+
 }  // namespace
 
 std::string ReadMessageSubject(const std::string& messageFile, uint32_t messageNumber) {
-    std::string subject;
-    try {
-        subject = FindSubject(messageFile);
-    } catch (...) {
-        // A failed read ends the search silently: naming never fails.
-    }
-    return subject.empty() ? UntitledName(messageNumber) : subject;
+    return SubjectOrUntitled(messageFile, messageNumber);
+}
+
+std::string ReadMessageSubject(const std::vector<uint8_t>& message, uint32_t messageNumber) {
+    return SubjectOrUntitled(message, messageNumber);
 }
 
 std::string BuildOutputPath(const std::string& folder, const std::string& subject,

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace varrow {
 
@@ -13,6 +14,8 @@ inline constexpr int32_t kMaxOutputPathLength = 245;
 // that contains "subject" (any case); text 8 filled with messageNumber when
 // there is none, it is empty, or the file cannot be read. Never fails.
 std::string ReadMessageSubject(const std::string& messageFile, uint32_t messageNumber);
+// The same for a message whose bytes are at hand.
+std::string ReadMessageSubject(const std::vector<uint8_t>& message, uint32_t messageNumber);
 
 // A path in folder, named after subject with ".eml", that does not exist
 // yet and can be created; the name from text 8 when the system refuses the

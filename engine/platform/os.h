@@ -119,6 +119,10 @@ public:
     // Copies source to target, replacing an existing regular file of that
     // name; never follows a link at target and never leaves a partial target.
     virtual bool CopyFile(const std::string& source, const std::string& target, long* error) = 0;
+    // Writes a file of exactly size bytes at target, replacing it as
+    // CopyFile does.
+    virtual bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
+                                 long* error) = 0;
     virtual bool DeleteFile(const std::string& path, long* error) = 0;
 
     // --- Memory --------------------------------------------------------

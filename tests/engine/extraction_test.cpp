@@ -279,6 +279,35 @@ TEST_F(Extraction, AMillionBlockChainIsFollowedToItsEnd) {
     EXPECT_EQ(std::filesystem::file_size(output + "/long chain.eml"), 21u + kBlocks);
 }
 
+// Messages up to a MiB are named and copied from memory, longer ones from
+// their temporary file: both ways give the same files.
+TEST_F(Extraction, MessagesAtAndBeyondWhatIsKeptInMemoryComeOutWhole) {
+    std::vector<std::string> expected;
+    uint64_t position = 0;
+    for (uint32_t blocks : {2048u, 2049u, 3u}) {
+        const uint32_t first = 0x100000 * (static_cast<uint32_t>(expected.size()) + 1);
+        std::string text;
+        for (uint32_t i = 0; i < blocks; ++i) {
+            std::string data(512, static_cast<char>('a' + i % 26));
+            const std::string subject = "Subject: blocks " + std::to_string(blocks) + "\r\n";
+            if (i == 0) data.replace(0, subject.size(), subject);
+            const uint32_t next = i + 1 < blocks ? first + 0x210 * (i + 1) : 0;
+            WriteBlock(image, position, BlockFields{first + 0x210 * i, 512, 512, next}, data);
+            position += 528;
+            text += data;
+        }
+        expected.push_back(text);
+    }
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder), 1);
+    EXPECT_EQ(ListFolder(output),
+              (std::vector<std::string>{"blocks 2048.eml", "blocks 2049.eml", "blocks 3.eml"}));
+    EXPECT_EQ(Output("blocks 2048.eml"), expected[0]);
+    EXPECT_EQ(Output("blocks 2049.eml"), expected[1]);
+    EXPECT_EQ(Output("blocks 3.eml"), expected[2]);
+    EXPECT_TRUE(ListFolder(temp).empty());
+}
+
 TEST_F(Extraction, HeadersThatChainIntoOneLongLoopEndOnce) {
     Message(0, 0x10, "Subject: circle\r\n", 0x1000);
     DenseChain(image, 1024, 50000, 0x1000, 0x1000);

@@ -101,6 +101,8 @@ TEST_P(NamingFromMessageText, GivesSubjectAndNewOutputFile) {
 
     const std::string subject = ReadMessageSubject(message, kNumber);
     EXPECT_EQ(subject, c.subject);
+    // The message's bytes at hand name it as its file does.
+    EXPECT_EQ(ReadMessageSubject(std::vector<uint8_t>(c.message.begin(), c.message.end()), kNumber), c.subject);
     const std::string path = BuildOutputPath(folder, subject, kNumber);
     EXPECT_EQ(path, folder + "/" + c.fileName);
     EXPECT_FALSE(Exists(path));

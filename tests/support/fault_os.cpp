@@ -110,17 +110,26 @@ bool FaultOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t*
 
 bool FaultOs::CopyFile(const std::string& source, const std::string& target, long* error) {
     changedPaths.push_back(target);
-    if (diskSpace) {
-        const std::optional<uint64_t> size = FileSize(source);
-        if (size && *size > *diskSpace) {
-            ++failedWrites;
-            *diskSpace = 0;
-            *error = ENOSPC;
-            return false;
-        }
-        if (size) *diskSpace -= *size;
-    }
+    if (!TakeDiskSpace(FileSize(source), error)) return false;
     return inner_.CopyFile(source, target, error);
+}
+
+bool FaultOs::WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size, long* error) {
+    changedPaths.push_back(target);
+    if (!TakeDiskSpace(size, error)) return false;
+    return inner_.WriteNewContent(target, bytes, size, error);
+}
+
+bool FaultOs::TakeDiskSpace(std::optional<uint64_t> size, long* error) {
+    if (!diskSpace) return true;
+    if (size && *size > *diskSpace) {
+        ++failedWrites;
+        *diskSpace = 0;
+        *error = ENOSPC;
+        return false;
+    }
+    if (size) *diskSpace -= *size;
+    return true;
 }
 
 std::string FaultOs::CreateTempFile(const std::string& folder, const std::string& prefix) {

@@ -92,6 +92,8 @@ public:
     bool ListDirectory(const std::string& path,
                        const std::function<void(const std::string&)>& visit) override;
     bool CopyFile(const std::string& source, const std::string& target, long* error) override;
+    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
+                         long* error) override;
     bool DeleteFile(const std::string& path, long* error) override;
     void* AllocatePages(size_t size) override;
     void FreePages(void* memory, size_t size) override;
@@ -103,6 +105,9 @@ private:
     };
     // The failing region that [position, position + count) touches first.
     const Region* FailingRegion(platform::Handle handle, uint64_t position, uint64_t count);
+    // Takes size bytes of the simulated free space; false, with ENOSPC,
+    // when they are not there. An unknown size takes nothing.
+    bool TakeDiskSpace(std::optional<uint64_t> size, long* error);
     // The size of the file at path, or nothing when it cannot be had.
     std::optional<uint64_t> FileSize(const std::string& path);
 

@@ -241,6 +241,9 @@ bool SimOs::ListDirectory(const std::string& path,
 bool SimOs::CopyFile(const std::string& source, const std::string& target, long* error) {
     return real_.CopyFile(source, target, error);
 }
+bool SimOs::WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size, long* error) {
+    return real_.WriteNewContent(target, bytes, size, error);
+}
 bool SimOs::DeleteFile(const std::string& path, long* error) {
     return real_.DeleteFile(path, error);
 }

@@ -99,6 +99,8 @@ public:
     bool ListDirectory(const std::string& path,
                        const std::function<void(const std::string&)>& visit) override;
     bool CopyFile(const std::string& source, const std::string& target, long* error) override;
+    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
+                         long* error) override;
     bool DeleteFile(const std::string& path, long* error) override;
     void* AllocatePages(size_t size) override;
     void FreePages(void* memory, size_t size) override;
