@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "block_data.h"
-#include "classic_linking.h"
 #include "cluster_size.h"
 #include "file64.h"
 #include "header_names.h"
@@ -156,14 +155,23 @@ const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     return positions ? *positions : kNone;
 }
 
-uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base,
-                                     uint32_t nextOffset) const {
+uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset) {
     const uint32_t own = blocks_.At(base, nextOffset);
     if (own != kNoBlock) return own;
     const std::span<const uint32_t> candidates = blocks_.WithOffset(nextOffset);
     if (candidates.empty()) return kNoBlock;
     if (candidates.size() == 1) return candidates[0];
+    const PositionList& left = OtherPieceCandidates(source, nextOffset, candidates);
+    if (left.size() == 1) return blocks_.AtPosition(left[0]);
+    return blocks_.AtPosition(chooser_.Choose(source, position, left));
+}
 
+// The filters look at the candidates alone, not at the block that names
+// them, so their outcome for an offset is worked out once.
+const PositionList& StoreAwareLinker::OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
+                                                           std::span<const uint32_t> candidates) {
+    const auto [entry, fresh] = otherPieceCandidates_.try_emplace(nextOffset);
+    if (!fresh) return entry->second;
     // A candidate that its own piece names is that piece's successor, and a
     // candidate that begins with a header line starts a message.
     std::vector<uint32_t> left(candidates.begin(), candidates.end());
@@ -171,10 +179,8 @@ uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64
     if (left.size() > 1) {
         KeepIfAny(left, [&](uint32_t candidate) { return !BeginsWithHeaderField(DataOf(source, candidate)); });
     }
-    if (left.size() == 1) return left[0];
-    PositionList positions;
-    for (const uint32_t candidate : left) positions.push_back(blocks_[candidate].position);
-    return blocks_.AtPosition(ChooseNextBlock(source, position, positions));
+    for (const uint32_t candidate : left) entry->second.push_back(blocks_[candidate].position);
+    return entry->second;
 }
 
 void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current,

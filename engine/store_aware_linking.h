@@ -29,6 +29,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,7 @@
 #include "block_records.h"
 #include "linking.h"
 #include "split_header_repair.h"
+#include "successor_choice.h"
 
 namespace varrow {
 
@@ -91,7 +94,11 @@ private:
     bool LoadBlock(CFile64Ex& source, uint32_t block, ChainBlock& current) const;
     // The block that follows the block at position, whose chain goes on in
     // the piece with this base at nextOffset; kNoBlock when there is none.
-    uint32_t Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset) const;
+    uint32_t Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset);
+    // The positions of the candidates with nextOffset (at least two) that
+    // can follow a block of another piece.
+    const PositionList& OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
+                                             std::span<const uint32_t> candidates);
     // Where no block has nextOffset: the block at nextOffset of the current
     // piece when a cluster boundary cut its header, which the scan could
     // not read, rebuilt from the store's next cluster (FindNextCluster).
@@ -109,6 +116,8 @@ private:
     std::vector<std::pair<uint32_t, int64_t>> repairedNames_;  // (nextOffset, base), sorted
     std::vector<uint32_t> unclaimedNames_;       // offsets named from a piece without them, sorted
     BlockIndex heads_;
+    std::unordered_map<uint32_t, PositionList> otherPieceCandidates_;  // by offset, learnt in pass 2
+    SuccessorChooser chooser_;
 };
 
 // Whether data begins like a header line: two or more of A-Z, a-z and '-',

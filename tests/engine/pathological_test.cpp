@@ -63,6 +63,7 @@ protected:
     testing::SimOs sim;
     platform::ScopedOs scoped{sim};
     std::vector<uint8_t> image;
+    testing::SimDevice* device = nullptr;  // the image, once Recover made it
     std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
@@ -77,10 +78,10 @@ protected:
     }
 
     int32_t Recover(EventRecorder& recorder, uint32_t options = 0) {
-        testing::SimDevice& device = sim.AddDevice(kImagePath);
-        device.bytes = image;
-        device.sectorSize = 4096;
-        device.blockDevice = true;
+        device = &sim.AddDevice(kImagePath);
+        device->bytes = image;
+        device->sectorSize = 4096;
+        device->blockDevice = true;
         return RunRecovery(kImagePath, output, options, &recorder);
     }
     std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
@@ -152,6 +153,28 @@ TEST_F(Pathological, HundredsOfHeadsSharingASuccessorWithHundredsOfCopiesEachCho
         ASSERT_EQ(Output(Numbered("h%04u.eml", i)), expected) << i;
     }
     ExpectCleanEnd(recorder);
+}
+
+TEST_F(Pathological, StoreByStoreHeadsSharingASuccessorWithManyCopiesReadEachCopyOnlyOnce) {
+    // Head i and copy i of the successor in a sector of their own, each in
+    // a piece of its own: every head chooses among all copies, and copy i
+    // is the nearest.
+    constexpr unsigned kHeads = 300;
+    constexpr uint32_t kShared = 0x10;
+    for (unsigned i = 0; i < kHeads; ++i) {
+        PutBlock(image, 8192 * i, 0x100000 + 16 * i, kShared, Numbered("Subject: h%04u\r\nabc", i));
+        PutBlock(image, 8192 * i + 2048, kShared, 0, Numbered("copy %04u", i));
+    }
+    EventRecorder recorder;
+    EXPECT_EQ(Recover(recorder, VARROW_OPTION_STORE_AWARE), 1);
+    ASSERT_EQ(ListFolder(output).size(), kHeads);
+    for (unsigned i = 0; i < kHeads; ++i) {
+        ASSERT_EQ(Output(Numbered("h%04u.eml", i)), Numbered("Subject: h%04u\r\nabc", i) + Numbered("copy %04u", i))
+            << i;
+    }
+    ExpectCleanEnd(recorder);
+    // A few reads per message, not one per copy and message.
+    EXPECT_LT(device->reads, 20 * kHeads);
 }
 
 TEST_F(Pathological, OfTheCandidatesThatCompleteANameTheFirstWinsWhateverItsCase) {
