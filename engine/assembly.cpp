@@ -87,7 +87,8 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
     RollOverIfFull(session, folder);
     // What was written is at hand unless the message was too long to keep.
     const std::vector<uint8_t>* content = temp.Content();
-    const std::string subject = content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
+    const std::string subject =
+        content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
     const std::string outputPath = BuildOutputPath(folder.current, subject, number);
 
     session.NotifyText(EV_LOG, kTextStartMessage, number);

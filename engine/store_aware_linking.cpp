@@ -155,7 +155,8 @@ const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     return positions ? *positions : kNone;
 }
 
-uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset) {
+uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base,
+                                     uint32_t nextOffset) {
     const uint32_t own = blocks_.At(base, nextOffset);
     if (own != kNoBlock) return own;
     const std::span<const uint32_t> candidates = blocks_.WithOffset(nextOffset);

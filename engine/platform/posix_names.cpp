@@ -153,7 +153,8 @@ bool PosixOs::CopyFile(const std::string& source, const std::string& target, lon
     if (!CanReplace(target, error)) return false;
     const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) return Fail(error);
-    const bool copied = ReplaceThroughStaging(target, error, [&](int to) { return CopyBytes(from, to, error); });
+    const bool copied =
+        ReplaceThroughStaging(target, error, [&](int to) { return CopyBytes(from, to, error); });
     ::close(from);
     return copied;
 }

@@ -169,8 +169,8 @@ TEST_F(Pathological, StoreByStoreHeadsSharingASuccessorWithManyCopiesReadEachCop
     EXPECT_EQ(Recover(recorder, VARROW_OPTION_STORE_AWARE), 1);
     ASSERT_EQ(ListFolder(output).size(), kHeads);
     for (unsigned i = 0; i < kHeads; ++i) {
-        ASSERT_EQ(Output(Numbered("h%04u.eml", i)), Numbered("Subject: h%04u\r\nabc", i) + Numbered("copy %04u", i))
-            << i;
+        const std::string expected = Numbered("Subject: h%04u\r\nabc", i) + Numbered("copy %04u", i);
+        ASSERT_EQ(Output(Numbered("h%04u.eml", i)), expected) << i;
     }
     ExpectCleanEnd(recorder);
     // A few reads per message, not one per copy and message.
