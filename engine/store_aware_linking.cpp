@@ -16,6 +16,8 @@ namespace {
 
 constexpr uint32_t kNoBlock = BlockRecords::kNoBlock;
 constexpr uint32_t kLargestBlockSize = 1048576;
+// Offsets with more candidates than this have their choice prepared once.
+constexpr size_t kFewCandidates = 16;
 
 // Narrows blocks to those that keep accepts, unless none would be left.
 template <typename Keep>
@@ -162,26 +164,33 @@ uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64
     const std::span<const uint32_t> candidates = blocks_.WithOffset(nextOffset);
     if (candidates.empty()) return kNoBlock;
     if (candidates.size() == 1) return candidates[0];
-    const PositionList& left = OtherPieceCandidates(source, nextOffset, candidates);
+    // A few candidates are looked at again at every choice; what is learnt
+    // about many is kept, at the cost of memory for each such offset.
+    if (candidates.size() <= kFewCandidates) {
+        const PositionList left = OtherPieceCandidates(source, nextOffset, candidates);
+        if (left.size() == 1) return blocks_.AtPosition(left[0]);
+        return blocks_.AtPosition(ChooseNextBlock(source, position, left));
+    }
+    const auto [entry, fresh] = manyCandidates_.try_emplace(nextOffset);
+    if (fresh) entry->second = OtherPieceCandidates(source, nextOffset, candidates);
+    const PositionList& left = entry->second;
     if (left.size() == 1) return blocks_.AtPosition(left[0]);
     return blocks_.AtPosition(chooser_.Choose(source, position, left));
 }
 
-// The filters look at the candidates alone, not at the block that names
-// them, so their outcome for an offset is worked out once.
-const PositionList& StoreAwareLinker::OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
-                                                           std::span<const uint32_t> candidates) {
-    const auto [entry, fresh] = otherPieceCandidates_.try_emplace(nextOffset);
-    if (!fresh) return entry->second;
-    // A candidate that its own piece names is that piece's successor, and a
-    // candidate that begins with a header line starts a message.
+// The positions of the candidates that can follow a block of another
+// piece: a candidate that its own piece names is that piece's successor,
+// and a candidate that begins with a header line starts a message.
+PositionList StoreAwareLinker::OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
+                                                    std::span<const uint32_t> candidates) const {
     std::vector<uint32_t> left(candidates.begin(), candidates.end());
     KeepIfAny(left, [&](uint32_t candidate) { return !IsNamed(blocks_[candidate].Base(), nextOffset); });
     if (left.size() > 1) {
         KeepIfAny(left, [&](uint32_t candidate) { return !BeginsWithHeaderField(DataOf(source, candidate)); });
     }
-    for (const uint32_t candidate : left) entry->second.push_back(blocks_[candidate].position);
-    return entry->second;
+    PositionList positions;
+    for (const uint32_t candidate : left) positions.push_back(blocks_[candidate].position);
+    return positions;
 }
 
 void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current,

@@ -95,10 +95,10 @@ private:
     // The block that follows the block at position, whose chain goes on in
     // the piece with this base at nextOffset; kNoBlock when there is none.
     uint32_t Successor(CFile64Ex& source, uint64_t position, int64_t base, uint32_t nextOffset);
-    // The positions of the candidates with nextOffset (at least two) that
+    // The positions of those of candidates, the blocks with nextOffset, that
     // can follow a block of another piece.
-    const PositionList& OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
-                                             std::span<const uint32_t> candidates);
+    PositionList OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
+                                      std::span<const uint32_t> candidates) const;
     // Where no block has nextOffset: the block at nextOffset of the current
     // piece when a cluster boundary cut its header, which the scan could
     // not read, rebuilt from the store's next cluster (FindNextCluster).
@@ -116,7 +116,9 @@ private:
     std::vector<std::pair<uint32_t, int64_t>> repairedNames_;  // (nextOffset, base), sorted
     std::vector<uint32_t> unclaimedNames_;       // offsets named from a piece without them, sorted
     BlockIndex heads_;
-    std::unordered_map<uint32_t, PositionList> otherPieceCandidates_;  // by offset, learnt in pass 2
+    // OtherPieceCandidates of the offsets with many candidates, learnt in
+    // pass 2, and the choice among them.
+    std::unordered_map<uint32_t, PositionList> manyCandidates_;
     SuccessorChooser chooser_;
 };
 
