@@ -11,6 +11,7 @@
 #include "event_recorder.h"
 #include "image_builder/block.h"
 #include "outfolders.h"
+#include "recovery_folders.h"
 #include "scratch.h"
 
 namespace varrow {
@@ -25,22 +26,10 @@ using testing::RunRecovery;
 using testing::ScratchFolder;
 using testing::Text;
 
-// A scratch folder holding the image, the output folder and the temporary
-// folder of the run.
-class Extraction : public ::testing::Test {
+// The image goes to the scratch folder as a file.
+class Extraction : public testing::RecoveryFolders {
 protected:
-    ScratchFolder scratch;
     std::vector<uint8_t> image;
-    std::string output = scratch / "out";
-    std::string temp = scratch / "tmp";
-    std::optional<testing::ScopedTmpdir> tmpdir;
-
-    void SetUp() override {
-        std::filesystem::create_directory(output);
-        std::filesystem::create_directory(temp);
-        tmpdir.emplace(temp);
-        SetSubfolderCounter(1);
-    }
 
     // A one-block message at position.
     void Message(uint64_t position, uint32_t offset, const std::string& text, uint32_t next = 0) {
@@ -50,7 +39,6 @@ protected:
         const std::string source = scratch.WriteFile("image.bin", image);
         return RunRecovery(source, output, options, &recorder);
     }
-    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
 };
 
 TEST_F(Extraction, AThreeBlockChainBecomesOneFileOfAllItsData) {

@@ -19,6 +19,7 @@
 #include "file64.h"
 #include "image_builder/block.h"
 #include "outfolders.h"
+#include "recovery_folders.h"
 #include "scratch.h"
 #include "sim_os.h"
 
@@ -33,11 +34,8 @@ using testing::FaultOs;
 using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::ScratchFolder;
+using testing::StartsWith;
 using testing::Text;
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 // True when text is the first bytes of message followed by zeros only.
 bool IsCutShortFormOf(const std::string& text, const std::string& message) {
@@ -74,23 +72,13 @@ int32_t RunHooked(const std::string& source, const std::string& destination, uin
 
 // A scratch folder with the image, the output folder and the temporary
 // folder, and the fault-injecting system under the engine.
-class Faults : public ::testing::Test {
+class Faults : public testing::RecoveryFolders {
 protected:
-    ScratchFolder scratch;
-    std::string output = scratch / "out";
-    std::string temp = scratch / "tmp";
     std::string imagePath = scratch / "image.bin";
     std::vector<uint8_t> image;
     FaultOs faults{platform::SystemOs()};
     platform::ScopedOs scoped{faults};
-    std::optional<testing::ScopedTmpdir> tmpdir;
 
-    void SetUp() override {
-        fs::create_directory(output);
-        fs::create_directory(temp);
-        tmpdir.emplace(temp);
-        SetSubfolderCounter(1);
-    }
     void TearDown() override {
         tmpdir.reset();
         ExpectNothingChangedOutside();
@@ -120,7 +108,6 @@ protected:
         scratch.WriteFile("image.bin", image);
         return RunHooked(imagePath, output, options, hooked);
     }
-    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
 
     // Nothing outside the output and temporary folders was changed, and no
     // staging file of a copy is left in the output folder.

@@ -18,6 +18,7 @@
 #include "fault_os.h"
 #include "image_builder/block.h"
 #include "outfolders.h"
+#include "recovery_folders.h"
 #include "scratch.h"
 
 namespace varrow {
@@ -32,30 +33,20 @@ using testing::ListFolder;
 using testing::ReadWholeFile;
 using testing::RunRecovery;
 using testing::ScratchFolder;
+using testing::StartsWith;
 using testing::Text;
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-class HostileContent : public ::testing::Test {
+class HostileContent : public testing::RecoveryFolders {
 protected:
-    ScratchFolder scratch;
-    std::string output = scratch / "out";
-    std::string temp = scratch / "tmp";
     std::string victim = scratch / "victim";
     std::vector<uint8_t> image;
     uint32_t nextOffset = 0x10000;
     FaultOs journal{platform::SystemOs()};
     platform::ScopedOs scoped{journal};
-    std::optional<testing::ScopedTmpdir> tmpdir;
 
     void SetUp() override {
-        fs::create_directory(output);
-        fs::create_directory(temp);
+        RecoveryFolders::SetUp();
         scratch.WriteFile("victim", "precious");
-        tmpdir.emplace(temp);
-        SetSubfolderCounter(1);
     }
     void TearDown() override {
         tmpdir.reset();
@@ -95,7 +86,6 @@ protected:
         const std::string source = scratch.WriteFile("image.bin", image);
         return RunRecovery(source, output, options, &recorder);
     }
-    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
 };
 
 // How each subject is named on Linux, where only '/' and the zero byte

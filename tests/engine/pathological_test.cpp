@@ -20,6 +20,7 @@
 #include "image_builder/block.h"
 #include "image_builder/random.h"
 #include "outfolders.h"
+#include "recovery_folders.h"
 #include "scratch.h"
 #include "sim_os.h"
 
@@ -55,23 +56,13 @@ std::string Numbered(const char* pattern, unsigned number) {
 }
 
 // The image lives in a simulated device; the output goes to a scratch folder.
-class Pathological : public ::testing::Test {
+class Pathological : public testing::RecoveryFolders {
 protected:
-    ScratchFolder scratch;
-    std::string output = scratch / "out";
-    std::string temp = scratch / "tmp";
     testing::SimOs sim;
     platform::ScopedOs scoped{sim};
     std::vector<uint8_t> image;
     testing::SimDevice* device = nullptr;  // the image, once Recover made it
-    std::optional<testing::ScopedTmpdir> tmpdir;
 
-    void SetUp() override {
-        fs::create_directory(output);
-        fs::create_directory(temp);
-        tmpdir.emplace(temp);
-        SetSubfolderCounter(1);
-    }
     void TearDown() override {
         tmpdir.reset();
         EXPECT_TRUE(ListFolder(temp).empty());
@@ -84,7 +75,6 @@ protected:
         device->blockDevice = true;
         return RunRecovery(kImagePath, output, options, &recorder);
     }
-    std::string Output(const std::string& name) const { return Text(ReadWholeFile(output + "/" + name)); }
 
     static void ExpectCleanEnd(const EventRecorder& recorder) {
         EXPECT_TRUE(recorder.Texts(EV_ERROR).empty());

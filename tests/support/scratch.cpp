@@ -65,4 +65,8 @@ ScopedTmpdir::~ScopedTmpdir() {
 
 std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
 }  // namespace varrow::testing

@@ -42,6 +42,7 @@ private:
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 // The bytes as a string, for comparisons with texts.
 std::string Text(const std::vector<uint8_t>& bytes);
+bool StartsWith(const std::string& text, const std::string& prefix);
 // Names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& path);
 
