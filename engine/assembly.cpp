@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "block_index.h"
+#include "chain_trace.h"
 #include "classic_linking.h"
 #include "fast_scan.h"
 #include "file64.h"
@@ -80,7 +81,8 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
         return;
     }
     TempFileGuard guard(tempPath);
-    linker.WriteChain(source, headOffset, headPosition, temp);
+    ChainTrace trace;
+    linker.WriteChain(source, headOffset, headPosition, temp, trace);
     const auto size = static_cast<uint32_t>(temp.GetLength());
     temp.Close();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "chain_trace.h"
 #include "file64.h"
 #include "scan.h"
 
@@ -31,14 +32,18 @@ std::vector<uint8_t> ReadBlockData(CFile64Ex& source, uint64_t position) {
     return data;
 }
 
-void CopyBlockData(CFile64Ex& source, CFile64& output, uint32_t count) {
+void CopyBlockData(CFile64Ex& source, CFile64& output, uint32_t count, ChainTrace& trace) {
     uint8_t* buffer = CopyBuffer();
     while (count > 0) {
         const uint32_t piece = std::min(count, kCopyPiece);
+        const uint64_t position = source.GetPosition();
         const uint32_t got = source.Read(buffer, piece);
+        trace.AddRun(position, got, false);
+        if (source.Failures().Overlaps(position, got)) trace.unreadable = true;
         if (got < piece) {
             if (got > 0) output.Write(buffer, got);
             count -= got;
+            trace.AddRun(0, count, true);
             std::memset(buffer, 0, kCopyPiece);
             while (count > 0) {
                 const uint32_t zeros = std::min(count, kCopyPiece);

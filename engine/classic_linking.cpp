@@ -6,6 +6,7 @@
 
 #include "block_data.h"
 #include "block_index.h"
+#include "chain_trace.h"
 #include "file64.h"
 #include "session.h"
 
@@ -52,7 +53,7 @@ const PositionList& ClassicLinker::HeadPositions(uint32_t headOffset) const {
 }
 
 void ClassicLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                               CFile64& output) {
+                               CFile64& output, ChainTrace& trace) {
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
     uint64_t position = headPosition;
@@ -60,16 +61,32 @@ void ClassicLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t 
         visitedOffsets.insert(offset);
         source.Seek(static_cast<int64_t>(position), CFile64::begin);
         uint8_t bytes[kBlockHeaderSize];
-        if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return;
+        if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) {
+            trace.end = ChainEnd::ReadError;
+            return;
+        }
         const BlockHeader header = DecodeBlockHeader(bytes);
         if (header.dataLength > header.blockSize || header.blockSize == 0 ||
             header.blockSize > 1048576) {
+            trace.end = source.Failures().Overlaps(position, kBlockHeaderSize) ? ChainEnd::ReadError
+                                                                             : ChainEnd::HeaderUnreadable;
             return;
         }
-        CopyBlockData(source, output, header.dataLength);
-        if (visitedOffsets.count(header.nextOffset) || header.nextOffset == 0) return;
+        trace.blocks.push_back(position);
+        CopyBlockData(source, output, header.dataLength, trace);
+        if (header.nextOffset == 0) {
+            trace.end = ChainEnd::Complete;
+            return;
+        }
+        if (visitedOffsets.count(header.nextOffset)) {
+            trace.end = ChainEnd::Loop;
+            return;
+        }
         const PositionList* candidates = linkedBlocks_.Find(header.nextOffset);
-        if (!candidates || candidates->empty()) return;
+        if (!candidates || candidates->empty()) {
+            trace.end = ChainEnd::NextMissing;
+            return;
+        }
         offset = header.nextOffset;
         position = candidates->size() == 1 ? (*candidates)[0]
                                            : chooser_.Choose(source, position, *candidates);

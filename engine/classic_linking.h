@@ -22,7 +22,7 @@ public:
     std::vector<uint32_t> HeadOffsets() const override;
     const PositionList& HeadPositions(uint32_t headOffset) const override;
     void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                    CFile64& output) override;
+                    CFile64& output, ChainTrace& trace) override;
 
 private:
     BlockIndex& linkedBlocks_;

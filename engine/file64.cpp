@@ -238,6 +238,7 @@ uint64_t CFile64Ex::GetPosition() const { return m_nPosition; }
 bool CFile64Ex::Open(const std::string& path, uint32_t flags, CFileException* error) {
     m_nPosition = 0;
     m_bEOF = 0;
+    m_failedSectors = FailedSectors();
     if (!CFile64::Open(path, flags, error)) return false;
 
     // Sector sizes beyond this are not real devices; reading them as 512
@@ -360,9 +361,11 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     bool succeeded = false;
     bool onward = true;
 
+    uint64_t sectorPosition = m_nPosition - offsetInSector;
     if (head != 0) {
-        if (!MoveFilePointer(m_nPosition - offsetInSector)) return 0;
-        const uint32_t got = ReadOneSector(&succeeded, &onward);
+        if (!MoveFilePointer(sectorPosition)) return 0;
+        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
+        sectorPosition += sector;
         if (succeeded && got <= offsetInSector) return 0;
         total = std::min(got - offsetInSector, head);
         std::memcpy(buffer, m_pSectorBuffer + offsetInSector, total);
@@ -372,7 +375,8 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     }
 
     for (uint32_t i = 0; i < wholeSectors; ++i) {
-        const uint32_t got = ReadOneSector(&succeeded, &onward);
+        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
+        sectorPosition += sector;
         if (succeeded && got == 0) return total;
         std::memcpy(buffer + total, m_pSectorBuffer, got);
         total += got;
@@ -380,7 +384,7 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     }
 
     if (tail != 0) {
-        const uint32_t got = ReadOneSector(&succeeded, &onward);
+        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
         if (succeeded && got == 0) return total;
         const uint32_t n = std::min(got, tail);
         std::memcpy(buffer + total, m_pSectorBuffer, n);
@@ -389,7 +393,7 @@ uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
     return total;
 }
 
-uint32_t CFile64Ex::ReadOneSector(bool* succeeded, bool* onward) {
+uint32_t CFile64Ex::ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool* onward) {
     uint32_t got = 0;
     long error = 0;
     *onward = true;
@@ -400,6 +404,7 @@ uint32_t CFile64Ex::ReadOneSector(bool* succeeded, bool* onward) {
     // read would take this sector again and pass its zeros off as the
     // next one's bytes: the transfer ends after it instead.
     std::memset(m_pSectorBuffer, 0, m_nSectorSize);
+    m_failedSectors.Add(sectorPosition, m_nSectorSize);
     uint64_t ignored = 0;
     *onward = os().Seek(m_hFile, m_nSectorSize, SeekFrom::Current, &ignored, &error);
     return m_nSectorSize;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "failed_sectors.h"
 #include "file_exception.h"
 #include "platform/os.h"
 
@@ -109,6 +110,8 @@ public:
     virtual int32_t IsPhysicalDrive() const;
 
     uint32_t SectorSize() const { return m_nSectorSize; }
+    // The sectors whose reads failed so far (and were delivered as zeros).
+    const FailedSectors& Failures() const { return m_failedSectors; }
 
     int32_t m_bEOF = 0;
     std::unique_ptr<uint8_t[]> m_pWindowBlock;
@@ -124,13 +127,14 @@ private:
     uint32_t ReadSectors(uint8_t* buffer, uint32_t count);
     // One sector into the sector buffer; a failed read gives zeros, and
     // *onward tells whether the device could be moved past it.
-    uint32_t ReadOneSector(bool* succeeded, bool* onward);
+    uint32_t ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool* onward);
     bool MoveFilePointer(uint64_t position);
     void TakePositionFromHandle();
     void ReplaceSectorBuffer(uint32_t size);
     void ReleaseSectorBuffer();
 
     size_t m_nSectorBufferSize = 0;
+    FailedSectors m_failedSectors;
 };
 
 // The root of a path, by which the sector size of its volume is asked:

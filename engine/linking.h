@@ -15,6 +15,7 @@ class BlockSink;
 class CFile64;
 class CFile64Ex;
 class PositionList;
+struct ChainTrace;
 class RecoverySession;
 
 class MessageLinker {
@@ -33,8 +34,10 @@ public:
     virtual const PositionList& HeadPositions(uint32_t headOffset) const = 0;
     // Appends the text of the message that starts with the block at
     // headPosition to output; a chain that ends early keeps what it wrote.
+    // trace, empty on entry, learns the blocks written, where their bytes
+    // came from and how the chain ended.
     virtual void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                            CFile64& output) = 0;
+                            CFile64& output, ChainTrace& trace) = 0;
 };
 
 }  // namespace varrow

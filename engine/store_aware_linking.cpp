@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "block_data.h"
+#include "chain_trace.h"
 #include "cluster_size.h"
 #include "file64.h"
 #include "header_names.h"
@@ -194,7 +195,7 @@ PositionList StoreAwareLinker::OtherPieceCandidates(CFile64Ex& source, uint32_t 
 }
 
 void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current,
-                                uint32_t successor) const {
+                                uint32_t successor, ChainTrace& trace) const {
     const BlockHeader& header = current.header;
     std::optional<DataSplice> splice;
     if (!current.repaired) {
@@ -204,12 +205,12 @@ void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainB
     }
     source.Seek(static_cast<int64_t>(current.dataPosition), CFile64::begin);
     if (!splice) {
-        CopyBlockData(source, output, header.dataLength);
+        CopyBlockData(source, output, header.dataLength, trace);
         return;
     }
-    CopyBlockData(source, output, splice->keep);
+    CopyBlockData(source, output, splice->keep, trace);
     source.Seek(static_cast<int64_t>(splice->restPosition), CFile64::begin);
-    CopyBlockData(source, output, header.dataLength - splice->keep);
+    CopyBlockData(source, output, header.dataLength - splice->keep, trace);
 }
 
 std::optional<DataSplice> StoreAwareLinker::SpliceIntoNextCluster(const BlockRecord& block) const {
@@ -258,10 +259,13 @@ bool StoreAwareLinker::LoadBlock(CFile64Ex& source, uint32_t block, ChainBlock& 
 }
 
 void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                                  CFile64& output) {
+                                  CFile64& output, ChainTrace& trace) {
     const uint32_t head = blocks_.AtPosition(headPosition);
     ChainBlock current;
-    if (head == kNoBlock || !LoadBlock(source, head, current)) return;
+    if (head == kNoBlock || !LoadBlock(source, head, current)) {
+        trace.end = ChainEnd::ReadError;
+        return;
+    }
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
     for (;;) {
@@ -269,17 +273,29 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
         const BlockHeader& header = current.header;
         if (header.dataLength > header.blockSize || header.blockSize == 0 ||
             header.blockSize > kLargestBlockSize) {
+            trace.end = source.Failures().Overlaps(current.position, kBlockHeaderSize)
+                            ? ChainEnd::ReadError
+                            : ChainEnd::HeaderUnreadable;
             return;
         }
         const uint32_t next = header.nextOffset;
-        const bool ends = next == 0 || visitedOffsets.count(next) != 0;
+        const bool loops = next != 0 && visitedOffsets.count(next) != 0;
+        const bool ends = next == 0 || loops;
         const uint32_t successor = ends ? kNoBlock : Successor(source, current.position, current.base, next);
         std::optional<ChainBlock> cut;
         if (!ends && successor == kNoBlock) cut = CutSuccessor(source, current, next);
-        CopyData(source, output, current, cut ? kNoBlock : successor);
+        trace.blocks.push_back(current.position);
+        CopyData(source, output, current, cut ? kNoBlock : successor, trace);
         if (cut) {
             current = *cut;
-        } else if (successor == kNoBlock || !LoadBlock(source, successor, current)) {
+        } else if (ends) {
+            trace.end = loops ? ChainEnd::Loop : ChainEnd::Complete;
+            return;
+        } else if (successor == kNoBlock) {
+            trace.end = ChainEnd::NextMissing;
+            return;
+        } else if (!LoadBlock(source, successor, current)) {
+            trace.end = ChainEnd::ReadError;
             return;
         }
         offset = next;

@@ -62,7 +62,7 @@ public:
     std::vector<uint32_t> HeadOffsets() const override;
     const PositionList& HeadPositions(uint32_t headOffset) const override;
     void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                    CFile64& output) override;
+                    CFile64& output, ChainTrace& trace) override;
 
     size_t BlockCount() const { return blocks_.size(); }
     // The cluster size found when the blocks were linked.
@@ -107,7 +107,8 @@ private:
     // Where a block without a successor crosses a cluster boundary at which
     // its piece ends: the rest of its data from the store's next cluster.
     std::optional<DataSplice> SpliceIntoNextCluster(const BlockRecord& block) const;
-    void CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current, uint32_t successor) const;
+    void CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current, uint32_t successor,
+                  ChainTrace& trace) const;
 
     BlockRecords blocks_;
     bool linked_ = false;

@@ -40,10 +40,14 @@ extern "C" {
 #define EV_ERROR 53           /* an error text */
 #define EV_REPORT_COLUMNS 55  /* a 32-bit integer: the number of report columns */
 #define EV_ALERT 200          /* a text for a message box */
+/* Sent only with VARROW_OPTION_RECORDS: */
+#define EV_MESSAGE_RECORD 60  /* a VarrowMessageRecord: one handled copy of a message */
+#define EV_TOTALS 61          /* a VarrowTotals, once, before the last EV_PROGRESS */
 
-/* Options word: bit 0 starts rollover subfolders; bit 1 links blocks store
- * by store; bits 16..31 hold the number of entries per output folder (0
- * means 10000). Bits 2..15 are ignored. */
+/* Options word: bit 0 starts rollover subfolders; bits 1..6 choose the
+ * behaviours below; bits 16..31 hold the number of entries per output
+ * folder (0 means 10000). Bits 7..15 are ignored. With bits 1..15 clear the
+ * engine behaves exactly as it always did. */
 #define VARROW_OPTION_NEW_FOLDER 0x00000001u
 /* Links the blocks of each store apart from those of other stores (by
  * where each piece of a store lies on the source), and takes data and
@@ -51,6 +55,24 @@ extern "C" {
  * store's next cluster. Without it blocks are keyed by their store offset
  * alone across the whole source. */
 #define VARROW_OPTION_STORE_AWARE 0x00000002u
+/* Sends EV_MESSAGE_RECORD for every handled copy of a message and
+ * EV_TOTALS before the last EV_PROGRESS. */
+#define VARROW_OPTION_RECORDS 0x00000004u
+/* A copy whose bytes equal a message already written in this run is not
+ * written again; its record names the first one. */
+#define VARROW_OPTION_SKIP_IDENTICAL 0x00000008u
+/* A copy of which no byte could be read is not written, and a source that
+ * stops answering for a long stretch ends the run with an error. */
+#define VARROW_OPTION_SOURCE_HEALTH 0x00000010u
+/* Names files after the decoded Subject: header field (RFC 2047 encoded
+ * words and 8-bit subjects turned into UTF-8) instead of the raw line. */
+#define VARROW_OPTION_READABLE_NAMES 0x00000020u
+/* Sets each written file's modification time to its Date: header field. */
+#define VARROW_OPTION_FILE_DATES 0x00000040u
+/* Every behaviour above; what the command line and the window use. */
+#define VARROW_OPTIONS_BEST                                                             \
+    (VARROW_OPTION_STORE_AWARE | VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL | \
+     VARROW_OPTION_SOURCE_HEALTH | VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES)
 
 /* Every byte of a RecoveryParams record is XORed with this value before the
  * record is passed to RecoverMessages; the engine unmasks its own copy. */
@@ -70,6 +92,79 @@ typedef struct RecoveryParams {
     EngineCallback callback; /* may be null: no events, never stopped */
     void *userData;          /* handed back as the callback's third argument */
 } RecoveryParams;
+
+/* What became of one copy of a message (VarrowMessageRecord.outcome). */
+#define VARROW_COPY_WRITTEN 0    /* placed at path */
+#define VARROW_COPY_DUPLICATE 1  /* the same bytes as an earlier copy; not written */
+#define VARROW_COPY_FAILED 2     /* could not be written (Error 4 or Error 6) */
+#define VARROW_COPY_EMPTY 3      /* no byte of it could be read; not written */
+
+/* How the chain of a message's blocks ended (VarrowMessageRecord.chainEnd). */
+#define VARROW_END_COMPLETE 0          /* at a next offset of 0 */
+#define VARROW_END_NEXT_MISSING 1      /* the next block was not found */
+#define VARROW_END_LOOP 2              /* the next offset was already written */
+#define VARROW_END_HEADER_UNREADABLE 3 /* a block header did not make sense */
+#define VARROW_END_READ_ERROR 4        /* a block header could not be read */
+
+/* Why a message is incomplete (VarrowMessageRecord.incomplete); 0 when its
+ * chain ended at a next offset of 0, every byte was read and its text
+ * starts with a header line. */
+#define VARROW_INCOMPLETE_BEGINNING 0x1u  /* the text does not start with a header line */
+#define VARROW_INCOMPLETE_END 0x2u        /* the chain ended before its last block */
+#define VARROW_INCOMPLETE_UNREADABLE 0x4u /* some bytes came from unreadable sectors */
+
+/* Where some of a message's bytes lie on the source. */
+#define VARROW_RUN_ZEROS 0x1u /* not on the source: written as zeros */
+typedef struct VarrowByteRun {
+    uint64_t position; /* source position of the first byte */
+    uint64_t length;   /* bytes */
+    uint32_t flags;    /* VARROW_RUN_ZEROS or 0 */
+    uint32_t padding;
+} VarrowByteRun;
+
+/* One handled copy of a message. Pointers are valid during the callback
+ * only. size is the size of the record as the engine fills it; later
+ * versions only add fields at the end. */
+typedef struct VarrowMessageRecord {
+    uint32_t size;
+    uint32_t number;           /* the message number of the report */
+    uint32_t copy;             /* 1 for the first copy of a number, 2 for the next... */
+    uint32_t outcome;          /* VARROW_COPY_* */
+    const char *path;          /* the file written; "" when none was */
+    const char *subject;       /* as the log and the report show it */
+    uint64_t bytes;            /* the message's size */
+    const uint64_t *blocks;    /* source position of each block header, in chain order */
+    uint32_t blockCount;
+    uint32_t chainEnd;         /* VARROW_END_* */
+    const VarrowByteRun *runs; /* where the bytes of the message lie, in order */
+    uint32_t runCount;
+    uint32_t incomplete;       /* VARROW_INCOMPLETE_* bits; 0 when complete */
+    uint32_t startsWithHeader; /* 1 when the text starts with a "Name:" header line */
+    uint32_t unreadable;       /* 1 when bytes came from sectors that could not be read */
+    uint32_t duplicateOfNumber; /* with VARROW_COPY_DUPLICATE: the copy it equals */
+    uint32_t duplicateOfCopy;
+    int64_t date;              /* the Date: field as seconds since 1970 UTC */
+    uint32_t hasDate;          /* 0 when there is no Date: field that could be read */
+    uint32_t reserved;
+    const char *from;          /* the From: field, decoded as the subject; "" when none */
+} VarrowMessageRecord;
+
+/* The totals of a run. */
+typedef struct VarrowTotals {
+    uint32_t size;
+    uint32_t stopped;            /* 1 when the front end stopped the run */
+    uint64_t headsFound;         /* message numbers given */
+    uint64_t copiesHandled;      /* records sent */
+    uint64_t written;            /* files placed */
+    uint64_t complete;           /* of those, complete */
+    uint64_t incomplete;         /* of those, incomplete */
+    uint64_t duplicatesSkipped;  /* copies equal to an earlier one, not written */
+    uint64_t failed;             /* copies that could not be written */
+    uint64_t empty;              /* copies of which nothing could be read, not written */
+    uint64_t unreadableSectors;  /* sectors of the source that could not be read */
+    uint32_t sourceFailed;       /* 1 when the source stopped answering and the run ended */
+    uint32_t reserved;
+} VarrowTotals;
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 #define VARROW_PARAMS_SIZE 24

@@ -1,0 +1,55 @@
+#include "failed_sectors.h"
+
+#include <gtest/gtest.h>
+
+#include "chain_trace.h"
+
+namespace varrow {
+namespace {
+
+TEST(FailedSectors, MergesTouchingAndOverlappingRangesAndCountsEachByteOnce) {
+    FailedSectors failed;
+    failed.Add(4096, 512);
+    failed.Add(1024, 512);
+    failed.Add(4096, 512);  // the same sector read again
+    EXPECT_EQ(failed.Bytes(), 1024u);
+    failed.Add(1536, 512);  // touches the range before it
+    failed.Add(512, 4096);  // swallows both
+    EXPECT_EQ(failed.Bytes(), 4096u);  // [512, 4608)
+    EXPECT_TRUE(failed.Overlaps(512, 1));
+    EXPECT_TRUE(failed.Overlaps(4607, 1));
+    EXPECT_FALSE(failed.Overlaps(4608, 100));
+    EXPECT_FALSE(failed.Overlaps(0, 512));
+    EXPECT_TRUE(failed.Overlaps(0, 513));
+}
+
+TEST(FailedSectors, OverlapsOnlyWhereASectorFailed) {
+    FailedSectors failed;
+    EXPECT_FALSE(failed.Overlaps(0, UINT32_MAX));
+    failed.Add(10 * 512, 512);
+    failed.Add(20 * 512, 512);
+    EXPECT_FALSE(failed.Overlaps(11 * 512, 9 * 512));
+    EXPECT_TRUE(failed.Overlaps(11 * 512, 9 * 512 + 1));
+    EXPECT_TRUE(failed.Overlaps(0, 10 * 512 + 1));
+    EXPECT_FALSE(failed.Overlaps(10 * 512 + 100, 0));
+}
+
+TEST(ChainTrace, JoinsRunsThatMeetAndKeepsZerosApart) {
+    ChainTrace trace;
+    trace.AddRun(100, 50, false);
+    trace.AddRun(150, 10, false);  // goes on where the last ended
+    trace.AddRun(300, 5, false);
+    trace.AddRun(0, 7, true);
+    trace.AddRun(0, 3, true);
+    trace.AddRun(305, 0, false);  // nothing
+    ASSERT_EQ(trace.runs.size(), 3u);
+    EXPECT_EQ(trace.runs[0].position, 100u);
+    EXPECT_EQ(trace.runs[0].length, 60u);
+    EXPECT_EQ(trace.runs[1].position, 300u);
+    EXPECT_TRUE(trace.runs[2].zeros);
+    EXPECT_EQ(trace.runs[2].length, 10u);
+    EXPECT_EQ(trace.Bytes(), 75u);
+}
+
+}  // namespace
+}  // namespace varrow
