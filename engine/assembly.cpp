@@ -5,7 +5,9 @@
 #include "block_index.h"
 #include "chain_trace.h"
 #include "classic_linking.h"
+#include "exceptions.h"
 #include "fast_scan.h"
+#include "file_exception.h"
 #include "file64.h"
 #include "message_file.h"
 #include "messages.h"
@@ -40,35 +42,64 @@ private:
     std::string path_;
 };
 
-// The folder that receives messages, and how many entries it holds.
+// The folder that receives messages, and how many entries it holds. The
+// destination stays open for the whole output; a rollover subfolder is
+// opened once when output moves into it.
 struct OutputFolder {
     std::string destination;
-    std::string current;
+    FolderHandle destinationHandle;
+    FolderHandle subfolderHandle;
+    FolderRef current;
     uint32_t fileCount = 0;
 };
 
-// A name that is taken by a symbolic link (which would lead messages out of
-// the output folder) or by something other than a folder is passed over.
-bool UsableSubfolder(platform::Os& os, const std::string& path) {
-    if (os.IsSymbolicLink(path)) return false;
-    return !os.Exists(path) || os.IsDirectory(path);
-}
+// Names tried for a rollover subfolder before output goes on without one.
+constexpr int kSubfolderAttempts = 1000;
+// Times a message is named again when another program takes its name
+// between the look-up and the placement.
+constexpr int kPlacementAttempts = 64;
 
 void RollOverIfFull(RecoverySession& session, OutputFolder& folder) {
     const RecoveryOptions& options = session.Options();
     if (!options.useNewFolder || folder.fileCount < options.maxPerFolder) return;
     platform::Os& os = platform::CurrentOs();
+    const platform::Handle destination = folder.destinationHandle.Get();
     std::string name;
-    do {
+    FolderHandle subfolder;
+    // A name that is taken by a link (which would lead messages out of the
+    // output folder) or by something other than a folder is passed over.
+    for (int attempt = 0; attempt < kSubfolderAttempts; ++attempt) {
         name = NextSubfolderName();
-        folder.current = AddTrailingBackslash(folder.destination) + name;
-    } while (!UsableSubfolder(os, folder.current));
-    long ignored = 0;
-    os.CreateDirectory(folder.current, &ignored);
+        subfolder = OpenRolloverFolder(destination, name);
+        if (subfolder.Get() != platform::kInvalidHandle || !os.ExistsIn(destination, name)) break;
+    }
+    folder.subfolderHandle = std::move(subfolder);
+    folder.current = {AddTrailingBackslash(folder.destination) + name, folder.subfolderHandle.Get()};
     folder.fileCount = CountFolderEntries(folder.current);
     session.NotifyText(EV_LOG, kTextFolderLimitReached, static_cast<unsigned long>(options.maxPerFolder));
     session.NotifyText(EV_LOG, kTextNewSubfolder, name.c_str(), folder.destination.c_str());
     session.NotifyString(EV_LOG, "-");
+}
+
+// Places the message under the name its subject gives, in the current
+// folder, never replacing a file: when another program takes the name
+// first, the message is named again. Returns the path, or an empty text
+// when the message could not be placed.
+std::string PlaceMessage(const OutputFolder& folder, const std::string& subject, uint32_t number,
+                         const std::vector<uint8_t>* content, const std::string& tempPath) {
+    platform::Os& os = platform::CurrentOs();
+    if (folder.current.handle == platform::kInvalidHandle) return {};
+    for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
+        const std::string path = BuildOutputPath(folder.current, subject, number);
+        const std::string name = GetPathFileName(path);
+        long error = 0;
+        const platform::Os::Placement placed =
+            content ? os.PlaceNewFile(folder.current.handle, name, content->data(), content->size(), &error)
+                    : os.PlaceFileCopy(folder.current.handle, name, tempPath, &error);
+        if (placed == platform::Os::Placement::Placed) return path;
+        if (placed == platform::Os::Placement::Failed) return {};
+    }
+    return {};
 }
 
 void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
@@ -82,16 +113,24 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
     }
     TempFileGuard guard(tempPath);
     ChainTrace trace;
-    linker.WriteChain(source, headOffset, headPosition, temp, trace);
-    const auto size = static_cast<uint32_t>(temp.GetLength());
-    temp.Close();
+    uint32_t size = 0;
+    try {
+        linker.WriteChain(source, headOffset, headPosition, temp, trace);
+        size = static_cast<uint32_t>(temp.GetLength());
+        temp.Close();
+    } catch (const CFileException&) {
+        // The temporary file could not take the message (a full or failing
+        // disk): this copy is lost, the next one may fit.
+        temp.Abort();
+        session.NotifyText(EV_ERROR, kTextCannotCreateTemp);
+        return;
+    }
 
     RollOverIfFull(session, folder);
     // What was written is at hand unless the message was too long to keep.
     const std::vector<uint8_t>* content = temp.Content();
     const std::string subject =
         content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
-    const std::string outputPath = BuildOutputPath(folder.current, subject, number);
 
     session.NotifyText(EV_LOG, kTextStartMessage, number);
     session.NotifyString(EV_LOG, "Collect detailed information ...");
@@ -100,16 +139,14 @@ void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& lin
     session.NotifyText(EV_LOG, kTextFinishMessage, number);
     session.NotifyString(EV_LOG, "-");
 
-    platform::Os& os = platform::CurrentOs();
-    long error = 0;
-    const bool placed = content ? os.WriteNewContent(outputPath, content->data(), content->size(), &error)
-                                : os.CopyFile(tempPath, outputPath, &error);
-    if (!placed) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
+    const std::string outputPath = PlaceMessage(folder, subject, number, content, tempPath);
+    if (outputPath.empty()) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
     session.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
     session.NotifyString(EV_REPORT_CELL, subject);
 
     guard.Release();
-    os.DeleteFile(tempPath, &error);
+    long error = 0;
+    platform::CurrentOs().DeleteFile(tempPath, &error);
     ++folder.fileCount;
 }
 
@@ -124,7 +161,11 @@ void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker&
                      const std::string& destination, size_t* headCount) {
     const std::vector<uint32_t> heads = linker.HeadOffsets();
     *headCount = heads.size();
-    OutputFolder folder{destination, destination, CountFolderEntries(destination)};
+    OutputFolder folder;
+    folder.destination = destination;
+    folder.destinationHandle = OpenOutputFolder(destination);
+    folder.current = {destination, folder.destinationHandle.Get()};
+    folder.fileCount = CountFolderEntries(folder.current);
     uint32_t number = 1;
     for (const uint32_t headOffset : heads) {
         if (session.QueryAbort()) return;
