@@ -49,6 +49,8 @@ bool XmlAllows(uint32_t c) {
 
 }  // namespace
 
+const bool kDfxmlAvailable = true;
+
 std::string XmlSafe(const std::string& text) {
     std::string safe;
     for (size_t at = 0; at < text.size();) {

@@ -19,6 +19,9 @@ struct DfxmlSource {
     std::string version;
 };
 
+// Whether this build can write DFXML reports (it needs libxml2).
+extern const bool kDfxmlAvailable;
+
 class DfxmlReport {
 public:
     DfxmlReport();
@@ -26,7 +29,8 @@ public:
     DfxmlReport(const DfxmlReport&) = delete;
     DfxmlReport& operator=(const DfxmlReport&) = delete;
 
-    // Starts the report in the file at path; false when it cannot be written.
+    // Starts the report in the file at path; false when it cannot be
+    // written, or the build cannot write DFXML.
     bool Open(const std::string& path, const DfxmlSource& source);
     // One file object for a written message; its name is made relative to
     // outputFolder. The mtime is the message's date when it has one.

@@ -11,7 +11,11 @@ struct FileDigests {
     std::string sha256;
 };
 
-// Reads the file at path and digests it; nothing when it cannot be read.
+// Whether this build can digest files (it needs OpenSSL's libcrypto).
+extern const bool kDigestsAvailable;
+
+// Reads the file at path and digests it; nothing when it cannot be read
+// or the build cannot digest.
 std::optional<FileDigests> DigestFile(const std::string& path);
 
 }  // namespace varrow::cli

@@ -48,7 +48,7 @@ int CheckBeforeWriting(const CommandLine& line, const varrow::cli::SourceFacts& 
     if (source.kind == SourceKind::CharacterDevice) {
         return Fail("the source '" + line.source +
                         "' is a character device, which cannot be read by position; give a disk image "
-                        "file or a block device (such as /dev/sdb)",
+                        "file or " + varrow::cli::kDeviceSourceHelp,
                     2);
     }
     if (!IsFolder(line.outputFolder)) {
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     line.invocation = Invocation(argc, argv);
     switch (line.action) {
         case CommandLine::Action::Help:
-            std::cout << varrow::cli::kUsage;
+            std::cout << varrow::cli::UsageText();
             return 0;
         case CommandLine::Action::Version:
             std::cout << "varrow (Ostrel) " OSTREL_VERSION "\n";

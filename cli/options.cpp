@@ -2,49 +2,73 @@
 
 #include <charconv>
 
+#include "dfxml_report.h"
+#include "file_digests.h"
+#include "signals.h"
+#include "system.h"
 #include "varrow.h"
 
 namespace varrow::cli {
 
-const char* const kUsage =
-    "Usage: varrow recover [OPTIONS] SOURCE OUTPUT-FOLDER\n"
-    "\n"
-    "Scans SOURCE (a disk image file or a block device such as /dev/sdb) for the\n"
-    "message blocks of Outlook Express stores and writes every message it can\n"
-    "rebuild into OUTPUT-FOLDER (which must exist) as an .eml file named after\n"
-    "its subject.\n"
-    "\n"
-    "Options:\n"
-    "  --new-folder N     start a new subfolder Recovered_Msg<k> whenever a folder\n"
-    "                     holds N entries (1..65535)\n"
-    "  --log FILE         write the recovery log to FILE instead of standard output\n"
-    "  --report FILE      write a CSV row for every copy of every message found:\n"
-    "                     its file, size, blocks, where it lay, whether it is\n"
-    "                     complete, what it duplicates, its date and sender\n"
-    "  --dfxml FILE       write a DFXML report: every written file with the\n"
-    "                     places on the source its bytes came from\n"
-    "  --hashes           add the MD5 and SHA-256 of every written file to the\n"
-    "                     reports\n"
-    "  --keep-duplicates  write a copy again even when an identical one was written\n"
-    "  --raw-names        name files after the subject line as it stands, without\n"
-    "                     decoding it\n"
-    "  --no-dates         leave each file's time at the moment it was written\n"
-    "                     instead of the date the message was sent\n"
-    "  --classic          behave exactly as the original engine: link blocks by\n"
-    "                     their store offset alone, and none of the options above\n"
-    "                     that change what is written\n"
-    "  --quiet            no progress line and no closing summary\n"
-    "  --help             show this help\n"
-    "  --version          show the version\n"
-    "\n"
-    "Ctrl-C (or SIGTERM, SIGHUP) stops the recovery at the next opportunity and\n"
-    "keeps the messages written so far; a second one exits at once, removing the\n"
-    "run's temporary files. The report and the log are written as the run goes.\n"
-    "The log, the report and the output folder must not lie on the source.\n"
-    "\n"
-    "Exit status: 0 every message found was written; 3 messages were written, but\n"
-    "some could not be; 1 nothing was written, or the source stopped answering;\n"
-    "2 wrong arguments; 130 stopped.\n";
+namespace {
+
+// An option's help, or a line that says this build cannot do it.
+std::string OptionHelp(bool available, const char* help, const char* option, const char* library) {
+    if (available) return help;
+    return std::string("  ") + option + std::string(19 - std::string(option).size(), ' ') +
+           "not available in this build of varrow\n                     (it needs " + library + ")\n";
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return std::string(
+               "Usage: varrow recover [OPTIONS] SOURCE OUTPUT-FOLDER\n"
+               "\n"
+               "Scans SOURCE (a disk image file or ") +
+           kDeviceSourceHelp +
+           ")\n"
+           "for the message blocks of Outlook Express stores and writes every message it\n"
+           "can rebuild into OUTPUT-FOLDER (which must exist) as an .eml file named after\n"
+           "its subject.\n"
+           "\n"
+           "Options:\n"
+           "  --new-folder N     start a new subfolder Recovered_Msg<k> whenever a folder\n"
+           "                     holds N entries (1..65535)\n"
+           "  --log FILE         write the recovery log to FILE instead of standard output\n"
+           "  --report FILE      write a CSV row for every copy of every message found:\n"
+           "                     its file, size, blocks, where it lay, whether it is\n"
+           "                     complete, what it duplicates, its date and sender\n" +
+           OptionHelp(kDfxmlAvailable,
+                      "  --dfxml FILE       write a DFXML report: every written file with the\n"
+                      "                     places on the source its bytes came from\n",
+                      "--dfxml FILE", "libxml2") +
+           OptionHelp(kDigestsAvailable,
+                      "  --hashes           add the MD5 and SHA-256 of every written file to the\n"
+                      "                     reports\n",
+                      "--hashes", "OpenSSL's libcrypto") +
+           "  --keep-duplicates  write a copy again even when an identical one was written\n"
+           "  --raw-names        name files after the subject line as it stands, without\n"
+           "                     decoding it\n"
+           "  --no-dates         leave each file's time at the moment it was written\n"
+           "                     instead of the date the message was sent\n"
+           "  --classic          behave exactly as the original engine: link blocks by\n"
+           "                     their store offset alone, and none of the options above\n"
+           "                     that change what is written\n"
+           "  --quiet            no progress line and no closing summary\n"
+           "  --help             show this help\n"
+           "  --version          show the version\n"
+           "\n" +
+           kStopHelp +
+           " stops the recovery at the next opportunity and\n"
+           "keeps the messages written so far; a second one exits at once, removing the\n"
+           "run's temporary files. The report and the log are written as the run goes.\n"
+           "The log, the report and the output folder must not lie on the source.\n"
+           "\n"
+           "Exit status: 0 every message found was written; 3 messages were written, but\n"
+           "some could not be; 1 nothing was written, or the source stopped answering;\n"
+           "2 wrong arguments; 130 stopped.\n";
+}
 
 namespace {
 
@@ -94,6 +118,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--classic") {
             line.classic = true;
         } else if (argument == "--hashes") {
+            if (!kDigestsAvailable) return Fail("--hashes is not available in this build of varrow");
             line.hashes = true;
         } else if (argument == "--keep-duplicates") {
             line.keepDuplicates = true;
@@ -110,6 +135,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--log" || argument == "--report" || argument == "--dfxml") {
             const std::string* file = nextValue();
             if (!file || file->empty()) return Fail(argument + " needs a file name");
+            if (argument == "--dfxml" && !kDfxmlAvailable) {
+                return Fail("--dfxml is not available in this build of varrow");
+            }
             (argument == "--log" ? line.logFile : argument == "--report" ? line.reportFile : line.dfxmlFile) = *file;
         } else {
             return Fail("unknown option '" + argument + "'");

@@ -37,6 +37,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 // The options word that the engine receives for a command line.
 uint32_t EngineOptionsOf(const CommandLine& commandLine);
 
-extern const char* const kUsage;
+// The help text; it says which options this build cannot run.
+std::string UsageText();
 
 }  // namespace varrow::cli

@@ -28,6 +28,9 @@ private:
     State* state_;
 };
 
+// How the help names what stops a run on this platform.
+extern const char* const kStopHelp;
+
 // The exit status of a run that a signal stopped (128 + SIGINT).
 inline constexpr int kStoppedStatus = 130;
 

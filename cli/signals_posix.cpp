@@ -26,6 +26,8 @@ sigset_t WatchedSignals() {
 
 }  // namespace
 
+const char* const kStopHelp = "Ctrl-C (or SIGTERM, SIGHUP)";
+
 struct SignalWatcher::State {
     std::function<void()> beforeExit;
     std::thread thread;

@@ -9,6 +9,10 @@
 
 namespace varrow::cli {
 
+// How the help names the devices this platform reads ("a block device
+// such as /dev/sdb").
+extern const char* const kDeviceSourceHelp;
+
 enum class SourceKind { Missing, File, BlockDevice, CharacterDevice, Folder, Other };
 
 struct SourceFacts {

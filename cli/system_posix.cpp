@@ -71,6 +71,8 @@ bool RestsOn(dev_t holder, dev_t source, int depth = 0) {
 
 }  // namespace
 
+const char* const kDeviceSourceHelp = "a block device such as /dev/sdb";
+
 SourceFacts ExamineSource(const std::string& path) {
     SourceFacts facts;
     struct stat status {};

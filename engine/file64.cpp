@@ -96,7 +96,7 @@ bool CFile64::Open(const std::string& path, uint32_t flags, CFileException* erro
 
     const std::string absolute = StartsWith(path, EngineText(kTextDevicePrefix))
                                      ? std::string()
-                                     : AbsolutePath(path, os().CurrentDirectory());
+                                     : os().FullPath(path);
     m_strFileName = absolute.empty() ? path : absolute;
 
     long osError = 0;

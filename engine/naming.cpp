@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "paths.h"
 #include "platform/os.h"
+#include "platform/path_text.h"
 
 namespace varrow {
 
@@ -258,6 +259,8 @@ std::string FileTitleOf(const std::string& subject, TitleStyle style) {
     // A name that starts with a dot would be hidden from a folder listing.
     if (!title.empty() && title[0] == '.') title[0] = '_';
     if (style == TitleStyle::AsItStands) return title;
+    // A decoded subject is UTF-8; the name is made in the system's own
+    // path text.
     std::string readable;
     for (size_t i = 0; i < title.size(); ++i) {
         const auto byte = static_cast<unsigned char>(title[i]);
@@ -271,15 +274,15 @@ std::string FileTitleOf(const std::string& subject, TitleStyle style) {
             readable += title[i];
         }
     }
-    return readable;
+    return platform::NameFromUtf8(readable);
 }
 
 std::string ReplaceInvalidChars(const std::string& text) {
-    // No byte of a UTF-8 multi-byte character is below 0x80, so a byte-wise
-    // replacement never touches part of a character.
+    // Steps over whole characters: the second byte of a double-byte
+    // character may equal one of the nine.
     std::string result = text;
-    for (char& c : result) {
-        if (kInvalidNameChars.find(c) != std::string_view::npos) c = '_';
+    for (size_t at = 0; at < result.size(); at += platform::CharacterLength(result, at)) {
+        if (kInvalidNameChars.find(result[at]) != std::string_view::npos) result[at] = '_';
     }
     return result;
 }
@@ -296,10 +299,10 @@ std::string ShortenPath(const std::string& path, int32_t maxLength) {
     const std::string title = GetPathTitle(path);
     const std::string ext = GetPathExtension(path);
     if (static_cast<int64_t>(title.size()) >= excess) {
-        return dir + CutUtf8(title, title.size() - static_cast<size_t>(excess)) + ext;
+        return dir + platform::CutCharacters(title, title.size() - static_cast<size_t>(excess)) + ext;
     }
     if (static_cast<int64_t>(name.size()) >= excess) {
-        return dir + CutUtf8(name, name.size() - static_cast<size_t>(excess));
+        return dir + platform::CutCharacters(name, name.size() - static_cast<size_t>(excess));
     }
     return path;  // the folder alone is too long
 }

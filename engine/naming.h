@@ -44,7 +44,7 @@ std::string FileTitleOf(const std::string& subject, TitleStyle style = TitleStyl
 // Each of \ / : * ? " < > | becomes '_'.
 std::string ReplaceInvalidChars(const std::string& text);
 // Cuts path to maxLength bytes where possible, keeping its folder and,
-// where it can, its extension; never leaves half a UTF-8 character.
+// where it can, its extension; never leaves half a character.
 std::string ShortenPath(const std::string& path, int32_t maxLength);
 // path, or the first of path(1), path(2), ... (before the extension) under
 // which nothing exists.

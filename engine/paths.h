@@ -1,17 +1,20 @@
 // Path operations on 8-bit path strings.
 //
-// The separator is '/'; a dot marks an extension. The names follow the
-// engine's naming rules; they step over UTF-8 safely because no byte of a
-// multi-byte character equals '/' or '.'.
+// The separators are the platform's ('/' on POSIX; backslash and colon on
+// Windows); a dot marks an extension. Searches step over the characters of
+// the system's path text (see platform/path_text.h), so the second byte of
+// a double-byte character is never taken for a separator or a dot.
 #pragma once
 
 #include <string>
 
+#include "platform/path_text.h"
+
 namespace varrow {
 
-inline constexpr char kPathSeparator = '/';
+using platform::kPathSeparator;
 
-// The path with one separator at its end ("" gives "/").
+// The path with one separator at its end ("" gives the separator alone).
 std::string AddTrailingBackslash(const std::string& path);
 // Up to and including the last separator; empty when there is none.
 std::string GetPathDirectory(const std::string& path);
@@ -25,10 +28,10 @@ std::string RemovePathExtension(const std::string& path);
 // GetPathFileName of RemovePathExtension.
 std::string GetPathTitle(const std::string& path);
 
-// The absolute form of path, resolved against currentDirectory and
-// normalised lexically ("." and ".." removed, repeated separators joined);
-// a trailing separator is kept. The path need not exist. Empty when path is
-// empty, or when it is relative and currentDirectory is empty.
+// The absolute form of a POSIX path, resolved against currentDirectory and
+// normalised lexically ("." and ".." removed, repeated '/' joined); a
+// trailing '/' is kept. The path need not exist. Empty when path is empty,
+// or when it is relative and currentDirectory is empty.
 std::string AbsolutePath(const std::string& path, const std::string& currentDirectory);
 
 }  // namespace varrow

@@ -119,7 +119,7 @@ void ReportCurrentException(RecoverySession& session) {
 
 std::string GetFullPath(const std::string& path) {
     platform::Os& os = platform::CurrentOs();
-    std::string absolute = AbsolutePath(path, os.CurrentDirectory());
+    std::string absolute = os.FullPath(path);
     if (absolute.size() > os.MaxPathLength()) return {};
     return absolute;
 }

@@ -2,7 +2,9 @@
 
 #include "scan.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+// The AVX-512 search deposits bits with the 64-bit _pdep_u64, which only
+// 64-bit x86 has; 32-bit builds search without vectors.
+#if defined(__x86_64__)
 #include <immintrin.h>
 #define VARROW_X86 1
 #endif

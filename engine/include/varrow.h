@@ -17,8 +17,10 @@
 #endif
 
 #if defined(_WIN32)
-#if defined(VARROW_BUILDING_LIBRARY)
-#define VARROW_API __declspec(dllexport)
+/* varrow.dll exports by ordinal only (varrow.def), so nothing is marked for
+ * export by name; VARROW_STATIC is for programs that link the engine in. */
+#if defined(VARROW_BUILDING_LIBRARY) || defined(VARROW_STATIC)
+#define VARROW_API
 #else
 #define VARROW_API __declspec(dllimport)
 #endif

@@ -96,6 +96,9 @@ public:
 
     // --- Files and folders by name --------------------------------------
     virtual std::string CurrentDirectory() = 0;
+    // The absolute form of path, resolved against the current directory;
+    // the path need not exist. Empty when it cannot be formed.
+    virtual std::string FullPath(const std::string& path) = 0;
     // The longest path the system accepts, in bytes, without the zero.
     virtual size_t MaxPathLength() = 0;
     // The user's temporary folder, with a trailing separator; empty when the

@@ -35,6 +35,8 @@ std::string PosixOs::CurrentDirectory() {
     return buffer.data();
 }
 
+std::string PosixOs::FullPath(const std::string& path) { return AbsolutePath(path, CurrentDirectory()); }
+
 size_t PosixOs::MaxPathLength() { return PATH_MAX - 1; }
 
 std::string PosixOs::TempDirectory() {

@@ -44,6 +44,7 @@ public:
 
     // posix_names.cpp
     std::string CurrentDirectory() override;
+    std::string FullPath(const std::string& path) override;
     size_t MaxPathLength() override;
     std::string TempDirectory() override;
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;

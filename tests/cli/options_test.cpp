@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "csv.h"
+#include "dfxml_report.h"
+#include "file_digests.h"
 #include "progress_line.h"
 #include "varrow.h"
 
@@ -51,13 +53,13 @@ TEST(CommandLineParsing, TakesTheBestBehaviourUnlessTheClassicEngineIsAsked) {
           Case{{"recover", "--raw-names", "--no-dates", "a", "b"},
                best & ~VARROW_OPTION_READABLE_NAMES & ~VARROW_OPTION_FILE_DATES},
           // --classic wins over every switch of ours.
-          Case{{"recover", "--classic", "--keep-duplicates", "--hashes", "a", "b"}, 0x0u}}) {
+          Case{{"recover", "--classic", "--keep-duplicates", "--raw-names", "a", "b"}, 0x0u}}) {
         const ParseResult result = Parse(c.arguments);
         ASSERT_TRUE(result.commandLine) << result.error;
         EXPECT_EQ(EngineOptionsOf(*result.commandLine), c.options) << ::testing::PrintToString(c.arguments);
     }
     EXPECT_FALSE(Parse({"recover", "--classic=yes", "a", "b"}).commandLine);
-    EXPECT_NE(std::string(kUsage).find("--classic"), std::string::npos);
+    EXPECT_NE(UsageText().find("--classic"), std::string::npos);
 }
 
 TEST(CommandLineParsing, HelpAndVersion) {
@@ -85,6 +87,27 @@ TEST(CommandLineParsing, RefusesWhatItCannotRun) {
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine) << ::testing::PrintToString(arguments);
         EXPECT_FALSE(result.error.empty());
+    }
+}
+
+// --hashes and --dfxml need libraries that a build may go without (the
+// Windows build does): there the options are refused with a reason, and the
+// help says so, instead of a run that quietly writes no digests or report.
+TEST(CommandLineParsing, OptionsOfMissingLibrariesAreRefusedAndTheHelpSaysSo) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool available;
+        const char* helpLine;
+    };
+    for (const Case& c : {Case{{"recover", "--hashes", "a", "b"}, kDigestsAvailable, "  --hashes           add"},
+                          Case{{"recover", "--dfxml", "r.xml", "a", "b"}, kDfxmlAvailable, "  --dfxml FILE       write"}}) {
+        const ParseResult result = Parse(c.arguments);
+        EXPECT_EQ(result.commandLine.has_value(), c.available) << c.arguments[1];
+        const std::string unavailable = c.arguments[1] + " is not available in this build of varrow";
+        EXPECT_EQ(result.error, c.available ? "" : unavailable);
+        EXPECT_EQ(UsageText().find(c.helpLine) != std::string::npos, c.available) << UsageText();
+        EXPECT_EQ(UsageText().find("not available in this build of varrow") != std::string::npos,
+                  !(kDigestsAvailable && kDfxmlAvailable));
     }
 }
 

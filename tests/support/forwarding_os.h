@@ -35,6 +35,7 @@ public:
     bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller, uint64_t* total) override { return inner_.VolumeSpace64(root, availableToCaller, total); }
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override { return inner_.VolumeSpaceClusters(root, clusters); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+    std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
     size_t MaxPathLength() override { return inner_.MaxPathLength(); }
     std::string TempDirectory() override { return inner_.TempDirectory(); }
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override { return inner_.CreateTempFile(folder, prefix); }

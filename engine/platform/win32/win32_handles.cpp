@@ -1,0 +1,207 @@
+// Files and devices by handle (CreateFileA and the handle functions).
+#include "platform/win32/windows_api.h"
+#include "platform/win32/win32_os.h"
+
+namespace varrow::platform {
+
+namespace {
+
+HANDLE Win(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+Handle Ours(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
+
+DWORD AccessOf(Access access) {
+    switch (access) {
+        case Access::Read: return GENERIC_READ;
+        case Access::Write: return GENERIC_WRITE;
+        case Access::ReadWrite: return GENERIC_READ | GENERIC_WRITE;
+        case Access::None: return 0;
+    }
+    return 0;
+}
+
+DWORD ShareOf(Share share) {
+    switch (share) {
+        case Share::Exclusive: return 0;
+        case Share::DenyWrite: return FILE_SHARE_READ;
+        case Share::DenyRead: return FILE_SHARE_WRITE;
+        case Share::DenyNone: return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    }
+    return 0;
+}
+
+DWORD DispositionOf(Disposition disposition) {
+    switch (disposition) {
+        case Disposition::OpenExisting: return OPEN_EXISTING;
+        case Disposition::CreateAlways: return CREATE_ALWAYS;
+        case Disposition::OpenAlways: return OPEN_ALWAYS;
+    }
+    return OPEN_EXISTING;
+}
+
+// What cannot be read by position (a console, a pipe, NUL) is refused:
+// reads at one position would differ from call to call.
+bool IsPositionable(HANDLE handle) { return GetFileType(handle) == FILE_TYPE_DISK; }
+
+bool MoveTo(HANDLE handle, uint64_t position, long* error) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(handle, distance, nullptr, FILE_BEGIN) != 0 || FailWithLastError(error);
+}
+
+}  // namespace
+
+bool FailWith(unsigned long code, long* error) {
+    if (error) *error = static_cast<long>(code);
+    return false;
+}
+
+bool FailWithLastError(long* error) { return FailWith(GetLastError(), error); }
+
+Handle Win32Os::Open(const std::string& path, const OpenRequest& request, long* error) {
+    SECURITY_ATTRIBUTES inheritance{sizeof(SECURITY_ATTRIBUTES), nullptr, request.inherit ? TRUE : FALSE};
+    const HANDLE handle = CreateFileA(path.c_str(), AccessOf(request.access), ShareOf(request.share),
+                                      &inheritance, DispositionOf(request.disposition), FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        FailWithLastError(error);
+        return kInvalidHandle;
+    }
+    if (request.access != Access::None && !IsPositionable(handle)) {
+        CloseHandle(handle);
+        FailWith(ERROR_SEEK_ON_DEVICE, error);
+        return kInvalidHandle;
+    }
+    return Ours(handle);
+}
+
+bool Win32Os::Close(Handle handle, long* error) {
+    folderPaths_.erase(handle);
+    return CloseHandle(Win(handle)) != 0 || FailWithLastError(error);
+}
+
+bool Win32Os::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
+    DWORD n = 0;
+    const BOOL read = ReadFile(Win(handle), buffer, count, &n, nullptr);
+    *got = n;
+    if (read) return true;
+    // At the end of a file read at a position; nothing more is there.
+    if (GetLastError() == ERROR_HANDLE_EOF) return true;
+    *got = 0;
+    return FailWithLastError(error);
+}
+
+bool Win32Os::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
+                    long* error) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        DWORD n = 0;
+        if (!WriteFile(Win(handle), bytes + done, count - done, &n, nullptr)) {
+            *written = done;
+            return FailWithLastError(error);
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    *written = done;
+    return true;
+}
+
+bool Win32Os::Seek(Handle handle, int64_t offset, SeekFrom from, uint64_t* position, long* error) {
+    const DWORD method = from == SeekFrom::Begin ? FILE_BEGIN : from == SeekFrom::Current ? FILE_CURRENT
+                                                                                          : FILE_END;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER landed;
+    if (!SetFilePointerEx(Win(handle), distance, &landed, method)) return FailWithLastError(error);
+    *position = static_cast<uint64_t>(landed.QuadPart);
+    return true;
+}
+
+bool Win32Os::GetSize(Handle handle, uint64_t* size, long* error) {
+    LARGE_INTEGER bytes;
+    if (GetFileSizeEx(Win(handle), &bytes)) {
+        *size = static_cast<uint64_t>(bytes.QuadPart);
+        return true;
+    }
+    const DWORD sizeError = GetLastError();
+    // A disk or volume has no file size, but a length.
+    if (DiskLength(handle, size)) return true;
+    return FailWith(sizeError, error);
+}
+
+bool Win32Os::SetEnd(Handle handle, long* error) {
+    return SetEndOfFile(Win(handle)) != 0 || FailWithLastError(error);
+}
+
+bool Win32Os::Flush(Handle handle, long* error) {
+    return FlushFileBuffers(Win(handle)) != 0 || FailWithLastError(error);
+}
+
+Handle Win32Os::Duplicate(Handle handle, long* error) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), Win(handle), GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+        FailWithLastError(error);
+        return kInvalidHandle;
+    }
+    return Ours(copy);
+}
+
+bool Win32Os::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    return LockFile(Win(handle), static_cast<DWORD>(position), static_cast<DWORD>(position >> 32),
+                    static_cast<DWORD>(count), static_cast<DWORD>(count >> 32)) != 0 ||
+           FailWithLastError(error);
+}
+
+bool Win32Os::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    return UnlockFile(Win(handle), static_cast<DWORD>(position), static_cast<DWORD>(position >> 32),
+                      static_cast<DWORD>(count), static_cast<DWORD>(count >> 32)) != 0 ||
+           FailWithLastError(error);
+}
+
+bool Win32Os::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
+                     long* error) {
+    *got = 0;
+    if (position > static_cast<uint64_t>(INT64_MAX)) return FailWith(ERROR_NEGATIVE_SEEK, error);
+    // A read at a position moves the file pointer of a handle opened for
+    // synchronous reads; it is put back where it was.
+    uint64_t before = 0;
+    if (!Seek(handle, 0, SeekFrom::Current, &before, error)) return false;
+    auto* bytes = static_cast<char*>(buffer);
+    uint32_t done = 0;
+    bool failed = false;
+    long readError = 0;
+    // A device may deliver a long transfer in parts; an error after some
+    // bytes arrived ends the run there, and the next read meets it again.
+    while (done < count) {
+        if (!MoveTo(Win(handle), position + done, &readError)) {
+            failed = done == 0;
+            break;
+        }
+        DWORD n = 0;
+        if (!ReadFile(Win(handle), bytes + done, count - done, &n, nullptr)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            readError = static_cast<long>(GetLastError());
+            failed = done == 0;
+            break;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    long ignored = 0;
+    MoveTo(Win(handle), before, &ignored);
+    if (failed) return FailWith(static_cast<unsigned long>(readError), error);
+    *got = done;
+    return true;
+}
+
+// Windows takes the hint of a front-to-back read only when a file is
+// opened, and has no call that drops a range from its cache: both hints
+// are left to the cache manager, which handles long sequential reads well.
+void Win32Os::AdviseSequential(Handle /*handle*/) {}
+
+void Win32Os::DropCachedRange(Handle /*handle*/, uint64_t /*position*/, uint64_t /*length*/) {}
+
+}  // namespace varrow::platform
