@@ -263,11 +263,13 @@ int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string
         const std::unique_ptr<MessageLinker> chosen = MakeLinker(session);
         MessageLinker& linker = *chosen;
         ScanBlocksFast(session, source, linker.Collector());
+        if (health) health->AfterScan(session);
         linker.ValidateHeads(session, source);
         ExtractMessages(session, source, linker, destination, &headCount, health ? &*health : nullptr);
     } catch (const CSourceGoneException&) {
         session.totals.sourceFailed = true;
-        ReportCurrentException(session);
+        // Once is enough: the scan may have said already that the source shrank.
+        if (!health || !health->Reported()) ReportCurrentException(session);
     } catch (...) {
         ReportCurrentException(session);
     }
