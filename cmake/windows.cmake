@@ -3,6 +3,8 @@
 # GoogleTest for MinGW: the front end and the benchmarks are left out, and
 # GoogleTest is built from Debian's source package.
 set(OSTREL_FRONTEND OFF CACHE BOOL "" FORCE)
+# Programs and DLLs in one folder, where Windows looks for a program's DLLs.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(OSTREL_BENCH OFF CACHE BOOL "" FORCE)
 
 set(OSTREL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian's googletest package)")

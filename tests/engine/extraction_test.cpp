@@ -1,6 +1,5 @@
 // Messages rebuilt end to end through the engine's entry point.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "environment.h"
 #include "event_recorder.h"
 #include "image_builder/block.h"
 #include "outfolders.h"
@@ -217,7 +217,7 @@ TEST_F(Extraction, AnUnwritableDestinationFailsEveryCopy) {
 TEST_F(Extraction, AnUnusableTemporaryFolderFailsEveryMessage) {
     Message(0, 0x100, "Subject: a\r\n");
     Message(1000, 0x200, "Subject: b\r\n");
-    setenv("TMPDIR", (scratch / "no-such-temp").c_str(), 1);
+    testing::SetEnvironment(testing::kTempFolderVariable, scratch / "no-such-temp");
     EventRecorder recorder;
     EXPECT_EQ(Recover(recorder), 1);
     EXPECT_EQ(recorder.Texts(EV_ERROR), std::vector<std::string>(2, "Error 4: Cannot create temporary file."));

@@ -1,18 +1,16 @@
 // The windowed, sector-aligned reader over a simulated device and real files.
 #include "file64.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <numeric>
 #include <random>
 
+#include "held_file.h"
 #include "scratch.h"
 #include "sim_os.h"
+#include "system_facts.h"
 
 namespace varrow {
 namespace {
@@ -333,7 +331,7 @@ TEST(ReaderOnRealFiles, OpenFailuresFillTheRecordWithTheNameAsGiven) {
     CFileException error(CFileException::none, -1);
     EXPECT_FALSE(file.Open("no-such-file.img", kReadFlags, &error));
     EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
-    EXPECT_EQ(error.m_lOsError, ENOENT);
+    EXPECT_EQ(error.m_lOsError, testing::kErrorNotFound);
     EXPECT_EQ(error.m_strFileName, "no-such-file.img");
     EXPECT_EQ(file.m_hFile, platform::kInvalidHandle);
 
@@ -347,9 +345,8 @@ TEST(ReaderOnRealFiles, OpenFailuresFillTheRecordWithTheNameAsGiven) {
 TEST(ReaderOnRealFiles, AFileHeldExclusivelyElsewhereIsASharingViolation) {
     ScratchFolder scratch;
     const std::string path = scratch.WriteFile("locked.img", "0123456789");
-    const int holder = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    testing::HeldFile holder(path, testing::HeldFile::Hold::Exclusively);
+    ASSERT_TRUE(holder.held());
 
     CFile64Ex file;
     CFileException error;
@@ -357,21 +354,21 @@ TEST(ReaderOnRealFiles, AFileHeldExclusivelyElsewhereIsASharingViolation) {
     EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
     EXPECT_EQ(error.m_strFileName, path);
 
-    ::close(holder);
+    holder.Release();
     EXPECT_TRUE(file.Open(path, kReadFlags, &error));
 }
 
 TEST(ReaderOnRealFiles, CreatingNeverEmptiesAFileThatAnotherOpenerHolds) {
     ScratchFolder scratch;
     const std::string path = scratch.WriteFile("held.eml", "keep me");
-    const int holder = ::open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(flock(holder, LOCK_SH), 0);
+    testing::HeldFile holder(path, testing::HeldFile::Hold::AllowingReaders);
+    ASSERT_TRUE(holder.held());
     CFile64 writer;
     CFileException error;
     EXPECT_FALSE(writer.Open(path, CFile64::modeCreate | CFile64::modeWrite | CFile64::shareExclusive,
                              &error));
     EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
-    ::close(holder);
+    holder.Release();
     EXPECT_EQ(testing::ReadWholeFile(path).size(), 7u);
 }
 

@@ -9,6 +9,8 @@
 #include "mail_date.h"
 #include "message_headers.h"
 #include "naming.h"
+#include "platform/os.h"
+#include "system_facts.h"
 
 namespace varrow {
 namespace {
@@ -24,7 +26,16 @@ void PrintTo(const Decoded& decoded, std::ostream* out) { *out << decoded.name; 
 class HeaderText : public ::testing::TestWithParam<Decoded> {};
 
 TEST_P(HeaderText, DecodesAsAPersonReadsIt) {
-    const std::string decoded = DecodeHeaderText(GetParam().raw);
+    const std::string& raw = GetParam().raw;
+    const std::string decoded = DecodeHeaderText(raw);
+    // A set that the system cannot convert at all is no case of decoding.
+    if (decoded == raw && GetParam().text != raw && raw.compare(0, 2, "=?") == 0) {
+        const std::string charset = raw.substr(2, raw.find_first_of("?*", 2) - 2);
+        std::string converted;
+        if (!platform::SystemOs().ConvertToUtf8(charset, "a", &converted)) {
+            GTEST_SKIP() << "this system converts no " << charset << " (Wine has no ISO-2022-JP code page)";
+        }
+    }
     EXPECT_EQ(decoded, GetParam().text);
     EXPECT_TRUE(IsValidUtf8(decoded));
 }
@@ -134,7 +145,10 @@ TEST(MessageHeaders, ReadSubjectSenderAndDate) {
 TEST(ReadableTitles, TurnControlCharactersIntoUnderscores) {
     EXPECT_EQ(FileTitleOf("a\x1b[2Jb\x07\x7f" "c", TitleStyle::Readable), "a_[2Jb__c");
     EXPECT_EQ(FileTitleOf("csi \xc2\x9b" "x", TitleStyle::Readable), "csi _x");
-    EXPECT_EQ(FileTitleOf("Gr\xc3\xbc\xc3\x9f" "e/\xe2\x82\xac", TitleStyle::Readable), "Gr\xc3\xbc\xc3\x9f" "e_\xe2\x82\xac");
+    // In the system's own names: UTF-8 on POSIX, the ANSI code page (1252
+    // here) on Windows.
+    EXPECT_EQ(FileTitleOf("Gr\xc3\xbc\xc3\x9f" "e/\xe2\x82\xac", TitleStyle::Readable),
+              testing::kWindowsNames ? "Gr\xfc\xdf" "e_\x80" : "Gr\xc3\xbc\xc3\x9f" "e_\xe2\x82\xac");
     EXPECT_EQ(FileTitleOf(".hidden", TitleStyle::Readable), "_hidden");
     EXPECT_EQ(FileTitleOf("tab\there"), "tab\there");  // as it stands, controls are left
 }

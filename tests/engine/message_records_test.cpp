@@ -11,6 +11,7 @@
 #include "event_recorder.h"
 #include "fault_os.h"
 #include "image_builder/block.h"
+#include "paths.h"
 #include "recovery_folders.h"
 #include "scratch.h"
 
@@ -91,7 +92,7 @@ TEST_F(MessageRecords, SayWhatEachCopyBecameAndWhereItsBytesLie) {
     EXPECT_EQ(first.fields.startsWithHeader, 1u);
     EXPECT_EQ(first.blocks, (std::vector<uint64_t>{0, 0x400}));
     EXPECT_EQ(first.fields.bytes, whole.size());
-    EXPECT_EQ(first.path, output + "/whole.eml");
+    EXPECT_EQ(first.path, output + kPathSeparator + "whole.eml");
     EXPECT_EQ(first.fields.copy, 1u);
     EXPECT_EQ(BytesOfRuns(first), whole);
     EXPECT_EQ(Text(ReadWholeFile(first.path)), whole);

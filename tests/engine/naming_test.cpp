@@ -9,10 +9,13 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "paths.h"
 #include "scratch.h"
 #include "sim_os.h"
+#include "special_files.h"
+#include "system_facts.h"
 
 namespace varrow {
 namespace {
@@ -106,7 +109,7 @@ TEST_P(NamingFromMessageText, GivesSubjectAndNewOutputFile) {
     // The message's bytes at hand name it as its file does.
     EXPECT_EQ(ReadMessageSubject(std::vector<uint8_t>(c.message.begin(), c.message.end()), kNumber), c.subject);
     const std::string path = BuildOutputPath(folder, subject, kNumber);
-    EXPECT_EQ(path, folder + "/" + c.fileName);
+    EXPECT_EQ(path, folder + kPathSeparator + c.fileName);
     EXPECT_FALSE(Exists(path));
     for (const std::string& name : c.existing) EXPECT_EQ(ReadText(folder + "/" + name), "kept");
 }
@@ -147,17 +150,34 @@ INSTANTIATE_TEST_SUITE_P(
                    "_________.eml"},
         NamingCase{"multi-byte subject", "Subject: Gr\u00fc\u00dfe\n", "Gr\u00fc\u00dfe",
                    "Gr\u00fc\u00dfe.eml"},
-        NamingCase{"taken names", "Subject: Hello\n", "Hello", "Hello(2).eml",
-                   {"Hello.eml", "Hello(1).eml"}},
         NamingCase{"300 ASCII bytes cut to 245", "Subject: " + kLongAscii + "\n", kLongAscii,
                    std::string(140, 'x') + ".eml"},
-        NamingCase{"three-byte characters cut whole", "Subject: " + kLongThreeByte + "\n",
-                   kLongThreeByte, Repeat("\u20ac", 46) + ".eml"},
-        NamingCase{"four-byte characters cut whole", "Subject: " + kLongFourByte + "\n",
-                   kLongFourByte, "a" + Repeat("\U0001F600", 34) + ".eml"},
-        NamingCase{"name the system refuses", "Subject: " + kLongAscii + "\n", kLongAscii,
-                   "Message 9(1).eml", {"Message 9.eml"}, 250}),
+        NamingCase{"taken names", "Subject: Hello\n", "Hello", "Hello(2).eml",
+                   {"Hello.eml", "Hello(1).eml"}}),
     RowName<NamingCase>);
+
+// Names are UTF-8 on POSIX, where a path is refused for its length; on
+// Windows they are in the ANSI code page (1252 here, one byte a character)
+// and refused for control characters and device names.
+const std::vector<NamingCase> kPosixNamingRows = {
+    NamingCase{"three-byte characters cut whole", "Subject: " + kLongThreeByte + "\n", kLongThreeByte,
+               Repeat("\u20ac", 46) + ".eml"},
+    NamingCase{"four-byte characters cut whole", "Subject: " + kLongFourByte + "\n", kLongFourByte,
+               "a" + Repeat("\U0001F600", 34) + ".eml"},
+    NamingCase{"name the system refuses", "Subject: " + kLongAscii + "\n", kLongAscii, "Message 9(1).eml",
+               {"Message 9.eml"}, 250},
+};
+const std::vector<NamingCase> kWindowsNamingRows = {
+    NamingCase{"code page bytes cut at the limit", "Subject: " + kLongThreeByte + "\n", kLongThreeByte,
+               kLongThreeByte.substr(0, 140) + ".eml"},
+    NamingCase{"name the system refuses", "Subject: a\tb\n", "a\tb", "Message 9(1).eml", {"Message 9.eml"}},
+    NamingCase{"device name", "Subject: con\n", "con", "Message 9.eml"},
+    NamingCase{"device name with an extension", "Subject: LPT1.txt\n", "LPT1.txt", "Message 9.eml"},
+};
+
+INSTANTIATE_TEST_SUITE_P(ThisPlatform, NamingFromMessageText,
+                         ::testing::ValuesIn(testing::kWindowsNames ? kWindowsNamingRows : kPosixNamingRows),
+                         RowName<NamingCase>);
 
 // --- Reading subjects ----------------------------------------------------
 
@@ -253,8 +273,10 @@ void PrintTo(const ShortenCase& c, std::ostream* out) { *out << c.path << " to "
 
 class ShortenPathRule : public ::testing::TestWithParam<ShortenCase> {};
 
+// Rows are written with '/', which stands for the platform's separator.
 TEST_P(ShortenPathRule, Cuts) {
-    EXPECT_EQ(ShortenPath(GetParam().path, GetParam().max), GetParam().expected);
+    EXPECT_EQ(ShortenPath(testing::NativePath(GetParam().path), GetParam().max),
+              testing::NativePath(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -269,11 +291,24 @@ INSTANTIATE_TEST_SUITE_P(
         ShortenCase{"/out/ab.eml", 5, "/out/"},
         ShortenCase{"/a-long-folder/x.eml", 10, "/a-long-folder/x.eml"},  // folder too long
         ShortenCase{"/out/x.eml", -1, "/out/x.eml"},
-        ShortenCase{"abcdef.eml", 8, "abcd.eml"},  // a bare name stays bare
-        ShortenCase{"/o/\u20ac\u20ac.eml", 12, "/o/\u20ac.eml"},  // whole characters only
-        ShortenCase{"/o/\u00e9.eml", 4, "/o/"},
-        ShortenCase{"/o/\x80\x80\x80\x80.eml", 8, "/o/\x80.eml"},  // stray bytes kept
-        ShortenCase{"/o/ab\xff\x80.eml", 10, "/o/ab\xff.eml"}));
+        ShortenCase{"abcdef.eml", 8, "abcd.eml"}));  // a bare name stays bare
+
+// Whole characters only: UTF-8 on POSIX, the ANSI code page (here a
+// single-byte one) on Windows.
+const std::vector<ShortenCase> kPosixShortenRows = {
+    ShortenCase{"/o/\u20ac\u20ac.eml", 12, "/o/\u20ac.eml"},
+    ShortenCase{"/o/\u00e9.eml", 4, "/o/"},
+    ShortenCase{"/o/\x80\x80\x80\x80.eml", 8, "/o/\x80.eml"},  // stray bytes kept
+    ShortenCase{"/o/ab\xff\x80.eml", 10, "/o/ab\xff.eml"},
+};
+const std::vector<ShortenCase> kWindowsShortenRows = {
+    ShortenCase{"/o/\xe9\xe9.eml", 8, "/o/\xe9.eml"},
+    ShortenCase{"/o/\xe9.eml", 4, "/o/\xe9"},
+    ShortenCase{"/o/\x80\x80\x80\x80.eml", 8, "/o/\x80.eml"},
+};
+
+INSTANTIATE_TEST_SUITE_P(ThisPlatform, ShortenPathRule,
+                         ::testing::ValuesIn(testing::kWindowsNames ? kWindowsShortenRows : kPosixShortenRows));
 
 // --- Unique names and the creation probe ---------------------------------
 
@@ -299,11 +334,11 @@ TEST_F(NamesInAFolder, MakeUniquePathNumbersFromTheGivenPath) {
 TEST_F(NamesInAFolder, MakeUniquePathNeverGivesTheFolderOrItsParent) {
     EXPECT_EQ(MakeUniquePath(At(".")), At("(1)."));
     EXPECT_EQ(MakeUniquePath(At("..")), At(".(1)."));
-    EXPECT_EQ(MakeUniquePath(scratch.path() + "/"), At("(1)"));
+    EXPECT_EQ(MakeUniquePath(scratch.path() + kPathSeparator), At("(1)"));
 }
 
 TEST_F(NamesInAFolder, ADanglingLinkCountsAsTaken) {
-    fs::create_symlink(At("nowhere"), At("Hello.eml"));
+    if (!testing::MakeLink(At("nowhere"), At("Hello.eml"))) GTEST_SKIP() << testing::kNoLinksReason;
     EXPECT_EQ(BuildOutputPath(scratch.path(), "Hello", 1), At("Hello(1).eml"));
     EXPECT_FALSE(CanCreateFile(At("Hello.eml")));
     EXPECT_FALSE(Exists(At("nowhere")));
@@ -316,9 +351,8 @@ TEST_F(NamesInAFolder, CanCreateFileRemovesItsProbe) {
 
 TEST_F(NamesInAFolder, CanCreateFileNeverEmptiesOrFollows) {
     WriteText(At("kept.eml"), "content");
-    fs::create_symlink(At("kept.eml"), At("link.eml"));
     EXPECT_FALSE(CanCreateFile(At("kept.eml")));
-    EXPECT_FALSE(CanCreateFile(At("link.eml")));
+    if (testing::MakeLink(At("kept.eml"), At("link.eml"))) EXPECT_FALSE(CanCreateFile(At("link.eml")));
     EXPECT_EQ(ReadText(At("kept.eml")), "content");
 }
 
@@ -336,7 +370,8 @@ TEST_F(NamesInAFolder, CanCreateFileRefusesWhatTheSystemCannotHold) {
 struct HostileSubject {
     const char* label;
     std::string subject;
-    std::string fileName = {};  // when a particular name is expected
+    std::string fileName = {};         // when a particular name is expected
+    std::string windowsFileName = {};  // where Windows names it otherwise
 };
 
 void PrintTo(const HostileSubject& c, std::ostream* out) { *out << c.label; }
@@ -348,10 +383,13 @@ TEST_P(HostileSubjects, StayInsideTheOutputFolder) {
     const std::string folder = MakeFolderOfLength(scratch.path(), 100);
     const std::string path = BuildOutputPath(folder, GetParam().subject, 5);
 
-    EXPECT_EQ(GetPathDirectory(path), folder + "/");
+    EXPECT_EQ(GetPathDirectory(path), folder + kPathSeparator);
     const std::string name = GetPathFileName(path);
-    if (!GetParam().fileName.empty()) {
-        EXPECT_EQ(name, GetParam().fileName);
+    const std::string& expected = testing::kWindowsNames && !GetParam().windowsFileName.empty()
+                                      ? GetParam().windowsFileName
+                                      : GetParam().fileName;
+    if (!expected.empty()) {
+        EXPECT_EQ(name, expected);
     }
     EXPECT_LE(path.size(), 245u);
     EXPECT_FALSE(Exists(path));
@@ -379,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      std::string(140, '_') + ".eml"},
                       HostileSubject{"climbs cut at the limit", Repeat("../", 100)},
                       HostileSubject{"control characters", "\x01\x1b[31m\t\r\n",
-                                     "\x01\x1b[31m\t\r\n.eml"},
+                                     "\x01\x1b[31m\t\r\n.eml", "Message 5.eml"},
                       HostileSubject{"zero byte", "a\0/../b"s, "Message 5.eml"},
                       HostileSubject{"not UTF-8", "\xff\xfe", "\xff\xfe.eml"}),
     RowName<HostileSubject>);

@@ -10,6 +10,7 @@
 #include "paths.h"
 #include "scratch.h"
 #include "sim_os.h"
+#include "special_files.h"
 
 namespace varrow {
 namespace {
@@ -22,13 +23,13 @@ namespace fs = std::filesystem;
 TEST(TemporaryFiles, AreNewEmptyAndDistinctInTheTemporaryFolder) {
     ScratchFolder scratch;
     ScopedTmpdir tmpdir(scratch.path());
-    ASSERT_EQ(GetTempDirectory(), scratch.path() + "/");
+    ASSERT_EQ(GetTempDirectory(), scratch.path() + kPathSeparator);
 
     const std::string first = MakeTempFileName();
     const std::string second = MakeTempFileName();
     EXPECT_NE(first, second);
     for (const std::string& name : {first, second}) {
-        EXPECT_EQ(GetPathDirectory(name), scratch.path() + "/");
+        EXPECT_EQ(GetPathDirectory(name), scratch.path() + kPathSeparator);
         EXPECT_EQ(GetPathFileName(name).rfind("QXT", 0), 0u) << name;
         ASSERT_TRUE(fs::is_regular_file(name)) << name;
         EXPECT_EQ(fs::file_size(name), 0u);
@@ -73,8 +74,8 @@ TEST(CountFolderEntries, CountsFilesAndFoldersButNotTheirContents) {
     scratch.WriteFile("Recovered_Msg1/inside.eml", "");
     EXPECT_EQ(CountFolderEntries(scratch.path()), 4u);
     EXPECT_EQ(CountFolderEntries(scratch.path() + "/"), 4u);
-    fs::create_symlink(scratch / "nowhere", scratch / "link");
-    EXPECT_EQ(CountFolderEntries(scratch.path()), 5u);
+    // A dangling link is an entry too, where links can be made.
+    if (testing::MakeLink(scratch / "nowhere", scratch / "link")) EXPECT_EQ(CountFolderEntries(scratch.path()), 5u);
 }
 
 TEST(CountFolderEntries, IsZeroForWhatCannotBeListed) {

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "platform/os.h"
+#include "scratch.h"
 #include "session.h"
+#include "system_facts.h"
 
 namespace varrow {
 namespace {
@@ -16,13 +21,15 @@ void PrintTo(const PathCase& c, std::ostream* out) { *out << '"' << c.path << '"
 
 class PathOperations : public ::testing::TestWithParam<PathCase> {};
 
+// Rows are written with '/', which stands for the platform's separator.
 TEST_P(PathOperations, SplitAtTheLastSeparatorAndDot) {
     const PathCase& c = GetParam();
-    EXPECT_EQ(GetPathDirectory(c.path), c.directory);
-    EXPECT_EQ(GetPathFileName(c.path), c.fileName);
-    EXPECT_EQ(GetPathExtension(c.path), c.extension);
-    EXPECT_EQ(RemovePathExtension(c.path), c.withoutExtension);
-    EXPECT_EQ(GetPathTitle(c.path), c.title);
+    const std::string path = testing::NativePath(c.path);
+    EXPECT_EQ(GetPathDirectory(path), testing::NativePath(c.directory));
+    EXPECT_EQ(GetPathFileName(path), testing::NativePath(c.fileName));
+    EXPECT_EQ(GetPathExtension(path), testing::NativePath(c.extension));
+    EXPECT_EQ(RemovePathExtension(path), testing::NativePath(c.withoutExtension));
+    EXPECT_EQ(GetPathTitle(path), testing::NativePath(c.title));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -33,14 +40,28 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"/a.b/file", "/a.b/", "file", "", "/a.b/file", "file"},
                       PathCase{"name", "", "name", "", "name", "name"},
                       PathCase{"/out/", "/out/", "", "", "/out/", ""},
-                      PathCase{"C:x.eml", "", "C:x.eml", ".eml", "C:x", "C:x"},
                       PathCase{"/out/.hidden", "/out/", ".hidden", ".hidden", "/out/", ""},
                       PathCase{"", "", "", "", "", ""}));
 
+// A colon separates on Windows only, where the other slash is no separator.
+const std::vector<PathCase> kPosixRows = {
+    PathCase{"C:x.eml", "", "C:x.eml", ".eml", "C:x", "C:x"},
+    PathCase{"a\\b.eml", "", "a\\b.eml", ".eml", "a\\b", "a\\b"},
+};
+const std::vector<PathCase> kWindowsRows = {
+    PathCase{"C:x.eml", "C:", "x.eml", ".eml", "C:x", "x"},
+    PathCase{"D:/mail.old/Re.eml", "D:/mail.old/", "Re.eml", ".eml", "D:/mail.old/Re", "Re"},
+    PathCase{"C:a.b", "C:", "a.b", ".b", "C:a", "a"},
+    PathCase{"C:.b", "C:", ".b", ".b", "C:", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(ThisPlatform, PathOperations,
+                         ::testing::ValuesIn(testing::kWindowsNames ? kWindowsRows : kPosixRows));
+
 TEST(PathOperations, TrailingSeparator) {
-    EXPECT_EQ(AddTrailingBackslash(""), "/");
-    EXPECT_EQ(AddTrailingBackslash("/out"), "/out/");
-    EXPECT_EQ(AddTrailingBackslash("/out/"), "/out/");
+    EXPECT_EQ(AddTrailingBackslash(""), testing::NativePath("/"));
+    EXPECT_EQ(AddTrailingBackslash(testing::NativePath("/out")), testing::NativePath("/out/"));
+    EXPECT_EQ(AddTrailingBackslash(testing::NativePath("/out/")), testing::NativePath("/out/"));
 }
 
 TEST(AbsolutePaths, AreResolvedAgainstTheCurrentDirectoryLexically) {
@@ -55,10 +76,18 @@ TEST(AbsolutePaths, AreResolvedAgainstTheCurrentDirectoryLexically) {
 }
 
 TEST(AbsolutePaths, GetFullPathRefusesWhatTheSystemCannotTake) {
+    testing::ScratchFolder scratch;
     EXPECT_EQ(GetFullPath(""), "");
     EXPECT_EQ(GetFullPath(std::string(5000, 'a')), "");
-    EXPECT_EQ(GetFullPath("/tmp/x/../y"), "/tmp/y");
+    EXPECT_EQ(GetFullPath(scratch / testing::NativePath("x/../y")), scratch / "y");
     EXPECT_FALSE(GetFullPath("relative").empty());
+    // The longest path the system takes (259 bytes on Windows, in its
+    // 260-byte buffer), and one byte more.
+    const size_t longest = platform::SystemOs().MaxPathLength();
+    const std::string root = GetFullPath(testing::NativePath("/"));
+    const std::string fits = root + std::string(longest - root.size(), 'a');
+    EXPECT_EQ(GetFullPath(fits), fits);
+    EXPECT_EQ(GetFullPath(fits + "a"), "");
 }
 
 }  // namespace

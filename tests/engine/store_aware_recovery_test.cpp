@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -77,9 +78,11 @@ protected:
         outcome.events = recorder.events;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(output)) {
             if (!entry.is_regular_file()) continue;
-            const auto bytes = testing::ReadWholeFile(entry.path().string());
+            // By the path itself: its narrow form need not name the file
+            // on Windows, where names are not UTF-8.
+            std::ifstream in(entry.path(), std::ios::binary);
             outcome.files[std::filesystem::relative(entry.path(), output).string()] =
-                std::string(bytes.begin(), bytes.end());
+                std::string(std::istreambuf_iterator<char>(in), {});
         }
         return outcome;
     }

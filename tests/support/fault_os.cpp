@@ -1,7 +1,9 @@
 #include "fault_os.h"
 
 #include <algorithm>
-#include <cerrno>
+
+#include "paths.h"
+#include "system_facts.h"
 
 namespace varrow::testing {
 
@@ -72,7 +74,7 @@ bool FaultOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, l
             FailingRegion(handle, position, count)) {
             ++failedReads;
             *got = 0;
-            *error = EIO;
+            *error = kErrorIo;
             return false;
         }
     }
@@ -85,7 +87,7 @@ bool FaultOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t co
         ++failedReads;
         if (region->begin <= position) {
             *got = 0;
-            *error = EIO;
+            *error = kErrorIo;
             return false;
         }
         count = static_cast<uint32_t>(region->begin - position);
@@ -105,7 +107,7 @@ bool FaultOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t*
     }
     if (*written == count) return true;
     ++failedWrites;
-    *error = ENOSPC;
+    *error = kErrorDiskFull;
     return false;
 }
 
@@ -114,7 +116,7 @@ bool FaultOs::TakeDiskSpace(std::optional<uint64_t> size, long* error) {
     if (size && *size > *diskSpace) {
         ++failedWrites;
         *diskSpace = 0;
-        *error = ENOSPC;
+        *error = kErrorDiskFull;
         return false;
     }
     if (size) *diskSpace -= *size;
@@ -173,7 +175,7 @@ void FaultOs::AddPhantoms(const std::string& folderPath,
 Handle FaultOs::OpenFolder(const std::string& path, long* error) {
     const Handle folder = inner_.OpenFolder(path, error);
     if (folder != platform::kInvalidHandle) {
-        folderPaths_[folder] = path.empty() || path.back() == '/' ? path : path + "/";
+        folderPaths_[folder] = AddTrailingBackslash(path);
     }
     return folder;
 }
@@ -181,7 +183,7 @@ Handle FaultOs::OpenFolder(const std::string& path, long* error) {
 Handle FaultOs::OpenSubfolder(Handle folder, const std::string& name, long* error) {
     Changed(folder, name);
     const Handle subfolder = inner_.OpenSubfolder(folder, name, error);
-    if (subfolder != platform::kInvalidHandle) folderPaths_[subfolder] = FolderPath(folder) + name + "/";
+    if (subfolder != platform::kInvalidHandle) folderPaths_[subfolder] = FolderPath(folder) + name + kPathSeparator;
     return subfolder;
 }
 

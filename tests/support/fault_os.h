@@ -24,12 +24,12 @@ public:
 
     // --- Faults ------------------------------------------------------------
     // Bytes that writes and placements may still store. A write that does
-    // not fit stores what does and fails with ENOSPC; a placement that does
-    // not fit fails with ENOSPC before anything is stored (it is all or
+    // not fit stores what does and fails with kErrorDiskFull; a placement
+    // that does not fit fails with it before anything is stored (it is all or
     // nothing). Deleting a file by path gives its bytes back.
     std::optional<uint64_t> diskSpace;
     // Every read of path (by handle or by position) that touches [begin, end)
-    // fails with EIO; a positioned read that starts before the region
+    // fails with kErrorIo; a positioned read that starts before the region
     // delivers the bytes up to it, as a disk does before a bad area. Reads
     // from the end of the file on end there as usual: only the medium fails.
     void FailReads(const std::string& path, uint64_t begin, uint64_t end);
@@ -89,7 +89,7 @@ private:
     };
     // The failing region that [position, position + count) touches first.
     const Region* FailingRegion(platform::Handle handle, uint64_t position, uint64_t count);
-    // Takes size bytes of the simulated free space; false, with ENOSPC,
+    // Takes size bytes of the simulated free space; false, with a disk-full error,
     // when they are not there. An unknown size takes nothing.
     bool TakeDiskSpace(std::optional<uint64_t> size, long* error);
     // The size of the file at path, or nothing when it cannot be had.

@@ -4,16 +4,26 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
+
+#include "environment.h"
+#include "paths.h"
+#include "platform/os.h"
 
 namespace varrow::testing {
 
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "ostrel-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
-    path_ = pattern;
+    static std::mt19937_64 random{std::random_device{}()};
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate = base / ("ostrel-test-" + std::to_string(random() % 1000000000));
+        // create_directory is false when the name is taken: try another.
+        if (fs::create_directory(candidate)) path_ = candidate.string();
+    }
+    if (path_.empty()) throw std::runtime_error("cannot make a scratch folder");
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -24,6 +34,8 @@ ScratchFolder::~ScratchFolder() {
     }
     fs::remove_all(path_, ignored);
 }
+
+std::string ScratchFolder::operator/(const std::string& name) const { return path_ + kPathSeparator + name; }
 
 std::string ScratchFolder::WriteFile(const std::string& name,
                                      const std::vector<uint8_t>& bytes) const {
@@ -44,26 +56,34 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 }
 
 std::vector<std::string> ListFolder(const std::string& path) {
+    // Through the system's own listing, so that names come in the bytes the
+    // engine names files by (the ANSI code page on Windows).
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename());
+    if (!platform::SystemOs().ListDirectory(path, [&names](const std::string& name) { names.push_back(name); })) {
+        throw std::runtime_error("cannot list " + path);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-ScopedTmpdir::ScopedTmpdir(const std::string& value) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old;
-    setenv("TMPDIR", value.c_str(), 1);
+ScopedTmpdir::ScopedTmpdir(const std::string& value) : old_(GetEnvironment(kTempFolderVariable)) {
+    SetEnvironment(kTempFolderVariable, value);
 }
 
 ScopedTmpdir::~ScopedTmpdir() {
     if (old_) {
-        setenv("TMPDIR", old_->c_str(), 1);
+        SetEnvironment(kTempFolderVariable, *old_);
     } else {
-        unsetenv("TMPDIR");
+        UnsetEnvironment(kTempFolderVariable);
     }
 }
 
 std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::string NativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
+}
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;

@@ -1,8 +1,9 @@
 #include "sim_os.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "system_facts.h"
 
 namespace varrow::testing {
 
@@ -58,7 +59,7 @@ bool SimOs::ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t 
     for (uint64_t at = from; at < to; at = (at / device.sectorSize + 1) * device.sectorSize) {
         if (device.badSectors.count(at / device.sectorSize)) {
             *got = 0;
-            *error = EIO;
+            *error = kErrorIo;
             return false;
         }
     }
@@ -80,7 +81,7 @@ bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t coun
                             !(device.seekLandsAt && device.seekLandsAt(position) != position);
     if (!positioned) {
         *got = 0;
-        *error = EINVAL;
+        *error = kErrorInvalid;
         return false;
     }
     return ReadDevice(device, position, buffer, count, got, error);
@@ -102,7 +103,7 @@ bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* w
                   long* error) {
     if (!Find(handle)) return inner_.Write(handle, buffer, count, written, error);
     *written = 0;
-    *error = EBADF;
+    *error = kErrorBadHandle;
     return false;
 }
 
@@ -117,7 +118,7 @@ bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_
     if (from == platform::SeekFrom::End) base = device.bytes.size();
     const uint64_t target = base + static_cast<uint64_t>(offset);
     if (static_cast<int64_t>(target) < 0 || (device.seekFails && device.seekFails(target))) {
-        *error = EINVAL;
+        *error = kErrorInvalid;
         return false;
     }
     open->position = device.seekLandsAt ? device.seekLandsAt(target) : target;
@@ -134,7 +135,7 @@ bool SimOs::GetSize(Handle handle, uint64_t* size, long* error) {
 
 bool SimOs::SetEnd(Handle handle, long* error) {
     if (!Find(handle)) return inner_.SetEnd(handle, error);
-    *error = EBADF;
+    *error = kErrorBadHandle;
     return false;
 }
 
@@ -220,5 +221,7 @@ bool SimOs::VolumeSpaceClusters(const std::string& root, platform::VolumeCluster
 }
 
 bool SimOs::Exists(const std::string& path) { return devices_.count(path) || inner_.Exists(path); }
+
+std::string SimOs::FullPath(const std::string& path) { return devices_.count(path) ? path : inner_.FullPath(path); }
 
 }  // namespace varrow::testing

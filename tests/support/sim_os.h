@@ -27,7 +27,7 @@ struct SimDevice {
     uint64_t reportedLength = 0;
     bool answersGeometry = false;
     platform::DiskGeometry geometry;
-    std::set<uint64_t> badSectors;  // reads touching these sector numbers fail with EIO
+    std::set<uint64_t> badSectors;  // reads touching these sector numbers fail with kErrorIo
     std::function<bool(uint64_t)> seekFails;        // a seek to this position fails
     std::function<uint64_t(uint64_t)> seekLandsAt;  // where a seek to a position lands
     long openError = 0;                             // non-zero: every open fails with it
@@ -89,6 +89,9 @@ public:
 
     // A registered device exists under its path.
     bool Exists(const std::string& path) override;
+    // A registered device's path is absolute as it stands, as a device
+    // name such as \\.\C: is on Windows.
+    std::string FullPath(const std::string& path) override;
 
     // Volume answers for roots that tests name.
     bool volumeSpace64Available = true;

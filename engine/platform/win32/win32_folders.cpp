@@ -4,6 +4,8 @@
 // through its path. Files are placed without replacing anything.
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "paths.h"
@@ -51,14 +53,32 @@ bool IsNameTaken(DWORD code) { return code == ERROR_ALREADY_EXISTS || code == ER
 
 }  // namespace
 
-std::string Win32Os::FolderPath(Handle folder) const {
-    const auto known = folderPaths_.find(folder);
-    return known == folderPaths_.end() ? std::string() : known->second;
+namespace {
+
+std::mutex g_folderLock;
+
+std::map<Handle, std::string>& FolderPaths() {
+    static std::map<Handle, std::string> paths;
+    return paths;
+}
+
+}  // namespace
+
+std::string Win32Os::FolderPath(Handle folder) {
+    const std::lock_guard<std::mutex> hold(g_folderLock);
+    const auto known = FolderPaths().find(folder);
+    return known == FolderPaths().end() ? std::string() : known->second;
 }
 
 Handle Win32Os::KeepFolder(Handle folder, const std::string& path) {
-    folderPaths_[folder] = AddTrailingBackslash(path);
+    const std::lock_guard<std::mutex> hold(g_folderLock);
+    FolderPaths()[folder] = AddTrailingBackslash(path);
     return folder;
+}
+
+void Win32Os::ForgetFolder(Handle folder) {
+    const std::lock_guard<std::mutex> hold(g_folderLock);
+    FolderPaths().erase(folder);
 }
 
 Handle Win32Os::OpenFolder(const std::string& path, long* error) {

@@ -76,7 +76,7 @@ Handle Win32Os::Open(const std::string& path, const OpenRequest& request, long* 
 }
 
 bool Win32Os::Close(Handle handle, long* error) {
-    folderPaths_.erase(handle);
+    ForgetFolder(handle);
     return CloseHandle(Win(handle)) != 0 || FailWithLastError(error);
 }
 

@@ -57,6 +57,8 @@ std::string Win32Os::CreateTempFile(const std::string& folder, const std::string
 }
 
 bool Win32Os::Exists(const std::string& path) {
+    // Windows answers for a device name in any folder; no file is there.
+    if (IsDeviceName(GetPathFileName(path))) return false;
     DWORD attributes = 0;
     return Attributes(path, &attributes);
 }

@@ -3,7 +3,6 @@
 // Handle is a Windows HANDLE; error codes are GetLastError's.
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "platform/os.h"
@@ -77,19 +76,21 @@ public:
     bool SetFileTimesIn(Handle folder, const std::string& name, int64_t secondsSince1970) override;
 
 private:
-    // The path of an open folder with a trailing backslash; empty for a
-    // handle that OpenFolder or OpenSubfolder did not give.
-    std::string FolderPath(Handle folder) const;
-    // Remembers the path of a folder handle until Close forgets it.
-    Handle KeepFolder(Handle folder, const std::string& path);
-    template <typename Fill>
-    Placement Place(Handle folder, const std::string& name, long* error, Fill fill);
-
     // Windows has no call that makes a file relative to a folder handle
     // (short of the native API): names in an output folder are reached
     // through the folder's path, which cannot change while the handle is
     // open, because the handle does not share deletion (nor renaming).
-    std::map<Handle, std::string> folderPaths_;
+    // Handles belong to the process, and so does this table.
+
+    // The path of an open folder with a trailing backslash; empty for a
+    // handle that OpenFolder or OpenSubfolder did not give.
+    static std::string FolderPath(Handle folder);
+    // Remembers the path of a folder handle until Close forgets it.
+    static Handle KeepFolder(Handle folder, const std::string& path);
+    static void ForgetFolder(Handle folder);
+    template <typename Fill>
+    Placement Place(Handle folder, const std::string& name, long* error, Fill fill);
+
 };
 
 // Whether a Windows file system can hold name as one component of a
@@ -98,6 +99,9 @@ private:
 // NUL, COM1...) that Windows would open instead of a file. Steps over the
 // characters of the ANSI code page.
 bool IsWindowsFileName(const std::string& name);
+
+// Whether Windows takes name (a path's last component) for a device.
+bool IsDeviceName(const std::string& name);
 
 // The Windows error code as the engine's Os reports it.
 bool FailWith(unsigned long code, long* error);

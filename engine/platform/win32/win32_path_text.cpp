@@ -53,6 +53,8 @@ constexpr std::array<std::string_view, 22> kDeviceNames = {
     "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
 
+}  // namespace
+
 bool IsDeviceName(const std::string& name) {
     // The part before the first dot, without the spaces Windows drops.
     std::string stem = name.substr(0, name.find('.'));
@@ -63,8 +65,6 @@ bool IsDeviceName(const std::string& name) {
     }
     return false;
 }
-
-}  // namespace
 
 bool IsWindowsFileName(const std::string& name) {
     if (name.empty() || name == "." || name == ".." || IsDeviceName(name)) return false;

@@ -1,5 +1,5 @@
-// Files made through a folder handle: placed whole, never replacing
-// anything, never through a link, with the modes new files have.
+// Files made through a folder handle on POSIX: placed whole, never
+// replacing anything, never through a link, with the modes new files have.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include "outfolders.h"
 #include "platform/posix_os.h"
 #include "scratch.h"
+#include "system_facts.h"
 
 namespace varrow {
 namespace {
@@ -111,7 +112,7 @@ TEST_P(Placement, AFailedWriteLeavesNothingBehind) {
     long error = 0;
     EXPECT_EQ(os.PlaceFileCopy(folder.Get(), "m.eml", scratch / "no such file", &error),
               Os::Placement::Failed);
-    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(error, testing::kErrorNotFound);
     EXPECT_TRUE(ListFolder(scratch / "out").empty());
     // A copy that works carries the bytes of its source.
     const std::string source = scratch.WriteFile("source", kBytes);
