@@ -4,6 +4,10 @@
 set -eu
 
 packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
+# The report's message preview (MIME); pkg-config finds it.
+packages="$packages libgmime-3.0-dev pkg-config"
+# A real X server for tools/screenshots.sh
+packages="$packages xvfb xauth"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"

@@ -23,7 +23,7 @@ namespace {
 // places it); the Start button sits beside it, level with the gauge.
 constexpr int kMargin = 7;
 constexpr int kButtonHeight = 28;
-constexpr int kListTop = 104;
+constexpr int kListTop = 124;
 constexpr int kButtonRowTop = 334;
 constexpr int kListButtonWidth = 130;
 constexpr int kStartWidth = 130;
@@ -96,12 +96,21 @@ void TTolvanMainForm::btnRepairFilesClick() {
 
 void TTolvanMainForm::RunBatch() {
     if (FileList->RowCount() == 0) {
-        Prompts().Information(this, QStringLiteral("Please add drives or disks to the list first"));
+        Tell(QStringLiteral("Please add drives or disks to the list first"));
         return;
     }
+    // One question for every row whose folder lies on its own source,
+    // before anything is written.
+    QStringList onSource;
+    for (const TBatchList::TRow& row : FileList->Rows()) {
+        if (!DestinationIsFile() && OutputOnSource(FileList->Source(row), FileList->Folder(row)))
+            onSource.append(QStringLiteral("'%1' on '%2'").arg(FileList->Folder(row), FileList->Source(row)));
+    }
+    if (!onSource.isEmpty() && !ConfirmOutputOnSource(onSource)) return;
+
     QString error;
     BeginFlow();
-    ShowAsStop(btnRepairFiles, true);
+    haveLastTotals_ = false;
     try {
         txtRepairLog->Clear();
         StartTime.start();
@@ -114,7 +123,7 @@ void TTolvanMainForm::RunBatch() {
         for (const TBatchList::TRow& row : rows) FileList->SetStatus(row, QString::fromLatin1(kStatusNotRecovered));
         BeforeBatch();
 
-        int successes = 0;
+        TBatchCounts counts;
         for (const TBatchList::TRow& row : rows) {
             if (!running_) break;
             if (!row.isValid()) continue;
@@ -122,23 +131,25 @@ void TTolvanMainForm::RunBatch() {
             const QString folder = FileList->Folder(row);
             QString absolute;
             if (!CreateDestination(folder, absolute)) continue;  // stays "Not Recovered", unreported
+            runOutput_ = absolute;
+            const TSourceCheck check = CheckSource(source);
+            if (!check.problem.isEmpty()) Log(check.problem);
             BeforeRecovery();
-            bool success = false;
+            TRunOutcome outcome;
             try {
-                success = RunRecovery(source, folder);
+                outcome = CallRecovery(source, folder, SourceSize(source), check.empty);
             } catch (...) {
                 AfterRecovery();
                 throw;
             }
             AfterRecovery();
-            const char* status = success ? kStatusSuccessful : running_ ? kStatusFailed : kStatusAborted;
-            FileList->SetStatus(row, QString::fromLatin1(status));
-            if (success) ++successes;
+            const bool stopped = !running_;
+            FileList->SetStatus(row, BatchStatusText(outcome, stopped));
+            counts.Add(outcome, stopped);
         }
         Timer.stop();
         // A window that is waiting to close shows nothing more.
-        if (!closePending_)
-            Prompts().Information(this, QString::asprintf("%d drive(s) or disk(s) recovered successfully", successes));
+        if (!closePending_) Tell(BatchCountText(counts));
     } catch (const std::exception& raised) {
         error = QString::fromLocal8Bit(raised.what());
     } catch (...) {
@@ -147,7 +158,6 @@ void TTolvanMainForm::RunBatch() {
 
     // Closing steps, on every way out.
     running_ = false;
-    ShowAsStop(btnRepairFiles, false);
     txtRepairLog->Clear();
     Timer.stop();
     try {

@@ -1,5 +1,6 @@
 #include "TolvanMain.h"
 
+#include <cstdio>
 #include <exception>
 #include <functional>
 
@@ -129,7 +130,9 @@ TTolvanMainForm::TTolvanMainForm(QString programPath, QStringList parameters)
     CreateControls();
     gaugeView_ = std::make_unique<TProgressBarGauge>(Gauge);
     progressLabelView_ = std::make_unique<TLabelText>(labProgress);
-    dispatcher_ = std::make_unique<TMessageDispatcher>(*gaugeView_, *progressLabelView_, *this, pump_, *this);
+    figuresView_ = std::make_unique<TPausableText>(labFigures);
+    dispatcher_ = std::make_unique<TMessageDispatcher>(*gaugeView_, *progressLabelView_, *figuresView_, *this, pump_,
+                                                       *this);
 }
 
 TTolvanMainForm::~TTolvanMainForm() = default;
@@ -184,7 +187,7 @@ void TTolvanMainForm::CreateControls() {
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &TTolvanMainForm::FormHelp);
 
-    Timer.setInterval(60000);
+    Timer.setInterval(1000);
     connect(&Timer, &QTimer::timeout, this, &TTolvanMainForm::TimerTimer);
     setAcceptDrops(true);
 }
@@ -199,8 +202,12 @@ void TTolvanMainForm::CreateRecoveryPage() {
     connect(txtSrcFile, &QLineEdit::textChanged, this, [this] { txtSrcFileChange(); });
 
     labSelDstFile = RowLabel(QString(), palRecovery, kMargin, 42);
-    txtDstFile = new QLineEdit(palRecovery);
+    txtDstFile = new TDragEdit(palRecovery);
     txtDstFile->setToolTip(QStringLiteral("Set output directory for recovered messages"));
+    // A folder dropped from the file manager replaces the text.
+    txtDstFile->SetAcceptFiles(true);
+    txtDstFile->AcceptsPath = [](const QString& path) { return QFileInfo(path).isDir(); };
+    txtDstFile->OnDropFile = [this](TDragEdit*, const QString& folder) { txtDstFile->setText(folder); };
     connect(txtDstFile, &QLineEdit::textChanged, this, &TTolvanMainForm::txtDstFileChange);
     btnDstMore = new QPushButton(QStringLiteral("..."), palRecovery);
     btnDstMore->setGeometry(kBrowseColumn, 42, kSmallButton, kSmallButton);
@@ -209,9 +216,9 @@ void TTolvanMainForm::CreateRecoveryPage() {
     SetSkinElement(btnDstMore, kSkinSmallButton);
     connect(btnDstMore, &QPushButton::clicked, this, &TTolvanMainForm::btnDstMoreClick);
 
-    labRepairLog = RowLabel(QStringLiteral("Recovery process log:"), palRecovery, kMargin, 128);
+    labRepairLog = RowLabel(QStringLiteral("Recovery process log:"), palRecovery, kMargin, 148);
     txtRepairLog = new TLogPane(palRecovery);
-    txtRepairLog->setGeometry(kMargin, 152, kInnerRight - kMargin, 172);
+    txtRepairLog->setGeometry(kMargin, 172, kInnerRight - kMargin, 152);
 
     btnSaveLog = new QPushButton(QStringLiteral("Save &Log"), palRecovery);
     btnSaveLog->setGeometry(kMargin, 334, 110, 28);
@@ -232,7 +239,8 @@ void TTolvanMainForm::CreateProgressPanel() {
     labProgress = new QLabel(palProgress);
     labConsumedTimePrompt = new QLabel(QStringLiteral("Time consumed: "), palProgress);
     labConsumedTime = new QLabel(palProgress);
-    for (QLabel* label : {labProgress, labConsumedTimePrompt, labConsumedTime})
+    labFigures = new QLabel(palProgress);
+    for (QLabel* label : {labProgress, labConsumedTimePrompt, labConsumedTime, labFigures})
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Gauge = new QProgressBar(palProgress);
     Gauge->setRange(0, 100);
@@ -327,12 +335,15 @@ void TTolvanMainForm::LayOutAboutLinks() {
     place(labEmail, labEmailPrompt->geometry().right() + 1 + 10, labEmailPrompt->y());
 }
 
-// The panel's own layout follows its width: the percentage on the left,
-// the consumed time on the right, the gauge below across the panel.
+// The panel's own layout follows its width: the percentage on the left and
+// the consumed time on the right, the figures below them, the gauge at the
+// bottom across the panel.
 void TTolvanMainForm::PlaceProgressPanel(int left, int top, int width) {
     palProgress->setGeometry(left, top, width, kProgressHeight);
     labProgress->setGeometry(0, 2, width / 2, 20);
-    const int timeWidth = labConsumedTime->fontMetrics().horizontalAdvance(ConsumedTimeText(23 * 3600000 + 59 * 60000));
+    labFigures->setGeometry(0, 23, width, 20);
+    const int timeWidth =
+        labConsumedTime->fontMetrics().horizontalAdvance(ConsumedTimeText(23 * 3600000 + 59 * 60000 + 59000));
     labConsumedTime->setGeometry(width - timeWidth, 2, timeWidth, 20);
     const int promptWidth = labConsumedTimePrompt->sizeHint().width();
     labConsumedTimePrompt->setGeometry(width - timeWidth - promptWidth, 2, promptWidth, 20);
@@ -420,16 +431,42 @@ void TTolvanMainForm::showEvent(QShowEvent* event) {
     }
 }
 
-// A close during a run asks the run to stop; the window closes once the
-// engine has returned (EndFlow), never while its call is active.
+// A close during a run asks first; when the user chooses to stop, the
+// window closes once the engine has returned (EndFlow), never while its
+// call is active.
 void TTolvanMainForm::closeEvent(QCloseEvent* event) {
-    if (flowActive_) {
-        running_ = false;
-        closePending_ = true;
-        event->ignore();
+    if (!flowActive_) {
+        QWidget::closeEvent(event);
         return;
     }
-    QWidget::closeEvent(event);
+    event->ignore();
+    if (closePending_ || closeAsked_) return;
+    closeAsked_ = true;
+    const int choice = Prompts().Choose(this, QStringLiteral("A recovery is running. Stop it and close the window?"),
+                                        {QStringLiteral("Stop and close"), QStringLiteral("Keep running")});
+    closeAsked_ = false;
+    if (choice == 0 && flowActive_) {
+        running_ = false;
+        closePending_ = true;
+    }
+}
+
+// While a modal dialog is open during a run, the engine waits inside the
+// event pump until it closes; the progress panel says so.
+bool TTolvanMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::WindowBlocked)
+        ShowPaused(engineActive_);
+    else if (event->type() == QEvent::WindowUnblocked)
+        ShowPaused(false);
+    return QWidget::event(event);
+}
+
+void TTolvanMainForm::ShowPaused(bool paused) {
+    if (paused)
+        figuresView_->Hold(QStringLiteral("The recovery is paused while a dialog is open; it goes on when the "
+                                          "dialog is closed."));
+    else if (figuresView_->Held())
+        figuresView_->Release();
 }
 
 void TTolvanMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -460,6 +497,18 @@ void TTolvanMainForm::AfterBatch() {}
 QString TTolvanMainForm::RunModeText() { return QString(); }
 QList<TSystemVolume> TTolvanMainForm::SystemVolumes() { return {}; }
 
+TTolvanMainForm::TSourceCheck TTolvanMainForm::CheckSource(const QString& source) {
+    TSourceCheck check;
+    const QFileInfo info(source);
+    if (info.isFile() && info.size() == 0) {
+        check.empty = true;
+        check.problem = QStringLiteral("The source '%1' is empty (0 bytes): there is nothing to scan.").arg(source);
+    }
+    return check;
+}
+
+bool TTolvanMainForm::OutputOnSource(const QString& /*source*/, const QString& /*destination*/) { return false; }
+
 bool TTolvanMainForm::OnMessage(int32_t code, void* data) { return dispatcher_->OnMessage(code, data); }
 
 // --- Pages ----------------------------------------------------------------------
@@ -473,8 +522,9 @@ void TTolvanMainForm::MainTabChange(int page) {
     case 1: {
         btnRepairTab->setChecked(true);
         palRecovery->show();
+        // Under the output field, above the log.
         const int dstBottom = txtDstFile->mapTo(palClient, QPoint(0, txtDstFile->height())).y();
-        PlaceProgressPanel(7, dstBottom + 40 + Gauge->height() - kProgressHeight, 733);
+        PlaceProgressPanel(7, dstBottom + 10, 733);
         btnHelp->show();
         break;
     }
@@ -529,15 +579,33 @@ void TTolvanMainForm::txtDstFileChange() { ApplyStartButtonRule(); }
 
 void TTolvanMainForm::Log(const QString& line) { txtRepairLog->AppendLine(line); }
 
+void TTolvanMainForm::Tell(const QString& text, bool error) {
+    if (unattended_) {
+        std::fprintf(stderr, "tolvan: %s\n", text.toLocal8Bit().constData());
+        return;
+    }
+    if (error)
+        Prompts().Error(this, text);
+    else
+        Prompts().Information(this, text);
+}
+
+// Both Start buttons read "&Stop Recovery" during a run of either kind,
+// and either of them only asks the run to stop.
 void TTolvanMainForm::BeginFlow() {
     flowActive_ = true;
     running_ = true;
+    ShowAsStop(btnRepair, true);
+    ShowAsStop(btnRepairFiles, true);
+    btnRepair->setEnabled(true);
 }
 
 void TTolvanMainForm::EndFlow() {
     running_ = false;
     Timer.stop();
     flowActive_ = false;
+    ShowAsStop(btnRepair, false);
+    ShowAsStop(btnRepairFiles, false);
     ApplyStartButtonRule();
     if (closePending_) {
         closePending_ = false;
@@ -545,12 +613,51 @@ void TTolvanMainForm::EndFlow() {
     }
 }
 
-void TTolvanMainForm::ShowFlowError(const QString& text) { Prompts().ShowException(this, text); }
+void TTolvanMainForm::ShowFlowError(const QString& text) {
+    if (unattended_)
+        Tell(text, true);
+    else
+        Prompts().ShowException(this, text);
+}
 
 bool TTolvanMainForm::CreateDestination(const QString& destination, QString& absolute) {
     absolute = QDir::current().absoluteFilePath(destination);
     const QString folder = DestinationIsFile() ? QFileInfo(absolute).absolutePath() : absolute;
     return QDir().mkpath(folder) && QFileInfo(folder).isDir();
+}
+
+bool TTolvanMainForm::ConfirmOutputOnSource(const QStringList& places) {
+    const QString warning = QStringLiteral("Warning: the output folder lies on the drive or disk being scanned.");
+    if (unattended_) {
+        Log(warning);
+        return true;
+    }
+    const QString text =
+        QStringLiteral("The output folder lies on the drive or disk being scanned:\n%1\n\nWriting the recovered "
+                       "messages there can overwrite the very data that is to be recovered. Choose a folder on "
+                       "another drive or disk if you can.")
+            .arg(places.join(QLatin1Char('\n')));
+    const bool go = Prompts().Choose(this, text, {QStringLiteral("Continue"), QStringLiteral("Choose another folder")}) == 0;
+    if (go) Log(warning);
+    return go;
+}
+
+TRunOutcome TTolvanMainForm::CallRecovery(const QString& source, const QString& destination, uint64_t sourceBytes,
+                                          bool sourceEmpty) {
+    dispatcher_->BeginRun(sourceBytes);
+    bool success = false;
+    engineActive_ = true;
+    try {
+        success = RunRecovery(source, destination);
+    } catch (...) {
+        engineActive_ = false;
+        throw;
+    }
+    engineActive_ = false;
+    // Once the engine has returned the figures line says what it wrote.
+    const TRunTotals totals = dispatcher_->Tally().Totals();
+    figuresView_->SetText(totals.found > 0 ? TotalsSentence(totals) : QString());
+    return ClassifyRun(success, !running_, sourceEmpty, totals);
 }
 
 void TTolvanMainForm::btnRepairClick() {
@@ -567,57 +674,68 @@ void TTolvanMainForm::RunSingleRecovery() {
     const QString source = txtSrcFile->text();
     const QString destination = txtDstFile->text();
     QString absolute;
-    bool success = false;
     bool finished = false;
+    bool chooseAnother = false;
     QString error;
+    TRunOutcome outcome;
 
     BeginFlow();
-    ShowAsStop(btnRepair, true);
-    btnRepair->setEnabled(true);
+    runSource_ = source;
+    runOutput_.clear();
+    haveLastTotals_ = false;
     try {
         txtRepairLog->Clear();
         txtRepairLog->viewport()->repaint();
         BeforeRecovery();
         Log(QStringLiteral("Start recovery process ..."));
         Log(Separator());
-        if (!CreateDestination(destination, absolute)) {
-            Prompts().Error(this, QStringLiteral("Cannot create the directory '%1'!").arg(destination));
+        // The warning comes before the folder is made: making it is
+        // already a write on the disk being scanned.
+        if (!DestinationIsFile() && OutputOnSource(source, destination) &&
+            !ConfirmOutputOnSource({QStringLiteral("'%1' on '%2'").arg(destination, source)})) {
+            chooseAnother = true;
             Log(QStringLiteral("Recovery process is aborted."));
+        } else if (!CreateDestination(destination, absolute)) {
+            Log(QStringLiteral("Recovery process is aborted."));
+            Tell(QStringLiteral("Cannot create the directory '%1'!").arg(destination), true);
         } else {
+            runOutput_ = absolute;
+            const uint64_t size = SourceSize(source);
+            const TSourceCheck check = CheckSource(source);
             Log(QStringLiteral("Drive or disk to be recovered: '%1'; Total size = %2 bytes")
-                    .arg(source, WholeNumberText(static_cast<qlonglong>(SourceSize(source)))));
+                    .arg(source, WholeNumberText(static_cast<qlonglong>(size))));
             Log(QStringLiteral("Output recovered messages to: '%1'").arg(destination));
             const QString mode = RunModeText();
             if (!mode.isEmpty()) Log(mode);
+            if (!check.problem.isEmpty()) Log(check.problem);
             Log(Separator());
 
             StartTime.start();
             Timer.start();
             labConsumedTime->setText(ConsumedTimeText(0));
-            success = RunRecovery(source, destination);
+            outcome = CallRecovery(source, destination, size, check.empty);
 
             Log(Separator());
             Timer.stop();
+            labConsumedTime->setText(ConsumedTimeText(StartTime.elapsed()));
             Log(ConsumedTimeLine(StartTime.elapsed()));
             Log(Separator());
             Log(QStringLiteral("Recovery process completes."));
             Log(Separator());
 
-            QString outcome;
-            if (!running_)
-                outcome = QStringLiteral("User aborts the recovery process");
-            else if (success)
-                outcome = SuccessText();
-            else
-                outcome = QStringLiteral("Fail to recover Outlook Express data from '%1'!").arg(source);
-            Log(outcome);
-            // A window that is waiting to close shows nothing more.
-            if (!closePending_) {
-                if (running_ && success) {
-                    const std::unique_ptr<QDialog> summary(CreateSummaryDialog(outcome));
+            const bool wroteSome = outcome.kind == TOutcomeKind::Success || outcome.kind == TOutcomeKind::Partial;
+            const QStringList lines = OutcomeLines(outcome, source, wroteSome ? SuccessText() : QString());
+            for (const QString& line : lines) Log(line);
+            lastOutcome_ = outcome;
+            haveLastTotals_ = true;
+            // A window that is waiting to close, or an unattended run,
+            // shows nothing more.
+            if (!closePending_ && !unattended_) {
+                if (wroteSome) {
+                    const std::unique_ptr<QDialog> summary(CreateSummaryDialog(lines.join(QLatin1Char(' '))));
                     if (summary) Prompts().Execute(*summary);
                 } else {
-                    Prompts().Information(this, outcome);
+                    Prompts().Information(this, lines.join(QLatin1Char('\n')));
                 }
             }
             finished = true;
@@ -630,7 +748,6 @@ void TTolvanMainForm::RunSingleRecovery() {
 
     // Closing steps, on every way out.
     running_ = false;
-    ShowAsStop(btnRepair, false);
     Timer.stop();
     const bool closing = closePending_;
     try {
@@ -639,14 +756,23 @@ void TTolvanMainForm::RunSingleRecovery() {
         if (error.isEmpty()) error = QString::fromLocal8Bit(raised.what());
     }
     EndFlow();
+    exitStatus_ = finished ? ExitStatusOf(outcome) : 1;
 
     if (!error.isEmpty()) {
         ShowFlowError(error);
         return;
     }
-    if (finished && success && !closing && MayOpenOutput() && chkOpenFixed->isChecked()) {
+    if (chooseAnother) {
+        btnDstMoreClick();
+        return;
+    }
+    // The folder is shown only when the run wrote messages and was not
+    // stopped, and only when the desktop has a program that shows folders.
+    const bool wroteAll = outcome.kind == TOutcomeKind::Success || outcome.kind == TOutcomeKind::Partial;
+    if (finished && wroteAll && !closing && MayOpenOutput() && chkOpenFixed->isChecked() &&
+        Prompts().CanOpenFolders()) {
         if (!Prompts().OpenUrl(QUrl::fromLocalFile(absolute)))
-            Prompts().Error(this, QStringLiteral("Cannot open directory '%1'!").arg(destination));
+            Tell(QStringLiteral("Cannot open directory '%1'!").arg(destination), true);
     }
 }
 
@@ -665,8 +791,13 @@ void TTolvanMainForm::HandleCommandLine(const QStringList& parameters) {
     if (parameters.isEmpty()) return;
     show();
     const TCommandLine line = ParseCommandLine(parameters);
+    unattended_ = line.Has('e');
     if (line.source.isEmpty() || !QFileInfo::exists(line.source)) {
-        Prompts().Error(this, QStringLiteral("Cannot open file %1").arg(line.source));
+        Tell(QStringLiteral("Cannot open file %1").arg(line.source), true);
+        if (unattended_) {
+            exitStatus_ = 1;
+            close();
+        }
         return;
     }
     txtSrcFile->setText(line.source);
@@ -677,7 +808,7 @@ void TTolvanMainForm::HandleCommandLine(const QStringList& parameters) {
         txtDstFile->setText(DefaultDestination(line.source));
     ApplyStartButtonRule();
     RunSingleRecovery();
-    if (line.Has('e')) close();
+    if (unattended_) close();
 }
 
 // --- Pickers, help, links, log -----------------------------------------------
@@ -728,6 +859,11 @@ void TTolvanMainForm::btnSaveLogClick() {
             AddSettingInfo(lines);
         }
         lines += txtRepairLog->Lines();
+        // The figures of the run the log tells of, once it has ended.
+        if (haveLastTotals_) {
+            lines.append(Separator());
+            lines += TotalsLines(lastOutcome_.totals);
+        }
         switch (WriteTextLines(dialog.FileName, lines)) {
         case TWriteResult::Written: break;
         case TWriteResult::CannotCreate:

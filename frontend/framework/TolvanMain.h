@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "RunOutcome.h"
 #include "SystemInfo.h"
 #include "TolvanDispatch.h"
 #include "TolvanViews.h"
@@ -50,7 +51,10 @@ public:
     // The window's size, fixed.
     static constexpr int kWidth = 765;
     static constexpr int kHeight = 475;
-    static constexpr int kProgressHeight = 48;
+    // The progress panel: the percentage and the consumed time, the
+    // figures line (speed, messages, time left, or the pause notice), the
+    // gauge.
+    static constexpr int kProgressHeight = 68;
 
     // programPath: the program file (its version and its help); parameters:
     // the command line without the program's name, handled once the event
@@ -99,6 +103,18 @@ public:
     // Beyond the 18: the volumes the saved log's drive section lists
     // (none in the framework).
     virtual QList<TSystemVolume> SystemVolumes();
+    // Beyond the 18: why a source cannot give anything, said in the log
+    // before the run (empty when nothing is known to be wrong), and
+    // whether it is empty. By default a file of 0 bytes is empty.
+    struct TSourceCheck {
+        bool empty = false;
+        QString problem;
+    };
+    virtual TSourceCheck CheckSource(const QString& source);
+    // Beyond the 18: true when the output folder lies on the drive or
+    // disk being scanned, where writing can destroy what is to be
+    // recovered (false in the framework).
+    virtual bool OutputOnSource(const QString& source, const QString& destination);
 
     // --- The engine's view of the window ------------------------------------
     bool OnMessage(int32_t code, void* data) override;
@@ -132,8 +148,15 @@ public:
     // the key was one of these.
     bool FileListKeyDown(QKeyEvent* event);
     void txtSrcFileDropFile(TDragEdit* sender, const QString& file);
-    // Start-up step 12: the command line's source is recovered at once.
+    // The command line's source is recovered at once; with -e the
+    // program then ends with the run's exit status, without waiting for
+    // a click.
     void HandleCommandLine(const QStringList& parameters);
+    // The exit status of an unattended run (-e): 0 every message written,
+    // 3 partly, 1 failure; 0 otherwise.
+    int ExitStatus() const { return exitStatus_; }
+    // True while the command line's -e run is on: no box waits for a click.
+    bool Unattended() const { return unattended_; }
 
     // --- State ---------------------------------------------------------------
     int CurrentTab = 1;
@@ -146,6 +169,14 @@ public:
     // True from a Start press until the flow's closing steps are over;
     // unlike Running it stays true after a stop request.
     bool FlowActive() const { return flowActive_; }
+    // The source display text the current or last single run started with.
+    const QString& RunSource() const { return runSource_; }
+    // The absolute output folder of the current or last run.
+    const QString& RunOutputFolder() const { return runOutput_; }
+    // What the events of the current or last engine call said.
+    const TRunTally& RunTally() const { return dispatcher_->Tally(); }
+    // The outcome of the last single run, once it ended.
+    const TRunOutcome& LastOutcome() const { return lastOutcome_; }
 
     // The appearance objects handed to every window this one opens.
     const TFormLook* FormLook() const { return formLook_.get(); }
@@ -169,7 +200,7 @@ public:
     QLabel* labSelSrcFile;
     TDragEdit* txtSrcFile;
     QLabel* labSelDstFile;
-    QLineEdit* txtDstFile;
+    TDragEdit* txtDstFile;  // takes a folder dropped on it
     QPushButton* btnDstMore;
     QPushButton* btnRepair;
     QLabel* labRepairLog;
@@ -188,6 +219,7 @@ public:
     QLabel* labProgress;
     QLabel* labConsumedTimePrompt;
     QLabel* labConsumedTime;
+    QLabel* labFigures;  // speed, messages, time left; or that the run is paused
     QProgressBar* Gauge;
     QPushButton* btnHelp;
     // Options page
@@ -228,6 +260,8 @@ protected:
 
     // Appends one line to the recovery log.
     void Log(const QString& line);
+    // Shows a message in a box, or on standard error while unattended.
+    void Tell(const QString& text, bool error = false);
     // Starts a flow (sets Running) and ends it: the closing steps that
     // every flow shares, and a close that waited for the run.
     void BeginFlow();
@@ -243,6 +277,7 @@ protected:
     // false when that fails. absolute receives the absolute path.
     bool CreateDestination(const QString& destination, QString& absolute);
 
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -262,6 +297,15 @@ private:
     void LayOutAboutLinks();
     void RunSingleRecovery();
     void RunBatch();
+    // One engine call (RunRecovery) with the measuring of its progress
+    // and events; returns how it went.
+    TRunOutcome CallRecovery(const QString& source, const QString& destination, uint64_t sourceBytes,
+                             bool sourceEmpty);
+    // Asks whether to go on when an output folder lies on its source;
+    // true to go on. Unattended, logs a warning and goes on.
+    bool ConfirmOutputOnSource(const QStringList& places);
+    // Says in the progress panel that the run waits for a dialog.
+    void ShowPaused(bool paused);
     // Sets a Start button's caption and look for a run (true) or idle.
     static void ShowAsStop(QPushButton* button, bool stop);
 
@@ -273,10 +317,21 @@ private:
     bool running_ = false;
     bool flowActive_ = false;
     bool closePending_ = false;
+    bool closeAsked_ = false;
+    bool engineActive_ = false;  // inside RunRecovery
     bool shownOnce_ = false;
+    bool unattended_ = false;
+    int exitStatus_ = 0;
+    QString runSource_;
+    QString runOutput_;
+    TRunOutcome lastOutcome_;
+    // The figures of the last single run, for the end of a saved log;
+    // none after a batch run, whose log is emptied.
+    bool haveLastTotals_ = false;
 
     std::unique_ptr<TProgressBarGauge> gaugeView_;
     std::unique_ptr<TLabelText> progressLabelView_;
+    std::unique_ptr<TPausableText> figuresView_;
     TApplicationPump pump_;
     std::unique_ptr<TMessageDispatcher> dispatcher_;
 

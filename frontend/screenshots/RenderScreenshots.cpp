@@ -11,6 +11,9 @@
 #include <QComboBox>
 #include <QPainter>
 #include <QCheckBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +28,7 @@
 #include "DeviceAccess.h"
 #include "DragEdit.h"
 #include "MainFrm.h"
+#include "ReportModel.h"
 #include "MsgFrm.h"
 #include "ReportFrm.h"
 #include "SelDriveFrm.h"
@@ -99,11 +103,12 @@ QString MadeUpSysfs(const QString& root) {
     return root;
 }
 
-// A disk image holding one store of a few hundred messages among noise.
+// A disk image holding one store of some thousands of messages among
+// noise: enough for the progress panel to show its figures mid-run.
 QString BuildImage(const QString& folder) {
     ostrel::builder::MessageFactory messages(7);
     ostrel::builder::StoreBuilder store(11);
-    for (int i = 0; i < 240; ++i) store.AddMessage(messages.Next(i % 5 == 0));
+    for (int i = 0; i < 6000; ++i) store.AddMessage(messages.Next(i % 5 == 0));
     ostrel::builder::ImageBuilder image(13);
     image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
     image.PlaceContiguous("Inbox.dbx", store, image.Size());
@@ -121,6 +126,7 @@ public:
     int driveIndex = 0;
     QString folder;
     QString logFolder;
+    QString reportName = QStringLiteral("report");
 
     int Execute(QDialog& dialog) override {
         int result = QDialog::Rejected;
@@ -129,7 +135,7 @@ public:
             summary->btnReport->click();
         } else if (auto* report = qobject_cast<TReportForm*>(&dialog)) {
             report->ReportList->selectRow(2);
-            Save(report, QStringLiteral("report"));
+            Save(report, reportName);
         } else if (auto* add = qobject_cast<TSelDriveForm*>(&dialog)) {
             add->cmbSrcDrives->setCurrentIndex(driveIndex);
             add->txtDstFile->setText(folder);
@@ -150,8 +156,70 @@ public:
 
 }  // namespace
 
+// The report as it looks with the engine's records: when the run did not
+// bring any, a report made up from the files it wrote, with a few copies
+// marked incomplete, identical or not written, and a message opened.
+void SaveRecordReport(TMainForm& window, const QString& output) {
+    QList<TMessageRecord> records;
+    const QStringList files = QDir(output).entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    // Every 97th file: names of every kind, not one kind in a row.
+    for (int i = 0; i * 97 < files.size() && i < 60; ++i) {
+        const QString& file = files[i * 97];
+        TMessageRecord record;
+        record.number = static_cast<uint32_t>(i + 1);
+        record.path = output + QLatin1Char('/') + file;
+        record.subject = QFileInfo(file).completeBaseName();
+        record.bytes = static_cast<uint64_t>(QFileInfo(record.path).size());
+        record.blockCount = static_cast<uint32_t>(record.bytes / 512 + 1);
+        record.hasDate = true;
+        record.date = 1079532300 + i * 86400LL * 3;
+        record.from = i % 2 ? QStringLiteral("Anna Berg <anna@example.org>") : QStringLiteral("Jürgen Müller <jm@example.de>");
+        if (i % 7 == 3) {
+            record.incomplete = VARROW_INCOMPLETE_END;
+            record.chainEnd = VARROW_END_NEXT_MISSING;
+        }
+        if (i % 11 == 5) {
+            record.copy = 2;
+            record.outcome = VARROW_COPY_DUPLICATE;
+            record.duplicateOfNumber = record.number - 1;
+            record.duplicateOfCopy = 1;
+            record.number -= 1;
+            record.path.clear();
+        }
+        records.append(record);
+    }
+    TRunReport report = window.Report();
+    report.outputFolder = output;
+    report.records = &records;
+    if (report.HasRecords() && report.totals.fromRecords == false) {
+        report.totals = TRunTotals();
+        report.totals.fromRecords = true;
+        report.totals.found = static_cast<uint64_t>(records.size());
+        for (const TMessageRecord& record : records) {
+            if (record.Written()) ++report.totals.written;
+            if (record.Complete()) ++report.totals.complete;
+            if (record.Written() && !record.Complete()) ++report.totals.incomplete;
+            if (record.outcome == VARROW_COPY_DUPLICATE) ++report.totals.duplicates;
+        }
+    }
+    const QStringList cells;
+    report.cells = &cells;
+    TReportForm form(&window, window.FormLook(), window.ControlLook(), window.HintComponent(), report);
+    form.show();
+    form.ReportList->selectRow(0);
+    form.OpenMessage();
+    Save(&form, QStringLiteral("report-records"));
+    form.txtFilter->setText(QStringLiteral("re:"));
+    form.cmbCompleteness->setCurrentIndex(1);
+    Save(&form, QStringLiteral("report-records-filtered"));
+    form.hide();
+}
+
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Under an X server (tools/screenshots.sh starts Xvfb) the windows are
+    // real ones; without a display they are drawn offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(QString());
     ApplyApplicationLook();
@@ -180,14 +248,26 @@ int main(int argc, char** argv) {
     window.txtSrcFile->setText(image);
     window.txtDstFile->setText(scratch.filePath(QStringLiteral("Recovered mail/")));
 
-    // Mid-run, as the pump lets the window paint: the Stop look and the gauge.
+    // Mid-run, as the pump lets the window paint: the Stop look, the gauge
+    // and the figures; then with a dialog open, which pauses the run.
     bool grabbed = false;
+    bool paused = false;
     QTimer during;
     during.setInterval(0);
     QObject::connect(&during, &QTimer::timeout, [&] {
-        if (!grabbed && window.Gauge->value() >= 40) {
+        if (!grabbed && window.Gauge->value() >= 60 && !window.labFigures->text().isEmpty()) {
             grabbed = true;
             Save(&window, QStringLiteral("recovery-running"));
+        } else if (grabbed && !paused && window.Gauge->value() >= 75) {
+            paused = true;
+            QDialog dialog(&window);
+            dialog.setWindowTitle(QStringLiteral("Another dialog"));
+            dialog.resize(300, 80);
+            QTimer::singleShot(50, &dialog, [&] {
+                Save(&window, QStringLiteral("recovery-paused"));
+                dialog.reject();
+            });
+            dialog.exec();
         }
     });
     during.start();
@@ -197,6 +277,7 @@ int main(int argc, char** argv) {
     Save(&window, QStringLiteral("recovery-finished"));
     recorder.logFolder = scratch.path();
     window.btnSaveLogClick();
+    SaveRecordReport(window, scratch.filePath(QStringLiteral("Recovered mail")));
 
     // The batch page: two images recovered (one grabbed mid-run), then a
     // volume added through the dialog.
@@ -235,15 +316,21 @@ int main(int argc, char** argv) {
     QStringList cells{QStringLiteral("Message No."), QStringLiteral("Subject")};
     for (int i = 1; i <= 1500; ++i)
         cells << QString::number(i) << QStringLiteral("Quarterly figures, draft %1").arg(i);
+    TRunReport longReport;
+    longReport.source = QStringLiteral("/srv/images/office.img");
+    longReport.cells = &cells;
+    longReport.columns = 2;
     TMsgForm longSummary(&window, window.FormLook(), window.ControlLook(), window.HintComponent(),
                          QStringLiteral("The Outlook Express data on '/srv/images/a very long name for a disk "
                                         "image taken from the old office computer.img' are recoverable."),
-                         QStringLiteral("/srv/images/office.img"), &cells, 2);
+                         longReport);
     Save(&longSummary, QStringLiteral("summary-long"));
     longSummary.hide();
+    TRunReport plainReport = longReport;
+    plainReport.source = QStringLiteral("disk.img");
     TMsgForm plain(nullptr, nullptr, nullptr, nullptr, QStringLiteral("The Outlook Express data on 'disk.img' are "
                                                                       "recoverable."),
-                   QStringLiteral("disk.img"), &cells, 2);
+                   plainReport);
     Save(&plain, QStringLiteral("summary-without-looks"));
     plain.hide();
     return 0;

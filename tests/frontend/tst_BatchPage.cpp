@@ -215,7 +215,7 @@ private Q_SLOTS:
         QCOMPARE(lookDuringRun, QString(kSkinStopButton));
         QVERIFY(timerDuringRun && !window.Timer.isActive());
         QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
-        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully"});
+        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully; 1 aborted"});
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));  // the single run never started
         QVERIFY(!window.FlowActive() && window.txtRepairLog->Lines().isEmpty());
     }
@@ -228,7 +228,9 @@ private Q_SLOTS:
         window.AddBatchRow("/dev/vanished  (Fixed Drive)", NewFolder());
         window.AddBatchRow(images_[1], NewFolder());
         FakeEngine::script = [](const RecoveryParams& record) {
-            return QByteArray(record.sourcePath).endsWith("-1.img") ? 0 : 1;
+            if (QByteArray(record.sourcePath).endsWith("-1.img")) return 0;
+            FakeEngine::SendMessages(record, 2);
+            return 1;
         };
         window.btnRepairFiles->click();
         QCOMPARE(Statuses(*window.FileList), QStringList({"Successful", "Failed", "Failed"}));
@@ -243,7 +245,7 @@ private Q_SLOTS:
         prompts_->shown.clear();
         window.btnRepairFiles->click();
         QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
-        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully"});
+        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully; 1 aborted"});
     }
 
     // Rows removed while a run goes on: a later one is not visited, the
@@ -262,6 +264,7 @@ private Q_SLOTS:
                 window.FileList->topLevelItem(1)->setSelected(true);  // itself
                 QTest::keyClick(window.FileList, Qt::Key_Delete);
             }
+            FakeEngine::SendMessages(record, 1);
             return 1;
         };
         window.btnRepairFiles->click();
@@ -292,7 +295,8 @@ private Q_SLOTS:
         QCOMPARE(window.ReportColumns(), 0);
     }
 
-    // The window closes once the run has returned, without the count box.
+    // A close during the run asks first; "Stop and close" closes the
+    // window once the run has returned, without the count box.
     void closeDuringARun() {
         TMainForm window(Options());
         window.show();
@@ -301,8 +305,66 @@ private Q_SLOTS:
         QTimer::singleShot(0, &window, [&] { window.close(); });
         window.btnRepairFiles->click();
         QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered"}));
-        QVERIFY(prompts_->shown.isEmpty());
+        QCOMPARE(prompts_->shown, QStringList{"choose: A recovery is running. Stop it and close the window? "
+                                              "[Stop and close | Keep running]"});
         QTRY_VERIFY(!window.isVisible());
+    }
+
+    // A row reads what its run did: every copy written, some not, none
+    // (whatever the engine returned), or stopped (whatever it returned);
+    // the count box says the same.
+    void statusPerOutcome() {
+        TMainForm window(Options(true));
+        const QStringList names{"all written", "one could not be written", "none could be written",
+                                "stopped, engine said success"};
+        for (const QString& name : names) window.AddBatchRow(images_[0] + "#" + name, NewFolder());
+        window.Drives->DriveDisplayList = QStringList(names).replaceInStrings(QRegularExpression("^"), images_[0] + "#");
+        window.Drives->DrivePathList = QStringList(4, images_[0]);
+        int row = 0;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            switch (row++) {
+            case 0: FakeEngine::SendMessages(record, 3); break;
+            case 1:
+                FakeEngine::SendMessages(record, 3);
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                break;
+            case 2:
+                FakeEngine::SendMessages(record, 2);
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                break;
+            default:
+                window.btnRepairFiles->click();  // the stop, during the scan
+                break;
+            }
+            return 1;
+        };
+        window.btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.FileList), QStringList({"Successful", "Partly recovered", "Failed", "Aborted"}));
+        QCOMPARE(prompts_->shown, QStringList{"information: 1 drive(s) or disk(s) recovered successfully; "
+                                              "1 partly recovered; 1 failed; 1 aborted"});
+    }
+
+    // Both Start buttons read "&Stop Recovery" during a run of either kind.
+    void captionsFollowTheRunningState() {
+        TMainForm window(Options(true));
+        window.txtSrcFile->setText(images_[0]);
+        window.txtDstFile->setText(NewFolder());
+        window.AddBatchRow(images_[1], NewFolder());
+        QStringList captions;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            captions << window.btnRepair->text() << window.btnRepairFiles->text();
+            captions << (window.btnRepair->isEnabled() ? "enabled" : "disabled");
+            FakeEngine::SendMessages(record, 1);
+            return 1;
+        };
+        window.btnRepair->click();
+        window.btnRepairFiles->click();
+        QCOMPARE(captions, QStringList({"&Stop Recovery", "&Stop Recovery", "enabled", "&Stop Recovery",
+                                        "&Stop Recovery", "enabled"}));
+        QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
+        QCOMPARE(window.btnRepairFiles->text(), QString("&Start Recovery"));
+        QCOMPARE(SkinElement(window.btnRepairFiles), QString(kSkinStartButton));
     }
 
     // Rows come from the add-drive dialog: the main window's list is
