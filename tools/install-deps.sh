@@ -4,9 +4,13 @@
 set -eu
 
 packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
-# The report's message preview (MIME); pkg-config finds it.
-packages="$packages libgmime-3.0-dev pkg-config"
-# A real X server for tools/screenshots.sh
+# the command line's digests and DFXML report
+packages="$packages libssl-dev libxml2-dev pkg-config"
+# checking the DFXML report in the tests
+packages="$packages libxml2-utils"
+# the window report's message preview (MIME)
+packages="$packages libgmime-3.0-dev"
+# a real X server for tools/screenshots.sh
 packages="$packages xvfb xauth"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
