@@ -1,6 +1,6 @@
 #include "ReportCsv.h"
 
-#include <QDir>
+#include <QDateTime>
 
 #include "ReportModel.h"
 
@@ -8,9 +8,11 @@ namespace tolvan {
 
 namespace {
 
+// What a spreadsheet would take for a formula (or a control) is led by a
+// quote mark; a field that holds a comma, a quote or a line end is quoted.
 QString Field(const QString& text) {
     QString field = text;
-    if (!field.isEmpty() && QStringLiteral("=+-@").contains(field.front())) field.prepend(QLatin1Char('\''));
+    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front())) field.prepend(QLatin1Char('\''));
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\r')) ||
         field.contains(QLatin1Char('\n'))) {
         field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
@@ -19,14 +21,22 @@ QString Field(const QString& text) {
     return field;
 }
 
-QString Yes(bool value) { return value ? QStringLiteral("yes") : QStringLiteral("no"); }
-
-QString IncompleteWords(const TMessageRecord& record) {
+QString IncompleteWords(uint32_t reasons) {
     QStringList words;
-    if (record.incomplete & VARROW_INCOMPLETE_BEGINNING) words.append(QStringLiteral("beginning missing"));
-    if (record.incomplete & VARROW_INCOMPLETE_END) words.append(QStringLiteral("end missing"));
-    if (record.incomplete & VARROW_INCOMPLETE_UNREADABLE) words.append(QStringLiteral("unreadable bytes"));
+    if (reasons & VARROW_INCOMPLETE_BEGINNING) words.append(QStringLiteral("beginning missing"));
+    if (reasons & VARROW_INCOMPLETE_END) words.append(QStringLiteral("end missing"));
+    if (reasons & VARROW_INCOMPLETE_UNREADABLE) words.append(QStringLiteral("unreadable bytes"));
     return words.join(QStringLiteral("; "));
+}
+
+QString FileField(const TMessageRecord& record, const TReportModel& model) {
+    switch (record.outcome) {
+    case VARROW_COPY_WRITTEN: return model.RelativePath(record);
+    case VARROW_COPY_DUPLICATE: return QString();
+    case VARROW_COPY_EMPTY: return QStringLiteral("(nothing could be read)");
+    default: break;
+    }
+    return QStringLiteral("(could not be written)");
 }
 
 }  // namespace
@@ -47,21 +57,23 @@ QByteArray ReportCsv(const TRunReport& report) {
             csv += CsvRecord(report.cells->mid(start, width));
         return csv;
     }
-    csv += CsvRecord({QStringLiteral("Message No."), QStringLiteral("Subject"), QStringLiteral("copy"),
-                      QStringLiteral("file"), QStringLiteral("size"), QStringLiteral("blocks"),
-                      QStringLiteral("first block position"), QStringLiteral("complete"),
-                      QStringLiteral("why incomplete"), QStringLiteral("duplicate of"), QStringLiteral("date"),
-                      QStringLiteral("from")});
+    csv += CsvRecord({QStringLiteral("Message No."), QStringLiteral("Subject"), QStringLiteral("Copy"),
+                      QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Blocks"),
+                      QStringLiteral("First block"), QStringLiteral("Complete"), QStringLiteral("Why incomplete"),
+                      QStringLiteral("Duplicate of"), QStringLiteral("Date"), QStringLiteral("From")});
     const TReportModel model(report);
     for (const TMessageRecord& record : *report.records) {
-        const QString duplicate = record.duplicateOfNumber
-                                      ? QStringLiteral("%1.%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy)
+        const QString duplicate = record.outcome == VARROW_COPY_DUPLICATE
+                                      ? QStringLiteral("%1/%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy)
                                       : QString();
+        const QString date = record.hasDate ? QDateTime::fromSecsSinceEpoch(record.date, Qt::UTC)
+                                                  .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"))
+                                            : QString();
         csv += CsvRecord({QString::number(record.number), record.subject, QString::number(record.copy),
-                          model.RelativePath(record), QString::number(record.bytes),
-                          QString::number(record.blockCount), QString::number(record.firstBlock),
-                          record.Written() ? Yes(record.incomplete == 0) : QString(), IncompleteWords(record),
-                          duplicate, RecordDateText(record), record.from});
+                          FileField(record, model), QString::number(record.bytes), QString::number(record.blockCount),
+                          record.blockCount > 0 ? QString::number(record.firstBlock) : QString(),
+                          record.incomplete == 0 ? QStringLiteral("yes") : QStringLiteral("no"),
+                          IncompleteWords(record.incomplete), duplicate, date, record.from});
     }
     return csv;
 }

@@ -11,8 +11,8 @@ namespace tolvan {
 
 // One record of fields, RFC 4180 style: joined by commas, a field quoted
 // when it holds a comma, a quote, CR or LF (quotes doubled), a field that
-// a spreadsheet would take for a formula (=, +, -, @ first) led by a
-// quote mark; ended by CR LF. UTF-8.
+// a spreadsheet would take for a formula (=, +, -, @, tab or CR first)
+// led by a quote mark; ended by CR LF. UTF-8.
 QByteArray CsvRecord(const QStringList& fields);
 
 // The whole report: with records the columns of the command line's

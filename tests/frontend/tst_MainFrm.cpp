@@ -270,10 +270,23 @@ private Q_SLOTS:
                 reportTitle = report->Title;
                 for (int i = 0; i < report->ReportList->model()->columnCount(); ++i)
                     headers.append(report->ReportList->model()->headerData(i, Qt::Horizontal).toString());
+                report->btnExport->click();
             }
             return QDialog::Rejected;
         };
+        prompts_->saveAnswer = NewFolder("exported") + ".csv";
         QTest::mouseClick(window.btnRepair, Qt::LeftButton);
+
+        // Export writes what `varrow recover --report` writes for the same image.
+        const QString reference = NewFolder("varrow-reference");
+        QVERIFY(QDir().mkpath(reference));
+        QProcess varrow;
+        varrow.start(VARROW_PROGRAM, {"recover", "--quiet", "--report", reference + ".csv", smallImage_, reference});
+        QVERIFY(varrow.waitForFinished(60000));
+        QCOMPARE(varrow.exitCode(), 0);
+        QFile exported(prompts_->saveAnswer), expected(reference + ".csv");
+        QVERIFY(exported.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll(), expected.readAll());
 
         const QStringList log = window.txtRepairLog->Lines();
         const QString success = QString("The Outlook Express data on '%1' are recoverable.").arg(smallImage_);
@@ -296,15 +309,20 @@ private Q_SLOTS:
                      .match(closing[1])
                      .hasMatch(),
                  qPrintable(closing[1]));
-        const QString totals = QString("%1 message(s) written; 0 could not be written.").arg(kSmallMessages);
+        const QString totals = QString("%1 message(s) written (%1 complete, 0 incomplete); 0 identical copy(ies) not "
+                                       "written again; 0 could not be written.")
+                                   .arg(kSmallMessages);
         QCOMPARE(closing.mid(2), QStringList({kSeparator, "Recovery process completes.", kSeparator, success, totals}));
 
         QCOMPARE(prompts_->shown, QStringList({"dialog: tolvan::TMsgForm", "dialog: tolvan::TReportForm"}));
         QVERIFY2(summaryText.startsWith(success + " " + totals + " "), qPrintable(summaryText));
-        QCOMPARE(headers, QStringList({"Message No.", "Subject"}));
+        QCOMPARE(headers, QStringList({"Message No.", "Subject", "File", "Size", "Date", "From", "Complete", "Duplicate of"}));
         QCOMPARE(rows.size(), kSmallMessages);
         for (int m = 0; m < kSmallMessages; ++m) QVERIFY2(rows[m].startsWith(QString::number(m + 1) + " | "), qPrintable(rows[m]));
-        QCOMPARE(reportTitle, QString("%1 message(s) from '%2' written; 0 could not be written:").arg(kSmallMessages).arg(smallImage_));
+        QCOMPARE(reportTitle, QString("%1 message(s) from '%2' written (0 incomplete); 0 identical copy(ies) not written "
+                                      "again; 0 could not be written:")
+                                  .arg(kSmallMessages)
+                                  .arg(smallImage_));
         QCOMPARE(EmlFiles(output).size(), kSmallMessages);
 
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
