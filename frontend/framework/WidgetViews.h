@@ -34,7 +34,8 @@ private:
 };
 
 // A label the dispatcher writes to that can be held on a notice (the run
-// waits for a dialog) and shows the latest text again once released.
+// waits for a dialog) and shows the latest text again once released. A
+// text too long for the label is cut with an ellipsis, whole in its hint.
 class TPausableText final : public TTextView {
 public:
     explicit TPausableText(QLabel* label) : label_(label) {}
