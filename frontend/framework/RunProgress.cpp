@@ -83,8 +83,9 @@ QString ByteSizeText(uint64_t bytes) {
 QString TimeLeftText(int64_t seconds) {
     seconds = std::max<int64_t>(seconds, 0);
     if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+    const QLatin1Char zero('0');
+    if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, zero);
 }
 
 QString ProgressFiguresText(const TProgressFigures& figures) {
@@ -94,7 +95,8 @@ QString ProgressFiguresText(const TProgressFigures& figures) {
         if (figures.sourceBytes > 0) text += QStringLiteral(" of %1").arg(ByteSizeText(figures.sourceBytes));
         if (figures.bytesPerSecond > 0)
             text += QStringLiteral(" at %1/s").arg(ByteSizeText(static_cast<uint64_t>(figures.bytesPerSecond)));
-        if (figures.secondsLeft >= 0) text += QStringLiteral(", about %1 left in the scan").arg(TimeLeftText(figures.secondsLeft));
+        if (figures.secondsLeft >= 0)
+            text += QStringLiteral(", about %1 left in the scan").arg(TimeLeftText(figures.secondsLeft));
         return text;
     }
     text = QStringLiteral("%1 message(s) found").arg(WholeNumberText(static_cast<qlonglong>(figures.messages)));

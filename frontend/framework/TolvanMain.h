@@ -1,8 +1,15 @@
 // The framework's main window: a generic recovery front end with four
 // pages, the progress panel, the recovery log and the single-recovery
-// flow. Everything product-specific is left to the 18 hooks, declared in
-// the order of their virtual slots; a product class derives from it,
+// flow. Everything product-specific is left to the hooks, declared in the
+// order of their virtual slots; a product class derives from it,
 // creates its own controls in its constructor and then calls FormCreate.
+//
+// Its parts live in files of their own: start-up and the window's events
+// (TolvanMain.cpp), the pages and page switching (TolvanPages.cpp), the
+// steps every run shares (TolvanRunSteps.cpp), the single recovery
+// (TolvanSingleRun.cpp), the batch run (TolvanBatchRun.cpp; the page itself
+// is TBatchPage, TolvanBatch.h), the command line (TolvanStartCommand.cpp),
+// and the pickers, help, links and the saved log (TolvanActions.cpp).
 #pragma once
 
 #include <cstdint>
@@ -22,7 +29,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QDialog;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -31,7 +37,7 @@ class QSpinBox;
 
 namespace tolvan {
 
-class TBatchList;
+class TBatchPage;
 class TControlLook;
 class TDragEdit;
 class TFormLook;
@@ -63,57 +69,58 @@ public:
     ~TTolvanMainForm() override;
 
     // --- Hooks, in slot order ---------------------------------------------
-    // 1. Every engine event other than progress and the stop question.
+    // Every engine event other than progress and the stop question.
     void HandleEngineEvent(int32_t code, void* data) override = 0;
-    // 2. The destination proposed for a source at a command-line start.
+    // The destination proposed for a source at a command-line start.
     virtual QString DefaultDestination(const QString& source) = 0;
-    // 3. True when the destination names a file rather than a folder.
+    // True when the destination names a file rather than a folder.
     virtual bool DestinationIsFile() = 0;
-    // 4. One recovery; true when the engine reports success.
+    // One recovery; true when the engine reports success.
     virtual bool RunRecovery(const QString& source, const QString& destination) = 0;
-    // 5, 6. Around every RunRecovery.
+    // Around every RunRecovery.
     virtual void BeforeRecovery() = 0;
     virtual void AfterRecovery() = 0;
-    // 7. The outcome text of a successful single recovery.
+    // The outcome text of a single recovery that wrote messages.
     virtual QString SuccessText() = 0;
-    // 8. The summary dialog shown after a successful single recovery, owned
-    // by this window; the flow shows it modally and destroys it.
+    // The summary dialog shown after a single recovery that wrote
+    // messages, owned by this window; the flow shows it modally and
+    // destroys it.
     virtual QDialog* CreateSummaryDialog(const QString& text) = 0;
-    // 9. Whether the output may be opened after a successful run.
+    // Whether the output may be opened after a successful run.
     virtual bool MayOpenOutput() = 0;
-    // 10, 11. Window creation and destruction.
+    // Window creation and destruction.
     virtual void InitWindow() = 0;
     virtual void DoneWindow() = 0;
-    // 12. Appends the setting-information block of the saved log.
+    // Appends the setting-information block of the saved log.
     virtual void AddSettingInfo(QStringList& lines) = 0;
-    // 13. The engine's options word for the next run.
+    // The engine's options word for the next run.
     virtual uint32_t EngineOptions() = 0;
-    // 14. The size in bytes of a source, for the log: by default the size
+    // The size in bytes of a source, for the log: by default the size
     // of the file the text names, 0 when there is none.
     virtual uint64_t SourceSize(const QString& source);
-    // 15, 16. After page and options sub-page switching.
+    // After page and options sub-page switching.
     virtual void MainTabChanged(int page);
     virtual void SubTabChanged(int subPage);
-    // 17, 18. Around a batch run.
+    // Around a batch run.
     virtual void BeforeBatch();
     virtual void AfterBatch();
-    // Beyond the 18: a line for the run's opening lines that says how the
-    // engine will work (empty: no line).
+    // The hooks below were added to the original ones.
+    // A line for the run's opening lines that says how the engine will
+    // work (empty: no line).
     virtual QString RunModeText();
-    // Beyond the 18: the volumes the saved log's drive section lists
-    // (none in the framework).
+    // The volumes the saved log's drive section lists (none here).
     virtual QList<TSystemVolume> SystemVolumes();
-    // Beyond the 18: why a source cannot give anything, said in the log
-    // before the run (empty when nothing is known to be wrong), and
-    // whether it is empty. By default a file of 0 bytes is empty.
+    // Why a source cannot give anything, said in the log before the run
+    // (empty when nothing is known to be wrong), and whether it is empty.
+    // By default a file of 0 bytes is empty.
     struct TSourceCheck {
         bool empty = false;
         QString problem;
     };
     virtual TSourceCheck CheckSource(const QString& source);
-    // Beyond the 18: true when the output folder lies on the drive or
-    // disk being scanned, where writing can destroy what is to be
-    // recovered (false in the framework).
+    // True when the output folder lies on the drive or disk being
+    // scanned, where writing can destroy what is to be recovered (false
+    // in the framework).
     virtual bool OutputOnSource(const QString& source, const QString& destination);
 
     // --- The engine's view of the window ------------------------------------
@@ -142,11 +149,6 @@ public:
     void btnSaveLogClick();
     // The batch run, or a stop request while a run of either kind is on.
     void btnRepairFilesClick();
-    void btnRemoveFilesClick();
-    void btnRemoveAllClick();
-    // Delete removes the selected rows, with Shift every row; true when
-    // the key was one of these.
-    bool FileListKeyDown(QKeyEvent* event);
     void txtSrcFileDropFile(TDragEdit* sender, const QString& file);
     // The command line's source is recovered at once; with -e the
     // program then ends with the run's exit status, without waiting for
@@ -186,14 +188,11 @@ public:
     // so that it remembers its box and file name.
     TSaveLogDialog& SaveLogDialog();
 
-    // --- Controls --------------------------------------------------------------
-    QLabel* imgBanner;
-    TTolvanPanel* palHeader;
+    // --- Controls, those that tests and the product reach -------------------
     QPushButton* btnRepairTab;
     QPushButton* btnBatchRepairTab;
     QPushButton* btnOptionsTab;
     QPushButton* btnAboutTab;
-    QButtonGroup* grpPages;
     TTolvanPanel* palClient;
     // Recovery page
     TTolvanPanel* palRecovery;
@@ -206,18 +205,12 @@ public:
     QLabel* labRepairLog;
     TLogPane* txtRepairLog;
     QPushButton* btnSaveLog;
-    // Batch Recovery page; the product makes btnAddFiles add a row.
-    TTolvanPanel* palBatchRecovery;
-    QLabel* labFileList;
-    TBatchList* FileList;
-    QPushButton* btnRepairFiles;
-    QPushButton* btnAddFiles;
-    QPushButton* btnRemoveFiles;
-    QPushButton* btnRemoveAll;
+    // Batch Recovery page, with its list and buttons; the product makes
+    // its btnAddFiles add a row.
+    TBatchPage* palBatchRecovery;
     // Progress panel
     TTolvanPanel* palProgress;
     QLabel* labProgress;
-    QLabel* labConsumedTimePrompt;
     QLabel* labConsumedTime;
     QLabel* labFigures;  // speed, messages, time left; or that the run is paused
     QProgressBar* Gauge;
@@ -226,34 +219,42 @@ public:
     TTolvanPanel* palOptions;
     QPushButton* btnOptionsSubTab;
     QPushButton* btnAdvOptionsSubTab;
-    QButtonGroup* grpSubPages;
     TTolvanPanel* palOptionsSub;
     TTolvanPanel* palAdvOptionsSub;
     QCheckBox* chkOpenFixed;
-    QLabel* labTempDir;
     QLineEdit* txtTempDir;
-    QPushButton* btnMoreDir;
-    QLabel* labBufSize;
     QSpinBox* txtBufSize;
-    QLabel* labBytes;
     // About page
     TTolvanPanel* palAbout;
     QLabel* imgLogo;
     QLabel* labTitle;
-    QLabel* labDescription;
-    QLabel* labVersionPrompt;
     QLabel* labVersion;
     QLabel* labHomepagePrompt;
     QLabel* labHomepage;
     QLabel* labSupportCenterPrompt;
     QLabel* labSupportCenter;
-    QLabel* labEmailPrompt;
     QLabel* labEmail;
     QTimer Timer;
 
 protected:
-    // Start-up steps 2 to 12; the product's constructor calls it last, once
-    // its own part of the object exists for the hooks.
+    // --- Controls only the window and the product touch ----------------------
+    QLabel* imgBanner;  // the product draws the banner
+    TTolvanPanel* palHeader;
+    QButtonGroup* grpPages;
+    QButtonGroup* grpSubPages;
+    QLabel* labConsumedTimePrompt;
+    QLabel* labTempDir;
+    QPushButton* btnMoreDir;
+    QLabel* labBufSize;
+    QLabel* labBytes;
+    QLabel* labDescription;  // the product's one-line description
+    QLabel* labVersionPrompt;
+    QLabel* labEmailPrompt;
+
+    // Builds the controls, sets the window up, loads the settings through
+    // InitWindow, shows the Recovery page and queues the command line; the
+    // product's constructor calls it last, once its own part of the object
+    // exists for the hooks.
     void FormCreate();
     // Runs DoneWindow; the product's destructor calls it first.
     void FormDestroy();
@@ -288,12 +289,17 @@ protected:
     QElapsedTimer StartTime;  // the start of the current run, on the monotonic clock
 
 private:
+    // Page construction (TolvanPages.cpp).
     void CreateControls();
     void CreateRecoveryPage();
     void CreateBatchPage();
     void CreateProgressPanel();
     void CreateOptionsPage();
     void CreateAboutPage();
+    // The source and output fields follow their labels' widths.
+    void LayOutRecoveryFields();
+    // The About page's title, version and links.
+    void FillAboutPage();
     void LayOutAboutLinks();
     void RunSingleRecovery();
     void RunBatch();

@@ -22,6 +22,7 @@
 #include "SelDriveFrm.h"
 #include "Setting.h"
 #include "SettingInfo.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
 #include "TolvanPrompts.h"
@@ -92,7 +93,7 @@ TMainForm::TMainForm(TMainFormOptions options)
         "A copy of a message whose bytes equal one already written in the run (from a backup or an older "
         "copy of the store) is listed in the report but not written again."));
 
-    connect(btnAddFiles, &QPushButton::clicked, this, &TMainForm::btnAddFilesClick);
+    connect(palBatchRecovery->btnAddFiles, &QPushButton::clicked, this, &TMainForm::btnAddFilesClick);
 
     FormCreate();
 }
@@ -240,7 +241,8 @@ TTolvanMainForm::TSourceCheck TMainForm::CheckSource(const QString& source) {
     uint64_t length = 0;
     if (info.isFile()) {
         if (!info.isReadable()) {
-            check.problem = QStringLiteral("The source '%1' cannot be opened for reading: permission denied.").arg(source);
+            check.problem =
+                QStringLiteral("The source '%1' cannot be opened for reading: permission denied.").arg(source);
             return check;
         }
         length = static_cast<uint64_t>(info.size());
@@ -365,11 +367,11 @@ void TMainForm::btnAddFilesClick() {
 }
 
 void TMainForm::AddBatchRow(const QString& source, const QString& folder) {
-    if (FileList->HasSource(source)) {
+    if (palBatchRecovery->FileList->HasSource(source)) {
         Tell(QStringLiteral("Drive or disk already exists in the list"), true);
         return;
     }
-    FileList->AddRow(source, folder);
+    palBatchRecovery->FileList->AddRow(source, folder);
 }
 
 }  // namespace tolvan

@@ -63,9 +63,9 @@ QByteArray ReportCsv(const TRunReport& report) {
                       QStringLiteral("Duplicate of"), QStringLiteral("Date"), QStringLiteral("From")});
     const TReportModel model(report);
     for (const TMessageRecord& record : *report.records) {
-        const QString duplicate = record.outcome == VARROW_COPY_DUPLICATE
-                                      ? QStringLiteral("%1/%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy)
-                                      : QString();
+        QString duplicate;
+        if (record.outcome == VARROW_COPY_DUPLICATE)
+            duplicate = QStringLiteral("%1/%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy);
         const QString date = record.hasDate ? QDateTime::fromSecsSinceEpoch(record.date, Qt::UTC)
                                                   .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"))
                                             : QString();

@@ -240,7 +240,8 @@ void TReportForm::btnOpenClick() {
 }
 
 void TReportForm::btnExportClick() {
-    const QString start = report_.outputFolder.isEmpty() ? QString() : report_.outputFolder + QStringLiteral("/report.csv");
+    const QString start =
+        report_.outputFolder.isEmpty() ? QString() : report_.outputFolder + QStringLiteral("/report.csv");
     const QString file = Prompts().ChooseSaveFile(this, QStringLiteral("Export the recovery report"), start,
                                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (file.isEmpty()) return;

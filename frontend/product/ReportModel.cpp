@@ -43,7 +43,10 @@ TReportModel::TReportModel(const TRunReport& report, QObject* parent) : QAbstrac
 }
 
 TReportModel::TReportModel(const QStringList& cells, int32_t columns, QObject* parent)
-    : QAbstractTableModel(parent), cells_(&cells), columns_(std::max(0, columns)), total_(RowCount(cells.size(), columns)) {
+    : QAbstractTableModel(parent),
+      cells_(&cells),
+      columns_(std::max(0, columns)),
+      total_(RowCount(cells.size(), columns)) {
     Rebuild();
 }
 
@@ -184,7 +187,8 @@ void TReportModel::Rebuild() {
             case kDate:  // messages without a date come first
                 return std::make_pair(a.hasDate, a.date) < std::make_pair(b.hasDate, b.date);
             default:
-                return std::tie(a.duplicateOfNumber, a.duplicateOfCopy) < std::tie(b.duplicateOfNumber, b.duplicateOfCopy);
+                return std::tie(a.duplicateOfNumber, a.duplicateOfCopy) <
+                       std::tie(b.duplicateOfNumber, b.duplicateOfCopy);
             }
         });
         return;
@@ -212,7 +216,9 @@ void TReportModel::Rebuild() {
         }
     }
     if (allNumbers) {
-        sortBy([&](int left, int right) { return numbers[static_cast<size_t>(left)] < numbers[static_cast<size_t>(right)]; });
+        sortBy([&](int left, int right) {
+            return numbers[static_cast<size_t>(left)] < numbers[static_cast<size_t>(right)];
+        });
         return;
     }
     sortBy([&](int left, int right) { return keys[static_cast<size_t>(left)] < keys[static_cast<size_t>(right)]; });

@@ -32,6 +32,7 @@
 #include "MsgFrm.h"
 #include "ReportFrm.h"
 #include "SelDriveFrm.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPrompts.h"
 #include "logdlg.h"
@@ -239,18 +240,18 @@ int main(int argc, char** argv) {
     QObject::connect(&during, &QTimer::timeout, [&] {
         if (!grabbed && window.Gauge->value() >= 40) {
             grabbed = true;
-            window.FileList->setCurrentItem(window.FileList->topLevelItem(0));
+            window.palBatchRecovery->FileList->setCurrentItem(window.palBatchRecovery->FileList->topLevelItem(0));
             Save(&window, QStringLiteral("batch-running"));
         }
     });
     during.start();
-    window.btnRepairFiles->click();
+    window.palBatchRecovery->btnRepairFiles->click();
     during.stop();
     recorder.driveIndex = 1;
     recorder.folder = QStringLiteral("/srv/recovered/sda2/");
     window.btnAddFilesClick();
-    window.FileList->clearSelection();
-    window.FileList->setCurrentItem(nullptr);
+    window.palBatchRecovery->FileList->clearSelection();
+    window.palBatchRecovery->FileList->setCurrentItem(nullptr);
     Save(&window, QStringLiteral("batch"));
     window.MainTabChange(3);
     window.SubTabChange(1);

@@ -34,6 +34,7 @@
 #include "ReportModel.h"
 #include "ScriptedPrompts.h"
 #include "TestImages.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
 #include "WindowTestKit.h"
@@ -684,7 +685,7 @@ private Q_SLOTS:
             return int(QDialog::Rejected);
         };
         FakeEngine::script = [&](const RecoveryParams& record) {
-            window.btnAddFiles->click();  // refreshes the list; its dialog is cancelled
+            window.palBatchRecovery->btnAddFiles->click();  // refreshes the list; its dialog is cancelled
             FakeEngine::SendMessages(record, 1);
             return 1;
         };
