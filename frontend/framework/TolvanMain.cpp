@@ -1,3 +1,6 @@
+// The main window's construction and start-up, its own events (closing
+// during a run, the pause notice, dropped files) and the hooks' framework
+// bodies.
 #include "TolvanMain.h"
 
 #include <exception>
