@@ -34,7 +34,7 @@ namespace tolvan {
 namespace {
 
 // Widths of the columns of a report with records, in the list's font.
-constexpr int kRecordColumnWidths[] = {90, 250, 190, 70, 118, 150, 80, 90};
+constexpr int kRecordColumnWidths[] = {90, 230, 185, 70, 145, 150, 80, 90};
 
 // The preview pane's text: the headers, the body (an HTML body as the
 // text it shows), the attachments' names.

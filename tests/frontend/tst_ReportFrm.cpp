@@ -378,7 +378,7 @@ private Q_SLOTS:
         QCOMPARE(report.Title, QString("3 message(s) from 'disk.img' written (1 incomplete); 1 identical copy(ies) not "
                                        "written again; 1 could not be written:"));
         QVERIFY(report.width() > TReportForm::kWidth && report.cmbCompleteness->isEnabled());
-        QCOMPARE(report.ReportList->columnWidth(TReportModel::kSubject), 250);
+        QCOMPARE(report.ReportList->columnWidth(TReportModel::kSubject), 230);
 
         report.ReportList->setFocus();
         report.ReportList->setCurrentIndex(report.Model->index(2, TReportModel::kSubject));
