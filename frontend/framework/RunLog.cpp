@@ -25,8 +25,8 @@ QStringList SourceLines(const QString& source, uint64_t sourceBytes, const QStri
 }
 
 QStringList ClosingLines(int64_t elapsedMs) {
-    return {Separator(), ConsumedTimeLine(elapsedMs), Separator(), QStringLiteral("Recovery process completes."),
-            Separator()};
+    return {Separator(), ConsumedTimeLine(elapsedMs), Separator(),
+            QStringLiteral("Recovery process completes."), Separator()};
 }
 
 }  // namespace tolvan

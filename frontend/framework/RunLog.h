@@ -13,7 +13,8 @@ namespace tolvan {
 // The line that ends the log of a run that never reached the engine.
 inline constexpr char kRunAbortedLine[] = "Recovery process is aborted.";
 // Logged when the user goes on with an output folder on the scanned disk.
-inline constexpr char kOutputOnSourceLine[] = "Warning: the output folder lies on the drive or disk being scanned.";
+inline constexpr char kOutputOnSourceLine[] =
+    "Warning: the output folder lies on the drive or disk being scanned.";
 
 // "Start recovery process ..." and the separator.
 QStringList OpeningLines();

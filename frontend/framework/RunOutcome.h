@@ -28,12 +28,12 @@ enum class TOutcomeKind {
 
 enum class TFailureReason {
     None,
-    SourceEmpty,        // the source holds no bytes
-    SourceUnreadable,   // it could not be opened, or stopped answering
-    NothingFound,       // the scan found no message
-    EveryCopyFailed,    // messages were found, none could be written
-    StoppedBeforeAny,   // the user stopped before any message was written
-    EngineFailed,       // the engine failed for another reason (see the log)
+    SourceEmpty,       // the source holds no bytes
+    SourceUnreadable,  // it could not be opened, or stopped answering
+    NothingFound,      // the scan found no message
+    EveryCopyFailed,   // messages were found, none could be written
+    StoppedBeforeAny,  // the user stopped before any message was written
+    EngineFailed,      // the engine failed for another reason (see the log)
 };
 
 struct TRunOutcome {
@@ -44,7 +44,8 @@ struct TRunOutcome {
 
 // engineSuccess: the engine's result; stopped: the user asked to stop;
 // sourceEmpty: the source was found to hold no bytes before the run.
-TRunOutcome ClassifyRun(bool engineSuccess, bool stopped, bool sourceEmpty, const TRunTotals& totals);
+TRunOutcome ClassifyRun(bool engineSuccess, bool stopped, bool sourceEmpty,
+                        const TRunTotals& totals);
 
 // "Fail to recover Outlook Express data from '%s'!" and the reason.
 QString FailureText(const QString& source, TFailureReason reason, const TRunTotals& totals);
@@ -53,7 +54,8 @@ QString FailureText(const QString& source, TFailureReason reason, const TRunTota
 // says, one text per line: the outcome (successText for a run that wrote
 // messages and was not stopped, the stop text after a stop, otherwise the
 // failure text), then the run's figures when it found anything.
-QStringList OutcomeLines(const TRunOutcome& outcome, const QString& source, const QString& successText);
+QStringList OutcomeLines(const TRunOutcome& outcome, const QString& source,
+                         const QString& successText);
 
 // One sentence with the run's figures: "336 message(s) written (320
 // complete, 16 incomplete); 24 identical copies not written again; 0

@@ -49,13 +49,16 @@ TProgressFigures TRunProgress::Sample(int64_t nowMs, int percent, uint64_t messa
     const int64_t span = nowMs - oldest.ms;
     if (span >= kShortestSpanMs) {
         const double seconds = static_cast<double>(span) / 1000.0;
-        figures.bytesPerSecond = static_cast<double>(bytes - std::min(bytes, oldest.bytes)) / seconds;
-        figures.messagesPerSecond = static_cast<double>(messages - std::min(messages, oldest.messages)) / seconds;
+        figures.bytesPerSecond =
+            static_cast<double>(bytes - std::min(bytes, oldest.bytes)) / seconds;
+        figures.messagesPerSecond =
+            static_cast<double>(messages - std::min(messages, oldest.messages)) / seconds;
     }
 
     if (!writing_) {
         if (sourceBytes_ > 0 && figures.bytesPerSecond > 0)
-            figures.secondsLeft = SecondsFor(static_cast<double>(sourceBytes_ - bytes), figures.bytesPerSecond);
+            figures.secondsLeft =
+                SecondsFor(static_cast<double>(sourceBytes_ - bytes), figures.bytesPerSecond);
     } else if (percent >= 100) {
         figures.secondsLeft = 0;
     } else if (percent > 50 && messages > 0 && figures.messagesPerSecond > 0) {
@@ -84,7 +87,8 @@ QString TimeLeftText(int64_t seconds) {
     seconds = std::max<int64_t>(seconds, 0);
     if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
     const QLatin1Char zero('0');
-    if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, zero);
 }
 
@@ -92,17 +96,23 @@ QString ProgressFiguresText(const TProgressFigures& figures) {
     QString text;
     if (!figures.writing) {
         text = QStringLiteral("Scanned %1").arg(ByteSizeText(figures.bytesScanned));
-        if (figures.sourceBytes > 0) text += QStringLiteral(" of %1").arg(ByteSizeText(figures.sourceBytes));
+        if (figures.sourceBytes > 0)
+            text += QStringLiteral(" of %1").arg(ByteSizeText(figures.sourceBytes));
         if (figures.bytesPerSecond > 0)
-            text += QStringLiteral(" at %1/s").arg(ByteSizeText(static_cast<uint64_t>(figures.bytesPerSecond)));
+            text += QStringLiteral(" at %1/s")
+                        .arg(ByteSizeText(static_cast<uint64_t>(figures.bytesPerSecond)));
         if (figures.secondsLeft >= 0)
-            text += QStringLiteral(", about %1 left in the scan").arg(TimeLeftText(figures.secondsLeft));
+            text += QStringLiteral(", about %1 left in the scan")
+                        .arg(TimeLeftText(figures.secondsLeft));
         return text;
     }
-    text = QStringLiteral("%1 message(s) found").arg(WholeNumberText(static_cast<qlonglong>(figures.messages)));
+    text = QStringLiteral("%1 message(s) found")
+               .arg(WholeNumberText(static_cast<qlonglong>(figures.messages)));
     if (figures.messagesPerSecond > 0)
-        text += QStringLiteral(", %1 messages/s").arg(WholeNumberText(std::llround(figures.messagesPerSecond)));
-    if (figures.secondsLeft >= 0) text += QStringLiteral(", about %1 left").arg(TimeLeftText(figures.secondsLeft));
+        text += QStringLiteral(", %1 messages/s")
+                    .arg(WholeNumberText(std::llround(figures.messagesPerSecond)));
+    if (figures.secondsLeft >= 0)
+        text += QStringLiteral(", about %1 left").arg(TimeLeftText(figures.secondsLeft));
     return text;
 }
 

@@ -12,13 +12,13 @@
 namespace tolvan {
 
 struct TProgressFigures {
-    bool writing = false;          // pass 2 has begun: messages are being written
+    bool writing = false;  // pass 2 has begun: messages are being written
     uint64_t bytesScanned = 0;
-    uint64_t sourceBytes = 0;      // 0 when unknown
-    uint64_t messages = 0;         // messages handled so far
-    double bytesPerSecond = 0;     // 0 until it can be measured
+    uint64_t sourceBytes = 0;   // 0 when unknown
+    uint64_t messages = 0;      // messages handled so far
+    double bytesPerSecond = 0;  // 0 until it can be measured
     double messagesPerSecond = 0;
-    int64_t secondsLeft = -1;      // of the scan while scanning, of the run while writing; -1 unknown
+    int64_t secondsLeft = -1;  // of the scan while scanning, of the run while writing; -1 unknown
 };
 
 class TRunProgress {

@@ -69,7 +69,8 @@ TMessagePreview ReadMessagePreview(const QString& path) {
     }
     QByteArray bytes = file.read(kMaxPreviewBytes);
     InitialiseGMime();
-    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size()));
+    GMimeStream* stream =
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size()));
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
     if (message == nullptr) {

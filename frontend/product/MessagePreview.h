@@ -13,7 +13,7 @@ namespace tolvan {
 struct TMessagePreview {
     QString error;  // why the file could not be read; empty when it was
     QString from, to, cc, date, subject;
-    QString body;  // the first text part; the whole text when there are no headers
+    QString body;             // the first text part; the whole text when there are no headers
     bool bodyIsHtml = false;  // true when the message has an HTML part only
     QStringList attachments;
 };

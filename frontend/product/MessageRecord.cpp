@@ -40,37 +40,48 @@ bool CopyMessageRecord(const VarrowMessageRecord* from, TMessageRecord& to) {
 
 QString IncompleteReason(const TMessageRecord& record) {
     switch (record.outcome) {
-    case VARROW_COPY_DUPLICATE:
-        return QStringLiteral("not written again: the same bytes as message %1")
-            .arg(MessageNumberText(record.duplicateOfNumber, record.duplicateOfCopy));
-    case VARROW_COPY_FAILED: return QStringLiteral("not written: the file could not be created");
-    case VARROW_COPY_EMPTY: return QStringLiteral("not written: none of its bytes could be read");
-    default: break;
+        case VARROW_COPY_DUPLICATE:
+            return QStringLiteral("not written again: the same bytes as message %1")
+                .arg(MessageNumberText(record.duplicateOfNumber, record.duplicateOfCopy));
+        case VARROW_COPY_FAILED:
+            return QStringLiteral("not written: the file could not be created");
+        case VARROW_COPY_EMPTY:
+            return QStringLiteral("not written: none of its bytes could be read");
+        default: break;
     }
     QStringList reasons;
-    if (record.incomplete & VARROW_INCOMPLETE_BEGINNING) reasons.append(QStringLiteral("beginning missing"));
+    if (record.incomplete & VARROW_INCOMPLETE_BEGINNING)
+        reasons.append(QStringLiteral("beginning missing"));
     if (record.incomplete & VARROW_INCOMPLETE_END) {
         switch (record.chainEnd) {
-        case VARROW_END_NEXT_MISSING: reasons.append(QStringLiteral("end missing (next block not found)")); break;
-        case VARROW_END_LOOP: reasons.append(QStringLiteral("end missing (the chain looped)")); break;
-        case VARROW_END_HEADER_UNREADABLE:
-            reasons.append(QStringLiteral("end missing (a block header made no sense)"));
-            break;
-        case VARROW_END_READ_ERROR: reasons.append(QStringLiteral("end missing (a block could not be read)")); break;
-        default: reasons.append(QStringLiteral("end missing")); break;
+            case VARROW_END_NEXT_MISSING:
+                reasons.append(QStringLiteral("end missing (next block not found)"));
+                break;
+            case VARROW_END_LOOP:
+                reasons.append(QStringLiteral("end missing (the chain looped)"));
+                break;
+            case VARROW_END_HEADER_UNREADABLE:
+                reasons.append(QStringLiteral("end missing (a block header made no sense)"));
+                break;
+            case VARROW_END_READ_ERROR:
+                reasons.append(QStringLiteral("end missing (a block could not be read)"));
+                break;
+            default: reasons.append(QStringLiteral("end missing")); break;
         }
     }
-    if (record.incomplete & VARROW_INCOMPLETE_UNREADABLE) reasons.append(QStringLiteral("some bytes unreadable"));
+    if (record.incomplete & VARROW_INCOMPLETE_UNREADABLE)
+        reasons.append(QStringLiteral("some bytes unreadable"));
     return reasons.join(QStringLiteral("; "));
 }
 
 QString CompleteText(const TMessageRecord& record) {
     switch (record.outcome) {
-    case VARROW_COPY_WRITTEN: return record.incomplete ? QStringLiteral("No") : QStringLiteral("Yes");
-    case VARROW_COPY_DUPLICATE: return QStringLiteral("Identical copy");
-    case VARROW_COPY_FAILED: return QStringLiteral("Not written");
-    case VARROW_COPY_EMPTY: return QStringLiteral("Unreadable");
-    default: break;
+        case VARROW_COPY_WRITTEN:
+            return record.incomplete ? QStringLiteral("No") : QStringLiteral("Yes");
+        case VARROW_COPY_DUPLICATE: return QStringLiteral("Identical copy");
+        case VARROW_COPY_FAILED: return QStringLiteral("Not written");
+        case VARROW_COPY_EMPTY: return QStringLiteral("Unreadable");
+        default: break;
     }
     return QString();
 }

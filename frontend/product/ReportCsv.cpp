@@ -12,9 +12,10 @@ namespace {
 // quote mark; a field that holds a comma, a quote or a line end is quoted.
 QString Field(const QString& text) {
     QString field = text;
-    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front())) field.prepend(QLatin1Char('\''));
-    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\r')) ||
-        field.contains(QLatin1Char('\n'))) {
+    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()))
+        field.prepend(QLatin1Char('\''));
+    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
+        field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n'))) {
         field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         field = QLatin1Char('"') + field + QLatin1Char('"');
     }
@@ -31,10 +32,10 @@ QString IncompleteWords(uint32_t reasons) {
 
 QString FileField(const TMessageRecord& record, const TReportModel& model) {
     switch (record.outcome) {
-    case VARROW_COPY_WRITTEN: return model.RelativePath(record);
-    case VARROW_COPY_DUPLICATE: return QString();
-    case VARROW_COPY_EMPTY: return QStringLiteral("(nothing could be read)");
-    default: break;
+        case VARROW_COPY_WRITTEN: return model.RelativePath(record);
+        case VARROW_COPY_DUPLICATE: return QString();
+        case VARROW_COPY_EMPTY: return QStringLiteral("(nothing could be read)");
+        default: break;
     }
     return QStringLiteral("(could not be written)");
 }
@@ -57,20 +58,24 @@ QByteArray ReportCsv(const TRunReport& report) {
             csv += CsvRecord(report.cells->mid(start, width));
         return csv;
     }
-    csv += CsvRecord({QStringLiteral("Message No."), QStringLiteral("Subject"), QStringLiteral("Copy"),
-                      QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Blocks"),
-                      QStringLiteral("First block"), QStringLiteral("Complete"), QStringLiteral("Why incomplete"),
-                      QStringLiteral("Duplicate of"), QStringLiteral("Date"), QStringLiteral("From")});
+    csv +=
+        CsvRecord({QStringLiteral("Message No."), QStringLiteral("Subject"), QStringLiteral("Copy"),
+                   QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Blocks"),
+                   QStringLiteral("First block"), QStringLiteral("Complete"),
+                   QStringLiteral("Why incomplete"), QStringLiteral("Duplicate of"),
+                   QStringLiteral("Date"), QStringLiteral("From")});
     const TReportModel model(report);
     for (const TMessageRecord& record : *report.records) {
         QString duplicate;
         if (record.outcome == VARROW_COPY_DUPLICATE)
-            duplicate = QStringLiteral("%1/%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy);
+            duplicate =
+                QStringLiteral("%1/%2").arg(record.duplicateOfNumber).arg(record.duplicateOfCopy);
         const QString date = record.hasDate ? QDateTime::fromSecsSinceEpoch(record.date, Qt::UTC)
                                                   .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"))
                                             : QString();
-        csv += CsvRecord({QString::number(record.number), record.subject, QString::number(record.copy),
-                          FileField(record, model), QString::number(record.bytes), QString::number(record.blockCount),
+        csv += CsvRecord({QString::number(record.number), record.subject,
+                          QString::number(record.copy), FileField(record, model),
+                          QString::number(record.bytes), QString::number(record.blockCount),
                           record.blockCount > 0 ? QString::number(record.firstBlock) : QString(),
                           record.incomplete == 0 ? QStringLiteral("yes") : QStringLiteral("no"),
                           IncompleteWords(record.incomplete), duplicate, date, record.from});

@@ -15,8 +15,8 @@
 namespace tolvan {
 
 struct TRunReport {
-    QString source;        // the source display text the run started with
-    QString outputFolder;  // the absolute output folder; record paths lie below it
+    QString source;                      // the source display text the run started with
+    QString outputFolder;                // the absolute output folder; record paths lie below it
     const QStringList* cells = nullptr;  // null: there is no report
     int32_t columns = 0;
     const QList<TMessageRecord>* records = nullptr;  // null or empty: the engine sent none

@@ -44,7 +44,8 @@ private Q_SLOTS:
         const TMessagePreview preview = ReadMessagePreview(path);
         QVERIFY(preview.error.isEmpty());
         QCOMPARE(preview.subject, QString::fromUtf8("Grüße aus München"));
-        QVERIFY2(preview.from.contains(QString::fromUtf8("Jürgen Müller")), qPrintable(preview.from));
+        QVERIFY2(preview.from.contains(QString::fromUtf8("Jürgen Müller")),
+                 qPrintable(preview.from));
         QVERIFY(preview.to.contains("anna@example.org"));
         QVERIFY2(preview.date.startsWith("Wed, 17 Mar 2004 14:05:00"), qPrintable(preview.date));
         QCOMPARE(preview.body.trimmed(), QString::fromUtf8("Schöne Grüße"));
@@ -55,13 +56,15 @@ private Q_SLOTS:
     // An HTML-only message says so; the plain part wins when both exist.
     void htmlAndAlternative() {
         const TMessagePreview html = ReadMessagePreview(
-            Write("html.eml", "Subject: h\r\nContent-Type: text/html\r\n\r\n<p>Hello <b>there</b></p>\r\n"));
+            Write("html.eml",
+                  "Subject: h\r\nContent-Type: text/html\r\n\r\n<p>Hello <b>there</b></p>\r\n"));
         QVERIFY(html.bodyIsHtml);
         QVERIFY(html.body.contains("<b>there</b>"));
         const TMessagePreview both = ReadMessagePreview(
-            Write("alternative.eml", "Subject: a\r\nContent-Type: multipart/alternative; boundary=x\r\n\r\n"
-                                     "--x\r\nContent-Type: text/html\r\n\r\n<p>rich</p>\r\n"
-                                     "--x\r\nContent-Type: text/plain\r\n\r\nplain\r\n--x--\r\n"));
+            Write("alternative.eml",
+                  "Subject: a\r\nContent-Type: multipart/alternative; boundary=x\r\n\r\n"
+                  "--x\r\nContent-Type: text/html\r\n\r\n<p>rich</p>\r\n"
+                  "--x\r\nContent-Type: text/plain\r\n\r\nplain\r\n--x--\r\n"));
         QVERIFY(!both.bodyIsHtml);
         QCOMPARE(both.body.trimmed(), QString("plain"));
     }
@@ -69,7 +72,8 @@ private Q_SLOTS:
     // A tail without headers (a message whose beginning was overwritten)
     // still shows its text; a missing file says why.
     void brokenAndMissing() {
-        const TMessagePreview tail = ReadMessagePreview(Write("tail.eml", "the rest of a body\r\nwithout headers\r\n"));
+        const TMessagePreview tail =
+            ReadMessagePreview(Write("tail.eml", "the rest of a body\r\nwithout headers\r\n"));
         QVERIFY(tail.error.isEmpty());
         QVERIFY(tail.subject.isEmpty());
         QVERIFY2(tail.body.contains("without headers"), qPrintable(tail.body));

@@ -54,8 +54,8 @@ private Q_SLOTS:
         TRunTally tally;
         for (const VarrowMessageRecord& record :
              {Record(1, VARROW_COPY_WRITTEN), Record(2, VARROW_COPY_WRITTEN, VARROW_INCOMPLETE_END),
-              Record(3, VARROW_COPY_WRITTEN), Record(3, VARROW_COPY_DUPLICATE), Record(4, VARROW_COPY_FAILED),
-              Record(5, VARROW_COPY_EMPTY)})
+              Record(3, VARROW_COPY_WRITTEN), Record(3, VARROW_COPY_DUPLICATE),
+              Record(4, VARROW_COPY_FAILED), Record(5, VARROW_COPY_EMPTY)})
             tally.Observe(EV_MESSAGE_RECORD, &record);
         // The specified events of the same run change nothing.
         tally.Observe(EV_ERROR, "Error 6: Cannot create message file.");
@@ -131,13 +131,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sourceFailed");
         QTest::addColumn<bool>("engineError");
         QTest::newRow("all written") << 3 << QStringList{} << 3 << 0 << false << false;
-        QTest::newRow("read-only folder") << 3 << QStringList(3, "Error 6: Cannot create message file.") << 0 << 3
-                                          << false << false;
-        QTest::newRow("one temporary file failed") << 3 << QStringList{"Error 4: Cannot create temporary file."} << 3
-                                                   << 1 << false << false;
-        QTest::newRow("source not opened") << 0 << QStringList{"Error 1: Cannot open the file to be repaired. x"} << 0
-                                           << 0 << true << false;
-        QTest::newRow("general error") << 1 << QStringList{"Error 2: General error. x"} << 1 << 0 << false << true;
+        QTest::newRow("read-only folder")
+            << 3 << QStringList(3, "Error 6: Cannot create message file.") << 0 << 3 << false
+            << false;
+        QTest::newRow("one temporary file failed")
+            << 3 << QStringList{"Error 4: Cannot create temporary file."} << 3 << 1 << false
+            << false;
+        QTest::newRow("source not opened")
+            << 0 << QStringList{"Error 1: Cannot open the file to be repaired. x"} << 0 << 0 << true
+            << false;
+        QTest::newRow("general error")
+            << 1 << QStringList{"Error 2: General error. x"} << 1 << 0 << false << true;
     }
     void tallyWithoutRecords() {
         QFETCH(int, rows);
@@ -178,45 +182,56 @@ private Q_SLOTS:
         mixed.duplicates = 1;
         mixed.found = 4;
         QTest::newRow("every copy written")
-            << true << false << false << mixed << TOutcomeKind::Success << TFailureReason::None << "Successful" << 0
+            << true << false << false << mixed << TOutcomeKind::Success << TFailureReason::None
+            << "Successful" << 0
             << QStringList{kSuccess,
-                           "3 message(s) written (2 complete, 1 incomplete); 1 identical copy(ies) not written again; "
+                           "3 message(s) written (2 complete, 1 incomplete); 1 identical copy(ies) "
+                           "not written again; "
                            "0 could not be written."};
         QTest::newRow("read-only output folder")
-            << true << false << false << Totals(0, 336) << TOutcomeKind::Failure << TFailureReason::EveryCopyFailed
-            << "Failed" << 1
-            << QStringList{kFail + " 336 message(s) were found, but none could be written to the output folder.",
-                           "0 message(s) written (0 complete, 0 incomplete); 0 identical copy(ies) not written "
+            << true << false << false << Totals(0, 336) << TOutcomeKind::Failure
+            << TFailureReason::EveryCopyFailed << "Failed" << 1
+            << QStringList{kFail +
+                               " 336 message(s) were found, but none could be written to the "
+                               "output folder.",
+                           "0 message(s) written (0 complete, 0 incomplete); 0 identical copy(ies) "
+                           "not written "
                            "again; 336 could not be written."};
         QTest::newRow("some could not be written")
-            << true << false << false << Totals(5, 2, false) << TOutcomeKind::Partial << TFailureReason::None
-            << "Partly recovered" << 3 << QStringList{kSuccess, "5 message(s) written; 2 could not be written."};
+            << true << false << false << Totals(5, 2, false) << TOutcomeKind::Partial
+            << TFailureReason::None << "Partly recovered" << 3
+            << QStringList{kSuccess, "5 message(s) written; 2 could not be written."};
         QTest::newRow("stopped during the scan")
-            << false << true << false << Totals(0, 0) << TOutcomeKind::Failure << TFailureReason::StoppedBeforeAny
-            << "Aborted" << 1
+            << false << true << false << Totals(0, 0) << TOutcomeKind::Failure
+            << TFailureReason::StoppedBeforeAny << "Aborted" << 1
             << QStringList{"User aborts the recovery process",
                            kFail + " The recovery was stopped before any message was written."};
         QTest::newRow("stopped after the engine began writing, nothing written yet")
-            << true << true << false << Totals(0, 0) << TOutcomeKind::Failure << TFailureReason::StoppedBeforeAny
-            << "Aborted" << 1
+            << true << true << false << Totals(0, 0) << TOutcomeKind::Failure
+            << TFailureReason::StoppedBeforeAny << "Aborted" << 1
             << QStringList{"User aborts the recovery process",
                            kFail + " The recovery was stopped before any message was written."};
         QTest::newRow("stopped after some messages")
-            << true << true << false << Totals(7, 0, false) << TOutcomeKind::Aborted << TFailureReason::None
-            << "Aborted" << 3
-            << QStringList{"User aborts the recovery process", "7 message(s) written; 0 could not be written."};
-        QTest::newRow("nothing found") << false << false << false << Totals(0, 0, false) << TOutcomeKind::Failure
-                                       << TFailureReason::NothingFound << "Failed" << 1
-                                       << QStringList{kFail + " No Outlook Express message was found on it."};
+            << true << true << false << Totals(7, 0, false) << TOutcomeKind::Aborted
+            << TFailureReason::None << "Aborted" << 3
+            << QStringList{"User aborts the recovery process",
+                           "7 message(s) written; 0 could not be written."};
+        QTest::newRow("nothing found")
+            << false << false << false << Totals(0, 0, false) << TOutcomeKind::Failure
+            << TFailureReason::NothingFound << "Failed" << 1
+            << QStringList{kFail + " No Outlook Express message was found on it."};
         TRunTotals unreadable = Totals(0, 0);
         unreadable.sourceFailed = true;
         unreadable.unreadableSectors = 12;
         QTest::newRow("source stopped answering")
-            << true << false << false << unreadable << TOutcomeKind::Failure << TFailureReason::SourceUnreadable
-            << "Failed" << 1 << QStringList{kFail + " The source could not be read. 12 sector(s) could not be read."};
-        QTest::newRow("empty source") << false << false << true << Totals(0, 0, false) << TOutcomeKind::Failure
-                                      << TFailureReason::SourceEmpty << "Failed" << 1
-                                      << QStringList{kFail + " The source is empty: it holds no data to scan."};
+            << true << false << false << unreadable << TOutcomeKind::Failure
+            << TFailureReason::SourceUnreadable << "Failed" << 1
+            << QStringList{kFail +
+                           " The source could not be read. 12 sector(s) could not be read."};
+        QTest::newRow("empty source")
+            << false << false << true << Totals(0, 0, false) << TOutcomeKind::Failure
+            << TFailureReason::SourceEmpty << "Failed" << 1
+            << QStringList{kFail + " The source is empty: it holds no data to scan."};
         TRunTotals general = Totals(0, 0, false);
         general.engineError = true;
         QTest::newRow("engine error") << false << false << false << general << TOutcomeKind::Failure
@@ -225,10 +240,12 @@ private Q_SLOTS:
         TRunTotals gone = Totals(10, 0);
         gone.sourceFailed = true;
         QTest::newRow("source went away after some messages")
-            << true << false << false << gone << TOutcomeKind::Partial << TFailureReason::None << "Partly recovered"
-            << 3
-            << QStringList{kSuccess, "10 message(s) written (10 complete, 0 incomplete); 0 identical copy(ies) not "
-                                     "written again; 0 could not be written."};
+            << true << false << false << gone << TOutcomeKind::Partial << TFailureReason::None
+            << "Partly recovered" << 3
+            << QStringList{
+                   kSuccess,
+                   "10 message(s) written (10 complete, 0 incomplete); 0 identical copy(ies) not "
+                   "written again; 0 could not be written."};
     }
     void outcomes() {
         QFETCH(bool, engineSuccess);
@@ -256,8 +273,8 @@ private Q_SLOTS:
         counts.Add(ClassifyRun(true, false, false, Totals(0, 3)), false);
         counts.Add(ClassifyRun(true, true, false, Totals(3, 0)), true);
         counts.Add(ClassifyRun(true, false, false, Totals(2, 0)), false);
-        QCOMPARE(BatchCountText(counts),
-                 QString("2 drive(s) or disk(s) recovered successfully; 1 partly recovered; 1 failed; 1 aborted"));
+        QCOMPARE(BatchCountText(counts), QString("2 drive(s) or disk(s) recovered successfully; 1 "
+                                                 "partly recovered; 1 failed; 1 aborted"));
     }
 
     void titleAndSavedLogLines() {
@@ -268,12 +285,16 @@ private Q_SLOTS:
         totals.empty = 1;
         totals.unreadableSectors = 2;
         QCOMPARE(ReportTitle("disk.img", totals),
-                 QString("30 message(s) from 'disk.img' written (5 incomplete); 6 identical copy(ies) not written "
+                 QString("30 message(s) from 'disk.img' written (5 incomplete); 6 identical "
+                         "copy(ies) not written "
                          "again; 5 could not be written:"));
-        QCOMPARE(TotalsLines(totals),
-                 QStringList({"Totals:", "Messages found: 34", "Messages written: 30 (25 complete, 5 incomplete)",
-                              "Identical copies not written again: 6", "Messages that could not be written: 4",
-                              "Messages of which nothing could be read: 1", "Unreadable sectors: 2"}));
+        QCOMPARE(
+            TotalsLines(totals),
+            QStringList({"Totals:", "Messages found: 34",
+                         "Messages written: 30 (25 complete, 5 incomplete)",
+                         "Identical copies not written again: 6",
+                         "Messages that could not be written: 4",
+                         "Messages of which nothing could be read: 1", "Unreadable sectors: 2"}));
         QCOMPARE(ReportTitle("disk.img", Totals(2, 1, false)),
                  QString("2 message(s) from 'disk.img' written; 1 could not be written:"));
         QCOMPARE(TotalsLines(Totals(2, 1, false)),

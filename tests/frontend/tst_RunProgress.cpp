@@ -66,7 +66,8 @@ private Q_SLOTS:
         QCOMPARE(figures.bytesScanned, quint64(1000000000));
         QCOMPARE(figures.bytesPerSecond, 1e9);
         QCOMPARE(figures.secondsLeft, qint64(9));
-        QCOMPARE(ProgressFiguresText(figures), QString("Scanned 1.0 GB of 10.0 GB at 1.0 GB/s, about 9 s left in the scan"));
+        QCOMPARE(ProgressFiguresText(figures),
+                 QString("Scanned 1.0 GB of 10.0 GB at 1.0 GB/s, about 9 s left in the scan"));
     }
 
     // The speed is measured over the last few seconds only: after a stall
@@ -76,8 +77,10 @@ private Q_SLOTS:
         progress.Start(0, 10000000000ull);
         Scan(progress, 1000000000);
         progress.Sample(1000, 5, 0);
-        for (int64_t ms = 1250; ms <= 1000 + TRunProgress::kWindowMs + 500; ms += 250) progress.Sample(ms, 5, 0);
-        const TProgressFigures figures = progress.Sample(1000 + TRunProgress::kWindowMs + 750, 5, 0);
+        for (int64_t ms = 1250; ms <= 1000 + TRunProgress::kWindowMs + 500; ms += 250)
+            progress.Sample(ms, 5, 0);
+        const TProgressFigures figures =
+            progress.Sample(1000 + TRunProgress::kWindowMs + 750, 5, 0);
         QCOMPARE(figures.bytesPerSecond, 0.0);
         QCOMPARE(figures.secondsLeft, qint64(-1));
         QCOMPARE(ProgressFiguresText(figures), QString("Scanned 1.0 GB of 10.0 GB"));
@@ -90,13 +93,15 @@ private Q_SLOTS:
         progress.Start(0, 1000);
         Scan(progress, 1000);
         progress.Sample(500, 50, 0);
-        TProgressFigures figures = progress.Sample(1000, 51, 10);  // the first message: writing begins
+        TProgressFigures figures =
+            progress.Sample(1000, 51, 10);  // the first message: writing begins
         QVERIFY(figures.writing);
         QCOMPARE(figures.messagesPerSecond, 0.0);  // a fresh start for the speeds of writing
         figures = progress.Sample(3000, 75, 1010);
         QCOMPARE(figures.messagesPerSecond, 500.0);
         QCOMPARE(figures.secondsLeft, qint64(3));  // 1010 more at 500 a second
-        QCOMPARE(ProgressFiguresText(figures), QString("1,010 message(s) found, 500 messages/s, about 3 s left"));
+        QCOMPARE(ProgressFiguresText(figures),
+                 QString("1,010 message(s) found, 500 messages/s, about 3 s left"));
         figures = progress.Sample(3500, 100, 1200);
         QCOMPARE(figures.secondsLeft, qint64(0));
     }
