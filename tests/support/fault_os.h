@@ -3,9 +3,11 @@
 // or temporary files that cannot be had, folders that seem to hold more
 // entries than they do. It also keeps a journal of every path the engine
 // creates, writes, copies to or deletes, so that a test can check that
-// nothing was changed outside the folders it allowed.
+// nothing was changed outside the folders it allowed. Reads may come from
+// two threads (the fast scan's read-ahead).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -32,6 +34,10 @@ public:
     // delivers the bytes up to it, as a disk does before a bad area. Reads
     // from the end of the file on end there as usual: only the medium fails.
     void FailReads(const std::string& path, uint64_t begin, uint64_t end);
+    // A disk image opened from path delivers [begin, end) of its media as
+    // zeros and reports it damaged, as libewf does with chunks whose
+    // checksum fails.
+    void DamageImage(const std::string& path, uint64_t begin, uint64_t end);
     // A non-zero answer makes the open fail with that error code.
     std::function<long(const std::string& path, const platform::OpenRequest& request)> openError;
     // True: CreateTempFile makes nothing and returns an empty path.
@@ -45,7 +51,8 @@ public:
     // call order; temporary files by the path CreateTempFile returned.
     std::vector<std::string> changedPaths;
     int failedWrites = 0;
-    int failedReads = 0;
+    std::atomic<int> failedReads = 0;
+    std::atomic<int> damagedImageReads = 0;
 
     platform::Handle Open(const std::string& path, const platform::OpenRequest& request,
                           long* error) override;
@@ -79,6 +86,7 @@ public:
     bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
                        uint64_t* total) override;
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
+    std::unique_ptr<platform::DiskImage> OpenDiskImage(const std::string& path) override;
 
     std::string CurrentDirectory() override;
     size_t MaxPathLength() override;
@@ -113,6 +121,7 @@ private:
 
     platform::Os& inner_;
     std::map<std::string, std::vector<Region>> failingReads_;
+    std::map<std::string, std::vector<Region>> damagedImages_;
     std::map<platform::Handle, std::string> openPaths_;
 };
 
