@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "paths.h"
 #include "platform/os.h"
+#include "source_report.h"
 
 namespace varrow {
 
@@ -17,6 +18,7 @@ RecoveryOptions UnpackOptions(uint32_t options) {
     unpacked.maxPerFolder = static_cast<uint16_t>(options >> 16);
     if (unpacked.maxPerFolder == 0) unpacked.maxPerFolder = 10000;
     unpacked.storeAware = (options & VARROW_OPTION_STORE_AWARE) != 0;
+    unpacked.imageFormats = (options & VARROW_OPTION_IMAGE_FORMATS) != 0;
     return unpacked;
 }
 
@@ -72,6 +74,7 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
     try {
         Notify(EV_SOURCE, source.c_str());
         CFile64Ex file(4096);
+        file.ReadImageFormats(options_.imageFormats);
         CFileException openError(CFileException::none, -1);
         if (!file.Open(source, CFile64::modeRead | CFile64::shareDenyNone | CFile64::typeBinary,
                        &openError)) {
@@ -84,6 +87,9 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
             Notify(EV_REPORT_COLUMNS, &columns);
             NotifyString(EV_REPORT_CELL, "Message No.");
             NotifyString(EV_REPORT_CELL, "Subject");
+            if (options_.imageFormats) {
+                for (const std::string& line : DescribeSource(file)) NotifyString(EV_LOG, line);
+            }
             result = RunPasses(*this, file, absoluteDestination);
             file.Close();
         }

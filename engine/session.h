@@ -18,6 +18,9 @@ struct RecoveryOptions {
     // Link blocks store by store (StoreAwareLinker) instead of by offset
     // alone (ClassicLinker).
     bool storeAware = false;
+    // Read disk image files as the media they hold, and log the source's
+    // format and size.
+    bool imageFormats = false;
 };
 
 RecoveryOptions UnpackOptions(uint32_t options);
