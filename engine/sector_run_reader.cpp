@@ -45,6 +45,9 @@ SectorRunReader::SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t r
         readAhead_ = std::make_unique<RunReadAhead>(source_, runSize_, std::move(buffers), limit);
     } catch (const std::system_error&) {
         // No thread to be had: every run is read when it is asked for.
+    } catch (...) {
+        platform::CurrentOs().FreePages(memory_, memorySize_);
+        throw;
     }
 }
 

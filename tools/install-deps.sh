@@ -6,6 +6,9 @@ set -eu
 packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
+# disk images: libtsk recognises and reads them, libewf reads EWF; the tests
+# make their images with ewfacquire (ewf-tools), qemu-img (qemu-utils) and split
+packages="$packages libtsk-dev libewf-dev pkg-config ewf-tools qemu-utils"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
 
 missing=""
