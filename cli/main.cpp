@@ -1,10 +1,7 @@
 // varrow: recovers Outlook Express messages from a disk image or a disk.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -12,31 +9,14 @@
 #include "csv.h"
 #include "options.h"
 #include "recovery_run.h"
+#include "signals.h"
+#include "system.h"
 #include "varrow.h"
 
 namespace {
 
 using varrow::cli::CommandLine;
-
-void OnInterrupt(int) {
-    // The first Ctrl-C stops at the next stop question; the second ends the
-    // program at once.
-    varrow::cli::RequestStop();
-    std::signal(SIGINT, SIG_DFL);
-}
-
-uint64_t SourceSize(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return 0;
-    if (S_ISREG(status.st_mode)) return static_cast<uint64_t>(status.st_size);
-    if (!S_ISBLK(status.st_mode)) return 0;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 0;
-    uint64_t length = 0;
-    if (!GetDeviceLength(fd, &length)) length = 0;
-    close(fd);
-    return length;
-}
+using varrow::cli::SourceKind;
 
 bool IsFolder(const std::string& path) {
     struct stat status {};
@@ -48,11 +28,46 @@ int Fail(const std::string& message, int status) {
     return status;
 }
 
-int Recover(const CommandLine& line) {
+// The files a run writes besides the messages, with what the user calls them.
+std::vector<std::pair<std::string, std::string>> OutputFilesOf(const CommandLine& line) {
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!line.logFile.empty()) files.emplace_back("log file", line.logFile);
+    if (!line.reportFile.empty()) files.emplace_back("report file", line.reportFile);
+    return files;
+}
+
+// Refuses what cannot be run before anything is opened for writing: never
+// write to the evidence.
+int CheckBeforeWriting(const CommandLine& line, const varrow::cli::SourceFacts& source) {
+    if (source.kind == SourceKind::CharacterDevice) {
+        return Fail("the source '" + line.source +
+                        "' is a character device, which cannot be read by position; give a disk image "
+                        "file or a block device (such as /dev/sdb)",
+                    2);
+    }
     if (!IsFolder(line.outputFolder)) {
         return Fail("the output folder '" + line.outputFolder +
                         "' does not exist or is not a folder; create it first", 2);
     }
+    for (const auto& [what, path] : OutputFilesOf(line)) {
+        if (varrow::cli::WritesOnSource(path, line.source)) {
+            return Fail("the " + what + " '" + path + "' would be written on the source '" + line.source +
+                            "'; choose a file elsewhere",
+                        2);
+        }
+    }
+    if (source.kind == SourceKind::BlockDevice && varrow::cli::WritesOnSource(line.outputFolder, line.source)) {
+        std::cerr << "varrow: warning: the output folder '" << line.outputFolder
+                  << "' lies on the device being scanned; the recovered files may overwrite mail that "
+                     "is still to be found. A folder on another disk is safer.\n";
+    }
+    return 0;
+}
+
+int Recover(const CommandLine& line) {
+    const varrow::cli::SourceFacts source = varrow::cli::ExamineSource(line.source);
+    if (const int refused = CheckBeforeWriting(line, source)) return refused;
+
     std::ofstream logFile;
     if (!line.logFile.empty()) {
         logFile.open(line.logFile, std::ios::binary | std::ios::trunc);
@@ -65,17 +80,27 @@ int Recover(const CommandLine& line) {
             return Fail("cannot write the report file '" + line.reportFile + "': " + std::strerror(errno), 2);
         }
     }
+    varrow::cli::CsvWriter report(reportFile);
 
-    std::signal(SIGINT, OnInterrupt);
-    std::FILE* terminal = (!line.quiet && isatty(STDERR_FILENO)) ? stderr : nullptr;
-    std::ostream& log = line.logFile.empty() ? std::cout : logFile;
-    varrow::cli::RecoveryRun run(line, log, terminal, SourceSize(line.source));
+    // The engine's temporary files go to a folder of this run's own, so that
+    // a run ended by a second signal can remove them, and only them.
+    varrow::cli::PrivateTempFolder temporary;
+    temporary.Use();
+    varrow::cli::SignalWatcher signals([&temporary, &line] {
+        temporary.Dispose();
+        varrow::cli::RemoveOwnStagingFiles(line.outputFolder);
+    });
+
+    varrow::cli::RunOutputs outputs;
+    outputs.log = line.logFile.empty() ? &std::cout : &logFile;
+    outputs.logIsTerminal = line.logFile.empty() && varrow::cli::IsTerminal(stdout);
+    outputs.report = line.reportFile.empty() ? nullptr : &report;
+    outputs.progress = (!line.quiet && varrow::cli::IsTerminal(stderr)) ? stderr : nullptr;
+    varrow::cli::RecoveryRun run(line, outputs, source.size);
     const int32_t result = run.Execute();
 
-    if (reportFile.is_open()) {
-        for (const auto& row : run.ReportRows()) reportFile << varrow::cli::CsvRecord(row);
-        reportFile.flush();
-        if (!reportFile) return Fail("writing the report file '" + line.reportFile + "' failed", 1);
+    if (reportFile.is_open() && !report.Good()) {
+        return Fail("writing the report file '" + line.reportFile + "' failed", 1);
     }
     if (logFile.is_open() && !logFile.flush()) {
         return Fail("writing the log file '" + line.logFile + "' failed", 1);
@@ -88,6 +113,7 @@ int Recover(const CommandLine& line) {
         if (run.stopped()) std::cerr << "; stopped before the end";
         std::cerr << '\n';
     }
+    if (run.stopped()) return varrow::cli::kStoppedStatus;
     if (result == 0) return 1;
     return run.errorCount() ? 3 : 0;
 }

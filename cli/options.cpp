@@ -25,11 +25,13 @@ const char* const kUsage =
     "  --help           show this help\n"
     "  --version        show the version\n"
     "\n"
-    "Ctrl-C stops the recovery at the next opportunity and keeps the messages\n"
-    "written so far; a second Ctrl-C exits at once.\n"
+    "Ctrl-C (or SIGTERM, SIGHUP) stops the recovery at the next opportunity and\n"
+    "keeps the messages written so far; a second one exits at once, removing the\n"
+    "run's temporary files. The report and the log are written as the run goes.\n"
+    "The log, the report and the output folder must not lie on the source.\n"
     "\n"
     "Exit status: 0 all messages written; 3 messages written, but some could not\n"
-    "be; 1 the recovery failed or found nothing; 2 wrong arguments.\n";
+    "be; 1 the recovery failed or found nothing; 2 wrong arguments; 130 stopped.\n";
 
 namespace {
 

@@ -9,21 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "csv.h"
 #include "options.h"
 #include "progress_line.h"
 #include "varrow.h"
 
 namespace varrow::cli {
 
-// Set from the signal handler: answer the next stop question with "stop".
-void RequestStop();
+// Where a run's log and report go.
+struct RunOutputs {
+    std::ostream* log = nullptr;         // the recovery log
+    bool logIsTerminal = false;          // control characters are shown escaped
+    CsvWriter* report = nullptr;         // rows as they come; may be null
+    std::FILE* progress = nullptr;       // the terminal of the progress line; may be null
+};
 
 class RecoveryRun {
 public:
-    // log receives the recovery log; progress, when not null, is the
-    // terminal that shows the progress line.
-    RecoveryRun(const CommandLine& commandLine, std::ostream& log, std::FILE* progress,
-                uint64_t sourceSize);
+    RecoveryRun(const CommandLine& commandLine, const RunOutputs& outputs, uint64_t sourceSize);
 
     // Runs the recovery; returns the engine's result.
     int32_t Execute();
@@ -31,8 +34,6 @@ public:
     int errorCount() const { return errorCount_; }
     uint64_t messageCount() const;
     bool stopped() const { return stopped_; }
-    // The report: column titles first, then one row per message.
-    std::vector<std::vector<std::string>> ReportRows() const;
 
 private:
     static int32_t VARROW_CALL Callback(int32_t code, void* data, void* userData);
@@ -41,8 +42,12 @@ private:
     void ShowProgress(bool force);
     void ClearProgress();
 
+    void AddReportCell(const char* text);
+
     const CommandLine& commandLine_;
     std::ostream& log_;
+    bool escapeLog_;
+    CsvWriter* report_;
     std::FILE* progress_;
     ProgressState state_;
     std::chrono::steady_clock::time_point started_;
@@ -52,7 +57,8 @@ private:
     int errorCount_ = 0;
     bool stopped_ = false;
     int32_t columns_ = 0;
-    std::vector<std::string> cells_;
+    std::vector<std::string> pendingRow_;
+    uint64_t rows_ = 0;  // report rows complete, the column titles included
 };
 
 }  // namespace varrow::cli

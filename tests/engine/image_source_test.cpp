@@ -200,7 +200,12 @@ TEST_F(ImageSources, ADamagedEwfChunkArrivesAsZerosIsCountedAndCostsOnlyItsMessa
         return texts;
     };
     const std::vector<std::string> fromRaw = Texts(Recover(raw, "raw", options));
-    const std::vector<std::string> fromDamaged = Texts(Recover(image, "bad", options));
+    EventRecorder events;
+    const std::vector<std::string> fromDamaged =
+        Texts(Recover(image, "bad", options | VARROW_OPTION_RECORDS, &events));
+    // The run's totals say how much could not be read: the chunk's sectors.
+    ASSERT_EQ(events.totals.size(), 1u);
+    EXPECT_EQ(events.totals[0].unreadableSectors, 64u);
     const auto Holds = [](const std::vector<std::string>& texts, const std::string& text) {
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     };

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
+#include "forwarding_os.h"
 
 namespace varrow::testing {
 
@@ -64,7 +64,7 @@ struct SimImage {
     std::vector<std::pair<uint64_t, uint32_t>> readLog;  // position and size of each read
 };
 
-class SimOs : public platform::Os {
+class SimOs : public ForwardingOs {
 public:
     SimOs();
     // The device behind path; registered at its first use.
@@ -109,23 +109,8 @@ public:
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
     std::unique_ptr<platform::DiskImage> OpenDiskImage(const std::string& path) override;
 
-    std::string CurrentDirectory() override;
-    size_t MaxPathLength() override;
-    std::string TempDirectory() override;
-    std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
+    // A registered device exists under its path.
     bool Exists(const std::string& path) override;
-    bool IsDirectory(const std::string& path) override;
-    bool IsSymbolicLink(const std::string& path) override;
-    bool CreateNewFile(const std::string& path, long* error) override;
-    bool CreateDirectory(const std::string& path, long* error) override;
-    bool ListDirectory(const std::string& path,
-                       const std::function<void(const std::string&)>& visit) override;
-    bool CopyFile(const std::string& source, const std::string& target, long* error) override;
-    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
-                         long* error) override;
-    bool DeleteFile(const std::string& path, long* error) override;
-    void* AllocatePages(size_t size) override;
-    void FreePages(void* memory, size_t size) override;
 
     // Volume answers for roots that tests name.
     bool volumeSpace64Available = true;
@@ -143,7 +128,6 @@ private:
     static bool ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t count,
                            uint32_t* got, long* error);
 
-    platform::Os& real_;
     std::recursive_mutex mutex_;
     std::map<std::string, std::unique_ptr<SimDevice>> devices_;
     std::map<std::string, std::unique_ptr<SimImage>> images_;
