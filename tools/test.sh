@@ -33,6 +33,7 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE
   -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$top/tools/lsan-image-libraries.supp" \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -L engine
 
 echo "== Engine tests with the standard library's assertions =="
