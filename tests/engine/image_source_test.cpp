@@ -256,6 +256,18 @@ TEST_F(ImageSources, APlainRawFileAndALoneFirstPieceKeepTheDirectPath) {
     }
 }
 
+TEST(ImageSourcesWithoutLibraries, AnImageFileIsReadAsPlainBytesAndTheLogSaysWhy) {
+    if (platform::ImageLibrariesBuiltIn()) GTEST_SKIP() << "built with image libraries";
+    testing::ScratchFolder scratch;
+    const std::string path = scratch.WriteFile("disk.E01", std::string("EVF\x09\x0d\x0a\xff\x00", 8) + "rest");
+    CFile64Ex source;
+    source.ReadImageFormats(true);
+    ASSERT_TRUE(source.Open(path, kReadFlags, nullptr));
+    EXPECT_EQ(source.Facts().kind, SourceKind::File);
+    EXPECT_EQ(source.GetLength(), 12u);
+    EXPECT_EQ(DescribeSource(source)[0], "Source format: raw file (this build reads no image formats)");
+}
+
 // --- Simulated images ------------------------------------------------------
 
 class SimulatedImages : public ::testing::Test {
