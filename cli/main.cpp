@@ -3,12 +3,17 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "csv.h"
+#include "dfxml_report.h"
+#include "file_digests.h"
+#include "message_rows.h"
 #include "options.h"
 #include "recovery_run.h"
+#include "run_summary.h"
 #include "signals.h"
 #include "system.h"
 #include "varrow.h"
@@ -33,6 +38,7 @@ std::vector<std::pair<std::string, std::string>> OutputFilesOf(const CommandLine
     std::vector<std::pair<std::string, std::string>> files;
     if (!line.logFile.empty()) files.emplace_back("log file", line.logFile);
     if (!line.reportFile.empty()) files.emplace_back("report file", line.reportFile);
+    if (!line.dfxmlFile.empty()) files.emplace_back("DFXML report", line.dfxmlFile);
     return files;
 }
 
@@ -81,6 +87,17 @@ int Recover(const CommandLine& line) {
         }
     }
     varrow::cli::CsvWriter report(reportFile);
+    varrow::cli::DfxmlReport dfxml;
+    if (!line.dfxmlFile.empty() &&
+        !dfxml.Open(line.dfxmlFile, {line.source, source.size, line.invocation, OSTREL_VERSION})) {
+        return Fail("cannot write the DFXML report '" + line.dfxmlFile + "'", 2);
+    }
+    const bool records = (varrow::cli::EngineOptionsOf(line) & VARROW_OPTION_RECORDS) != 0;
+    // The engine names files by the absolute form of the folder, made from
+    // the current directory as this one is; the reports name them relative
+    // to it.
+    const std::string outputRoot = std::filesystem::absolute(line.outputFolder).lexically_normal().string();
+    if (records && !line.reportFile.empty()) report.Row(varrow::cli::MessageColumns(line.hashes));
 
     // The engine's temporary files go to a folder of this run's own, so that
     // a run ended by a second signal can remove them, and only them.
@@ -94,21 +111,36 @@ int Recover(const CommandLine& line) {
     varrow::cli::RunOutputs outputs;
     outputs.log = line.logFile.empty() ? &std::cout : &logFile;
     outputs.logIsTerminal = line.logFile.empty() && varrow::cli::IsTerminal(stdout);
-    outputs.report = line.reportFile.empty() ? nullptr : &report;
+    outputs.cellReport = !records && !line.reportFile.empty() ? &report : nullptr;
     outputs.progress = (!line.quiet && varrow::cli::IsTerminal(stderr)) ? stderr : nullptr;
+    outputs.onRecord = [&](const VarrowMessageRecord& record) {
+        const bool written = record.outcome == VARROW_COPY_WRITTEN;
+        std::optional<varrow::cli::FileDigests> digests;
+        if (line.hashes && written) digests = varrow::cli::DigestFile(record.path);
+        if (!line.reportFile.empty()) report.Row(varrow::cli::MessageRow(record, outputRoot, digests, line.hashes));
+        if (written && !line.dfxmlFile.empty()) dfxml.AddFile(record, outputRoot, digests);
+    };
     varrow::cli::RecoveryRun run(line, outputs, source.size);
     const int32_t result = run.Execute();
 
     if (reportFile.is_open() && !report.Good()) {
         return Fail("writing the report file '" + line.reportFile + "' failed", 1);
     }
+    if (!line.dfxmlFile.empty() && !dfxml.Close()) {
+        return Fail("writing the DFXML report '" + line.dfxmlFile + "' failed", 1);
+    }
     if (logFile.is_open() && !logFile.flush()) {
         return Fail("writing the log file '" + line.logFile + "' failed", 1);
     }
 
+    if (const auto& totals = run.totals()) {
+        if (!line.quiet) std::cerr << "varrow: " << varrow::cli::SummaryLine(*totals) << '\n';
+        return varrow::cli::ExitStatusOf(*totals);
+    }
+    // Without records the report cells and the errors tell what happened.
     const uint64_t messages = run.messageCount();
     if (!line.quiet) {
-        std::cerr << "varrow: " << messages << " message(s) written to " << line.outputFolder;
+        std::cerr << "varrow: " << messages << " message(s) found in " << line.outputFolder;
         if (run.errorCount()) std::cerr << "; " << run.errorCount() << " error(s), see the log";
         if (run.stopped()) std::cerr << "; stopped before the end";
         std::cerr << '\n';
@@ -116,6 +148,23 @@ int Recover(const CommandLine& line) {
     if (run.stopped()) return varrow::cli::kStoppedStatus;
     if (result == 0) return 1;
     return run.errorCount() ? 3 : 0;
+}
+
+// The command line as it was given, each argument quoted where it needs it.
+std::string Invocation(int argc, char** argv) {
+    std::string text;
+    for (int i = 0; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (i > 0) text += ' ';
+        if (!argument.empty() && argument.find_first_of(" \t'\"\\$") == std::string::npos) {
+            text += argument;
+            continue;
+        }
+        text += '\'';
+        for (const char c : argument) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        text += '\'';
+    }
+    return text;
 }
 
 }  // namespace
@@ -127,7 +176,9 @@ int main(int argc, char** argv) {
         std::cerr << "varrow: " << parsed.error << "\nTry 'varrow --help'.\n";
         return 2;
     }
-    switch (parsed.commandLine->action) {
+    CommandLine line = *parsed.commandLine;
+    line.invocation = Invocation(argc, argv);
+    switch (line.action) {
         case CommandLine::Action::Help:
             std::cout << varrow::cli::kUsage;
             return 0;
@@ -137,5 +188,5 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Recover:
             break;
     }
-    return Recover(*parsed.commandLine);
+    return Recover(line);
 }

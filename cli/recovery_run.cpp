@@ -1,5 +1,6 @@
 #include "recovery_run.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "display.h"
@@ -21,7 +22,8 @@ RecoveryRun::RecoveryRun(const CommandLine& commandLine, const RunOutputs& outpu
     : commandLine_(commandLine),
       log_(*outputs.log),
       escapeLog_(outputs.logIsTerminal),
-      report_(outputs.report),
+      cellReport_(outputs.cellReport),
+      onRecord_(outputs.onRecord),
       progress_(outputs.progress) {
     state_.totalBytes = sourceSize;
 }
@@ -95,6 +97,18 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
         case EV_REPORT_CELL:
             AddReportCell(static_cast<const char*>(data));
             break;
+        case EV_MESSAGE_RECORD: {
+            const auto& record = *static_cast<const VarrowMessageRecord*>(data);
+            if (record.outcome == VARROW_COPY_WRITTEN) ++state_.messagesWritten;
+            if (onRecord_) onRecord_(record);
+            break;
+        }
+        case EV_TOTALS: {
+            VarrowTotals totals{};
+            std::memcpy(&totals, data, std::min<size_t>(sizeof totals, static_cast<const VarrowTotals*>(data)->size));
+            totals_ = totals;
+            break;
+        }
         case EV_ALERT:
             ClearProgress();
             std::fprintf(stderr, "varrow: %s\n", static_cast<const char*>(data));
@@ -108,10 +122,10 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
 void RecoveryRun::AddReportCell(const char* text) {
     pendingRow_.emplace_back(text);
     if (columns_ > 0 && pendingRow_.size() == static_cast<size_t>(columns_)) {
-        if (report_) report_->Row(pendingRow_);
+        if (cellReport_) cellReport_->Row(pendingRow_);
         pendingRow_.clear();
         ++rows_;
-        state_.messagesWritten = messageCount();
+        if (!(EngineOptionsOf(commandLine_) & VARROW_OPTION_RECORDS)) state_.messagesWritten = messageCount();
     }
 }
 

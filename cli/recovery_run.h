@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,8 +22,12 @@ namespace varrow::cli {
 struct RunOutputs {
     std::ostream* log = nullptr;         // the recovery log
     bool logIsTerminal = false;          // control characters are shown escaped
-    CsvWriter* report = nullptr;         // rows as they come; may be null
+    // The engine's report cells as rows, when there are no records to make
+    // rows from; may be null.
+    CsvWriter* cellReport = nullptr;
     std::FILE* progress = nullptr;       // the terminal of the progress line; may be null
+    // Receives every message record as it comes.
+    std::function<void(const VarrowMessageRecord&)> onRecord;
 };
 
 class RecoveryRun {
@@ -32,8 +38,11 @@ public:
     int32_t Execute();
 
     int errorCount() const { return errorCount_; }
+    // Messages reported by the engine's report cells (written or not).
     uint64_t messageCount() const;
     bool stopped() const { return stopped_; }
+    // The engine's totals, when it sent them.
+    const std::optional<VarrowTotals>& totals() const { return totals_; }
 
 private:
     static int32_t VARROW_CALL Callback(int32_t code, void* data, void* userData);
@@ -47,7 +56,9 @@ private:
     const CommandLine& commandLine_;
     std::ostream& log_;
     bool escapeLog_;
-    CsvWriter* report_;
+    CsvWriter* cellReport_;
+    std::function<void(const VarrowMessageRecord&)> onRecord_;
+    std::optional<VarrowTotals> totals_;
     std::FILE* progress_;
     ProgressState state_;
     std::chrono::steady_clock::time_point started_;
