@@ -250,7 +250,8 @@ double LibraryReadSeconds(const std::string& path, uint64_t* size) {
     auto* buffer = static_cast<char*>(std::aligned_alloc(4096, kMiB));
     const auto start = Clock::now();
     for (uint64_t at = 0; at < *size; at += kMiB) {
-        image->Read(at, buffer, static_cast<uint32_t>(std::min<uint64_t>(kMiB, *size - at)), nullptr);
+        image->Read(at, buffer, static_cast<uint32_t>(std::min<uint64_t>(kMiB, *size - at)),
+                    nullptr);
     }
     const double seconds = SecondsSince(start);
     std::free(buffer);
@@ -276,18 +277,22 @@ void EnsureMadeImage(const std::string& first, const std::string& command) {
 void PrintImageFigures(const std::string& folder) {
     constexpr uint64_t kImageSize = 512 * kMiB;
     const std::string raw = folder + "/ostrel-bench-mixed-512m.img";
-    EnsureImage(raw, kImageSize, [&] { ostrel::bench::WriteMixedImage(raw, kImageSize, 0.125, 3); });
+    EnsureImage(raw, kImageSize,
+                [&] { ostrel::bench::WriteMixedImage(raw, kImageSize, 0.125, 3); });
     if (!varrow::platform::ImageLibrariesBuiltIn()) {
         std::printf("disk images: this build has no image libraries\n\n");
         return;
     }
     const std::string base = folder + "/ostrel-bench-mixed-512m";
-    EnsureMadeImage(base + ".E01", "ewfacquire -u -q -c deflate:fast -t '" + base + "' '" + raw + "'");
-    EnsureMadeImage(base + ".split.001",
-                    "split -b 64M -d -a 3 --numeric-suffixes=1 '" + raw + "' '" + base + ".split.'");
-    EnsureMadeImage(base + ".vmdk", "qemu-img convert -f raw -O vmdk '" + raw + "' '" + base + ".vmdk'");
+    EnsureMadeImage(base + ".E01",
+                    "ewfacquire -u -q -c deflate:fast -t '" + base + "' '" + raw + "'");
+    EnsureMadeImage(base + ".split.001", "split -b 64M -d -a 3 --numeric-suffixes=1 '" + raw +
+                                             "' '" + base + ".split.'");
+    EnsureMadeImage(base + ".vmdk",
+                    "qemu-img convert -f raw -O vmdk '" + raw + "' '" + base + ".vmdk'");
 
-    std::printf("512 MiB of noise and messages in image files, page-cached, best of %d\n", kRepeats);
+    std::printf("512 MiB of noise and messages in image files, page-cached, best of %d\n",
+                kRepeats);
     std::printf("  %-22s %16s %16s %8s\n", "", "library / pread", "pass 1", "ratio");
     std::vector<std::string> pieces;
     for (int part = 1; part <= 8; ++part) {
@@ -456,7 +461,8 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         if (argc > 2 && std::strcmp(argv[1], "--run-kib") == 0) {
-            g_scanSettings.runSize = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) * 1024;
+            g_scanSettings.runSize =
+                static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) * 1024;
         } else if (argc > 2 && std::strcmp(argv[1], "--read-ahead") == 0) {
             g_scanSettings.readAhead = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
         } else {
@@ -478,8 +484,9 @@ int main(int argc, char** argv) {
     const std::string messages = folder + "/ostrel-bench-messages.img";
 
     if (imagesOnly) {
-        std::printf("\nmachine: %s, %u cores, scan kernel %s, %u runs read ahead\n\n", ProcessorName().c_str(),
-                    std::thread::hardware_concurrency(), KernelName(), g_scanSettings.readAhead);
+        std::printf("\nmachine: %s, %u cores, scan kernel %s, %u runs read ahead\n\n",
+                    ProcessorName().c_str(), std::thread::hardware_concurrency(), KernelName(),
+                    g_scanSettings.readAhead);
         PrintImageFigures(folder);
         return 0;
     }

@@ -34,7 +34,6 @@ uint32_t WholeWindowBytes(uint32_t delivered, uint32_t windowSize);
 
 // The sector position at which the windows move the device to refill the
 // last whole window of [start, start + bytes); bytes is not 0.
-uint64_t LastWindowSector(uint64_t start, uint32_t bytes, uint32_t windowSize,
-                          uint32_t sectorSize);
+uint64_t LastWindowSector(uint64_t start, uint32_t bytes, uint32_t windowSize, uint32_t sectorSize);
 
 }  // namespace varrow

@@ -334,8 +334,7 @@ uint64_t CFile64Ex::GetLength() const {
     switch (m_facts.kind) {
         case SourceKind::WholeDisk:
         // A partition is measured like a disk: by its extent, not its file system.
-        case SourceKind::BlockDevice:
-            return QueryDeviceLength(m_hFile, &length) ? length : 0;
+        case SourceKind::BlockDevice: return QueryDeviceLength(m_hFile, &length) ? length : 0;
         case SourceKind::Volume: {
             const std::string devicePrefix = EngineText(kTextDevicePrefix);
             const std::string volume = GetFilePath().substr(devicePrefix.size());

@@ -45,9 +45,9 @@ void RunReadAhead::ReadRuns() {
         uint32_t delivered = 0;
         try {
             if (start < limit_) {
-                delivered = source_.ReadAligned(start, buffers_[index % slots], runSize_,
-                                                Transfer::OneCall)
-                                .delivered;
+                delivered =
+                    source_.ReadAligned(start, buffers_[index % slots], runSize_, Transfer::OneCall)
+                        .delivered;
             }
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);

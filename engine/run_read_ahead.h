@@ -47,8 +47,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    uint64_t held_ = 0;   // the run the caller holds (or will take first)
-    uint64_t ready_ = 0;  // runs [0, ready_) have been read
+    uint64_t held_ = 0;                // the run the caller holds (or will take first)
+    uint64_t ready_ = 0;               // runs [0, ready_) have been read
     std::vector<uint32_t> delivered_;  // per buffer, of the run it holds
     std::exception_ptr failure_;
     bool stop_ = false;

@@ -21,8 +21,9 @@ std::string FormatOf(const CFile64Ex& source) {
         }
         default:
             // Said so that an image file read as plain bytes is no surprise.
-            return platform::ImageLibrariesBuiltIn() ? "raw file"
-                                                     : "raw file (this build reads no image formats)";
+            return platform::ImageLibrariesBuiltIn()
+                       ? "raw file"
+                       : "raw file (this build reads no image formats)";
     }
 }
 
@@ -45,13 +46,13 @@ std::string DescribeSize(uint64_t bytes) {
 
 std::vector<std::string> DescribeSource(const CFile64Ex& source) {
     const uint64_t length = source.GetLength();
-    const bool device = source.Facts().kind != SourceKind::File &&
-                        source.Facts().kind != SourceKind::Image;
+    const bool device =
+        source.Facts().kind != SourceKind::File && source.Facts().kind != SourceKind::Image;
     // A device whose size query failed reports 0.
     const std::string size = device && length == 0 ? "unknown" : DescribeSize(length);
-    return {"Source format: " + FormatOf(source),
-            "Media size: " + size + ", sectors of " + std::to_string(source.SectorSize()) +
-                " bytes"};
+    return {
+        "Source format: " + FormatOf(source),
+        "Media size: " + size + ", sectors of " + std::to_string(source.SectorSize()) + " bytes"};
 }
 
 }  // namespace varrow

@@ -77,8 +77,8 @@ extern "C" {
  * the bytes it holds. */
 #define VARROW_OPTION_IMAGE_FORMATS 0x00000080u
 /* Every behaviour above; what the command line and the window use. */
-#define VARROW_OPTIONS_BEST                                                             \
-    (VARROW_OPTION_STORE_AWARE | VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL | \
+#define VARROW_OPTIONS_BEST                                                                  \
+    (VARROW_OPTION_STORE_AWARE | VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL |      \
      VARROW_OPTION_SOURCE_HEALTH | VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | \
      VARROW_OPTION_IMAGE_FORMATS)
 

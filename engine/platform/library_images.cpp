@@ -70,7 +70,8 @@ std::unique_ptr<DiskImage> OpenLibraryImage(const std::string& path) {
     if (TSK_IMG_TYPE_ISEWF(type)) {
         // libtsk found the segment files; libewf reads them.
         std::vector<std::string> segments;
-        for (int i = 0; i < opened.image->num_img; ++i) segments.emplace_back(opened.image->images[i]);
+        for (int i = 0; i < opened.image->num_img; ++i)
+            segments.emplace_back(opened.image->images[i]);
         return OpenEwfImage(segments);
     }
     return std::make_unique<TskImage>(opened.Release());

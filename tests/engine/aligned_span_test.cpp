@@ -18,20 +18,20 @@ TEST(SectorSpans, HeadWholeSectorsAndTail) {
         // A 4096-byte window at 1000: 24 bytes of the sector at 512, seven
         // whole sectors, 488 bytes of the next.
         {1000, 4096, 512, {512, 488, 24, 7, 488}},
-        {0, 4096, 512, {0, 0, 0, 8, 0}},                 // aligned: whole sectors only
-        {4096, 100, 512, {4096, 0, 0, 0, 100}},          // aligned, shorter than a sector
-        {600, 100, 512, {512, 88, 100, 0, 0}},           // inside one sector: a head only
-        {600, 424, 512, {512, 88, 424, 0, 0}},           // up to the sector's end exactly
-        {600, 425, 512, {512, 88, 424, 0, 1}},           // one byte into the next
-        {511, 1, 512, {0, 511, 1, 0, 0}},                // the last byte of a sector
-        {5000, 0, 512, {4608, 392, 0, 0, 0}},            // nothing to read
+        {0, 4096, 512, {0, 0, 0, 8, 0}},         // aligned: whole sectors only
+        {4096, 100, 512, {4096, 0, 0, 0, 100}},  // aligned, shorter than a sector
+        {600, 100, 512, {512, 88, 100, 0, 0}},   // inside one sector: a head only
+        {600, 424, 512, {512, 88, 424, 0, 0}},   // up to the sector's end exactly
+        {600, 425, 512, {512, 88, 424, 0, 1}},   // one byte into the next
+        {511, 1, 512, {0, 511, 1, 0, 0}},        // the last byte of a sector
+        {5000, 0, 512, {4608, 392, 0, 0, 0}},    // nothing to read
         {10000, 20000, 4096, {8192, 1808, 2288, 4, 1328}},
         {(1ull << 40) + 3, 1024, 2048, {1ull << 40, 3, 1024, 0, 0}},
         {UINT64_MAX - 10, 5, 512, {UINT64_MAX - 511, 501, 5, 0, 0}},
     };
     for (const SpanRow& row : rows) {
-        SCOPED_TRACE(::testing::Message() << row.count << " at " << row.position << ", sector "
-                                          << row.sectorSize);
+        SCOPED_TRACE(::testing::Message()
+                     << row.count << " at " << row.position << ", sector " << row.sectorSize);
         const SectorSpan span = SpanOf(row.position, row.count, row.sectorSize);
         EXPECT_EQ(span, row.span);
         // The pieces always add up to the read.
@@ -46,11 +46,11 @@ TEST(SectorSpans, RunsStandForWindowsOnlyInWholeWindowsAndSectors) {
         bool stands;
     };
     const Row rows[] = {
-        {1u << 20, 4096, 512, true},  {8192, 4096, 4096, true}, {16384, 4096, 8192, true},
-        {8192, 2048, 512, true},      {8192, 3000, 512, false},  // no multiple of the window
-        {12288, 4096, 8192, false},                              // no multiple of the sector
-        {0, 4096, 512, false},        {8192, 8, 512, false},     // a window shorter than a header
-        {8192, 16, 512, true},        {8192, 4096, 0, false},
+        {1u << 20, 4096, 512, true}, {8192, 4096, 4096, true}, {16384, 4096, 8192, true},
+        {8192, 2048, 512, true},     {8192, 3000, 512, false},  // no multiple of the window
+        {12288, 4096, 8192, false},                             // no multiple of the sector
+        {0, 4096, 512, false},       {8192, 8, 512, false},     // a window shorter than a header
+        {8192, 16, 512, true},       {8192, 4096, 0, false},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(RunsStandForWindows(row.run, row.window, row.sector, 16), row.stands)

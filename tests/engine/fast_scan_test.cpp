@@ -642,7 +642,8 @@ INSTANTIATE_TEST_SUITE_P(
         ImageRow{"TheLastBytes", 512, 5 * kRun4 + 700, {{5 * kRun4, 700}}, {}},
         ImageRow{"DamageOffTheSectors", 512, 5 * kRun4, {{10000, 10}, {30001, 1500}}, {}},
         ImageRow{"FailingReads", 512, 5 * kRun4, {}, {{kRun4 + 100, 1}, {3 * kRun4, 9000}}},
-        ImageRow{"BothWith4096Sectors", 4096, 5 * kRun4 + 1000, {{8192, 8192}}, {{4 * kRun4, 4096}}}),
+        ImageRow{
+            "BothWith4096Sectors", 4096, 5 * kRun4 + 1000, {{8192, 8192}}, {{4 * kRun4, 4096}}}),
     [](const ::testing::TestParamInfo<ImageRow>& info) { return info.param.name; });
 
 TEST_F(FastScan, TheHelperIsDoneWhenThePassStopsOrRaises) {

@@ -281,7 +281,8 @@ TEST_F(Faults, AnImageChunkTheLibraryCannotReadCostsOnlyWhatLiesInIt) {
     EXPECT_EQ(RunHooked(ewf, output, VARROW_OPTION_IMAGE_FORMATS, hooked), 1);
     EXPECT_GT(faults.damagedImageReads, 0);
     EXPECT_EQ(hooked.recorder.Texts(EV_LOG)[0], "Source format: EWF (E01)");
-    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"after.eml", "before.eml", "reaching in.eml"}));
+    EXPECT_EQ(ListFolder(output),
+              (std::vector<std::string>{"after.eml", "before.eml", "reaching in.eml"}));
     EXPECT_EQ(Output("before.eml"), before);
     EXPECT_EQ(Output("after.eml"), after);
     EXPECT_EQ(Output("reaching in.eml"), "Subject: reaching in\r\n");

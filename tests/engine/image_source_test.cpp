@@ -44,7 +44,8 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        files[fs::relative(entry.path(), folder).string()] = testing::Text(ReadWholeFile(entry.path()));
+        files[fs::relative(entry.path(), folder).string()] =
+            testing::Text(ReadWholeFile(entry.path()));
     }
     return files;
 }
@@ -86,7 +87,8 @@ protected:
         builder.AppendWithGaps("Inbox.dbx", inbox, 4096, 20, 2);
         builder.AppendMixed({{"Sent Items.dbx", &sent}}, 4096, 30, ClusterOrder::Shuffled);
         if (builder.Size() >= kRawSize) {
-            throw std::logic_error("the built image outgrew its size: " + std::to_string(builder.Size()));
+            throw std::logic_error("the built image outgrew its size: " +
+                                   std::to_string(builder.Size()));
         }
         builder.AppendNoise(kRawSize - builder.Size(), NoiseKind::Random);
         manifest = builder.BuildManifest();
@@ -96,7 +98,8 @@ protected:
 
     // Recovers source into a folder of its own and returns what it wrote.
     std::map<std::string, std::string> Recover(const std::string& source, const std::string& name,
-                                               uint32_t options, EventRecorder* recorder = nullptr) {
+                                               uint32_t options,
+                                               EventRecorder* recorder = nullptr) {
         const std::string folder = output + "/" + name;
         fs::create_directory(folder);
         EventRecorder ignored;
@@ -116,23 +119,37 @@ TEST_F(ImageSources, EveryFormatReadsAsTheRawBytesAndGivesTheRawImagesFiles) {
     using testing::ConvertImage;
     const FormatRow rows[] = {
         {"E01", "Source format: EWF (E01)",
-         [](const std::string& r, const std::string& f) { return testing::MakeEwfImage(r, f, "one", 0, true); }},
+         [](const std::string& r, const std::string& f) {
+             return testing::MakeEwfImage(r, f, "one", 0, true);
+         }},
         {"E01 in segments", "Source format: EWF (E01), 3 files",
-         [](const std::string& r, const std::string& f) { return testing::MakeEwfImage(r, f, "seg", kMiB + 100000, false); }},
+         [](const std::string& r, const std::string& f) {
+             return testing::MakeEwfImage(r, f, "seg", kMiB + 100000, false);
+         }},
         {"split raw", "Source format: split raw, 3 files",
-         [](const std::string& r, const std::string& f) { return testing::MakeSplitRaw(r, f, "piece", kMiB); }},
+         [](const std::string& r, const std::string& f) {
+             return testing::MakeSplitRaw(r, f, "piece", kMiB);
+         }},
         {"VMDK", "Source format: VMDK",
-         [](const std::string& r, const std::string& f) { return ConvertImage(r, "vmdk", f + "/disk.vmdk"); }},
+         [](const std::string& r, const std::string& f) {
+             return ConvertImage(r, "vmdk", f + "/disk.vmdk");
+         }},
         {"VHD", "Source format: VHD/VHDX",
-         [](const std::string& r, const std::string& f) { return ConvertImage(r, "vpc", f + "/disk.vhd"); }, true},
+         [](const std::string& r, const std::string& f) {
+             return ConvertImage(r, "vpc", f + "/disk.vhd");
+         },
+         true},
         {"VHDX", "Source format: VHD/VHDX",
-         [](const std::string& r, const std::string& f) { return ConvertImage(r, "vhdx", f + "/disk.vhdx"); }},
+         [](const std::string& r, const std::string& f) {
+             return ConvertImage(r, "vhdx", f + "/disk.vhdx");
+         }},
     };
     EventRecorder rawEvents;
     const auto rawFiles = Recover(raw, "rawimg", VARROW_OPTION_IMAGE_FORMATS, &rawEvents);
     ASSERT_GT(rawFiles.size(), 60u);
     EXPECT_EQ(rawEvents.Texts(EV_LOG)[0], "Source format: raw file");
-    EXPECT_EQ(rawEvents.Texts(EV_LOG)[1], "Media size: 3145728 bytes (3.0 MiB), sectors of 512 bytes");
+    EXPECT_EQ(rawEvents.Texts(EV_LOG)[1],
+              "Media size: 3145728 bytes (3.0 MiB), sectors of 512 bytes");
 
     for (const FormatRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -148,7 +165,8 @@ TEST_F(ImageSources, EveryFormatReadsAsTheRawBytesAndGivesTheRawImagesFiles) {
         std::vector<uint8_t> media = ReadAll(source);
         if (row.paddedToGeometry) {
             ASSERT_GE(media.size(), rawBytes.size());
-            EXPECT_TRUE(std::all_of(media.begin() + rawBytes.size(), media.end(), [](uint8_t b) { return b == 0; }));
+            EXPECT_TRUE(std::all_of(media.begin() + rawBytes.size(), media.end(),
+                                    [](uint8_t b) { return b == 0; }));
             media.resize(rawBytes.size());
         }
         EXPECT_TRUE(media == rawBytes) << "the media differs from the raw image";
@@ -213,9 +231,11 @@ TEST_F(ImageSources, ADamagedEwfChunkArrivesAsZerosIsCountedAndCostsOnlyItsMessa
     int touched = 0;
     for (const auto& message : manifest.messages) {
         if (!Holds(fromRaw, message.text)) continue;
-        const bool inChunk = std::any_of(message.blocks.begin(), message.blocks.end(), [&](const auto& block) {
-            return block.position < damageStart + 32768 && damageStart < block.position + 16 + block.dataLength;
-        });
+        const bool inChunk =
+            std::any_of(message.blocks.begin(), message.blocks.end(), [&](const auto& block) {
+                return block.position < damageStart + 32768 &&
+                       damageStart < block.position + 16 + block.dataLength;
+            });
         if (inChunk) {
             ++touched;
             continue;
@@ -241,7 +261,8 @@ TEST_F(ImageSources, WithoutTheOptionAnImageFileIsReadAsTheBytesItHolds) {
     EventRecorder events;
     Recover(image, "classic", 0, &events);
     EXPECT_EQ(events.Count(EV_LOG) % 6, 0) << "no lines but the messages' own";
-    for (const std::string& line : events.Texts(EV_LOG)) EXPECT_FALSE(StartsWith(line, "Source format"));
+    for (const std::string& line : events.Texts(EV_LOG))
+        EXPECT_FALSE(StartsWith(line, "Source format"));
 }
 
 TEST_F(ImageSources, APlainRawFileAndALoneFirstPieceKeepTheDirectPath) {
@@ -259,13 +280,15 @@ TEST_F(ImageSources, APlainRawFileAndALoneFirstPieceKeepTheDirectPath) {
 TEST(ImageSourcesWithoutLibraries, AnImageFileIsReadAsPlainBytesAndTheLogSaysWhy) {
     if (platform::ImageLibrariesBuiltIn()) GTEST_SKIP() << "built with image libraries";
     testing::ScratchFolder scratch;
-    const std::string path = scratch.WriteFile("disk.E01", std::string("EVF\x09\x0d\x0a\xff\x00", 8) + "rest");
+    const std::string path =
+        scratch.WriteFile("disk.E01", std::string("EVF\x09\x0d\x0a\xff\x00", 8) + "rest");
     CFile64Ex source;
     source.ReadImageFormats(true);
     ASSERT_TRUE(source.Open(path, kReadFlags, nullptr));
     EXPECT_EQ(source.Facts().kind, SourceKind::File);
     EXPECT_EQ(source.GetLength(), 12u);
-    EXPECT_EQ(DescribeSource(source)[0], "Source format: raw file (this build reads no image formats)");
+    EXPECT_EQ(DescribeSource(source)[0],
+              "Source format: raw file (this build reads no image formats)");
 }
 
 // --- Simulated images ------------------------------------------------------
@@ -279,7 +302,8 @@ protected:
         SimImage& image = sim.AddImage(path);
         image = SimImage{};
         image.media.resize(size);
-        for (size_t i = 0; i < size; ++i) image.media[i] = static_cast<uint8_t>(i * 13 + i / 512 + 1);
+        for (size_t i = 0; i < size; ++i)
+            image.media[i] = static_cast<uint8_t>(i * 13 + i / 512 + 1);
         image.sectorSize = sectorSize;
         return image;
     }
@@ -331,7 +355,8 @@ TEST_F(SimulatedImages, ARunInOneCallStopsWhereTheDamageBeginsAndRecordsNothing)
     std::vector<uint8_t> run(32768);
     EXPECT_EQ(source.ReadAligned(0, run.data(), 32768, Transfer::OneCall).delivered, 20000u);
     EXPECT_EQ(source.ReadAligned(32768, run.data(), 32768, Transfer::OneCall).delivered, 32768u);
-    EXPECT_EQ(source.ReadAligned(65536, run.data(), 32768, Transfer::OneCall).delivered, 70000u - 65536);
+    EXPECT_EQ(source.ReadAligned(65536, run.data(), 32768, Transfer::OneCall).delivered,
+              70000u - 65536);
     EXPECT_EQ(source.ReadAligned(98304, run.data(), 32768, Transfer::OneCall).delivered, 0u);
     EXPECT_TRUE(source.Failures().Empty());
 
@@ -356,9 +381,10 @@ TEST_F(SimulatedImages, SizeSectorsAndTheEndComeFromTheImage) {
     uint8_t bytes[16];
     EXPECT_EQ(source.Read(bytes, 16), 10u);
     EXPECT_TRUE(source.IsEOF());
-    EXPECT_EQ(DescribeSource(source),
-              (std::vector<std::string>{"Source format: VMDK",
-                                        "Media size: 12388 bytes (12.1 KiB), sectors of 4096 bytes"}));
+    EXPECT_EQ(
+        DescribeSource(source),
+        (std::vector<std::string>{"Source format: VMDK",
+                                  "Media size: 12388 bytes (12.1 KiB), sectors of 4096 bytes"}));
     source.Close();
     EXPECT_EQ(source.Facts().kind, SourceKind::None);
 
@@ -401,7 +427,8 @@ TEST(SourceReport, SizesAndFormats) {
     CFile64Ex whole;
     ASSERT_TRUE(whole.Open("/dev/simdisk", kReadFlags, nullptr));
     EXPECT_EQ(DescribeSource(whole),
-              (std::vector<std::string>{"Source format: whole disk", "Media size: unknown, sectors of 512 bytes"}));
+              (std::vector<std::string>{"Source format: whole disk",
+                                        "Media size: unknown, sectors of 512 bytes"}));
     testing::SimDevice& partition = sim.AddDevice("/dev/simdisk1");
     partition.blockDevice = true;
     partition.answersLength = true;
@@ -409,7 +436,8 @@ TEST(SourceReport, SizesAndFormats) {
     CFile64Ex part;
     ASSERT_TRUE(part.Open("/dev/simdisk1", kReadFlags, nullptr));
     EXPECT_EQ(DescribeSource(part)[0], "Source format: block device");
-    EXPECT_EQ(DescribeSource(part)[1], "Media size: 1073741824 bytes (1.0 GiB), sectors of 512 bytes");
+    EXPECT_EQ(DescribeSource(part)[1],
+              "Media size: 1073741824 bytes (1.0 GiB), sectors of 512 bytes");
 }
 
 }  // namespace

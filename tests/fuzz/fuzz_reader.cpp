@@ -133,9 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     varrow::CFile64Ex reader(windowSize);
     reader.ReadImageFormats(asImage);
     varrow::CFileException error(varrow::CFileException::none, -1);
-    Check(reader.Open(asImage ? kImagePath : kDevicePath, kReadFlags, &error), "the source does not open");
+    Check(reader.Open(asImage ? kImagePath : kDevicePath, kReadFlags, &error),
+          "the source does not open");
     Check(reader.SectorSize() == device.sectorSize, "the reader took another sector size");
-    Check((reader.Facts().kind == varrow::SourceKind::Image) == asImage, "the source is of another kind");
+    Check((reader.Facts().kind == varrow::SourceKind::Image) == asImage,
+          "the source is of another kind");
 
     uint64_t position = 0;
     bool eof = false;
@@ -190,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // nothing else.
     for (uint64_t at = 0; at < model.bytes.size(); at += model.sectorSize) {
         if (reader.Failures().Overlaps(at, 1)) {
-            Check(device.badSectors.count(at / model.sectorSize) != 0, "a good sector is recorded as failed");
+            Check(device.badSectors.count(at / model.sectorSize) != 0,
+                  "a good sector is recorded as failed");
         }
     }
     reader.Close();

@@ -4,10 +4,10 @@
 // size, kernel, a whole disk with a reported length, failing seeks from
 // some position to the end, a failing sector, a "stop" at some question,
 // runs read ahead on the helper thread or not, a disk image with a damaged
-// and a failing part instead of a device); the rest is the image. Both scans run over the same device with small
-// runs and must hand the same blocks to the sink in the same order, with
-// the same questions asked before each, fill the indexes alike (offsets,
-// positions and walking order) and send the same events.
+// and a failing part instead of a device); the rest is the image. Both scans run over the same
+// device with small runs and must hand the same blocks to the sink in the same order, with the same
+// questions asked before each, fill the indexes alike (offsets, positions and walking order) and
+// send the same events.
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -150,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image = varrow::testing::SimImage{};
         image.media = device.bytes;
         image.sectorSize = device.sectorSize;
-        if (faults & 0x80) image.damaged.push_back({data[2] * uint64_t{97} % (length + 1), 1 + data[2] * 13u});
+        if (faults & 0x80)
+            image.damaged.push_back({data[2] * uint64_t{97} % (length + 1), 1 + data[2] * 13u});
         if (faults & 0x40) image.failing.push_back({spot, 1 + data[3] * 7u});
         path = kImagePath;
     }

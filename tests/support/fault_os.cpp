@@ -22,8 +22,8 @@ namespace {
 // An image whose reads deliver the damaged regions as zeros and report them.
 class DamagedImage : public platform::DiskImage {
 public:
-    DamagedImage(std::unique_ptr<platform::DiskImage> inner, std::vector<platform::MediaRange> regions,
-                 std::atomic<int>& damagedReads)
+    DamagedImage(std::unique_ptr<platform::DiskImage> inner,
+                 std::vector<platform::MediaRange> regions, std::atomic<int>& damagedReads)
         : inner_(std::move(inner)), regions_(std::move(regions)), damagedReads_(damagedReads) {}
 
     std::string FormatName() const override { return inner_->FormatName(); }
@@ -58,7 +58,8 @@ std::unique_ptr<platform::DiskImage> FaultOs::OpenDiskImage(const std::string& p
     const auto damage = damagedImages_.find(path);
     if (!image || damage == damagedImages_.end()) return image;
     std::vector<platform::MediaRange> regions;
-    for (const Region& region : damage->second) regions.push_back({region.begin, region.end - region.begin});
+    for (const Region& region : damage->second)
+        regions.push_back({region.begin, region.end - region.begin});
     return std::make_unique<DamagedImage>(std::move(image), std::move(regions), damagedImageReads);
 }
 

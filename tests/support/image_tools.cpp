@@ -37,12 +37,15 @@ std::string MakeSplitRaw(const std::string& raw, const std::string& folder, cons
                          uint64_t pieceBytes) {
     const std::string prefix = folder + "/" + name + ".";
     const std::string command = "split -b " + std::to_string(pieceBytes) +
-                                " -d -a 3 --numeric-suffixes=1 " + Quoted(raw) + " " + Quoted(prefix);
+                                " -d -a 3 --numeric-suffixes=1 " + Quoted(raw) + " " +
+                                Quoted(prefix);
     return Run(command) ? prefix + "001" : std::string();
 }
 
-std::string ConvertImage(const std::string& raw, const std::string& format, const std::string& target) {
-    const std::string command = "qemu-img convert -f raw -O " + format + " " + Quoted(raw) + " " + Quoted(target);
+std::string ConvertImage(const std::string& raw, const std::string& format,
+                         const std::string& target) {
+    const std::string command =
+        "qemu-img convert -f raw -O " + format + " " + Quoted(raw) + " " + Quoted(target);
     return Run(command) ? target : std::string();
 }
 

@@ -19,7 +19,8 @@ std::string MakeSplitRaw(const std::string& raw, const std::string& folder, cons
                          uint64_t pieceBytes);
 
 // qemu-img convert to format ("vmdk", "vpc" for VHD, "vhdx") at target.
-std::string ConvertImage(const std::string& raw, const std::string& format, const std::string& target);
+std::string ConvertImage(const std::string& raw, const std::string& format,
+                         const std::string& target);
 
 // Overwrites count bytes of the file at offset with 0xA5.
 void SpoilFileBytes(const std::string& path, uint64_t offset, uint32_t count);
