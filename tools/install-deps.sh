@@ -14,6 +14,9 @@ packages="$packages libgmime-3.0-dev"
 packages="$packages xvfb xauth"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
+# disk images: libtsk recognises and reads them, libewf reads EWF; the tests
+# make their images with ewfacquire (ewf-tools), qemu-img (qemu-utils) and split
+packages="$packages libtsk-dev libewf-dev pkg-config ewf-tools qemu-utils"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
 
 missing=""

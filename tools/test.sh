@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds everything and runs every test; then builds the engine again with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and again with the
-# standard library's assertions, and runs its tests each time; last, runs
-# every fuzz target for 30 s with a fixed seed (tools/fuzz.sh runs longer).
+# standard library's assertions, and runs its tests each time; runs the
+# pass-1 suites (the reader, the fast scan and its read-ahead thread) under
+# ThreadSanitizer; last, runs every fuzz target for 30 s with a fixed seed
+# (tools/fuzz.sh runs longer).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -31,6 +33,7 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE
   -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$top/tools/lsan-image-libraries.supp" \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -L engine
 
 echo "== Engine tests with the standard library's assertions =="
@@ -38,6 +41,13 @@ cmake -S . -B build-assertions -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTR
   -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
 cmake --build build-assertions -j "$jobs"
 ctest --test-dir build-assertions --output-on-failure -j "$jobs" -L engine
+
+echo "== Pass 1 under ThreadSanitizer =="
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TSAN=ON \
+  -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target engine_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/engine_tests \
+  --gtest_filter='FastScan*:Rows/*:HeaderFinders*:ReaderOn*:SimulatedImages*:ImageSources*:SectorSpans*:Faults*'
 
 echo "== Bounded fuzz runs =="
 tools/fuzz.sh --seconds 30

@@ -80,6 +80,9 @@ public:
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override {
         return inner_.VolumeSpaceClusters(root, clusters);
     }
+    std::unique_ptr<platform::DiskImage> OpenDiskImage(const std::string& path) override {
+        return inner_.OpenDiskImage(path);
+    }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
     size_t MaxPathLength() override { return inner_.MaxPathLength(); }
     std::string TempDirectory() override { return inner_.TempDirectory(); }
