@@ -63,11 +63,7 @@ void BlockRecords::Finish() {
         return std::tie((*this)[a].selfOffset, a) < std::tie((*this)[b].selfOffset, b);
     });
     byNextOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
-        const BlockRecord& x = (*this)[a];
-        const BlockRecord& y = (*this)[b];
-        if (x.nextOffset != y.nextOffset) return x.nextOffset < y.nextOffset;
-        if (x.Base() != y.Base()) return x.Base() < y.Base();
-        return a < b;
+        return std::tie((*this)[a].nextOffset, a) < std::tie((*this)[b].nextOffset, b);
     });
 }
 
@@ -98,31 +94,8 @@ std::span<const uint32_t> BlockRecords::WithOffset(uint32_t offset) const {
     return EqualRange(bySelfOffset_, offset, [this](uint32_t block) { return (*this)[block].selfOffset; });
 }
 
-std::span<const uint32_t> BlockRecords::WithOffsetIn(uint32_t low, uint32_t high) const {
-    const auto offsetOf = [this](uint32_t block) { return (*this)[block].selfOffset; };
-    const auto first = std::lower_bound(bySelfOffset_.begin(), bySelfOffset_.end(), low,
-                                        [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
-    const auto last = std::lower_bound(first, bySelfOffset_.end(), high,
-                                       [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
-    return {bySelfOffset_.data() + (first - bySelfOffset_.begin()), static_cast<size_t>(last - first)};
-}
-
-std::span<const uint32_t> BlockRecords::Naming(int64_t base, uint32_t offset) const {
-    return EqualRange(byNextOffset_, std::make_pair(offset, base), [this](uint32_t block) {
-        return std::make_pair((*this)[block].nextOffset, (*this)[block].Base());
-    });
-}
-
-std::vector<int64_t> BlockRecords::SharedBases() const {
-    const std::vector<uint32_t> byBase =
-        SortedBlocks(size_, [this](uint32_t a, uint32_t b) { return (*this)[a].Base() < (*this)[b].Base(); });
-    std::vector<int64_t> shared;
-    for (size_t i = 0; i + 1 < byBase.size(); ++i) {
-        const int64_t base = (*this)[byBase[i]].Base();
-        if (base != (*this)[byBase[i + 1]].Base()) continue;
-        if (shared.empty() || shared.back() != base) shared.push_back(base);
-    }
-    return shared;
+std::span<const uint32_t> BlockRecords::Naming(uint32_t offset) const {
+    return EqualRange(byNextOffset_, offset, [this](uint32_t block) { return (*this)[block].nextOffset; });
 }
 
 size_t BlockRecords::MemoryUsed() const {

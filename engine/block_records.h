@@ -32,7 +32,7 @@ struct BlockRecord {
 // them. The records (24 bytes each) live in chunks of 4096, so that growing
 // never copies them or leaves spare room beyond one chunk; the indexes take
 // two 32-bit block numbers per block: one list sorted by selfOffset and one
-// by nextOffset and base. A block number is the record's index in
+// by nextOffset. A block number is the record's index in
 // ascending position.
 class BlockRecords : public BlockSink {
 public:
@@ -56,17 +56,11 @@ public:
     // The blocks with selfOffset offset, in ascending position: the
     // candidates for a successor named by offset alone.
     std::span<const uint32_t> WithOffset(uint32_t offset) const;
-    // The blocks with selfOffset in [low, high), by ascending selfOffset and
-    // then position.
-    std::span<const uint32_t> WithOffsetIn(uint32_t low, uint32_t high) const;
     // The first block whose header starts at or after position; size() when
     // there is none.
     uint32_t FirstFrom(uint64_t position) const;
-    // The blocks of the piece with this base that name offset, in
-    // ascending position.
-    std::span<const uint32_t> Naming(int64_t base, uint32_t offset) const;
-    // Each base that two or more blocks share, once, ascending.
-    std::vector<int64_t> SharedBases() const;
+    // The blocks that name offset as their successor, in ascending position.
+    std::span<const uint32_t> Naming(uint32_t offset) const;
 
     // Bytes held by the records and the indexes.
     size_t MemoryUsed() const;
@@ -84,7 +78,7 @@ private:
     std::vector<std::unique_ptr<BlockRecord[]>> chunks_;
     size_t size_ = 0;
     std::vector<uint32_t> bySelfOffset_;  // (selfOffset, position)
-    std::vector<uint32_t> byNextOffset_;  // (nextOffset, base, position)
+    std::vector<uint32_t> byNextOffset_;  // (nextOffset, position)
 };
 
 }  // namespace varrow

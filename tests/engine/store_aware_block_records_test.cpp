@@ -45,30 +45,14 @@ TEST(BlockRecords, ListsTheBlocksOfAnOffsetInAscendingPosition) {
     EXPECT_TRUE(blocks.WithOffset(0x2000).empty());
 }
 
-TEST(BlockRecords, ListsTheBlocksOfAPieceThatNameAnOffset) {
+TEST(BlockRecords, ListsTheBlocksThatNameAnOffsetAndFindsTheFirstFromAPosition) {
     const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.Naming(0x10000, 0x1210)), std::vector<uint64_t>{0x11000});
-    EXPECT_EQ(Positions(blocks, blocks.Naming(-0x7000, 0x1210)), std::vector<uint64_t>{0x2000});
-    EXPECT_TRUE(blocks.Naming(0x10000, 0x1000).empty());
-    EXPECT_TRUE(blocks.Naming(0x20000, 0x1210).empty());
-}
-
-TEST(BlockRecords, ListsTheBlocksOfAnOffsetRangeAndFindsTheFirstFromAPosition) {
-    const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.WithOffsetIn(0x1000, 0x1210)),
-              (std::vector<uint64_t>{0x11000, 0x51000}));
-    EXPECT_EQ(Positions(blocks, blocks.WithOffsetIn(0x1001, 0x9001)),
-              (std::vector<uint64_t>{0x11210, 0x51210, 0x2000}));
-    EXPECT_TRUE(blocks.WithOffsetIn(0x1211, 0x9000).empty());
+    EXPECT_EQ(Positions(blocks, blocks.Naming(0x1210)), (std::vector<uint64_t>{0x2000, 0x11000, 0x51000}));
+    EXPECT_TRUE(blocks.Naming(0x1000).empty());
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11001)].position, 0x11210u);
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11000)].position, 0x11000u);
     EXPECT_EQ(blocks.FirstFrom(0), 0u);
     EXPECT_EQ(blocks.FirstFrom(0x51211), blocks.size());
-}
-
-TEST(BlockRecords, NamesEachBaseThatTwoOrMoreBlocksShareOnce) {
-    EXPECT_EQ(TwoStores().SharedBases(), (std::vector<int64_t>{0x10000, 0x50000}));
-    EXPECT_TRUE(BlockRecords().SharedBases().empty());
 }
 
 }  // namespace

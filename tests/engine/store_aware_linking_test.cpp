@@ -18,6 +18,7 @@
 #include "image_builder/block.h"
 #include "outfolders.h"
 #include "scratch.h"
+#include "store_bytes.h"
 
 namespace varrow {
 namespace {
@@ -194,60 +195,26 @@ TEST_F(StoreAwareLinking, TheSuccessorIsNarrowedStepByStep) {
     EXPECT_EQ(RecoverClassic().at("pick.eml"), "Subject: pick\r\nContent-Type: text/plain");
 }
 
-TEST(HeaderFieldStart, TwoWordCharactersAndAColon) {
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"Received: from", true}, {"X-Mailer:", true}, {"pe: text/plain", true}, {"ab:", true},
-        {"a: one letter", false}, {": colon first", false}, {"Subject :", false}, {"Subject", false},
-        {"body text", false}, {"", false}, {"X-1: digit", false}, {"--boundary:", true},
+TEST(StoreText, MessageStartsAndPlausibleText) {
+    const std::vector<std::pair<std::string, bool>> starts = {
+        {"Received: from", true}, {"X-Mailer: x", true}, {"from: a", true}, {"DATE:", true},
+        {"Content-Type: text/plain", true}, {"pe: text/plain", false}, {"X-: short", false},
+        {"Xy: unknown", false}, {"Subject : space", false}, {"Subject", false}, {"", false},
+        {"1Subject: digit first", false}, {"X-1: digit", true}, {"--boundary:", false},
     };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(BeginsWithHeaderField(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
+    for (const auto& [text, expected] : starts) {
+        EXPECT_EQ(IsMessageStart(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
+    }
+    const std::vector<std::pair<std::string, bool>> texts = {
+        {"plain words\r\n\t", true}, {"\x1b$B escape", true}, {"caf\xe9 \xc3\xa9", true}, {"", true},
+        {std::string("nul\0", 4), false}, {"bell\a", false}, {"del\x7f", false}, {"form\f", false},
+    };
+    for (const auto& [text, expected] : texts) {
+        EXPECT_EQ(IsPlausibleText(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
     }
 }
 
 // --- Data across a cluster boundary ------------------------------------------
-
-// A block whose data runs from position + 16 to the boundary at 0x11000,
-// keep bytes in its own cluster; the store's next cluster lies at 0x20000.
-BlockRecord CrossingBlock(uint32_t keep, uint32_t dataLength = 512) {
-    const uint64_t position = 0x11000 - 16 - keep;
-    return {position, static_cast<uint32_t>(0x1000 - 16 - keep), 0x1000 - 16 - keep + kSpan, dataLength};
-}
-
-TEST(DataSplice, TakesTheRestFromTheStartOfTheSuccessorsCluster) {
-    struct Case {
-        const char* what;
-        BlockRecord block;
-        BlockRecord successor;
-        std::optional<DataSplice> expected;
-    };
-    const BlockRecord block = CrossingBlock(100);
-    const uint32_t next = block.nextOffset;  // 0x1000 + 412, in the store's next cluster
-    const BlockRecord successor{0x20000 + (next - 0x1000), next, 0, 10};
-    const std::vector<Case> cases = {
-        {"the rest of the data", block, successor, DataSplice{100, 0x20000}},
-        {"all data after the boundary", CrossingBlock(0), {0x20000 + kSpan - 16, 0x1000 + kSpan - 16, 0, 10},
-         DataSplice{0, 0x20000}},
-        {"data that ends at the boundary", CrossingBlock(100, 100), successor, std::nullopt},
-        {"data that ends before it", CrossingBlock(100, 50), successor, std::nullopt},
-        {"a header across the boundary", {0x11000 - 6, 0x1000 - 6, 0x1000 - 6 + kSpan, 512},
-         {0x20000 + kSpan - 6, 0x1000 - 6 + kSpan, 0, 10}, std::nullopt},
-        {"a successor in the same piece", block, {block.position + kSpan, next, 0, 10}, std::nullopt},
-        {"a successor before the boundary offset", block, {0x207f0, 0x0ff0, 0, 10}, std::nullopt},
-        {"a successor piece that starts off a cluster", block, {successor.position + 0x200, next, 0, 10},
-         std::nullopt},
-        {"a successor piece that would start before the source", block, {412, 0x2000 + 412, 0, 10},
-         std::nullopt},
-        {"a successor too close for the rest", block, {0x20000 + 400, 0x1000 + 400, 0, 10}, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        const std::optional<DataSplice> splice = SpliceAcrossBoundary(c.block, c.successor, kCluster);
-        ASSERT_EQ(splice.has_value(), c.expected.has_value()) << c.what;
-        if (!splice) continue;
-        EXPECT_EQ(splice->keep, c.expected->keep) << c.what;
-        EXPECT_EQ(splice->restPosition, c.expected->restPosition) << c.what;
-    }
-}
 
 TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
     // Store file clusters 0 and 1 lie at 0x10000 and 0x30000, with other

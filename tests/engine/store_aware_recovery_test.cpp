@@ -188,10 +188,10 @@ ScoredImage Sample(uint64_t seed) {
 }
 
 // What the store-aware linking found on an image: the cluster size and the
-// number of cut headers it rebuilt.
+// number of links between pieces.
 struct LinkingFacts {
     uint32_t clusterSize = 0;
-    size_t repairs = 0;
+    size_t links = 0;
 };
 
 LinkingFacts Link(const std::string& path) {
@@ -201,7 +201,7 @@ LinkingFacts Link(const std::string& path) {
     StoreAwareLinker linker;
     ScanBlocks(session, source, linker.Collector());
     linker.ValidateHeads(session, source);
-    return {linker.ClusterSize(), linker.RepairCount()};
+    return {linker.Stores().ClusterSize(), linker.Stores().LinkCount()};
 }
 
 struct Layout {
@@ -235,7 +235,7 @@ TEST_F(StoreAwareRecovery, WritesMoreMessagesExactlyOnDisksWithCollidingStores) 
         {"sample image", Sample, true, 0.82, 12},
     };
     std::printf("%-28s %4s | %-24s | %-24s | %5s %7s\n", "layout", "seed", "classic: exact unmatched",
-                "store-aware: exact unm.", "C", "repairs");
+                "store-aware: exact unm.", "C", "links");
     for (const Layout& layout : layouts) {
         for (const uint64_t seed : {1u, 2u, 3u}) {
             SCOPED_TRACE(std::string(layout.name) + ", seed " + std::to_string(seed));
@@ -247,7 +247,7 @@ TEST_F(StoreAwareRecovery, WritesMoreMessagesExactlyOnDisksWithCollidingStores) 
             std::printf("%-28s %4llu | %4zu/%-4zu %4zu of %4zu | %4zu/%-4zu %4zu of %4zu | %5u %7zu\n",
                         layout.name, static_cast<unsigned long long>(seed), classic.exact, classic.real,
                         classic.unmatched, classic.outputs, aware.exact, aware.real, aware.unmatched,
-                        aware.outputs, facts.clusterSize, facts.repairs);
+                        aware.outputs, facts.clusterSize, facts.links);
             EXPECT_GE(aware.exact, classic.exact);
             EXPECT_GE(static_cast<double>(aware.exact), layout.minExactShare * static_cast<double>(aware.real));
             EXPECT_LE(static_cast<double>(aware.unmatched),

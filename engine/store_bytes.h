@@ -1,0 +1,45 @@
+// Reading store bytes wherever a rebuilt store file says they lie, and the
+// two tests of what those bytes look like.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace varrow {
+
+class CFile64Ex;
+
+// The source as the linking reads it: small pieces at scattered places,
+// many of them again and again (the ends of pieces, the blocks around
+// them), through a cache of 4 KiB pages (2 MiB in all).
+class CachedSource {
+public:
+    explicit CachedSource(CFile64Ex& source);
+
+    // count bytes from position, which may lie before the source start or
+    // run past its end: bytes that are not there (or cannot be read) are 0.
+    std::vector<uint8_t> Read(int64_t position, uint32_t count);
+
+private:
+    static constexpr uint32_t kPageSize = 4096;
+    static constexpr uint32_t kPages = 512;
+
+    const uint8_t* Page(uint64_t page);
+
+    CFile64Ex& source_;
+    std::vector<uint8_t> bytes_;
+    std::vector<uint64_t> tags_;  // page number + 1 held in each slot; 0 for none
+};
+
+// Whether bytes could be message text: no control byte but TAB, LF, CR and
+// ESC, and no DEL; every byte from 0x80 up is allowed (8-bit charsets).
+bool IsPlausibleText(std::span<const uint8_t> bytes);
+
+// Whether data opens like a message: a field name of at most 76 letters,
+// digits and hyphens (a letter first) directly followed by a colon, where
+// the name is a known header name, From, To, Cc, Bcc or Date, or begins
+// with "X-" and is longer than two bytes.
+bool IsMessageStart(std::span<const uint8_t> data);
+
+}  // namespace varrow
