@@ -1,0 +1,27 @@
+// The chains a linker follows on an image, kept in memory with their
+// traces, so that tests can tell a message flagged incomplete from a
+// complete one without a whole recovery.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "chain_trace.h"
+
+namespace varrow::testing {
+
+struct LinkedChain {
+    std::string text;
+    ChainTrace trace;
+
+    // What the record of the message would flag: the chain did not end
+    // Complete, bytes were unreadable, or the text does not start with a
+    // "Name:" header line.
+    bool Incomplete() const;
+};
+
+// Scans the image file, validates the heads and follows every head's chain
+// with the store-aware or the classic linker, in the order of the output.
+std::vector<LinkedChain> LinkChains(const std::string& imagePath, bool storeAware);
+
+}  // namespace varrow::testing
