@@ -108,6 +108,7 @@ bool StartsWithHeaderLine(const std::string& text) {
 struct Output {
     std::string text;
     bool flagged = false;
+    std::vector<uint64_t> blocks;
 };
 
 struct Figures {
@@ -123,7 +124,14 @@ struct Figures {
     }
 };
 
-void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs, Figures& figures) {
+// Why a real message was not written whole: an output is a prefix of it
+// (stopped), an output starts like it and goes wrong, or none starts like it.
+struct Losses {
+    size_t stopped = 0, wrong = 0, noHead = 0;
+};
+
+void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs, Figures& figures,
+           Losses* losses = nullptr) {
     std::map<std::string, size_t> written;
     for (const Output& output : outputs) ++written[output.text];
     std::map<std::string, bool> known;
@@ -135,13 +143,55 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
         if (it != written.end() && it->second > 0) {
             --it->second;
             ++figures.exact;
+            continue;
         }
+        if (!losses) continue;
+        const std::string start = message.text.substr(0, 200);
+        bool stopped = false, wrong = false;
+        for (const Output& output : outputs) {
+            if (output.text.size() < message.text.size() && message.text.compare(0, output.text.size(), output.text) == 0 &&
+                output.text.size() >= std::min<size_t>(start.size(), 64)) {
+                stopped = true;
+            } else if (output.text.compare(0, start.size(), start) == 0) {
+                wrong = true;
+            }
+        }
+        if (stopped) ++losses->stopped;
+        else if (wrong) ++losses->wrong;
+        else ++losses->noHead;
     }
     figures.outputs += outputs.size();
     for (const Output& output : outputs) {
         if (known.count(output.text) != 0) continue;
-        if (output.flagged) ++figures.flagged;
-        else ++figures.wrong;
+        if (output.flagged) {
+            ++figures.flagged;
+            continue;
+        }
+        ++figures.wrong;
+        if (losses && std::getenv("STORE_QUALITY_WRONG")) {
+            // The real message it shares the longest beginning with.
+            size_t best = 0;
+            const builder::PlacedMessage* like = nullptr;
+            for (const builder::PlacedMessage& message : manifest.messages) {
+                size_t same = 0;
+                while (same < output.text.size() && same < message.text.size() &&
+                       output.text[same] == message.text[same]) {
+                    ++same;
+                }
+                if (same > best) best = same, like = &message;
+            }
+            std::printf("    wrong output of %zu bytes: the first %zu are those of a message of %zu bytes (%s, %s)\n",
+                        output.text.size(), best, like ? like->text.size() : 0,
+                        like ? manifest.files[like->file].name.c_str() : "-",
+                        like ? (like->Intact() ? "intact" : "not intact") : "-");
+            if (std::getenv("STORE_QUALITY_BLOCKS") && like) {
+                std::printf("      output blocks:");
+                for (const uint64_t b : output.blocks) std::printf(" %llx", static_cast<unsigned long long>(b));
+                std::printf("\n      message blocks:");
+                for (const auto& b : like->blocks) std::printf(" %llx/%x", static_cast<unsigned long long>(b.position), b.offset);
+                std::printf("\n");
+            }
+        }
     }
 }
 
@@ -190,7 +240,7 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
             linker->WriteChain(source, offset, position, file, trace);
             const bool flagged =
                 trace.end != varrow::ChainEnd::Complete || trace.unreadable || !StartsWithHeaderLine(file.text);
-            outputs.push_back({std::move(file.text), flagged});
+            outputs.push_back({std::move(file.text), flagged, trace.blocks});
         }
     }
     figures.linkSeconds += std::chrono::duration<double>(Clock::now() - start).count();
@@ -258,8 +308,14 @@ int main(int argc, char** argv) {
                           static_cast<std::streamsize>(built.bytes.size()));
             }
             Figures c, a;
+            Losses losses;
             Score(built.manifest, Link(image, false, c), c);
-            Score(built.manifest, Link(image, true, a), a);
+            Score(built.manifest, Link(image, true, a), a, &losses);
+            if (std::getenv("STORE_QUALITY_LOSSES")) {
+                std::printf("  %s #%llu store-aware losses: %zu stopped, %zu gone wrong, %zu without head\n",
+                            layout.name, static_cast<unsigned long long>(seed), losses.stopped, losses.wrong,
+                            losses.noHead);
+            }
             c.recoverSeconds = RecoverSeconds(image, output, 0);
             a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
             if (perSeed) PrintLine("  " + std::string(layout.name) + " #" + std::to_string(seed), c, a);

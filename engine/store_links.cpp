@@ -14,6 +14,7 @@
 // counts as likelier (a file system's prior); shared 8-byte substrings
 // across the boundary (affinity) only break ties.
 #include <algorithm>
+#include <cstdlib>
 #include <span>
 #include <tuple>
 
@@ -29,6 +30,9 @@ constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
 constexpr uint32_t kGram = 8;
 constexpr uint32_t kAffinityLeft = 2048;
 constexpr uint32_t kAffinitySpan = 1024;
+// How far after the end of a piece, in clusters, the next fragment of its
+// file counts as near.
+constexpr uint32_t kNearClusters = 16;
 
 // Twice the most substrings of one end, so that probing stays short.
 constexpr size_t kGramSlots = 4096;
@@ -121,11 +125,14 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         const uint32_t next = blocks[g].nextOffset;
         const uint32_t found = optionHas(next) ? blocks.At(baseK, next) : BlockRecords::kNoBlock;
         if (found != BlockRecords::kNoBlock) {
-            // A chain does not run into the start of a message.
+            // A chain does not run into the start of a message, nor into a
+            // block that its own piece names: a block has one predecessor.
             const std::vector<uint8_t> data =
-                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
-                                blocks[found].dataLength);
-            if (!IsMessageStart(data)) option.strong += 1;
+                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize), blocks[found].dataLength);
+            const std::span<const uint32_t> naming = blocks.Naming(next);
+            const bool namedInPlace = std::any_of(naming.begin(), naming.end(),
+                                                  [&](uint32_t n) { return blocks[n].Base() == baseK; });
+            if (!IsMessageStart(data) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
             option.strong -= 1;
         }
@@ -283,6 +290,17 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         std::vector<const Option*> left;
         for (const Option* o : best) {
             if (2 * o->affinity + 16 > most) left.push_back(o);
+        }
+        // Among equals, a file system that had to split the file most
+        // likely put the rest in the next free clusters after this piece.
+        if (left.size() > 1 && getenv("NEAR")) {
+            const int64_t endBase = keys_[pieces_[end].lastKey].base;
+            std::vector<const Option*> near;
+            for (const Option* o : left) {
+                const int64_t ahead = startBase(*o) - endBase;
+                if (ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_) near.push_back(o);
+            }
+            if (near.size() == 1) left = near;
         }
         if (left.size() == 1) {
             link(*left.front());

@@ -1,3 +1,5 @@
+#include <cstdio>
+#include <cstdlib>
 #include "store_reassembly.h"
 
 #include <algorithm>
@@ -114,11 +116,33 @@ bool StoreReassembly::IsDamagedGap(uint32_t key, uint32_t h) const {
     return false;
 }
 
+bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
+    // Blocks of either key that name an offset of the other: found there,
+    // they speak for one file; missing, against.
+    int found = 0;
+    int missing = 0;
+    const auto check = [&](uint32_t from, uint32_t to) {
+        const Key& other = keys_[to];
+        const uint64_t low = uint64_t{other.cluster} * clusterSize_;
+        const uint64_t high = low + clusterSize_ - kBlockHeaderSize;
+        for (uint32_t i = keys_[from].first; i < keys_[from].first + keys_[from].count; ++i) {
+            const uint32_t next = (*blocks_)[byBase_[i]].nextOffset;
+            if (next < low || next > high) continue;
+            if (blocks_->At(other.base, next) != BlockRecords::kNoBlock) ++found;
+            else ++missing;
+        }
+    };
+    check(first, second);
+    check(second, first);
+    return missing > found;
+}
+
 void StoreReassembly::JoinKeys() {
     for (uint32_t key = 0; key + 1 < keys_.size(); ++key) {
         const Key& k = keys_[key];
         const Key& next = keys_[key + 1];
         if (next.base != k.base || next.cluster - k.cluster > kGapJoin) continue;
+        if (next.cluster == k.cluster + 1 && NamesDisagree(key, key + 1)) continue;
         if (next.cluster != k.cluster + 1) {
             const int64_t from = k.base + int64_t{k.cluster + 1} * clusterSize_;
             const int64_t to = k.base + int64_t{next.cluster} * clusterSize_;
@@ -236,6 +260,13 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
             needs.push_back(needed);
         }
         MeasureAffinity(source, options);
+        if (getenv("DBG_LINKS")) {
+            for (size_t k = 0; k < group.size(); ++k) {
+                fprintf(stderr, "f=%u end piece %u base %lld blocks %u needs %d:", f, group[k], (long long)keys_[pieces_[group[k]].lastKey].base, pieces_[group[k]].blocks, (int)needs[k]);
+                for (const Option& o : options) if (o.end == group[k]) fprintf(stderr, " [%lld s%d w%d a%zu]", o.start == kNone ? -1LL : (long long)keys_[pieces_[o.start].firstKey].base, o.strong, o.weak, o.affinity);
+                fprintf(stderr, "\n");
+            }
+        }
         Assign(options, group, needs);
     }
 }

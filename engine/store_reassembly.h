@@ -129,6 +129,10 @@ private:
     // with blocks, and key's blocks expect a header there that this disk
     // range lacks.
     bool IsDamagedGap(uint32_t key, uint32_t h) const;
+    // Whether the blocks of two keys of one base, adjacent on disk, name
+    // more offsets of each other that are missing than are there: two
+    // files' clusters that happen to lie in line.
+    bool NamesDisagree(uint32_t first, uint32_t second) const;
     // The last block of a key (largest offset).
     uint32_t LastBlock(uint32_t key) const { return byBase_[keys_[key].first + keys_[key].count - 1]; }
     static std::span<const std::pair<uint32_t, uint32_t>> OfPiece(const PieceBlocks& list, uint32_t piece);
