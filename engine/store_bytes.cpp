@@ -1,6 +1,8 @@
 #include "store_bytes.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "file64.h"
@@ -55,6 +57,75 @@ std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count) {
         done += piece;
     }
     return bytes;
+}
+
+namespace {
+
+// Base64 lines shorter than this are not told apart from other text.
+constexpr size_t kShortestFixedLine = 40;
+
+bool IsBase64(uint8_t byte) {
+    return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9') || byte == '+' || byte == '/' || byte == '=';
+}
+
+bool AllBase64(std::span<const uint8_t> bytes) { return std::all_of(bytes.begin(), bytes.end(), IsBase64); }
+
+// The length of the complete lines of text (between line feeds, without
+// the carriage return) when there are two or more, all of one length, all
+// base64; 0 otherwise.
+size_t FixedBase64LineLength(std::span<const uint8_t> text) {
+    size_t length = 0;
+    size_t lines = 0;
+    size_t start = SIZE_MAX;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        if (start != SIZE_MAX) {
+            size_t end = i;
+            if (end > start && text[end - 1] == '\r') --end;
+            const std::span<const uint8_t> line = text.subspan(start, end - start);
+            if (!AllBase64(line) || (lines > 0 && line.size() != length)) return 0;
+            length = line.size();
+            ++lines;
+        }
+        start = i + 1;
+    }
+    return lines >= 2 && length >= kShortestFixedLine ? length : 0;
+}
+
+// Whether the last word of before and the first of after, followed by a
+// colon, make a known header name.
+bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = before.size();
+    while (tail > 0 && IsWordChar(before[tail - 1])) --tail;
+    size_t head = 0;
+    while (head < after.size() && IsWordChar(after[head])) ++head;
+    if (tail == before.size() || head == 0 || head >= after.size() || after[head] != ':') return false;
+    std::string name(before.begin() + static_cast<ptrdiff_t>(tail), before.end());
+    name.append(after.begin(), after.begin() + static_cast<ptrdiff_t>(head));
+    if (IsKnownHeaderName(name)) return true;
+    for (const std::string_view address : {"From", "To", "Cc", "Bcc", "Date"}) {
+        if (EqualsNoCase(name, address)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    if (before.empty() || after.empty()) return TextJoin::kTextSaysNothing;
+    if (JoinsHeaderName(before, after)) return TextJoin::kTextGoesOn;
+    const size_t length = FixedBase64LineLength(before);
+    if (length == 0) return TextJoin::kTextSaysNothing;
+    size_t lastLineFeed = before.size();
+    while (lastLineFeed > 0 && before[lastLineFeed - 1] != '\n') --lastLineFeed;
+    const std::span<const uint8_t> tail = before.subspan(lastLineFeed);
+    if (!AllBase64(tail)) return TextJoin::kTextSaysNothing;
+    size_t head = 0;
+    while (head < after.size() && after[head] != '\r' && after[head] != '\n') ++head;
+    if (tail.size() + head > length || !AllBase64(after.first(head))) return TextJoin::kTextBreaks;
+    // A shorter line may end the base64; only one of the full length, or
+    // the line break right where it is due, says more.
+    return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn : TextJoin::kTextSaysNothing;
 }
 
 bool IsPlausibleText(std::span<const uint8_t> bytes) {

@@ -14,7 +14,6 @@
 // counts as likelier (a file system's prior); shared 8-byte substrings
 // across the boundary (affinity) only break ties.
 #include <algorithm>
-#include <cstdlib>
 #include <span>
 #include <tuple>
 
@@ -177,21 +176,34 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
     const uint64_t dataEnd = dataStart + lastLength;
+    // The message text just before the boundary and just after it.
+    std::vector<uint8_t> before, after;
     if (dataEnd > lo) {
         *needed = true;
         if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd) return reject();
-        std::vector<uint8_t> inside;
-        if (dataStart < lo) {
-            inside = source.Read(baseE + static_cast<int64_t>(dataStart),
-                                     static_cast<uint32_t>(lo - dataStart));
-        }
+        if (dataStart < lo) before = source.Read(baseE + static_cast<int64_t>(dataStart), static_cast<uint32_t>(lo - dataStart));
         const uint64_t from = std::max(lo, dataStart);
-        const std::vector<uint8_t> cont = source.Read(baseK + static_cast<int64_t>(from),
-                                                          static_cast<uint32_t>(std::min(dataEnd, hi) - from));
-        if (IsPlausibleText(inside)) {
-            if (!IsPlausibleText(cont)) return reject();
+        after = source.Read(baseK + static_cast<int64_t>(from), static_cast<uint32_t>(std::min(dataEnd, hi) - from));
+        if (IsPlausibleText(before)) {
+            if (!IsPlausibleText(after)) return reject();
             option.strong += 1;
         }
+    } else if (!crossing) {
+        before = source.Read(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength);
+    }
+    // The block the last one names, when the option holds it.
+    if (!crossing && last.nextOffset != 0 && (!after.empty() || dataEnd <= lo)) {
+        const uint32_t j = optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
+        if (j != BlockRecords::kNoBlock) {
+            const std::vector<uint8_t> data =
+                source.Read(static_cast<int64_t>(blocks[j].position + kBlockHeaderSize), blocks[j].dataLength);
+            after.insert(after.end(), data.begin(), data.end());
+        }
+    }
+    switch (JoinText(before, after)) {
+        case TextJoin::kTextBreaks: return reject();
+        case TextJoin::kTextGoesOn: option.strong += 1; break;
+        case TextJoin::kTextSaysNothing: break;
     }
 
     // Cut headers: the named ones must be headers, and so may the block
@@ -216,6 +228,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // A file system's prior for contiguity, or a start right on the grid.
     const uint32_t firstOffset = inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
     option.weak = inPlace || grid == firstOffset ? 1 : 0;
+    const int64_t ahead = baseK - baseE;
+    option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
     return option;
 }
@@ -230,8 +244,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.weak, -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.weak, -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
+        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity), distance(a), a.end,
+                               a.start) < std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
+                                                          distance(b), b.end, b.start);
     });
     std::vector<uint32_t> done, taken;
     const auto has = [](const std::vector<uint32_t>& set, uint32_t item) {
@@ -259,7 +274,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         size_t rival = 0;
         bool rivalled = false;
         for (const Option& other : options) {
-            if (other.strong != o.strong || other.weak != o.weak) continue;
+            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
             const bool sameEnd = other.end == o.end && other.start != o.start &&
                                  (other.start == kNone || !has(taken, other.start));
             const bool sameStart = o.start != kNone && other.start == o.start && other.end != o.end && !linked(other.end);
@@ -283,24 +298,15 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         }
         std::vector<const Option*> best;
         for (const Option* o : open) {
-            if (o->strong == open.front()->strong && o->weak == open.front()->weak) best.push_back(o);
+            if (o->strong == open.front()->strong && o->weak == open.front()->weak && o->near == open.front()->near) {
+                best.push_back(o);
+            }
         }
         size_t most = 0;
         for (const Option* o : best) most = std::max(most, o->affinity);
         std::vector<const Option*> left;
         for (const Option* o : best) {
             if (2 * o->affinity + 16 > most) left.push_back(o);
-        }
-        // Among equals, a file system that had to split the file most
-        // likely put the rest in the next free clusters after this piece.
-        if (left.size() > 1 && getenv("NEAR")) {
-            const int64_t endBase = keys_[pieces_[end].lastKey].base;
-            std::vector<const Option*> near;
-            for (const Option* o : left) {
-                const int64_t ahead = startBase(*o) - endBase;
-                if (ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_) near.push_back(o);
-            }
-            if (near.size() == 1) left = near;
         }
         if (left.size() == 1) {
             link(*left.front());

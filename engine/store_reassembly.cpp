@@ -260,14 +260,15 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
             needs.push_back(needed);
         }
         MeasureAffinity(source, options);
+        Assign(options, group, needs);
         if (getenv("DBG_LINKS")) {
             for (size_t k = 0; k < group.size(); ++k) {
+                if (pieces_[group[k]].next != Next::Blocked) continue;
                 fprintf(stderr, "f=%u end piece %u base %lld blocks %u needs %d:", f, group[k], (long long)keys_[pieces_[group[k]].lastKey].base, pieces_[group[k]].blocks, (int)needs[k]);
                 for (const Option& o : options) if (o.end == group[k]) fprintf(stderr, " [%lld s%d w%d a%zu]", o.start == kNone ? -1LL : (long long)keys_[pieces_[o.start].firstKey].base, o.strong, o.weak, o.affinity);
                 fprintf(stderr, "\n");
             }
         }
-        Assign(options, group, needs);
     }
 }
 
@@ -275,7 +276,7 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     // Affinity only tells apart options of equal evidence that compete for
     // an end or a start; the others never need it.
     const auto rivals = [](const Option& a, const Option& b) {
-        return a.strong == b.strong && a.weak == b.weak &&
+        return a.strong == b.strong && a.weak == b.weak && a.near == b.near &&
                (a.end == b.end || (a.start != kNone && a.start == b.start));
     };
     uint32_t gramsOf = kNone;

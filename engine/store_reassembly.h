@@ -113,6 +113,9 @@ private:
         bool rejected = false;
         int strong = 0;
         int weak = 0;
+        // The option starts shortly after the end on disk, where a file
+        // system puts the next fragment of a file it had to split.
+        int near = 0;
         size_t affinity = 0;
     };
 
