@@ -325,6 +325,35 @@ TEST(StoreText, MessageStartsAndPlausibleText) {
     }
 }
 
+TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
+    const std::string line(60, 'Q');  // base64 lines of 60
+    const std::string lines = "\r\n" + line + "\r\n" + line + "\r\n";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"a header name cut in two", "body\r\nContent-Ty", "pe: text/plain", TextJoin::kTextGoesOn},
+        {"a cut address field", "\r\nFr", "om: a@b", TextJoin::kTextGoesOn},
+        {"two words that make no name", "\r\nHello", "World: x", TextJoin::kTextSaysNothing},
+        {"a name without its colon", "\r\nContent-Ty", "pe text", TextJoin::kTextSaysNothing},
+        {"base64 going on at its length", lines + line.substr(0, 20), line.substr(0, 40) + "\r\nQQ",
+         TextJoin::kTextGoesOn},
+        {"base64 breaking right at the boundary", lines, "\r\n" + line, TextJoin::kTextSaysNothing},
+        {"base64 ending in a shorter line", lines + line.substr(0, 20), "QQ\r\n\r\n--b", TextJoin::kTextSaysNothing},
+        {"base64 running longer", lines + line.substr(0, 20), line + "\r\n", TextJoin::kTextBreaks},
+        {"base64 going on in other bytes", lines + line.substr(0, 20), "hello, world\r\n", TextJoin::kTextBreaks},
+        {"lines of different lengths", "\r\nshort\r\n" + line + "\r\nQQ", line + "\r\n", TextJoin::kTextSaysNothing},
+        {"nothing after", lines, "", TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinText(before, after), c.expected) << c.what;
+    }
+}
+
 // --- Data across a cluster boundary ------------------------------------------
 
 TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {

@@ -46,6 +46,7 @@ std::vector<LinkedChain> LinkChains(const std::string& imagePath, bool storeAwar
         for (const uint64_t position : linker->HeadPositions(offset)) {
             MemoryFile file;
             LinkedChain chain;
+            chain.headOffset = offset;
             linker->WriteChain(source, offset, position, file, chain.trace);
             chain.text = std::move(file.text);
             chains.push_back(std::move(chain));

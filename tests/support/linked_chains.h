@@ -3,6 +3,7 @@
 // complete one without a whole recovery.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 namespace varrow::testing {
 
 struct LinkedChain {
+    uint32_t headOffset = 0;  // its message number follows from the order of these
     std::string text;
     ChainTrace trace;
 
