@@ -11,6 +11,9 @@
 // Figures only; nothing is judged here.
 //
 //   store_quality [first seed] [last seed] [layout name part]
+//   store_quality --mixed MIB    only time and memory of both modes over the
+//                                benchmark's image of noise and one store
+//                                fragmented among it (no manifest)
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 #include <algorithm>
@@ -28,6 +31,7 @@
 
 #include <unistd.h>
 
+#include "bench_images.h"
 #include "chain_trace.h"
 #include "classic_linking.h"
 #include "fast_scan.h"
@@ -280,7 +284,32 @@ void PrintLine(const std::string& name, const Figures& classic, const Figures& a
 
 }  // namespace
 
+// Time and memory of both modes over the mixed benchmark image.
+int Mixed(uint64_t mebibytes) {
+    const fs::path folder = fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const std::string image = (folder / "mixed.bin").string();
+    const std::string output = (folder / "out").string();
+    const size_t messages = ostrel::bench::WriteMixedImage(image, mebibytes << 20, 0.125, 7);
+    std::printf("mixed image of %llu MiB, %zu messages\n", static_cast<unsigned long long>(mebibytes), messages);
+    for (int round = 0; round < 2; ++round) {
+        Figures c, a;
+        const std::vector<Output> classic = Link(image, false, c);
+        const std::vector<Output> aware = Link(image, true, a);
+        c.recoverSeconds = RecoverSeconds(image, output, 0);
+        a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
+        size_t differ = 0;
+        for (size_t i = 0; i < std::min(classic.size(), aware.size()); ++i) differ += classic[i].text != aware[i].text;
+        std::printf("round %d: outputs %zu / %zu, %zu differ; blocks %zu\n", round + 1, classic.size(), aware.size(),
+                    differ, a.blocks);
+        PrintLine("mixed image", c, a);
+    }
+    fs::remove_all(folder);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0) return Mixed(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
     const uint64_t last = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : first + 2;
     const std::string only = argc > 3 ? argv[3] : "";
