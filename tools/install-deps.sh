@@ -6,6 +6,8 @@ set -eu
 packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
+# File systems laid out by their own tools for the store-aware tests
+packages="$packages mtools e2fsprogs"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
 
 missing=""
