@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include "display.h"
+
 namespace varrow::cli {
 
 std::string CsvRecord(const std::vector<std::string>& fields) {
@@ -20,6 +22,14 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
     }
     record += "\r\n";
     return record;
+}
+
+void CsvWriter::Row(const std::vector<std::string>& cells) {
+    std::vector<std::string> safe;
+    safe.reserve(cells.size());
+    for (const std::string& cell : cells) safe.push_back(SpreadsheetSafe(cell));
+    out_ << CsvRecord(safe);
+    out_.flush();
 }
 
 }  // namespace varrow::cli

@@ -16,8 +16,14 @@ struct CommandLine {
     uint32_t newFolderLimit = 0;  // 0: no rollover subfolders
     std::string logFile;          // empty: the log goes to standard output
     std::string reportFile;       // empty: no report file
+    std::string dfxmlFile;        // empty: no DFXML report
     bool quiet = false;
-    bool classic = false;         // link blocks by offset alone, not store by store
+    bool classic = false;         // the engine as it always was: every option of ours off
+    bool hashes = false;          // MD5 and SHA-256 of every written file in the reports
+    bool keepDuplicates = false;  // write identical copies again
+    bool rawNames = false;        // name files after the subject line as it stands
+    bool noDates = false;         // leave the files' times at the time of writing
+    std::string invocation;       // the command line as given, for the DFXML report
 };
 
 struct ParseResult {

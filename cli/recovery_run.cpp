@@ -1,13 +1,14 @@
 #include "recovery_run.h"
 
-#include <csignal>
+#include <algorithm>
 #include <cstring>
+
+#include "display.h"
+#include "signals.h"
 
 namespace varrow::cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_stopRequested = 0;
 
 const char* const kSeparator = "--------------------------------------------------------";
 const char* const kStoreAwareMode = "Linking: store by store";
@@ -17,11 +18,13 @@ constexpr uint64_t kBytesPerQuestion = 10000;
 
 }  // namespace
 
-void RequestStop() { g_stopRequested = 1; }
-
-RecoveryRun::RecoveryRun(const CommandLine& commandLine, std::ostream& log, std::FILE* progress,
-                         uint64_t sourceSize)
-    : commandLine_(commandLine), log_(log), progress_(progress) {
+RecoveryRun::RecoveryRun(const CommandLine& commandLine, const RunOutputs& outputs, uint64_t sourceSize)
+    : commandLine_(commandLine),
+      log_(*outputs.log),
+      escapeLog_(outputs.logIsTerminal),
+      cellReport_(outputs.cellReport),
+      onRecord_(outputs.onRecord),
+      progress_(outputs.progress) {
     state_.totalBytes = sourceSize;
 }
 
@@ -45,21 +48,7 @@ int32_t RecoveryRun::Execute() {
     return result;
 }
 
-uint64_t RecoveryRun::messageCount() const {
-    if (columns_ <= 0 || cells_.size() < static_cast<size_t>(columns_)) return 0;
-    return cells_.size() / static_cast<size_t>(columns_) - 1;
-}
-
-std::vector<std::vector<std::string>> RecoveryRun::ReportRows() const {
-    std::vector<std::vector<std::string>> rows;
-    if (columns_ <= 0) return rows;
-    const auto width = static_cast<size_t>(columns_);
-    for (size_t start = 0; start + width <= cells_.size(); start += width) {
-        rows.emplace_back(cells_.begin() + static_cast<ptrdiff_t>(start),
-                          cells_.begin() + static_cast<ptrdiff_t>(start + width));
-    }
-    return rows;
-}
+uint64_t RecoveryRun::messageCount() const { return rows_ > 0 ? rows_ - 1 : 0; }
 
 int32_t VARROW_CALL RecoveryRun::Callback(int32_t code, void* data, void* userData) {
     return static_cast<RecoveryRun*>(userData)->OnEvent(code, data);
@@ -80,7 +69,7 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
                     state_.bytesScanned = state_.totalBytes;
                 }
             }
-            if (g_stopRequested) {
+            if (SignalWatcher::StopRequested()) {
                 stopped_ = true;
                 return 1;
             }
@@ -88,7 +77,11 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
         case EV_LOG: {
             state_.writing = true;
             const char* text = static_cast<const char*>(data);
-            LogLine(std::strcmp(text, "-") == 0 ? kSeparator : text);
+            const bool separator = std::strcmp(text, "-") == 0;
+            LogLine(separator ? kSeparator : text);
+            // A separator ends a message's lines: what a killed run leaves
+            // in its log ends there.
+            if (separator) log_.flush();
             break;
         }
         case EV_ERROR:
@@ -96,14 +89,26 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
             LogLine(kSeparator);
             LogLine(static_cast<const char*>(data));
             LogLine(kSeparator);
+            log_.flush();
             break;
         case EV_REPORT_COLUMNS:
             columns_ = *static_cast<const int32_t*>(data);
             break;
         case EV_REPORT_CELL:
-            cells_.emplace_back(static_cast<const char*>(data));
-            state_.messagesWritten = messageCount();
+            AddReportCell(static_cast<const char*>(data));
             break;
+        case EV_MESSAGE_RECORD: {
+            const auto& record = *static_cast<const VarrowMessageRecord*>(data);
+            if (record.outcome == VARROW_COPY_WRITTEN) ++state_.messagesWritten;
+            if (onRecord_) onRecord_(record);
+            break;
+        }
+        case EV_TOTALS: {
+            VarrowTotals totals{};
+            std::memcpy(&totals, data, std::min<size_t>(sizeof totals, static_cast<const VarrowTotals*>(data)->size));
+            totals_ = totals;
+            break;
+        }
         case EV_ALERT:
             ClearProgress();
             std::fprintf(stderr, "varrow: %s\n", static_cast<const char*>(data));
@@ -114,9 +119,19 @@ int32_t RecoveryRun::OnEvent(int32_t code, const void* data) {
     return 0;
 }
 
+void RecoveryRun::AddReportCell(const char* text) {
+    pendingRow_.emplace_back(text);
+    if (columns_ > 0 && pendingRow_.size() == static_cast<size_t>(columns_)) {
+        if (cellReport_) cellReport_->Row(pendingRow_);
+        pendingRow_.clear();
+        ++rows_;
+        if (!(EngineOptionsOf(commandLine_) & VARROW_OPTION_RECORDS)) state_.messagesWritten = messageCount();
+    }
+}
+
 void RecoveryRun::LogLine(const std::string& line) {
     ClearProgress();
-    log_ << line << '\n';
+    log_ << (escapeLog_ ? EscapeControls(line) : line) << '\n';
 }
 
 void RecoveryRun::ShowProgress(bool force) {

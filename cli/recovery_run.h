@@ -5,34 +5,44 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "csv.h"
 #include "options.h"
 #include "progress_line.h"
 #include "varrow.h"
 
 namespace varrow::cli {
 
-// Set from the signal handler: answer the next stop question with "stop".
-void RequestStop();
+// Where a run's log and report go.
+struct RunOutputs {
+    std::ostream* log = nullptr;         // the recovery log
+    bool logIsTerminal = false;          // control characters are shown escaped
+    // The engine's report cells as rows, when there are no records to make
+    // rows from; may be null.
+    CsvWriter* cellReport = nullptr;
+    std::FILE* progress = nullptr;       // the terminal of the progress line; may be null
+    // Receives every message record as it comes.
+    std::function<void(const VarrowMessageRecord&)> onRecord;
+};
 
 class RecoveryRun {
 public:
-    // log receives the recovery log; progress, when not null, is the
-    // terminal that shows the progress line.
-    RecoveryRun(const CommandLine& commandLine, std::ostream& log, std::FILE* progress,
-                uint64_t sourceSize);
+    RecoveryRun(const CommandLine& commandLine, const RunOutputs& outputs, uint64_t sourceSize);
 
     // Runs the recovery; returns the engine's result.
     int32_t Execute();
 
     int errorCount() const { return errorCount_; }
+    // Messages reported by the engine's report cells (written or not).
     uint64_t messageCount() const;
     bool stopped() const { return stopped_; }
-    // The report: column titles first, then one row per message.
-    std::vector<std::vector<std::string>> ReportRows() const;
+    // The engine's totals, when it sent them.
+    const std::optional<VarrowTotals>& totals() const { return totals_; }
 
 private:
     static int32_t VARROW_CALL Callback(int32_t code, void* data, void* userData);
@@ -41,8 +51,14 @@ private:
     void ShowProgress(bool force);
     void ClearProgress();
 
+    void AddReportCell(const char* text);
+
     const CommandLine& commandLine_;
     std::ostream& log_;
+    bool escapeLog_;
+    CsvWriter* cellReport_;
+    std::function<void(const VarrowMessageRecord&)> onRecord_;
+    std::optional<VarrowTotals> totals_;
     std::FILE* progress_;
     ProgressState state_;
     std::chrono::steady_clock::time_point started_;
@@ -52,7 +68,8 @@ private:
     int errorCount_ = 0;
     bool stopped_ = false;
     int32_t columns_ = 0;
-    std::vector<std::string> cells_;
+    std::vector<std::string> pendingRow_;
+    uint64_t rows_ = 0;  // report rows complete, the column titles included
 };
 
 }  // namespace varrow::cli

@@ -1,20 +1,26 @@
 #include "assembly.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
-#include "block_index.h"
 #include "chain_trace.h"
 #include "classic_linking.h"
+#include "completeness.h"
+#include "exceptions.h"
 #include "fast_scan.h"
+#include "file_exception.h"
 #include "file64.h"
+#include "identical_copies.h"
 #include "message_file.h"
+#include "message_records.h"
 #include "messages.h"
 #include "naming.h"
+#include "output_folder.h"
 #include "outfolders.h"
-#include "paths.h"
 #include "platform/os.h"
-#include "scan.h"
 #include "session.h"
+#include "source_health.h"
 #include "store_aware_linking.h"
 
 namespace varrow {
@@ -23,9 +29,10 @@ namespace {
 
 constexpr uint32_t kTempFileFlags =
     CFile64::modeCreate | CFile64::modeWrite | CFile64::shareExclusive | CFile64::typeBinary;
+// Enough of a message's start to see whether it is a header line.
+constexpr uint32_t kHeaderLineBytes = 80;
 
-// Removes a temporary message file when an exception leaves its copy
-// unfinished.
+// Removes a temporary message file when its copy ends early.
 class TempFileGuard {
 public:
     explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
@@ -34,83 +41,162 @@ public:
         long ignored = 0;
         platform::CurrentOs().DeleteFile(path_, &ignored);
     }
-    void Release() { path_.clear(); }
 
 private:
     std::string path_;
 };
 
-// The folder that receives messages, and how many entries it holds.
-struct OutputFolder {
-    std::string destination;
-    std::string current;
-    uint32_t fileCount = 0;
+// The first bytes of a message: from what was kept of it, or from its file.
+std::vector<uint8_t> FirstBytes(const std::vector<uint8_t>* content, const std::string& tempPath, uint32_t count) {
+    if (content) return {content->begin(), content->begin() + std::min<size_t>(count, content->size())};
+    std::vector<uint8_t> bytes(count);
+    CFile64 file;
+    uint32_t got = 0;
+    try {
+        if (file.Open(tempPath, CFile64::modeRead | CFile64::shareDenyWrite | CFile64::typeBinary, nullptr)) {
+            got = file.Read(bytes.data(), count);
+        }
+    } catch (...) {
+        got = 0;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+// Whether no byte of a copy came from the source: it is empty, or all its
+// bytes are the zeros that stand for sectors that could not be read.
+bool NothingRead(uint64_t size, const std::vector<uint8_t>* content, const ChainTrace& trace) {
+    if (size == 0) return true;
+    if (!trace.unreadable || !content) return false;
+    return std::all_of(content->begin(), content->end(), [](uint8_t byte) { return byte == 0; });
+}
+
+// Handles the copies of the messages one by one: assembles each in a
+// temporary file, names it after its subject, places it in the output
+// folder and reports it.
+class CopyExtractor {
+public:
+    CopyExtractor(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
+                  const std::string& destination, SourceHealth* health)
+        : session_(session),
+          options_(session.Options()),
+          source_(source),
+          linker_(linker),
+          folder_(destination),
+          health_(health) {}
+
+    void Extract(uint32_t headOffset, uint64_t headPosition, uint32_t number, uint32_t copy);
+
+private:
+    // Counts the copy and, with records on, tells the front end about it.
+    void Finish(const CopyOutcome& outcome);
+    void LogMessage(uint32_t number, const std::string& subject, uint64_t size, const std::string& note);
+
+    RecoverySession& session_;
+    const RecoveryOptions& options_;
+    CFile64Ex& source_;
+    MessageLinker& linker_;
+    OutputFolder folder_;
+    SourceHealth* health_;
+    IdenticalCopies identical_;
 };
 
-// A name that is taken by a symbolic link (which would lead messages out of
-// the output folder) or by something other than a folder is passed over.
-bool UsableSubfolder(platform::Os& os, const std::string& path) {
-    if (os.IsSymbolicLink(path)) return false;
-    return !os.Exists(path) || os.IsDirectory(path);
+void CopyExtractor::Finish(const CopyOutcome& outcome) {
+    session_.totals.Count(outcome);
+    if (options_.records) SendMessageRecord(session_, outcome);
 }
 
-void RollOverIfFull(RecoverySession& session, OutputFolder& folder) {
-    const RecoveryOptions& options = session.Options();
-    if (!options.useNewFolder || folder.fileCount < options.maxPerFolder) return;
-    platform::Os& os = platform::CurrentOs();
-    std::string name;
-    do {
-        name = NextSubfolderName();
-        folder.current = AddTrailingBackslash(folder.destination) + name;
-    } while (!UsableSubfolder(os, folder.current));
-    long ignored = 0;
-    os.CreateDirectory(folder.current, &ignored);
-    folder.fileCount = CountFolderEntries(folder.current);
-    session.NotifyText(EV_LOG, kTextFolderLimitReached, static_cast<unsigned long>(options.maxPerFolder));
-    session.NotifyText(EV_LOG, kTextNewSubfolder, name.c_str(), folder.destination.c_str());
-    session.NotifyString(EV_LOG, "-");
+void CopyExtractor::LogMessage(uint32_t number, const std::string& subject, uint64_t size,
+                               const std::string& note) {
+    session_.NotifyText(EV_LOG, kTextStartMessage, number);
+    session_.NotifyString(EV_LOG, "Collect detailed information ...");
+    session_.NotifyString(EV_LOG, "Message subject: " + subject);
+    session_.NotifyText(EV_LOG, kTextMessageSize, static_cast<unsigned long>(size));
+    if (!note.empty()) session_.NotifyString(EV_LOG, note);
+    session_.NotifyText(EV_LOG, kTextFinishMessage, number);
+    session_.NotifyString(EV_LOG, "-");
 }
 
-void ExtractCopy(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
-                 uint32_t headOffset, uint64_t headPosition, uint32_t number,
-                 OutputFolder& folder) {
+void CopyExtractor::Extract(uint32_t headOffset, uint64_t headPosition, uint32_t number, uint32_t copy) {
+    CopyOutcome outcome;
+    outcome.number = number;
+    outcome.copy = copy;
+    outcome.outcome = VARROW_COPY_FAILED;
+
     const std::string tempPath = MakeTempFileName();
     MessageFile temp;
     if (!temp.Open(tempPath, kTempFileFlags, nullptr)) {
-        session.NotifyText(EV_ERROR, kTextCannotCreateTemp);
+        session_.NotifyText(EV_ERROR, kTextCannotCreateTemp);
+        Finish(outcome);
         return;
     }
     TempFileGuard guard(tempPath);
     ChainTrace trace;
-    linker.WriteChain(source, headOffset, headPosition, temp, trace);
-    const auto size = static_cast<uint32_t>(temp.GetLength());
-    temp.Close();
-
-    RollOverIfFull(session, folder);
+    outcome.trace = &trace;
+    uint32_t size = 0;
+    try {
+        linker_.WriteChain(source_, headOffset, headPosition, temp, trace);
+        size = static_cast<uint32_t>(temp.GetLength());
+        temp.Close();
+    } catch (const CFileException&) {
+        // The temporary file could not take the message (a full or failing
+        // disk): this copy is lost, the next one may fit.
+        temp.Abort();
+        session_.NotifyText(EV_ERROR, kTextCannotCreateTemp);
+        Finish(outcome);
+        return;
+    }
+    outcome.bytes = size;
     // What was written is at hand unless the message was too long to keep.
     const std::vector<uint8_t>* content = temp.Content();
-    const std::string subject =
-        content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
-    const std::string outputPath = BuildOutputPath(folder.current, subject, number);
+    const std::vector<uint8_t> start = FirstBytes(content, tempPath, kHeaderLineBytes);
+    outcome.startsWithHeader = StartsWithHeaderLine(start.data(), start.size());
 
-    session.NotifyText(EV_LOG, kTextStartMessage, number);
-    session.NotifyString(EV_LOG, "Collect detailed information ...");
-    session.NotifyString(EV_LOG, "Message subject: " + subject);
-    session.NotifyText(EV_LOG, kTextMessageSize, static_cast<unsigned long>(size));
-    session.NotifyText(EV_LOG, kTextFinishMessage, number);
-    session.NotifyString(EV_LOG, "-");
+    if (health_) {
+        const bool nothingRead = NothingRead(size, content, trace);
+        if (nothingRead) {
+            session_.NotifyFormat(EV_LOG, "Message No.%lu: nothing of it could be read from the source; "
+                                          "no file was written.",
+                                  static_cast<unsigned long>(number));
+            session_.NotifyString(EV_LOG, "-");
+            outcome.outcome = VARROW_COPY_EMPTY;
+            Finish(outcome);
+        }
+        // May end the run when the source has stopped answering.
+        health_->AfterCopy(nothingRead);
+        if (nothingRead) return;
+    }
 
-    platform::Os& os = platform::CurrentOs();
-    long error = 0;
-    const bool placed = content ? os.WriteNewContent(outputPath, content->data(), content->size(), &error)
-                                : os.CopyFile(tempPath, outputPath, &error);
-    if (!placed) session.NotifyText(EV_ERROR, kTextCannotCreateMessage);
-    session.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
-    session.NotifyString(EV_REPORT_CELL, subject);
+    outcome.subject = content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
+    const MessageBytes bytes{content, tempPath, size};
+    size_t hash = 0;
+    if (options_.skipIdentical) {
+        hash = IdenticalCopies::HashOf(bytes);
+        if (const auto earlier = identical_.Find(bytes, hash)) {
+            LogMessage(number, outcome.subject, size,
+                       FormatText("Identical to message No.%lu (copy %lu), written as %s; not written again.",
+                                  static_cast<unsigned long>(earlier->number),
+                                  static_cast<unsigned long>(earlier->copy), earlier->path.c_str()));
+            outcome.outcome = VARROW_COPY_DUPLICATE;
+            outcome.duplicateOfNumber = earlier->number;
+            outcome.duplicateOfCopy = earlier->copy;
+            Finish(outcome);
+            return;
+        }
+    }
 
-    guard.Release();
-    os.DeleteFile(tempPath, &error);
-    ++folder.fileCount;
+    folder_.RollOverIfFull(session_);
+    LogMessage(number, outcome.subject, size, {});
+    outcome.path = folder_.Place(outcome.subject, number, content, tempPath);
+    if (outcome.path.empty()) session_.NotifyText(EV_ERROR, kTextCannotCreateMessage);
+    session_.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
+    session_.NotifyString(EV_REPORT_CELL, outcome.subject);
+    folder_.CountMessage();
+    if (!outcome.path.empty()) {
+        outcome.outcome = VARROW_COPY_WRITTEN;
+        if (options_.skipIdentical) identical_.Remember(hash, {number, copy, outcome.path});
+    }
+    Finish(outcome);
 }
 
 std::unique_ptr<MessageLinker> MakeLinker(RecoverySession& session) {
@@ -121,16 +207,17 @@ std::unique_ptr<MessageLinker> MakeLinker(RecoverySession& session) {
 }  // namespace
 
 void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
-                     const std::string& destination, size_t* headCount) {
+                     const std::string& destination, size_t* headCount, SourceHealth* health) {
     const std::vector<uint32_t> heads = linker.HeadOffsets();
     *headCount = heads.size();
-    OutputFolder folder{destination, destination, CountFolderEntries(destination)};
+    session.totals.headsFound = heads.size();
+    CopyExtractor extractor(session, source, linker, destination, health);
     uint32_t number = 1;
     for (const uint32_t headOffset : heads) {
         if (session.QueryAbort()) return;
         const PositionList& positions = linker.HeadPositions(headOffset);
-        for (const uint64_t position : positions) {
-            ExtractCopy(session, source, linker, headOffset, position, number, folder);
+        for (size_t copy = 0; copy < positions.size(); ++copy) {
+            extractor.Extract(headOffset, positions[copy], number, static_cast<uint32_t>(copy + 1));
         }
         session.NotifyProgress(static_cast<uint8_t>(50.0 + number * 50.0 / heads.size()));
         ++number;
@@ -139,15 +226,25 @@ void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker&
 
 int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string& destination) {
     size_t headCount = 0;
+    std::optional<SourceHealth> health;
     try {
+        if (session.Options().sourceHealth) {
+            health.emplace(source);
+            session.WatchQuestions([&health] { health->CheckScan(); });
+        }
         const std::unique_ptr<MessageLinker> chosen = MakeLinker(session);
         MessageLinker& linker = *chosen;
         ScanBlocksFast(session, source, linker.Collector());
         linker.ValidateHeads(session, source);
-        ExtractMessages(session, source, linker, destination, &headCount);
+        ExtractMessages(session, source, linker, destination, &headCount, health ? &*health : nullptr);
+    } catch (const CSourceGoneException&) {
+        session.totals.sourceFailed = true;
+        ReportCurrentException(session);
     } catch (...) {
         ReportCurrentException(session);
     }
+    session.WatchQuestions(nullptr);
+    session.totals.unreadableSectors = source.Failures().Bytes() / source.SectorSize();
     return headCount >= 1 ? 1 : 0;
 }
 

@@ -9,6 +9,7 @@ namespace varrow {
 class CFile64Ex;
 class MessageLinker;
 class RecoverySession;
+class SourceHealth;
 
 // Runs pass 1 and pass 2 over an open source and reports the exceptions
 // that end them as EV_ERROR; returns 1 when message output began with at
@@ -17,8 +18,9 @@ int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string
 
 // Writes one message file per head position into destination (or its
 // rollover subfolders) and reports each. *headCount receives the number of
-// head offsets as soon as the output begins.
+// head offsets as soon as the output begins. health, when given, ends the
+// run when the source stops answering.
 void ExtractMessages(RecoverySession& session, CFile64Ex& source, MessageLinker& linker,
-                     const std::string& destination, size_t* headCount);
+                     const std::string& destination, size_t* headCount, SourceHealth* health = nullptr);
 
 }  // namespace varrow

@@ -15,6 +15,7 @@ enum class ChainEnd : uint32_t {
     Loop = VARROW_END_LOOP,
     HeaderUnreadable = VARROW_END_HEADER_UNREADABLE,
     ReadError = VARROW_END_READ_ERROR,
+    NotFollowed = VARROW_END_NOT_FOLLOWED,
 };
 
 // Bytes of a message that lie together on the source, or zeros that stand
@@ -34,6 +35,9 @@ struct ChainTrace {
     ChainEnd end = ChainEnd::Complete;
     // Some bytes came from sectors that could not be read.
     bool unreadable = false;
+    // The linker knows that the first block written is not the message's
+    // own first block.
+    bool startsLate = false;
 
     // Appends bytes that follow the last run; runs that meet are joined.
     void AddRun(uint64_t position, uint64_t length, bool zeros);

@@ -39,6 +39,10 @@ bool CMemoryException::GetErrorMessage(std::string& text, size_t maxLength) cons
     return Describe(text, maxLength, "Out of memory.");
 }
 
+bool CSourceGoneException::GetErrorMessage(std::string& text, size_t maxLength) const {
+    return Describe(text, maxLength, why_);
+}
+
 bool CNotSupportedException::GetErrorMessage(std::string& text, size_t maxLength) const {
     return Describe(text, maxLength, "An unsupported operation was attempted.");
 }

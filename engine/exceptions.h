@@ -36,4 +36,15 @@ public:
     int32_t m_nCode;
 };
 
+// The source stopped answering in the middle of a run: a disk that was
+// unplugged, an image that shrank while it was read.
+class CSourceGoneException : public CException {
+public:
+    explicit CSourceGoneException(std::string why) : why_(std::move(why)) {}
+    bool GetErrorMessage(std::string& text, size_t maxLength) const override;
+
+private:
+    std::string why_;
+};
+
 }  // namespace varrow

@@ -20,6 +20,7 @@ void FailedSectors::Add(uint64_t position, uint64_t length) {
         ++last;
     }
     bytes_ += end - start;
+    lastStretch_ = end - start;
     if (first == last) {
         ranges_.insert(first, {start, end});
     } else {

@@ -20,10 +20,13 @@ public:
     // Bytes in failed sectors, each counted once however often it was read.
     uint64_t Bytes() const { return bytes_; }
     bool Empty() const { return ranges_.empty(); }
+    // Bytes of the failed stretch that the last Add grew or made.
+    uint64_t LastStretch() const { return lastStretch_; }
 
 private:
     std::vector<std::pair<uint64_t, uint64_t>> ranges_;  // [start, end)
     uint64_t bytes_ = 0;
+    uint64_t lastStretch_ = 0;
 };
 
 }  // namespace varrow

@@ -33,6 +33,32 @@ char FoldAsciiCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The bytes of the character a UTF-8 lead byte starts; 1 for any byte
+// that cannot start a longer one.
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead < 0xC0 || lead >= 0xF8) return 1;
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    return 2;
+}
+
+// The largest length up to length at which text can be cut without
+// leaving an incomplete UTF-8 sequence at its end. Bytes that are not valid
+// UTF-8 are left alone: only a character the cut itself splits is dropped.
+size_t WholeCharacterLength(const std::string& text, size_t length) {
+    if (length >= text.size()) return text.size();
+    for (size_t back = 1; back <= 3 && back <= length; ++back) {
+        const auto byte = static_cast<unsigned char>(text[length - back]);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        return Utf8SequenceLength(byte) > back ? length - back : length;
+    }
+    return length;
+}
+
+std::string CutWhole(const std::string& text, size_t length) {
+    return text.substr(0, WholeCharacterLength(text, length));
+}
+
 // Finds the subject line in message text that arrives in pieces. Each byte
 // is looked at once, whatever the length of its line, so a huge message
 // without line feeds costs one pass and no more memory than its subject.
@@ -54,9 +80,11 @@ public:
     // matched or the matching line holds nothing after its colon.
     std::string Subject() const {
         if (state_ != State::Done) return {};
-        size_t end = subject_.size();
-        while (end > 0 && IsSubjectSpace(subject_[end - 1])) --end;
-        return subject_.substr(0, end);
+        std::string subject = subject_.size() > kMaxSubjectBytes ? CutWhole(subject_, kMaxSubjectBytes) : subject_;
+        size_t end = subject.size();
+        while (end > 0 && IsSubjectSpace(subject[end - 1])) --end;
+        subject.resize(end);
+        return subject;
     }
 
 private:
@@ -95,6 +123,10 @@ private:
                 break;
             case State::TakingSubject:
                 if (!subject_.empty() || !IsSubjectSpace(c)) subject_.push_back(c);
+                // A subject line of any length names a message by its start;
+                // the rest is never read. One byte more than is kept shows
+                // whether the cut splits a character.
+                if (subject_.size() > kMaxSubjectBytes) state_ = State::Done;
                 break;
             case State::SkippingLine:
             case State::Done:
@@ -143,32 +175,6 @@ std::string UntitledName(uint32_t messageNumber) {
 // a shorter path instead, naming another file.
 bool SystemCanName(const std::string& path) { return path.find('\0') == std::string::npos; }
 
-// The bytes of the character a UTF-8 lead byte starts; 1 for any byte
-// that cannot start a longer one.
-size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead < 0xC0 || lead >= 0xF8) return 1;
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    return 2;
-}
-
-// The largest length up to length at which text can be cut without
-// leaving an incomplete UTF-8 sequence at its end. Bytes that are not valid
-// UTF-8 are left alone: only a character the cut itself splits is dropped.
-size_t WholeCharacterLength(const std::string& text, size_t length) {
-    if (length >= text.size()) return text.size();
-    for (size_t back = 1; back <= 3 && back <= length; ++back) {
-        const auto byte = static_cast<unsigned char>(text[length - back]);
-        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        return Utf8SequenceLength(byte) > back ? length - back : length;
-    }
-    return length;
-}
-
-std::string CutWhole(const std::string& text, size_t length) {
-    return text.substr(0, WholeCharacterLength(text, length));
-}
-
 // Naming never fails: a search that cannot finish (a failed read, no
 // memory for a huge line) ends without a subject.
 template <typename Message>
@@ -180,6 +186,76 @@ std::string SubjectOrUntitled(const Message& message, uint32_t messageNumber) {
     }
     return subject.empty() ? UntitledName(messageNumber) : subject;
 }
+
+// Whether anything is at path, which lies in folder when folder is given.
+// In a folder that could not be opened nothing is.
+bool NameExists(const FolderRef* folder, const std::string& path) {
+    platform::Os& os = platform::CurrentOs();
+    if (!folder) return os.Exists(path);
+    return folder->handle != platform::kInvalidHandle && os.ExistsIn(folder->handle, GetPathFileName(path));
+}
+
+std::string UniquePath(const FolderRef* folder, const std::string& path) {
+    // A path the system cannot name holds nothing; it is returned as it is
+    // and CanCreateFile refuses it.
+    auto isFree = [folder](const std::string& candidate) {
+        return !SystemCanName(candidate) || !NameExists(folder, candidate);
+    };
+    if (isFree(path)) return path;
+    const std::string stem = RemovePathExtension(path);
+    const std::string ext = GetPathExtension(path);
+    auto variant = [&](unsigned long k) { return stem + FormatText("(%lu)", k) + ext; };
+
+    // The variant handed out last for this path: thousands of messages with
+    // one subject would otherwise test every variant taken before, a
+    // thousand names for the thousandth. The search goes on after it while
+    // it is still taken; a variant freed since then stays unused.
+    static std::unordered_map<std::string, unsigned long> lastVariant;
+    unsigned long k = 1;
+    const auto hint = lastVariant.find(path);
+    if (hint != lastVariant.end() && !isFree(variant(hint->second))) k = hint->second + 1;
+    for (;; ++k) {
+        std::string candidate = variant(k);
+        if (isFree(candidate)) {
+            if (lastVariant.size() >= 65536) lastVariant.clear();
+            lastVariant[path] = k;
+            return candidate;
+        }
+    }
+}
+
+bool Probe(const FolderRef* folder, const std::string& path) {
+    if (!SystemCanName(path)) return false;
+    platform::Os& os = platform::CurrentOs();
+    long error = 0;
+    // Creating only a file that does not exist yet keeps the probe from
+    // emptying a file or following a link another program put there.
+    if (!folder) {
+        if (!os.CreateNewFile(path, &error)) return false;
+        os.DeleteFile(path, &error);
+        return true;
+    }
+    const std::string name = GetPathFileName(path);
+    if (folder->handle == platform::kInvalidHandle || !os.CreateNewFileIn(folder->handle, name, &error)) {
+        return false;
+    }
+    os.DeleteFileIn(folder->handle, name, &error);
+    return true;
+}
+
+std::string BuildPath(const FolderRef* folder, const std::string& folderPath, const std::string& subject,
+                      uint32_t messageNumber) {
+    const std::string dir = AddTrailingBackslash(folderPath);
+    std::string path = dir + FileTitleOf(subject) + kOutputExtension;
+    path = ShortenPath(path, kMaxOutputPathLength);
+    path = UniquePath(folder, path);
+    if (!Probe(folder, path)) {
+        // The system refused the subject's name; this one is not probed.
+        path = UniquePath(folder, dir + UntitledName(messageNumber) + kOutputExtension);
+    }
+    return path;
+}
+
 
 }  // namespace
 
@@ -193,15 +269,19 @@ std::string ReadMessageSubject(const std::vector<uint8_t>& message, uint32_t mes
 
 std::string BuildOutputPath(const std::string& folder, const std::string& subject,
                             uint32_t messageNumber) {
-    const std::string dir = AddTrailingBackslash(folder);
-    std::string path = dir + ReplaceInvalidChars(subject) + kOutputExtension;
-    path = ShortenPath(path, kMaxOutputPathLength);
-    path = MakeUniquePath(path);
-    if (!CanCreateFile(path)) {
-        // The system refused the subject's name; this one is not probed.
-        path = MakeUniquePath(dir + UntitledName(messageNumber) + kOutputExtension);
-    }
-    return path;
+    return BuildPath(nullptr, folder, subject, messageNumber);
+}
+
+std::string BuildOutputPath(const FolderRef& folder, const std::string& subject,
+                            uint32_t messageNumber) {
+    return BuildPath(&folder, folder.path, subject, messageNumber);
+}
+
+std::string FileTitleOf(const std::string& subject) {
+    std::string title = ReplaceInvalidChars(subject);
+    // A name that starts with a dot would be hidden from a folder listing.
+    if (!title.empty() && title[0] == '.') title[0] = '_';
+    return title;
 }
 
 std::string ReplaceInvalidChars(const std::string& text) {
@@ -234,45 +314,14 @@ std::string ShortenPath(const std::string& path, int32_t maxLength) {
     return path;  // the folder alone is too long
 }
 
-std::string MakeUniquePath(const std::string& path) {
-    platform::Os& os = platform::CurrentOs();
-    // A path the system cannot name holds nothing; it is returned as it is
-    // and CanCreateFile refuses it.
-    auto isFree = [&os](const std::string& candidate) {
-        return !SystemCanName(candidate) || !os.Exists(candidate);
-    };
-    if (isFree(path)) return path;
-    const std::string stem = RemovePathExtension(path);
-    const std::string ext = GetPathExtension(path);
-    auto variant = [&](unsigned long k) { return stem + FormatText("(%lu)", k) + ext; };
+std::string MakeUniquePath(const std::string& path) { return UniquePath(nullptr, path); }
 
-    // The variant handed out last for this path: thousands of messages with
-    // one subject would otherwise test every variant taken before, a
-    // thousand names for the thousandth. The search goes on after it while
-    // it is still taken; a variant freed since then stays unused.
-    static std::unordered_map<std::string, unsigned long> lastVariant;
-    unsigned long k = 1;
-    const auto hint = lastVariant.find(path);
-    if (hint != lastVariant.end() && !isFree(variant(hint->second))) k = hint->second + 1;
-    for (;; ++k) {
-        std::string candidate = variant(k);
-        if (isFree(candidate)) {
-            if (lastVariant.size() >= 65536) lastVariant.clear();
-            lastVariant[path] = k;
-            return candidate;
-        }
-    }
+std::string MakeUniquePath(const FolderRef& folder, const std::string& path) {
+    return UniquePath(&folder, path);
 }
 
-bool CanCreateFile(const std::string& path) {
-    if (!SystemCanName(path)) return false;
-    platform::Os& os = platform::CurrentOs();
-    long error = 0;
-    // Creating only a file that does not exist yet keeps the probe from
-    // emptying a file or following a link another program put there.
-    if (!os.CreateNewFile(path, &error)) return false;
-    os.DeleteFile(path, &error);
-    return true;
-}
+bool CanCreateFile(const std::string& path) { return Probe(nullptr, path); }
+
+bool CanCreateFile(const FolderRef& folder, const std::string& path) { return Probe(&folder, path); }
 
 }  // namespace varrow

@@ -5,10 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "outfolders.h"
+
 namespace varrow {
 
 // Paths built from subjects are cut to this many bytes.
 inline constexpr int32_t kMaxOutputPathLength = 245;
+// Subjects are read up to this many bytes; a longer subject line is cut
+// (at a character boundary) and the rest is not read.
+inline constexpr size_t kMaxSubjectBytes = 4096;
 
 // The trimmed text after the colon of the first line of the message file
 // that contains "subject" (any case); text 8 filled with messageNumber when
@@ -23,6 +28,14 @@ std::string ReadMessageSubject(const std::vector<uint8_t>& message, uint32_t mes
 std::string BuildOutputPath(const std::string& folder, const std::string& subject,
                             uint32_t messageNumber);
 
+// The same for a file in an open output folder: every look-up and probe
+// goes through the folder's handle, never through its path.
+std::string BuildOutputPath(const FolderRef& folder, const std::string& subject,
+                            uint32_t messageNumber);
+// The subject as a file title: ReplaceInvalidChars, and a leading dot (which
+// would hide the file) becomes '_'.
+std::string FileTitleOf(const std::string& subject);
+
 // Each of \ / : * ? " < > | becomes '_'.
 std::string ReplaceInvalidChars(const std::string& text);
 // Cuts path to maxLength bytes where possible, keeping its folder and,
@@ -31,7 +44,9 @@ std::string ShortenPath(const std::string& path, int32_t maxLength);
 // path, or the first of path(1), path(2), ... (before the extension) under
 // which nothing exists.
 std::string MakeUniquePath(const std::string& path);
+std::string MakeUniquePath(const FolderRef& folder, const std::string& path);
 // Whether a new file can be created at path; the probe is removed again.
 bool CanCreateFile(const std::string& path);
+bool CanCreateFile(const FolderRef& folder, const std::string& path);
 
 }  // namespace varrow

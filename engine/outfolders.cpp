@@ -33,6 +33,45 @@ uint32_t CountFolderEntries(const std::string& folder) {
     return listed ? count : 0;
 }
 
+uint32_t CountFolderEntries(const FolderRef& folder) {
+    if (folder.handle == platform::kInvalidHandle) return 0;
+    uint32_t count = 0;
+    const bool listed =
+        platform::CurrentOs().ListFolder(folder.handle, [&count](const std::string&) { ++count; });
+    return listed ? count : 0;
+}
+
+FolderHandle::~FolderHandle() {
+    if (handle_ == platform::kInvalidHandle) return;
+    long ignored = 0;
+    platform::CurrentOs().Close(handle_, &ignored);
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        FolderHandle old(Release());
+        handle_ = other.Release();
+    }
+    return *this;
+}
+
+platform::Handle FolderHandle::Release() {
+    const platform::Handle handle = handle_;
+    handle_ = platform::kInvalidHandle;
+    return handle;
+}
+
+FolderHandle OpenOutputFolder(const std::string& path) {
+    long ignored = 0;
+    return FolderHandle(platform::CurrentOs().OpenFolder(path, &ignored));
+}
+
+FolderHandle OpenRolloverFolder(platform::Handle destination, const std::string& name) {
+    if (destination == platform::kInvalidHandle) return {};
+    long ignored = 0;
+    return FolderHandle(platform::CurrentOs().OpenSubfolder(destination, name, &ignored));
+}
+
 std::string NextSubfolderName() {
     return FormatText(EngineText(kTextSubfolderPattern),
                       static_cast<unsigned long>(subfolderCounter++));

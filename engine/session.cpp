@@ -17,6 +17,11 @@ RecoveryOptions UnpackOptions(uint32_t options) {
     unpacked.maxPerFolder = static_cast<uint16_t>(options >> 16);
     if (unpacked.maxPerFolder == 0) unpacked.maxPerFolder = 10000;
     unpacked.storeAware = (options & VARROW_OPTION_STORE_AWARE) != 0;
+    unpacked.records = (options & VARROW_OPTION_RECORDS) != 0;
+    unpacked.skipIdentical = (options & VARROW_OPTION_SKIP_IDENTICAL) != 0;
+    unpacked.sourceHealth = (options & VARROW_OPTION_SOURCE_HEALTH) != 0;
+    unpacked.readableNames = (options & VARROW_OPTION_READABLE_NAMES) != 0;
+    unpacked.fileDates = (options & VARROW_OPTION_FILE_DATES) != 0;
     return unpacked;
 }
 
@@ -52,7 +57,12 @@ void RecoverySession::NotifyFormat(int32_t code, const char* pattern, ...) {
 
 void RecoverySession::NotifyProgress(uint8_t percent) { Notify(EV_PROGRESS, &percent); }
 
-bool RecoverySession::QueryAbort() { return Notify(EV_QUERY_ABORT, nullptr) != 0; }
+bool RecoverySession::QueryAbort() {
+    if (watch_) watch_();
+    const bool stop = Notify(EV_QUERY_ABORT, nullptr) != 0;
+    if (stop) stopped_ = true;
+    return stop;
+}
 
 int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint32_t options,
                              const char* destFolder) {
@@ -90,6 +100,7 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
     } catch (...) {
         ReportCurrentException(*this);
     }
+    if (options_.records) SendTotals(*this, totals, stopped_);
     NotifyProgress(100);
     return result;
 }

@@ -3,21 +3,35 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "block_index.h"
 #include "exceptions.h"
+#include "message_records.h"
 #include "varrow.h"
 
 namespace varrow {
 
-// The options word unpacked: bits 0 and 1, and the limit in bits 16..31.
+// The options word unpacked: bit 0 and the limit in bits 16..31, and our
+// own behaviours in bits 1..15 (all off: the engine as it always was).
 struct RecoveryOptions {
     int32_t useNewFolder = 0;
     uint16_t maxPerFolder = 10000;
     // Link blocks store by store (StoreAwareLinker) instead of by offset
     // alone (ClassicLinker).
     bool storeAware = false;
+    // Send a record for every handled copy and the run's totals.
+    bool records = false;
+    // Do not write a copy again whose bytes were written already.
+    bool skipIdentical = false;
+    // Write no file for a copy of which nothing could be read, and end the
+    // run when the source stops answering.
+    bool sourceHealth = false;
+    // Name files after the decoded Subject: field.
+    bool readableNames = false;
+    // Date each file by its Date: field.
+    bool fileDates = false;
 };
 
 RecoveryOptions UnpackOptions(uint32_t options);
@@ -46,6 +60,14 @@ public:
     bool QueryAbort();
 
     const RecoveryOptions& Options() const { return options_; }
+    // Whether the front end answered "stop" to a question of this run.
+    bool Stopped() const { return stopped_; }
+    // Runs watch at every question to the front end, before it is asked; a
+    // watch may end the pass by raising.
+    void WatchQuestions(std::function<void()> watch) { watch_ = std::move(watch); }
+
+    // The counts of this run, which the passes fill.
+    RunTotals totals;
 
     // Blocks that some block names as its successor, by offset.
     BlockIndex linkedBlocks;
@@ -57,6 +79,8 @@ private:
     EngineCallback callback_;
     void* userData_;
     RecoveryOptions options_;
+    bool stopped_ = false;
+    std::function<void()> watch_;
 };
 
 // Reports the exception being handled as EV_ERROR: text 10 with the

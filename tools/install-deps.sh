@@ -4,6 +4,10 @@
 set -eu
 
 packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
+# the command line's digests and DFXML report
+packages="$packages libssl-dev libxml2-dev pkg-config"
+# checking the DFXML report in the tests
+packages="$packages libxml2-utils"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
 # File systems laid out by their own tools for the store-aware tests

@@ -105,6 +105,7 @@ typedef struct RecoveryParams {
 #define VARROW_END_LOOP 2              /* the next offset was already written */
 #define VARROW_END_HEADER_UNREADABLE 3 /* a block header did not make sense */
 #define VARROW_END_READ_ERROR 4        /* a block header could not be read */
+#define VARROW_END_NOT_FOLLOWED 5      /* the copy failed before its chain was followed */
 
 /* Why a message is incomplete (VarrowMessageRecord.incomplete); 0 when its
  * chain ended at a next offset of 0, every byte was read and its text

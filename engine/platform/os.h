@@ -116,14 +116,40 @@ public:
     // Calls visit with every entry name of a folder, "." and ".." excluded.
     virtual bool ListDirectory(const std::string& path,
                                const std::function<void(const std::string&)>& visit) = 0;
-    // Copies source to target, replacing an existing regular file of that
-    // name; never follows a link at target and never leaves a partial target.
-    virtual bool CopyFile(const std::string& source, const std::string& target, long* error) = 0;
-    // Writes a file of exactly size bytes at target, replacing it as
-    // CopyFile does.
-    virtual bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
-                                 long* error) = 0;
     virtual bool DeleteFile(const std::string& path, long* error) = 0;
+
+    // --- Output folders, by handle -------------------------------------
+    // Messages are placed through a handle to their folder, opened once:
+    // a folder swapped for a link while a recovery runs changes nothing,
+    // and no name is ever looked up again through the folder's path.
+    // Names are single path components.
+
+    // Opens the folder at path for making files in it.
+    virtual Handle OpenFolder(const std::string& path, long* error) = 0;
+    // Makes the subfolder name inside folder unless it is there, and opens
+    // it; refuses a link or anything else that is not a folder at name.
+    virtual Handle OpenSubfolder(Handle folder, const std::string& name, long* error) = 0;
+    // True when anything is at name in folder, a dangling link included.
+    virtual bool ExistsIn(Handle folder, const std::string& name) = 0;
+    // Creates an empty file at name in folder that must not exist yet,
+    // without following links, then closes it.
+    virtual bool CreateNewFileIn(Handle folder, const std::string& name, long* error) = 0;
+    virtual bool DeleteFileIn(Handle folder, const std::string& name, long* error) = 0;
+    // Calls visit with every entry name of the folder, "." and ".." excluded.
+    virtual bool ListFolder(Handle folder, const std::function<void(const std::string&)>& visit) = 0;
+
+    enum class Placement { Placed, NameTaken, Failed };
+    // Makes the file name in folder, holding exactly the size bytes given,
+    // readable by others as new files are. Never replaces anything: when
+    // name is taken, by whatever, the result is NameTaken and nothing
+    // changed. Never leaves a partial file under name. A run killed in the
+    // middle may leave a staging file named ".ostrel-<process id>-..." in
+    // the folder on file systems that cannot hold unnamed files.
+    virtual Placement PlaceNewFile(Handle folder, const std::string& name, const uint8_t* bytes,
+                                   size_t size, long* error) = 0;
+    // The same with the bytes of the file at sourcePath.
+    virtual Placement PlaceFileCopy(Handle folder, const std::string& name,
+                                    const std::string& sourcePath, long* error) = 0;
 
     // --- Memory --------------------------------------------------------
     // Page-aligned, committed memory straight from the system's page

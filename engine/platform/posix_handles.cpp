@@ -34,12 +34,14 @@ int OpenFlags(const OpenRequest& request) {
     return flags;
 }
 
-// Refuses what cannot be read as a file: folders, pipes and sockets.
+// Refuses what cannot be read as a file: folders, and what cannot be
+// positioned (pipes, sockets, character devices such as terminals or
+// /dev/zero, whose reads at one position differ from call to call).
 int UnsuitableKind(int fd) {
     struct stat status {};
     if (fstat(fd, &status) != 0) return errno;
     if (S_ISDIR(status.st_mode)) return EISDIR;
-    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) return ESPIPE;
+    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode)) return ESPIPE;
     return 0;
 }
 

@@ -22,65 +22,6 @@ bool Fail(long* error) {
     return false;
 }
 
-bool CopyBytes(int from, int to, long* error) {
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const ssize_t n = ::read(from, buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Fail(error);
-        }
-        if (n == 0) return true;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t written = ::write(to, buffer.data() + done, static_cast<size_t>(n - done));
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                return Fail(error);
-            }
-            done += written;
-        }
-    }
-}
-
-bool WriteAll(int to, const uint8_t* bytes, size_t size, long* error) {
-    for (size_t done = 0; done < size;) {
-        const ssize_t written = ::write(to, bytes + done, size - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return Fail(error);
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// A regular file or a link at target may be replaced; anything else is
-// refused.
-bool CanReplace(const std::string& target, long* error) {
-    struct stat existing {};
-    if (lstat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
-        !S_ISLNK(existing.st_mode)) {
-        if (error) *error = S_ISDIR(existing.st_mode) ? EISDIR : EEXIST;
-        return false;
-    }
-    return true;
-}
-
-// The bytes go to a hidden file beside the target, which then replaces the
-// target in one step: a failed write never leaves a partial file under the
-// target's name, and a link at the target is replaced, not followed.
-template <typename Fill>
-bool ReplaceThroughStaging(const std::string& target, long* error, Fill fill) {
-    std::string staging = GetPathDirectory(target) + ".ostrel-copy-XXXXXX";
-    const int to = mkostemp(staging.data(), O_CLOEXEC);
-    if (to < 0) return Fail(error);
-    bool written = fill(to);
-    if (::close(to) != 0 && written) written = Fail(error);
-    if (written && rename(staging.c_str(), target.c_str()) != 0) written = Fail(error);
-    if (!written) unlink(staging.c_str());
-    return written;
-}
-
 }  // namespace
 
 Os& SystemOs() {
@@ -147,21 +88,6 @@ bool PosixOs::ListDirectory(const std::string& path,
     }
     closedir(folder);
     return true;
-}
-
-bool PosixOs::CopyFile(const std::string& source, const std::string& target, long* error) {
-    if (!CanReplace(target, error)) return false;
-    const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (from < 0) return Fail(error);
-    const bool copied =
-        ReplaceThroughStaging(target, error, [&](int to) { return CopyBytes(from, to, error); });
-    ::close(from);
-    return copied;
-}
-
-bool PosixOs::WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size, long* error) {
-    if (!CanReplace(target, error)) return false;
-    return ReplaceThroughStaging(target, error, [&](int to) { return WriteAll(to, bytes, size, error); });
 }
 
 bool PosixOs::DeleteFile(const std::string& path, long* error) {

@@ -7,6 +7,10 @@ namespace varrow::platform {
 
 class PosixOs : public Os {
 public:
+    // unnamedFiles false makes placements always stage under a name, as on
+    // file systems that cannot hold a file without one (tests use it).
+    explicit PosixOs(bool unnamedFiles = true) : unnamedFiles_(unnamedFiles) {}
+
     // posix_handles.cpp
     Handle Open(const std::string& path, const OpenRequest& request, long* error) override;
     bool Close(Handle handle, long* error) override;
@@ -50,13 +54,28 @@ public:
     bool CreateDirectory(const std::string& path, long* error) override;
     bool ListDirectory(const std::string& path,
                        const std::function<void(const std::string&)>& visit) override;
-    bool CopyFile(const std::string& source, const std::string& target, long* error) override;
-    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
-                         long* error) override;
     bool DeleteFile(const std::string& path, long* error) override;
+
+    // posix_folders.cpp
+    Handle OpenFolder(const std::string& path, long* error) override;
+    Handle OpenSubfolder(Handle folder, const std::string& name, long* error) override;
+    bool ExistsIn(Handle folder, const std::string& name) override;
+    bool CreateNewFileIn(Handle folder, const std::string& name, long* error) override;
+    bool DeleteFileIn(Handle folder, const std::string& name, long* error) override;
+    bool ListFolder(Handle folder, const std::function<void(const std::string&)>& visit) override;
+    Placement PlaceNewFile(Handle folder, const std::string& name, const uint8_t* bytes, size_t size,
+                           long* error) override;
+    Placement PlaceFileCopy(Handle folder, const std::string& name, const std::string& sourcePath,
+                            long* error) override;
 
     void* AllocatePages(size_t size) override;
     void FreePages(void* memory, size_t size) override;
+
+private:
+    template <typename Fill>
+    Placement Place(Handle folder, const std::string& name, long* error, Fill fill);
+
+    bool unnamedFiles_;
 };
 
 }  // namespace varrow::platform

@@ -17,12 +17,12 @@ TEST(CommandLineParsing, AcceptsTheRecoverCommandAndItsOptions) {
     ASSERT_TRUE(plain.commandLine);
     EXPECT_EQ(plain.commandLine->source, "disk.img");
     EXPECT_EQ(plain.commandLine->outputFolder, "out");
-    EXPECT_EQ(EngineOptionsOf(*plain.commandLine), VARROW_OPTION_STORE_AWARE);
+    EXPECT_EQ(EngineOptionsOf(*plain.commandLine), VARROW_OPTIONS_BEST);
 
     const ParseResult full = Parse({"recover", "--new-folder", "500", "--log", "l.txt", "--report",
                                     "r.csv", "--quiet", "/dev/sdb", "out"});
     ASSERT_TRUE(full.commandLine) << full.error;
-    EXPECT_EQ(EngineOptionsOf(*full.commandLine), (500u << 16) | VARROW_OPTION_STORE_AWARE | 1u);
+    EXPECT_EQ(EngineOptionsOf(*full.commandLine), (500u << 16) | VARROW_OPTIONS_BEST | 1u);
     EXPECT_EQ(full.commandLine->logFile, "l.txt");
     EXPECT_EQ(full.commandLine->reportFile, "r.csv");
     EXPECT_TRUE(full.commandLine->quiet);
@@ -32,19 +32,26 @@ TEST(CommandLineParsing, AcceptsTheRecoverCommandAndItsOptions) {
     EXPECT_EQ(dashes.commandLine->source, "-odd-name.img");
 
     EXPECT_EQ(EngineOptionsOf(*Parse({"recover", "--new-folder", "65535", "a", "b"}).commandLine),
-              0xFFFF0003u);
+              0xFFFF0001u | VARROW_OPTIONS_BEST);
 }
 
-TEST(CommandLineParsing, LinksStoreByStoreUnlessTheClassicLinkingIsAsked) {
+TEST(CommandLineParsing, TakesTheBestBehaviourUnlessTheClassicEngineIsAsked) {
     struct Case {
         std::vector<std::string> arguments;
         uint32_t options;
     };
-    for (const Case& c : {Case{{"recover", "a", "b"}, 0x2u},
-                          Case{{"recover", "--classic", "a", "b"}, 0x0u},
-                          Case{{"recover", "a", "--classic", "b"}, 0x0u},
-                          Case{{"recover", "--classic", "--new-folder", "7", "a", "b"}, (7u << 16) | 1u},
-                          Case{{"recover", "--new-folder", "7", "a", "b"}, (7u << 16) | 3u}}) {
+    const uint32_t best = VARROW_OPTIONS_BEST;
+    for (const Case& c :
+         {Case{{"recover", "a", "b"}, best},
+          Case{{"recover", "--classic", "a", "b"}, 0x0u},
+          Case{{"recover", "a", "--classic", "b"}, 0x0u},
+          Case{{"recover", "--classic", "--new-folder", "7", "a", "b"}, (7u << 16) | 1u},
+          Case{{"recover", "--new-folder", "7", "a", "b"}, (7u << 16) | 1u | best},
+          Case{{"recover", "--keep-duplicates", "a", "b"}, best & ~VARROW_OPTION_SKIP_IDENTICAL},
+          Case{{"recover", "--raw-names", "--no-dates", "a", "b"},
+               best & ~VARROW_OPTION_READABLE_NAMES & ~VARROW_OPTION_FILE_DATES},
+          // --classic wins over every switch of ours.
+          Case{{"recover", "--classic", "--keep-duplicates", "--hashes", "a", "b"}, 0x0u}}) {
         const ParseResult result = Parse(c.arguments);
         ASSERT_TRUE(result.commandLine) << result.error;
         EXPECT_EQ(EngineOptionsOf(*result.commandLine), c.options) << ::testing::PrintToString(c.arguments);

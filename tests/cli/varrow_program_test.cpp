@@ -61,7 +61,17 @@ TEST_F(VarrowProgram, RecoversAnImageAndPrintsTheLog) {
     EXPECT_TRUE(std::filesystem::exists(out + "/a, _b_.eml"));
     const auto report = testing::ReadWholeFile(scratch / "report.csv");
     EXPECT_EQ(std::string(report.begin(), report.end()),
-              "Message No.,Subject\r\n1,first\r\n2,\"a, \"\"b\"\"\"\r\n");
+              "Message No.,Subject,Copy,File,Size,Blocks,First block,Complete,Why incomplete,Duplicate of,"
+              "Date,From\r\n"
+              "1,first,1,first.eml,22,1,100,yes,,,,\r\n"
+              "2,\"a, \"\"b\"\"\",1,\"a, _b_.eml\",17,1,728,yes,,,,\r\n");
+    // The classic engine's report holds its two columns.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    EXPECT_EQ(RunVarrow("recover --classic --quiet --report " + scratch / "classic.csv" + " " + image + " " + out).status,
+              0);
+    const auto classic = testing::ReadWholeFile(scratch / "classic.csv");
+    EXPECT_EQ(std::string(classic.begin(), classic.end()), "Message No.,Subject\r\n1,first\r\n2,\"a, \"\"b\"\"\"\r\n");
 }
 
 TEST_F(VarrowProgram, TheFirstLogLineSaysHowBlocksWereLinked) {
@@ -96,10 +106,16 @@ TEST_F(VarrowProgram, ExitStatusTellsWhatHappened) {
     const ProgramRun missing = RunVarrow("recover --quiet " + scratch / "none.img" + " " + out);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("Error 1: Cannot open the file to be repaired."), std::string::npos);
-    // Messages found but not written: 3.
-    const ProgramRun unwritable = RunVarrow("recover --quiet " + image + " /proc/self");
-    EXPECT_EQ(unwritable.status, 3) << unwritable.output;
+    // Messages found but none written: 1; the classic engine, which cannot
+    // tell, says 3.
+    const ProgramRun unwritable = RunVarrow("recover " + image + " /proc/self");
+    EXPECT_EQ(unwritable.status, 1) << unwritable.output;
     EXPECT_NE(unwritable.output.find("Error 6: Cannot create message file."), std::string::npos);
+    EXPECT_NE(unwritable.output.find("varrow: 0 messages written (0 complete, 0 incomplete); 0 identical copies "
+                                     "not written again; 1 failed\n"),
+              std::string::npos)
+        << unwritable.output;
+    EXPECT_EQ(RunVarrow("recover --quiet --classic " + image + " /proc/self").status, 3);
     // Wrong arguments and a missing output folder: 2, with a clear message.
     EXPECT_EQ(RunVarrow("recover " + image).status, 2);
     const ProgramRun noFolder = RunVarrow("recover " + image + " " + scratch / "nowhere");

@@ -91,6 +91,7 @@ protected:
 // How each subject is named on Linux, where only '/' and the zero byte
 // cannot be part of a name; the other characters that Windows refuses are
 // replaced all the same, and what Windows reserves (CON, NUL, COM1) is kept.
+// A leading dot, which would hide the file, becomes '_'.
 struct NamedSubject {
     std::string subject;
     std::string fileName;
@@ -98,13 +99,13 @@ struct NamedSubject {
 
 TEST_F(HostileContent, SubjectsThatLookLikePathsOrHoldOddBytesStayOneFileInTheFolder) {
     const std::vector<NamedSubject> cases = {
-        {"..", "...eml"},
-        {".", "..eml"},
-        {"../../../etc/passwd", ".._.._.._etc_passwd.eml"},
-        {"/", "_.eml"},
+        {"..", "_..eml"},
+        {".", "_.eml"},
+        {"../../../etc/passwd", "_._.._.._etc_passwd.eml"},
+        {"/", "_(1).eml"},  // "." took "_.eml"
         {"/etc/cron.d/x", "_etc_cron.d_x.eml"},
         {"a/../../b", "a_.._.._b.eml"},
-        {"..\\..\\windows", ".._.._windows.eml"},
+        {"..\\..\\windows", "_._.._windows.eml"},
         {"C:\\boot.ini", "C__boot.ini.eml"},
         {"CON", "CON.eml"},
         {"NUL", "NUL.eml"},
@@ -114,7 +115,7 @@ TEST_F(HostileContent, SubjectsThatLookLikePathsOrHoldOddBytesStayOneFileInTheFo
         {"carriage\rreturn", "carriage\rreturn.eml"},
         {"\xff\xfe not UTF-8 \xc3", "\xff\xfe not UTF-8 \xc3.eml"},
         {"???", "___.eml"},
-        {".ostrel-copy-XXXXXX", ".ostrel-copy-XXXXXX.eml"},
+        {".ostrel-copy-XXXXXX", "_ostrel-copy-XXXXXX.eml"},
     };
     std::vector<std::string> texts;
     for (const NamedSubject& named : cases) texts.push_back(Subject(named.subject));
@@ -142,7 +143,7 @@ TEST_F(HostileContent, AZeroByteEndsTheSubjectAndAnEmptyOneGivesTheNumberedName)
     EXPECT_EQ(Output("Message 2.eml"), empty);
 }
 
-TEST_F(HostileContent, ASubjectOf64KilobytesIsCutToAWholePathOf245Bytes) {
+TEST_F(HostileContent, ASubjectOf64KilobytesIsReportedBy4096BytesAndNamedBy245) {
     const std::string longSubject(65536, 'A');
     const std::string text = Subject(longSubject);
     // Two-byte characters: the cut must not split one.
@@ -158,9 +159,9 @@ TEST_F(HostileContent, ASubjectOf64KilobytesIsCutToAWholePathOf245Bytes) {
     EXPECT_EQ(ListFolder(output), (std::vector<std::string>{cutA, cutAccents}));
     EXPECT_EQ(Output(cutA), text);
     EXPECT_EQ(Output(cutAccents), accented);
-    // The log and the report keep the whole subject.
-    EXPECT_EQ(recorder.Texts(EV_REPORT_CELL)[3], longSubject);
-    EXPECT_EQ(recorder.Texts(EV_LOG)[2], "Message subject: " + longSubject);
+    // The log and the report keep the first 4096 bytes of the subject.
+    EXPECT_EQ(recorder.Texts(EV_REPORT_CELL)[3], longSubject.substr(0, 4096));
+    EXPECT_EQ(recorder.Texts(EV_LOG)[2], "Message subject: " + longSubject.substr(0, 4096));
 }
 
 TEST_F(HostileContent, EntriesNamedLikeTheNextMessageAreNeitherFollowedNorReplaced) {

@@ -17,6 +17,8 @@
 namespace varrow {
 namespace {
 
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
 using namespace std::string_literals;
 using testing::ListFolder;
 using testing::ReadWholeFile;
@@ -173,10 +175,26 @@ TEST(ReadMessageSubject, StopsAtAZeroByteInAHugeLine) {
     EXPECT_EQ(ReadMessageSubject(file, 1), "cut");
 }
 
-TEST(ReadMessageSubject, TakesASubjectLongerThanOneRead) {
+TEST(ReadMessageSubject, KeepsTheFirst4096BytesOfASubjectLineOfAnyLength) {
     ScratchFolder scratch;
     const std::string file = scratch.WriteFile("m", "Subject: " + std::string(3 << 20, 'z'));
-    EXPECT_EQ(ReadMessageSubject(file, 1), std::string(3 << 20, 'z'));
+    EXPECT_EQ(ReadMessageSubject(file, 1), std::string(4096, 'z'));
+    // Exactly as long as is kept: nothing is cut.
+    const std::string exact = "Subject: " + std::string(4096, 'y') + "\r\nSubject: later";
+    EXPECT_EQ(ReadMessageSubject(scratch.WriteFile("exact", exact), 2), std::string(4096, 'y'));
+}
+
+TEST(ReadMessageSubject, ACutSubjectEndsWithAWholeCharacter) {
+    // Three-byte characters after two ASCII bytes: the character at bytes
+    // 4094..4096 is the one the cut would split.
+    std::string subject = "xy";
+    while (subject.size() < 5000) subject += "\xe2\x82\xac";
+    const std::vector<uint8_t> message = Bytes("Subject: " + subject + "\r\n");
+    EXPECT_EQ(ReadMessageSubject(message, 1), subject.substr(0, 4094));
+    // A cut subject ends where its last character ends, trailing spaces
+    // taken off as always.
+    const std::vector<uint8_t> spaced = Bytes("Subject: " + std::string(4090, 'a') + std::string(100, ' '));
+    EXPECT_EQ(ReadMessageSubject(spaced, 2), std::string(4090, 'a'));
 }
 
 TEST(ReadMessageSubject, GivesTheNumberedNameForWhatCannotBeRead) {
@@ -349,11 +367,11 @@ TEST_P(HostileSubjects, StayInsideTheOutputFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, HostileSubjects,
-    ::testing::Values(HostileSubject{"parent", "../", ".._.eml"},
-                      HostileSubject{"climb", "../../etc/passwd", ".._.._etc_passwd.eml"},
+    ::testing::Values(HostileSubject{"parent", "../", "_._.eml"},
+                      HostileSubject{"climb", "../../etc/passwd", "_._.._etc_passwd.eml"},
                       HostileSubject{"absolute", "/etc/passwd", "_etc_passwd.eml"},
-                      HostileSubject{"dot dot", "..", "...eml"},
-                      HostileSubject{"dot", ".", "..eml"},
+                      HostileSubject{"dot dot", "..", "_..eml"},
+                      HostileSubject{"dot", ".", "_.eml"},
                       HostileSubject{"empty", "", ".eml"},
                       HostileSubject{"255 bytes", std::string(255, 'a'),
                                      std::string(140, 'a') + ".eml"},

@@ -13,7 +13,11 @@
 //  - no temporary or staging file is left behind;
 //  - progress starts at 0, never decreases and ends at 100;
 //  - the result is 1 exactly when message output began (a report row, or an
-//    "Error 4" for a head).
+//    "Error 4" for a head);
+//  - with records on: every record's file lies inside the output folder and
+//    holds its bytes, every position it names lies inside the source, its
+//    byte runs add up to its size, and the totals add up to the records and
+//    the files on disk.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -41,15 +45,34 @@ struct Event {
     int number;
 };
 
+struct Record {
+    VarrowMessageRecord fields;
+    std::string path;
+    std::vector<uint64_t> blocks;
+    std::vector<VarrowByteRun> runs;
+};
+
 struct Recorder {
     std::vector<Event> events;
+    std::vector<Record> records;
+    std::vector<VarrowTotals> totals;
 
     static int32_t VARROW_CALL Callback(int32_t code, void* data, void* userData) {
         auto& self = *static_cast<Recorder*>(userData);
         Event event{code, {}, -1};
-        if (code == EV_PROGRESS) event.number = *static_cast<const uint8_t*>(data);
-        else if (code == EV_REPORT_COLUMNS) event.number = *static_cast<const int32_t*>(data);
-        else if (code != EV_QUERY_ABORT) event.text = static_cast<const char*>(data);
+        if (code == EV_PROGRESS) {
+            event.number = *static_cast<const uint8_t*>(data);
+        } else if (code == EV_REPORT_COLUMNS) {
+            event.number = *static_cast<const int32_t*>(data);
+        } else if (code == EV_MESSAGE_RECORD) {
+            const auto& record = *static_cast<const VarrowMessageRecord*>(data);
+            self.records.push_back({record, record.path, {record.blocks, record.blocks + record.blockCount},
+                                    {record.runs, record.runs + record.runCount}});
+        } else if (code == EV_TOTALS) {
+            self.totals.push_back(*static_cast<const VarrowTotals*>(data));
+        } else if (code != EV_QUERY_ABORT) {
+            event.text = static_cast<const char*>(data);
+        }
         self.events.push_back(std::move(event));
         return 0;
     }
@@ -84,9 +107,8 @@ uint32_t OptionsFrom(uint8_t bits) {
     uint32_t options = 0;
     if (bits & 1) options |= VARROW_OPTION_NEW_FOLDER;
     options |= uint32_t{(bits >> 1) & 3u} << 16;  // a limit of 1..3, or 0 for 10000
-#ifdef VARROW_OPTION_STORE_AWARE
     if (bits & 8) options |= VARROW_OPTION_STORE_AWARE;
-#endif
+    if (bits & 16) options |= VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL | VARROW_OPTION_SOURCE_HEALTH;
     return options;
 }
 
@@ -109,7 +131,45 @@ void PlantHostileEntries(const World& world) {
     ostrel::fuzz::WriteFileText(world.output + "/Recovered_Msg2", kKeptText);
 }
 
-void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool hostile) {
+// What the records and totals of a run with records on must say.
+void CheckRecords(const World& world, const Recorder& recorder, uint64_t sourceSize,
+                  const std::vector<std::string>& written) {
+    Check(recorder.totals.size() == 1, "one totals event");
+    const VarrowTotals& totals = recorder.totals.front();
+    Check(totals.copiesHandled == recorder.records.size(), "the totals count every record");
+    Check(totals.written + totals.duplicatesSkipped + totals.failed + totals.empty == totals.copiesHandled,
+          "every copy has one outcome");
+    Check(totals.complete + totals.incomplete == totals.written, "every written copy is complete or not");
+    Check(written.size() == totals.written, "every written copy is a file, and only they are");
+    for (const Record& record : recorder.records) {
+        uint64_t runBytes = 0;
+        for (const VarrowByteRun& run : record.runs) {
+            runBytes += run.length;
+            if (!(run.flags & VARROW_RUN_ZEROS)) {
+                Check(run.position + run.length <= sourceSize, "a byte run lies inside the source");
+            }
+        }
+        for (const uint64_t block : record.blocks) Check(block < sourceSize, "a block lies inside the source");
+        Check(record.fields.blockCount == 0 || runBytes == record.fields.bytes, "byte runs add up to the size");
+        Check(record.fields.incomplete != 0 ||
+                  (record.fields.chainEnd == VARROW_END_COMPLETE && !record.fields.unreadable &&
+                   record.fields.startsWithHeader),
+              "complete means a whole chain of readable bytes that starts with a header");
+        if (record.fields.outcome == VARROW_COPY_WRITTEN) {
+            Check(ostrel::fuzz::LiesInside(record.path, world.output), "a record's file lies inside: " + record.path);
+            Check(fs::is_regular_file(fs::symlink_status(record.path)) && fs::file_size(record.path) == record.fields.bytes,
+                  "a record's file holds its bytes: " + record.path);
+        } else {
+            Check(record.path.empty(), "a copy that was not written names no file");
+        }
+        if (record.fields.outcome == VARROW_COPY_DUPLICATE) {
+            Check(record.fields.duplicateOfNumber != 0, "an identical copy names the first one");
+        }
+    }
+}
+
+void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool hostile, bool records,
+              uint64_t sourceSize) {
     std::vector<std::string> cells;
     std::vector<int> progress;
     int error4 = 0;
@@ -143,7 +203,8 @@ void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool
                     ++error6;
                     messageSize = 0;
                 } else {
-                    Check(false, "unexpected error: " + event.text);
+                    Check(records && event.text.find("stopped answering") != std::string::npos,
+                          "unexpected error: " + event.text);
                 }
                 break;
             default: break;
@@ -154,7 +215,8 @@ void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool
           "the report starts with its titles");
     Check(cells.size() % 2 == 0, "the report holds whole rows");
     const size_t rows = (cells.size() - 2) / 2;
-    Check(static_cast<size_t>(startLines) == rows, "one report row per message handled");
+    // Identical copies have their log lines but no row.
+    Check(records || static_cast<size_t>(startLines) == rows, "one report row per message handled");
     for (size_t row = 1; row < rows; ++row) {
         const unsigned long before = std::strtoul(cells[2 * row].c_str(), nullptr, 10);
         const unsigned long now = std::strtoul(cells[2 * row + 2].c_str(), nullptr, 10);
@@ -166,7 +228,7 @@ void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool
     for (size_t i = 1; i < progress.size(); ++i) {
         Check(progress[i] >= progress[i - 1], "progress never decreases");
     }
-    Check(result == ((rows > 0 || error4 > 0) ? 1 : 0), "the result says whether heads remained");
+    Check(records || result == ((rows > 0 || error4 > 0) ? 1 : 0), "the result says whether heads remained");
     Check(hostile || error6 == 0, "copies into a sound folder succeed");
 
     // What the run left on disk.
@@ -180,9 +242,9 @@ void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool
     uint64_t writtenBytes = 0;
     for (const std::string& file : ostrel::fuzz::FilesBelow(world.output)) {
         const std::string name = fs::path(file).filename().string();
-        // Staging files of a copy are ".ostrel-copy-" and six letters or
-        // digits; a message may well be named like one, but with ".eml".
-        const bool staging = StartsWith(name, ".ostrel-copy-") && name.find('.', 1) == std::string::npos;
+        // Staging files are ".ostrel-", the process id and a number; a
+        // message may well be named like one, but with ".eml".
+        const bool staging = StartsWith(name, ".ostrel-") && name.find('.', 1) == std::string::npos;
         Check(!staging, "a staging file was left behind: " + file);
         if (hostile && (name == "Message 1.eml" || name == "Subject.eml" || name == "Recovered_Msg2") &&
             fs::path(file).parent_path() == world.output) {
@@ -192,8 +254,12 @@ void CheckRun(const World& world, const Recorder& recorder, int32_t result, bool
         written.push_back(file);
         writtenBytes += fs::file_size(file);
     }
-    Check(written.size() + error6 == rows, "every message is a file or an Error 6");
-    Check(writtenBytes == loggedBytes, "every file holds exactly the logged size");
+    if (records) {
+        CheckRecords(world, recorder, sourceSize, written);
+    } else {
+        Check(written.size() + error6 == rows, "every message is a file or an Error 6");
+        Check(writtenBytes == loggedBytes, "every file holds exactly the logged size");
+    }
     if (hostile) {
         Check(ostrel::fuzz::ReadFileText(world.victim) == kVictimText, "a link's target keeps its bytes");
         Check(ostrel::fuzz::ReadFileText(world.output + "/Subject.eml") == kKeptText &&
@@ -230,7 +296,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < sizeof params; ++i) bytes[i] ^= VARROW_PARAMS_MASK;
     const int32_t result = RecoverMessages(&params);
 
-    CheckRun(world, recorder, result, hostile);
+    CheckRun(world, recorder, result, hostile, (options & VARROW_OPTION_RECORDS) != 0, device.bytes.size());
     ostrel::fuzz::EmptyFolder(world.output);
     ostrel::fuzz::EmptyFolder(world.temp);
     std::error_code ignored;

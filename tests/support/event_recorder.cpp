@@ -16,6 +16,22 @@ int32_t VARROW_CALL EventRecorder::Callback(int32_t code, void* data, void* user
             break;
         case EV_QUERY_ABORT:
             break;
+        case EV_MESSAGE_RECORD: {
+            const auto& record = *static_cast<const VarrowMessageRecord*>(data);
+            MessageRecordCopy copy;
+            copy.fields = record;
+            copy.path = record.path;
+            copy.subject = record.subject;
+            copy.from = record.from;
+            copy.blocks.assign(record.blocks, record.blocks + record.blockCount);
+            copy.runs.assign(record.runs, record.runs + record.runCount);
+            self.records.push_back(std::move(copy));
+            event.text = record.path;
+            break;
+        }
+        case EV_TOTALS:
+            self.totals.push_back(*static_cast<const VarrowTotals*>(data));
+            break;
         default:
             event.text = data ? static_cast<const char*>(data) : "(null)";
             break;

@@ -16,9 +16,21 @@ struct RecordedEvent {
     int64_t number = -1;
 };
 
+// A copy of an EV_MESSAGE_RECORD, which owns what the record pointed to.
+struct MessageRecordCopy {
+    VarrowMessageRecord fields{};  // its pointers are not valid after the event
+    std::string path;
+    std::string subject;
+    std::string from;
+    std::vector<uint64_t> blocks;
+    std::vector<VarrowByteRun> runs;
+};
+
 class EventRecorder {
 public:
     std::vector<RecordedEvent> events;
+    std::vector<MessageRecordCopy> records;
+    std::vector<VarrowTotals> totals;
     // Answers EV_QUERY_ABORT; the argument counts the questions from 1.
     std::function<bool(int)> stopAt;
     int questions = 0;

@@ -7,7 +7,7 @@ namespace varrow::testing {
 
 using platform::Handle;
 
-FaultOs::FaultOs(platform::Os& inner) : inner_(inner) {}
+FaultOs::FaultOs(platform::Os& inner) : ForwardingOs(inner) {}
 
 void FaultOs::FailReads(const std::string& path, uint64_t begin, uint64_t end) {
     failingReads_[path].push_back(Region{begin, end});
@@ -60,6 +60,7 @@ Handle FaultOs::Open(const std::string& path, const platform::OpenRequest& reque
 
 bool FaultOs::Close(Handle handle, long* error) {
     openPaths_.erase(handle);
+    folderPaths_.erase(handle);
     return inner_.Close(handle, error);
 }
 
@@ -108,18 +109,6 @@ bool FaultOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t*
     return false;
 }
 
-bool FaultOs::CopyFile(const std::string& source, const std::string& target, long* error) {
-    changedPaths.push_back(target);
-    if (!TakeDiskSpace(FileSize(source), error)) return false;
-    return inner_.CopyFile(source, target, error);
-}
-
-bool FaultOs::WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size, long* error) {
-    changedPaths.push_back(target);
-    if (!TakeDiskSpace(size, error)) return false;
-    return inner_.WriteNewContent(target, bytes, size, error);
-}
-
 bool FaultOs::TakeDiskSpace(std::optional<uint64_t> size, long* error) {
     if (!diskSpace) return true;
     if (size && *size > *diskSpace) {
@@ -151,67 +140,81 @@ bool FaultOs::CreateDirectory(const std::string& path, long* error) {
 
 bool FaultOs::DeleteFile(const std::string& path, long* error) {
     changedPaths.push_back(path);
-    return inner_.DeleteFile(path, error);
+    const std::optional<uint64_t> size = FileSize(path);
+    if (!inner_.DeleteFile(path, error)) return false;
+    // The space the file held is free again.
+    if (diskSpace && size) *diskSpace += *size;
+    return true;
 }
 
 bool FaultOs::ListDirectory(const std::string& path,
                             const std::function<void(const std::string&)>& visit) {
     if (!inner_.ListDirectory(path, visit)) return false;
-    const auto phantom = phantomEntries.find(path);
-    if (phantom != phantomEntries.end()) {
-        for (uint32_t i = 0; i < phantom->second; ++i) visit("phantom-" + std::to_string(i));
-    }
+    AddPhantoms(path, visit);
     return true;
 }
 
-// --- Passed through unchanged ----------------------------------------------
+std::string FaultOs::FolderPath(Handle folder) const {
+    const auto known = folderPaths_.find(folder);
+    return known == folderPaths_.end() ? std::string("?/") : known->second;
+}
 
-bool FaultOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_t* position,
-                   long* error) {
-    return inner_.Seek(handle, offset, from, position, error);
+void FaultOs::Changed(Handle folder, const std::string& name) {
+    changedPaths.push_back(FolderPath(folder) + name);
 }
-bool FaultOs::GetSize(Handle handle, uint64_t* size, long* error) {
-    return inner_.GetSize(handle, size, error);
+
+void FaultOs::AddPhantoms(const std::string& folderPath,
+                          const std::function<void(const std::string&)>& visit) const {
+    const auto phantom = phantomEntries.find(folderPath);
+    if (phantom == phantomEntries.end()) return;
+    for (uint32_t i = 0; i < phantom->second; ++i) visit("phantom-" + std::to_string(i));
 }
-bool FaultOs::SetEnd(Handle handle, long* error) { return inner_.SetEnd(handle, error); }
-bool FaultOs::Flush(Handle handle, long* error) { return inner_.Flush(handle, error); }
-Handle FaultOs::Duplicate(Handle handle, long* error) { return inner_.Duplicate(handle, error); }
-bool FaultOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
-    return inner_.LockRange(handle, position, count, error);
+
+Handle FaultOs::OpenFolder(const std::string& path, long* error) {
+    const Handle folder = inner_.OpenFolder(path, error);
+    if (folder != platform::kInvalidHandle) {
+        folderPaths_[folder] = path.empty() || path.back() == '/' ? path : path + "/";
+    }
+    return folder;
 }
-bool FaultOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
-    return inner_.UnlockRange(handle, position, count, error);
+
+Handle FaultOs::OpenSubfolder(Handle folder, const std::string& name, long* error) {
+    Changed(folder, name);
+    const Handle subfolder = inner_.OpenSubfolder(folder, name, error);
+    if (subfolder != platform::kInvalidHandle) folderPaths_[subfolder] = FolderPath(folder) + name + "/";
+    return subfolder;
 }
-void FaultOs::AdviseSequential(Handle handle) { inner_.AdviseSequential(handle); }
-void FaultOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
-    inner_.DropCachedRange(handle, position, length);
+
+bool FaultOs::CreateNewFileIn(Handle folder, const std::string& name, long* error) {
+    Changed(folder, name);
+    return inner_.CreateNewFileIn(folder, name, error);
 }
-bool FaultOs::IsBlockDevice(Handle handle) { return inner_.IsBlockDevice(handle); }
-bool FaultOs::IsWholeDisk(const std::string& path) { return inner_.IsWholeDisk(path); }
-bool FaultOs::DiskLength(Handle handle, uint64_t* length) { return inner_.DiskLength(handle, length); }
-bool FaultOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
-    return inner_.DiskGeometry(handle, geometry);
+
+bool FaultOs::DeleteFileIn(Handle folder, const std::string& name, long* error) {
+    Changed(folder, name);
+    return inner_.DeleteFileIn(folder, name, error);
 }
-bool FaultOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
-    return inner_.DiskSectorSize(handle, bytesPerSector);
+
+bool FaultOs::ListFolder(Handle folder, const std::function<void(const std::string&)>& visit) {
+    if (!inner_.ListFolder(folder, visit)) return false;
+    AddPhantoms(FolderPath(folder), visit);
+    return true;
 }
-bool FaultOs::VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) {
-    return inner_.VolumeSectorSize(root, bytesPerSector);
+
+platform::Os::Placement FaultOs::PlaceNewFile(Handle folder, const std::string& name,
+                                              const uint8_t* bytes, size_t size, long* error) {
+    Changed(folder, name);
+    if (beforePlacement) beforePlacement(FolderPath(folder), name);
+    if (!TakeDiskSpace(size, error)) return Placement::Failed;
+    return inner_.PlaceNewFile(folder, name, bytes, size, error);
 }
-bool FaultOs::HasVolumeSpace64() { return inner_.HasVolumeSpace64(); }
-bool FaultOs::VolumeSpace64(const std::string& root, uint64_t* availableToCaller, uint64_t* total) {
-    return inner_.VolumeSpace64(root, availableToCaller, total);
+
+platform::Os::Placement FaultOs::PlaceFileCopy(Handle folder, const std::string& name,
+                                               const std::string& sourcePath, long* error) {
+    Changed(folder, name);
+    if (beforePlacement) beforePlacement(FolderPath(folder), name);
+    if (!TakeDiskSpace(FileSize(sourcePath), error)) return Placement::Failed;
+    return inner_.PlaceFileCopy(folder, name, sourcePath, error);
 }
-bool FaultOs::VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) {
-    return inner_.VolumeSpaceClusters(root, clusters);
-}
-std::string FaultOs::CurrentDirectory() { return inner_.CurrentDirectory(); }
-size_t FaultOs::MaxPathLength() { return inner_.MaxPathLength(); }
-std::string FaultOs::TempDirectory() { return inner_.TempDirectory(); }
-bool FaultOs::Exists(const std::string& path) { return inner_.Exists(path); }
-bool FaultOs::IsDirectory(const std::string& path) { return inner_.IsDirectory(path); }
-bool FaultOs::IsSymbolicLink(const std::string& path) { return inner_.IsSymbolicLink(path); }
-void* FaultOs::AllocatePages(size_t size) { return inner_.AllocatePages(size); }
-void FaultOs::FreePages(void* memory, size_t size) { inner_.FreePages(memory, size); }
 
 }  // namespace varrow::testing

@@ -13,19 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
+#include "forwarding_os.h"
 
 namespace varrow::testing {
 
-class FaultOs : public platform::Os {
+class FaultOs : public ForwardingOs {
 public:
     // inner answers everything that no fault intercepts; it must outlive this.
     explicit FaultOs(platform::Os& inner);
 
     // --- Faults ------------------------------------------------------------
-    // Bytes that writes and copies may still store. A write that does not fit
-    // stores what does and fails with ENOSPC; a copy that does not fit fails
-    // with ENOSPC before anything is stored (a copy is all or nothing).
+    // Bytes that writes and placements may still store. A write that does
+    // not fit stores what does and fails with ENOSPC; a placement that does
+    // not fit fails with ENOSPC before anything is stored (it is all or
+    // nothing). Deleting a file by path gives its bytes back.
     std::optional<uint64_t> diskSpace;
     // Every read of path (by handle or by position) that touches [begin, end)
     // fails with EIO; a positioned read that starts before the region
@@ -47,6 +48,11 @@ public:
     int failedWrites = 0;
     int failedReads = 0;
 
+    // Called before a message file is placed under name in a folder whose
+    // path is folder; a test puts something there to play a second program
+    // that takes the name between the engine's look-up and its placement.
+    std::function<void(const std::string& folder, const std::string& name)> beforePlacement;
+
     platform::Handle Open(const std::string& path, const platform::OpenRequest& request,
                           long* error) override;
     bool Close(platform::Handle handle, long* error) override;
@@ -54,49 +60,27 @@ public:
               long* error) override;
     bool Write(platform::Handle handle, const void* buffer, uint32_t count, uint32_t* written,
                long* error) override;
-    bool Seek(platform::Handle handle, int64_t offset, platform::SeekFrom from,
-              uint64_t* position, long* error) override;
-    bool GetSize(platform::Handle handle, uint64_t* size, long* error) override;
-    bool SetEnd(platform::Handle handle, long* error) override;
-    bool Flush(platform::Handle handle, long* error) override;
-    platform::Handle Duplicate(platform::Handle handle, long* error) override;
-    bool LockRange(platform::Handle handle, uint64_t position, uint64_t count,
-                   long* error) override;
-    bool UnlockRange(platform::Handle handle, uint64_t position, uint64_t count,
-                     long* error) override;
     bool ReadAt(platform::Handle handle, uint64_t position, void* buffer, uint32_t count,
                 uint32_t* got, long* error) override;
-    void AdviseSequential(platform::Handle handle) override;
-    void DropCachedRange(platform::Handle handle, uint64_t position, uint64_t length) override;
 
-    bool IsBlockDevice(platform::Handle handle) override;
-    bool IsWholeDisk(const std::string& path) override;
-    bool DiskLength(platform::Handle handle, uint64_t* length) override;
-    bool DiskGeometry(platform::Handle handle, platform::DiskGeometry* geometry) override;
-    bool DiskSectorSize(platform::Handle handle, uint32_t* bytesPerSector) override;
-    bool VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) override;
-    bool HasVolumeSpace64() override;
-    bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
-                       uint64_t* total) override;
-    bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
-
-    std::string CurrentDirectory() override;
-    size_t MaxPathLength() override;
-    std::string TempDirectory() override;
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
-    bool Exists(const std::string& path) override;
-    bool IsDirectory(const std::string& path) override;
-    bool IsSymbolicLink(const std::string& path) override;
     bool CreateNewFile(const std::string& path, long* error) override;
     bool CreateDirectory(const std::string& path, long* error) override;
     bool ListDirectory(const std::string& path,
                        const std::function<void(const std::string&)>& visit) override;
-    bool CopyFile(const std::string& source, const std::string& target, long* error) override;
-    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
-                         long* error) override;
     bool DeleteFile(const std::string& path, long* error) override;
-    void* AllocatePages(size_t size) override;
-    void FreePages(void* memory, size_t size) override;
+
+    platform::Handle OpenFolder(const std::string& path, long* error) override;
+    platform::Handle OpenSubfolder(platform::Handle folder, const std::string& name,
+                                   long* error) override;
+    bool CreateNewFileIn(platform::Handle folder, const std::string& name, long* error) override;
+    bool DeleteFileIn(platform::Handle folder, const std::string& name, long* error) override;
+    bool ListFolder(platform::Handle folder,
+                    const std::function<void(const std::string&)>& visit) override;
+    Placement PlaceNewFile(platform::Handle folder, const std::string& name, const uint8_t* bytes,
+                           size_t size, long* error) override;
+    Placement PlaceFileCopy(platform::Handle folder, const std::string& name,
+                            const std::string& sourcePath, long* error) override;
 
 private:
     struct Region {
@@ -111,9 +95,16 @@ private:
     // The size of the file at path, or nothing when it cannot be had.
     std::optional<uint64_t> FileSize(const std::string& path);
 
-    platform::Os& inner_;
+    // The path of a folder handle, for the journal: "folder/".
+    std::string FolderPath(platform::Handle folder) const;
+    // Records an entry made or removed in folder, and lists phantoms.
+    void Changed(platform::Handle folder, const std::string& name);
+    void AddPhantoms(const std::string& folderPath,
+                     const std::function<void(const std::string&)>& visit) const;
+
     std::map<std::string, std::vector<Region>> failingReads_;
     std::map<platform::Handle, std::string> openPaths_;
+    std::map<platform::Handle, std::string> folderPaths_;
 };
 
 }  // namespace varrow::testing

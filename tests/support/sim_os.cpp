@@ -8,7 +8,7 @@ namespace varrow::testing {
 
 using platform::Handle;
 
-SimOs::SimOs() : real_(platform::SystemOs()) {}
+SimOs::SimOs() : ForwardingOs(platform::SystemOs()) {}
 
 SimDevice& SimOs::AddDevice(const std::string& path) {
     auto& slot = devices_[path];
@@ -23,7 +23,7 @@ SimOs::OpenDevice* SimOs::Find(Handle handle) {
 
 Handle SimOs::Open(const std::string& path, const platform::OpenRequest& request, long* error) {
     auto it = devices_.find(path);
-    if (it == devices_.end()) return real_.Open(path, request, error);
+    if (it == devices_.end()) return inner_.Open(path, request, error);
     SimDevice& device = *it->second;
     ++device.opens;
     if (device.openError != 0) {
@@ -37,12 +37,12 @@ Handle SimOs::Open(const std::string& path, const platform::OpenRequest& request
 
 bool SimOs::Close(Handle handle, long* error) {
     if (open_.erase(handle) != 0) return true;
-    return real_.Close(handle, error);
+    return inner_.Close(handle, error);
 }
 
 bool SimOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.Read(handle, buffer, count, got, error);
+    if (!open) return inner_.Read(handle, buffer, count, got, error);
     SimDevice& device = *open->device;
     ++device.reads;
     device.readLog.emplace_back(open->position, count);
@@ -71,7 +71,7 @@ bool SimOs::ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t 
 bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
                    long* error) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.ReadAt(handle, position, buffer, count, got, error);
+    if (!open) return inner_.ReadAt(handle, position, buffer, count, got, error);
     SimDevice& device = *open->device;
     ++device.reads;
     device.readLog.emplace_back(position, count);
@@ -88,19 +88,19 @@ bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t coun
 
 void SimOs::AdviseSequential(Handle handle) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.AdviseSequential(handle);
+    if (!open) return inner_.AdviseSequential(handle);
     ++open->device->sequentialAdvice;
 }
 
 void SimOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.DropCachedRange(handle, position, length);
+    if (!open) return inner_.DropCachedRange(handle, position, length);
     open->device->droppedRanges.emplace_back(position, length);
 }
 
 bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
                   long* error) {
-    if (!Find(handle)) return real_.Write(handle, buffer, count, written, error);
+    if (!Find(handle)) return inner_.Write(handle, buffer, count, written, error);
     *written = 0;
     *error = EBADF;
     return false;
@@ -109,7 +109,7 @@ bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* w
 bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_t* position,
                  long* error) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.Seek(handle, offset, from, position, error);
+    if (!open) return inner_.Seek(handle, offset, from, position, error);
     SimDevice& device = *open->device;
     ++device.seeks;
     uint64_t base = 0;
@@ -127,53 +127,53 @@ bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_
 
 bool SimOs::GetSize(Handle handle, uint64_t* size, long* error) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.GetSize(handle, size, error);
+    if (!open) return inner_.GetSize(handle, size, error);
     *size = open->device->bytes.size();
     return true;
 }
 
 bool SimOs::SetEnd(Handle handle, long* error) {
-    if (!Find(handle)) return real_.SetEnd(handle, error);
+    if (!Find(handle)) return inner_.SetEnd(handle, error);
     *error = EBADF;
     return false;
 }
 
 bool SimOs::Flush(Handle handle, long* error) {
-    if (!Find(handle)) return real_.Flush(handle, error);
+    if (!Find(handle)) return inner_.Flush(handle, error);
     return true;
 }
 
 Handle SimOs::Duplicate(Handle handle, long* error) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.Duplicate(handle, error);
+    if (!open) return inner_.Duplicate(handle, error);
     const Handle copy = nextHandle_++;
     open_[copy] = *open;
     return copy;
 }
 
 bool SimOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
-    if (!Find(handle)) return real_.LockRange(handle, position, count, error);
+    if (!Find(handle)) return inner_.LockRange(handle, position, count, error);
     return true;
 }
 
 bool SimOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
-    if (!Find(handle)) return real_.UnlockRange(handle, position, count, error);
+    if (!Find(handle)) return inner_.UnlockRange(handle, position, count, error);
     return true;
 }
 
 bool SimOs::IsBlockDevice(Handle handle) {
     OpenDevice* open = Find(handle);
-    return open ? open->device->blockDevice : real_.IsBlockDevice(handle);
+    return open ? open->device->blockDevice : inner_.IsBlockDevice(handle);
 }
 
 bool SimOs::IsWholeDisk(const std::string& path) {
     auto it = devices_.find(path);
-    return it != devices_.end() ? it->second->wholeDisk : real_.IsWholeDisk(path);
+    return it != devices_.end() ? it->second->wholeDisk : inner_.IsWholeDisk(path);
 }
 
 bool SimOs::DiskLength(Handle handle, uint64_t* length) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.DiskLength(handle, length);
+    if (!open) return inner_.DiskLength(handle, length);
     if (!open->device->answersLength) return false;
     *length = open->device->reportedLength;
     return true;
@@ -181,7 +181,7 @@ bool SimOs::DiskLength(Handle handle, uint64_t* length) {
 
 bool SimOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.DiskGeometry(handle, geometry);
+    if (!open) return inner_.DiskGeometry(handle, geometry);
     if (!open->device->answersGeometry) return false;
     *geometry = open->device->geometry;
     return true;
@@ -189,7 +189,7 @@ bool SimOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
 
 bool SimOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
     OpenDevice* open = Find(handle);
-    if (!open) return real_.DiskSectorSize(handle, bytesPerSector);
+    if (!open) return inner_.DiskSectorSize(handle, bytesPerSector);
     if (!open->device->blockDevice) return false;
     *bytesPerSector = open->device->sectorSize;
     return true;
@@ -197,7 +197,7 @@ bool SimOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
 
 bool SimOs::VolumeSectorSize(const std::string& root, uint32_t* bytesPerSector) {
     auto it = volumeSectorSizes.find(root);
-    if (it == volumeSectorSizes.end()) return real_.VolumeSectorSize(root, bytesPerSector);
+    if (it == volumeSectorSizes.end()) return inner_.VolumeSectorSize(root, bytesPerSector);
     *bytesPerSector = it->second;
     return true;
 }
@@ -206,7 +206,7 @@ bool SimOs::HasVolumeSpace64() { return volumeSpace64Available; }
 
 bool SimOs::VolumeSpace64(const std::string& root, uint64_t* availableToCaller, uint64_t* total) {
     auto it = volumeTotals.find(root);
-    if (it == volumeTotals.end()) return real_.VolumeSpace64(root, availableToCaller, total);
+    if (it == volumeTotals.end()) return inner_.VolumeSpace64(root, availableToCaller, total);
     *availableToCaller = it->second / 2;
     *total = it->second;
     return true;
@@ -214,40 +214,11 @@ bool SimOs::VolumeSpace64(const std::string& root, uint64_t* availableToCaller, 
 
 bool SimOs::VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) {
     auto it = volumeClusters.find(root);
-    if (it == volumeClusters.end()) return real_.VolumeSpaceClusters(root, clusters);
+    if (it == volumeClusters.end()) return inner_.VolumeSpaceClusters(root, clusters);
     *clusters = it->second;
     return true;
 }
 
-std::string SimOs::CurrentDirectory() { return real_.CurrentDirectory(); }
-size_t SimOs::MaxPathLength() { return real_.MaxPathLength(); }
-std::string SimOs::TempDirectory() { return real_.TempDirectory(); }
-std::string SimOs::CreateTempFile(const std::string& folder, const std::string& prefix) {
-    return real_.CreateTempFile(folder, prefix);
-}
-bool SimOs::Exists(const std::string& path) { return devices_.count(path) || real_.Exists(path); }
-bool SimOs::IsDirectory(const std::string& path) { return real_.IsDirectory(path); }
-bool SimOs::IsSymbolicLink(const std::string& path) { return real_.IsSymbolicLink(path); }
-bool SimOs::CreateNewFile(const std::string& path, long* error) {
-    return real_.CreateNewFile(path, error);
-}
-bool SimOs::CreateDirectory(const std::string& path, long* error) {
-    return real_.CreateDirectory(path, error);
-}
-bool SimOs::ListDirectory(const std::string& path,
-                          const std::function<void(const std::string&)>& visit) {
-    return real_.ListDirectory(path, visit);
-}
-bool SimOs::CopyFile(const std::string& source, const std::string& target, long* error) {
-    return real_.CopyFile(source, target, error);
-}
-bool SimOs::WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size, long* error) {
-    return real_.WriteNewContent(target, bytes, size, error);
-}
-bool SimOs::DeleteFile(const std::string& path, long* error) {
-    return real_.DeleteFile(path, error);
-}
-void* SimOs::AllocatePages(size_t size) { return real_.AllocatePages(size); }
-void SimOs::FreePages(void* memory, size_t size) { real_.FreePages(memory, size); }
+bool SimOs::Exists(const std::string& path) { return devices_.count(path) || inner_.Exists(path); }
 
 }  // namespace varrow::testing

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
+#include "forwarding_os.h"
 
 namespace varrow::testing {
 
@@ -45,7 +45,7 @@ struct SimDevice {
     }
 };
 
-class SimOs : public platform::Os {
+class SimOs : public ForwardingOs {
 public:
     SimOs();
     // The device behind path; registered at its first use.
@@ -87,23 +87,8 @@ public:
                        uint64_t* total) override;
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
 
-    std::string CurrentDirectory() override;
-    size_t MaxPathLength() override;
-    std::string TempDirectory() override;
-    std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
+    // A registered device exists under its path.
     bool Exists(const std::string& path) override;
-    bool IsDirectory(const std::string& path) override;
-    bool IsSymbolicLink(const std::string& path) override;
-    bool CreateNewFile(const std::string& path, long* error) override;
-    bool CreateDirectory(const std::string& path, long* error) override;
-    bool ListDirectory(const std::string& path,
-                       const std::function<void(const std::string&)>& visit) override;
-    bool CopyFile(const std::string& source, const std::string& target, long* error) override;
-    bool WriteNewContent(const std::string& target, const uint8_t* bytes, size_t size,
-                         long* error) override;
-    bool DeleteFile(const std::string& path, long* error) override;
-    void* AllocatePages(size_t size) override;
-    void FreePages(void* memory, size_t size) override;
 
     // Volume answers for roots that tests name.
     bool volumeSpace64Available = true;
@@ -121,7 +106,6 @@ private:
     static bool ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t count,
                            uint32_t* got, long* error);
 
-    platform::Os& real_;
     std::map<std::string, std::unique_ptr<SimDevice>> devices_;
     std::map<platform::Handle, OpenDevice> open_;
     platform::Handle nextHandle_ = platform::Handle{1} << 40;

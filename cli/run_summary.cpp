@@ -1,0 +1,37 @@
+#include "run_summary.h"
+
+#include "signals.h"
+
+namespace varrow::cli {
+
+namespace {
+
+std::string Count(uint64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string SummaryLine(const VarrowTotals& totals) {
+    std::string line = Count(totals.written, "message", "messages") + " written (" +
+                       std::to_string(totals.complete) + " complete, " + std::to_string(totals.incomplete) +
+                       " incomplete); " +
+                       Count(totals.duplicatesSkipped, "identical copy", "identical copies") +
+                       " not written again; " + std::to_string(totals.failed) + " failed";
+    if (totals.empty != 0) line += "; " + Count(totals.empty, "copy", "copies") + " could not be read at all";
+    if (totals.unreadableSectors != 0) {
+        line += "; " + Count(totals.unreadableSectors, "sector", "sectors") + " of the source could not be read";
+    }
+    if (totals.sourceFailed) line += "; the source stopped answering";
+    if (totals.stopped) line += "; stopped before the end";
+    return line;
+}
+
+int ExitStatusOf(const VarrowTotals& totals) {
+    if (totals.stopped) return kStoppedStatus;
+    if (totals.written == 0 || totals.sourceFailed) return 1;
+    if (totals.failed != 0 || totals.empty != 0) return 3;
+    return 0;
+}
+
+}  // namespace varrow::cli

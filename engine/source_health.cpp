@@ -1,0 +1,54 @@
+#include "source_health.h"
+
+#include <vector>
+
+#include "exceptions.h"
+#include "file64.h"
+#include "platform/os.h"
+
+namespace varrow {
+
+SourceHealth::SourceHealth(CFile64Ex& source) : source_(source), length_(source.GetLength()) {}
+
+bool SourceHealth::StillAnswers(const char** why) {
+    if (length_ != 0 && source_.GetLength() < length_) {
+        *why = "it is shorter than when the scan began";
+        return false;
+    }
+    // The first sector read when the scan began; a source that cannot read
+    // it now has gone, where a damaged disk fails only in its bad areas.
+    const uint32_t sector = source_.SectorSize();
+    if (length_ < sector) return true;
+    std::vector<uint8_t> buffer(sector);
+    uint32_t got = 0;
+    long error = 0;
+    if (!platform::CurrentOs().ReadAt(source_.m_hFile, 0, buffer.data(), sector, &got, &error) || got != sector) {
+        *why = "its first sector cannot be read any more";
+        return false;
+    }
+    return true;
+}
+
+void SourceHealth::Gone(const char* why) const {
+    throw CSourceGoneException("The source " + source_.GetFilePath() + " stopped answering: " + why + ".");
+}
+
+void SourceHealth::CheckScan() {
+    const uint64_t stretch = source_.Failures().LastStretch();
+    if (stretch < checkedStretch_) checkedStretch_ = 0;  // another stretch began
+    // Looked at again each time the stretch has grown by another long one.
+    if (stretch < checkedStretch_ + kLongFailedStretch) return;
+    checkedStretch_ = stretch;
+    const char* why = nullptr;
+    if (!StillAnswers(&why)) Gone(why);
+}
+
+void SourceHealth::AfterCopy(bool nothingRead) {
+    unreadInARow_ = nothingRead ? unreadInARow_ + 1 : 0;
+    if (unreadInARow_ < kUnreadCopiesInARow) return;
+    unreadInARow_ = 0;
+    const char* why = nullptr;
+    if (!StillAnswers(&why)) Gone(why);
+}
+
+}  // namespace varrow
