@@ -2,9 +2,8 @@
 // builds images with the image builder in varied layouts and seeds, links
 // them in classic and store-aware mode and prints, per layout and mode,
 //  - exact: real intact messages written byte for byte, of all of them;
-//  - wrong: outputs that are no real message and are not flagged
-//    incomplete (the chain did not end Complete, or the text does not start
-//    with a header line), of all outputs;
+//  - wrong: outputs that are no real message and that the records would
+//    not flag incomplete (completeness.h), of all outputs;
 //  - the time of scan, linking and every chain (into memory), and of a
 //    whole RecoverMessages run that writes the files;
 //  - the linking's memory per scanned block.
@@ -34,6 +33,7 @@
 #include "bench_images.h"
 #include "chain_trace.h"
 #include "classic_linking.h"
+#include "completeness.h"
 #include "fast_scan.h"
 #include "file64.h"
 #include "image_builder/colliding_stores.h"
@@ -100,14 +100,6 @@ public:
     uint64_t GetLength() const override { return text.size(); }
     std::string text;
 };
-
-// Whether text starts with a "Name:" header line (a field name of printable
-// characters other than the colon).
-bool StartsWithHeaderLine(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] > ' ' && text[i] < 127 && text[i] != ':') ++i;
-    return i > 0 && i < text.size() && text[i] == ':';
-}
 
 struct Output {
     std::string text;
@@ -242,8 +234,9 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
             MemoryFile file;
             varrow::ChainTrace trace;
             linker->WriteChain(source, offset, position, file, trace);
-            const bool flagged =
-                trace.end != varrow::ChainEnd::Complete || trace.unreadable || !StartsWithHeaderLine(file.text);
+            const bool header =
+                varrow::StartsWithHeaderLine(reinterpret_cast<const uint8_t*>(file.text.data()), file.text.size());
+            const bool flagged = varrow::IncompleteReasons(trace, header) != 0;
             outputs.push_back({std::move(file.text), flagged, trace.blocks});
         }
     }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "classic_linking.h"
+#include "completeness.h"
 #include "fast_scan.h"
 #include "file64.h"
 #include "session.h"
@@ -20,16 +21,11 @@ public:
     std::string text;
 };
 
-bool StartsWithHeaderLine(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] > ' ' && text[i] < 127 && text[i] != ':') ++i;
-    return i > 0 && i < text.size() && text[i] == ':';
-}
-
 }  // namespace
 
 bool LinkedChain::Incomplete() const {
-    return trace.end != ChainEnd::Complete || trace.unreadable || !StartsWithHeaderLine(text);
+    const bool header = StartsWithHeaderLine(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return IncompleteReasons(trace, header) != 0;
 }
 
 std::vector<LinkedChain> LinkChains(const std::string& imagePath, bool storeAware) {

@@ -16,9 +16,7 @@ struct LinkedChain {
     std::string text;
     ChainTrace trace;
 
-    // What the record of the message would flag: the chain did not end
-    // Complete, bytes were unreadable, or the text does not start with a
-    // "Name:" header line.
+    // Whether the record of the message would flag it incomplete.
     bool Incomplete() const;
 };
 
