@@ -152,6 +152,7 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
     const uint64_t end = offset + block.header.dataLength;
     int64_t base = block.base;
     bool first = true;
+    bool firstIsText = false;
     while (offset < end) {
         const uint64_t cluster = offset / size;
         const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
@@ -164,8 +165,16 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
             return false;
         }
+        const Run run{base + static_cast<int64_t>(offset), static_cast<uint32_t>(clusterEnd - offset)};
+        // Text that turns into bytes no text holds where the file only
+        // bridges a headerless cluster: other data overwrote it.
+        if (first) {
+            firstIsText = IsPlausibleText(cache_->Read(run.position, run.length));
+        } else if (hold.bridged && firstIsText && !IsPlausibleText(cache_->Read(run.position, run.length))) {
+            return false;
+        }
         first = false;
-        runs.push_back({base + static_cast<int64_t>(offset), static_cast<uint32_t>(clusterEnd - offset)});
+        runs.push_back(run);
         offset = clusterEnd;
     }
     return true;

@@ -128,6 +128,34 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
     return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn : TextJoin::kTextSaysNothing;
 }
 
+size_t LongestTextLine(std::span<const uint8_t> bytes) {
+    size_t longest = 0;
+    size_t lines = 0;
+    size_t start = SIZE_MAX;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n') continue;
+        if (start != SIZE_MAX) {
+            size_t end = i;
+            if (end > start && bytes[end - 1] == '\r') --end;
+            const std::span<const uint8_t> line = bytes.subspan(start, end - start);
+            if (IsPlausibleText(line)) {
+                longest = std::max(longest, line.size());
+                ++lines;
+            }
+        }
+        start = i + 1;
+    }
+    return lines >= 4 ? longest : 0;
+}
+
+size_t JoinedLineLength(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = 0;
+    while (tail < before.size() && before[before.size() - 1 - tail] != '\n') ++tail;
+    size_t head = 0;
+    while (head < after.size() && after[head] != '\r' && after[head] != '\n') ++head;
+    return head == after.size() ? SIZE_MAX : tail + head;
+}
+
 bool IsPlausibleText(std::span<const uint8_t> bytes) {
     for (const uint8_t byte : bytes) {
         if (byte == 0x7F) return false;

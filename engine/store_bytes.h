@@ -52,4 +52,14 @@ bool IsMessageStart(std::span<const uint8_t> data);
 enum class TextJoin { kTextBreaks, kTextSaysNothing, kTextGoesOn };
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
+// The longest line of text in bytes (between line feeds, without the
+// carriage return; lines that hold bytes no text holds, such as block
+// headers, do not count), when it holds four such lines or more; 0
+// otherwise.
+size_t LongestTextLine(std::span<const uint8_t> bytes);
+
+// The length of the line that before's last line and after's first line
+// make together; SIZE_MAX when after holds no line end.
+size_t JoinedLineLength(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
 }  // namespace varrow

@@ -29,6 +29,11 @@ constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
 constexpr uint32_t kGram = 8;
 constexpr uint32_t kAffinityLeft = 2048;
 constexpr uint32_t kAffinitySpan = 1024;
+// Affinity settles a tie only when it is this many times the rival's and
+// more by the slack: mail of one sender shares much of its wording, so
+// smaller leads were wrong too often.
+constexpr size_t kAffinityFactor = 4;
+constexpr size_t kAffinitySlack = 64;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
@@ -205,6 +210,19 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         case TextJoin::kTextGoesOn: option.strong += 1; break;
         case TextJoin::kTextSaysNothing: break;
     }
+    // Text wrapped at some width on both sides does not go on in a line
+    // longer than any of theirs.
+    if (!before.empty() && !after.empty() && IsPlausibleText(before) && IsPlausibleText(after)) {
+        const uint32_t span = std::min(clusterSize_, kAffinityLeft);
+        std::vector<uint8_t> around = source.Read(baseE + static_cast<int64_t>(lo) - span, span);
+        const std::vector<uint8_t> next = source.Read(baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan));
+        const size_t widthBefore = LongestTextLine(around);
+        const size_t widthAfter = LongestTextLine(next);
+        const size_t joined = JoinedLineLength(before, after);
+        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX && joined > std::max(widthBefore, widthAfter)) {
+            option.strong -= 1;
+        }
+    }
 
     // Cut headers: the named ones must be headers, and so may the block
     // after the last one on the store's grid.
@@ -283,7 +301,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                 rival = std::max(rival, other.affinity);
             }
         }
-        if (!rivalled || o.affinity >= 2 * rival + 16) link(o);
+        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack) link(o);
     }
 
     // Pass 2: an end that needs a continuation takes the one option left
@@ -306,7 +324,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         for (const Option* o : best) most = std::max(most, o->affinity);
         std::vector<const Option*> left;
         for (const Option* o : best) {
-            if (2 * o->affinity + 16 > most) left.push_back(o);
+            if (kAffinityFactor * o->affinity + kAffinitySlack > most) left.push_back(o);
         }
         if (left.size() == 1) {
             link(*left.front());

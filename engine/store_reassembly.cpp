@@ -1,5 +1,3 @@
-#include <cstdio>
-#include <cstdlib>
 #include "store_reassembly.h"
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <numeric>
 
 #include "scan.h"
+#include "store_bytes.h"
 
 namespace varrow {
 
@@ -261,14 +260,6 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         MeasureAffinity(source, options);
         Assign(options, group, needs);
-        if (getenv("DBG_LINKS")) {
-            for (size_t k = 0; k < group.size(); ++k) {
-                if (pieces_[group[k]].next != Next::Blocked) continue;
-                fprintf(stderr, "f=%u end piece %u base %lld blocks %u needs %d:", f, group[k], (long long)keys_[pieces_[group[k]].lastKey].base, pieces_[group[k]].blocks, (int)needs[k]);
-                for (const Option& o : options) if (o.end == group[k]) fprintf(stderr, " [%lld s%d w%d a%zu]", o.start == kNone ? -1LL : (long long)keys_[pieces_[o.start].firstKey].base, o.strong, o.weak, o.affinity);
-                fprintf(stderr, "\n");
-            }
-        }
     }
 }
 
@@ -307,7 +298,7 @@ void StoreReassembly::MakeStores() {
                 // Clusters inside a join's gap belong to the piece too.
                 if (key > current.firstKey) {
                     for (uint32_t c = keys_[key - 1].cluster + 1; c < k.cluster; ++c) {
-                        storeClusters_.push_back({store, c, k.base});
+                        storeClusters_.push_back({store, c, k.base, true});
                     }
                 }
                 storeClusters_.push_back({store, k.cluster, k.base});
@@ -334,7 +325,7 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
                                      });
     if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) return {};
     if (it->base == kBlockedBase) return {Hold::Blocked, 0};
-    return {Hold::Base, it->base};
+    return {Hold::Base, it->base, it->bridged};
 }
 
 size_t StoreReassembly::MemoryUsed() const {

@@ -46,6 +46,9 @@ public:
     struct ClusterHold {
         Hold hold = Hold::Unknown;
         int64_t base = 0;
+        // No block lies there: the cluster only sits between two clusters
+        // of one piece, and may have been overwritten since.
+        bool bridged = false;
     };
 
     // Rebuilds the stores of blocks (finished, in ascending position) with
@@ -101,6 +104,7 @@ private:
         uint32_t store = 0;
         uint32_t cluster = 0;
         int64_t base = 0;  // kBlockedBase where the store is blocked
+        bool bridged = false;
     };
     // (piece, block) pairs, by piece: the blocks of a piece that name one
     // kind of offset.
