@@ -44,7 +44,7 @@ void StoreAwareLinker::Link(CFile64Ex& source) {
     FindHeads(source);
 }
 
-std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(CFile64Ex& source, uint32_t store,
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
                                                                      int64_t ownBase, uint32_t offset) const {
     const uint32_t size = stores_.ClusterSize();
     const uint32_t cluster = offset / size;
@@ -78,10 +78,10 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(CFile64Ex& 
     return ChainBlock{stores_.StoreOf(block), base, block, header, position, false};
 }
 
-StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(CFile64Ex& source, uint32_t block) const {
+StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(uint32_t block) const {
     const BlockRecord& record = blocks_[block];
     const uint32_t store = stores_.StoreOf(block);
-    if (std::optional<ChainBlock> located = Locate(source, store, record.Base(), record.selfOffset)) {
+    if (std::optional<ChainBlock> located = Locate(store, record.Base(), record.selfOffset)) {
         if (located->position == record.position) return *located;
     }
     const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength, record.nextOffset};
@@ -104,7 +104,7 @@ uint32_t StoreAwareLinker::ClassicSuccessor(CFile64Ex& source, uint64_t position
     return blocks_.AtPosition(chooser_.Choose(source, position, entry->second));
 }
 
-uint32_t StoreAwareLinker::SharedSuccessor(CFile64Ex& source, uint32_t offset) {
+uint32_t StoreAwareLinker::SharedSuccessor(uint32_t offset) {
     const auto [entry, fresh] = sharedSuccessors_.try_emplace(offset, kNoBlock);
     if (!fresh) return entry->second;
     uint32_t chosen = kNoBlock;
@@ -132,17 +132,17 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Successor(CFile64E
                                                                         const ChainBlock& current) {
     const uint32_t next = current.header.nextOffset;
     if (next == 0) return std::nullopt;
-    if (std::optional<ChainBlock> own = Locate(source, current.store, current.base, next)) return own;
+    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next)) return own;
     uint32_t block = kNoBlock;
     if (!stores_.IsSolid(current.store)) {
         block = ClassicSuccessor(source, current.position, next);
     } else if (stores_.At(current.store, next / stores_.ClusterSize()).hold == StoreReassembly::Hold::Unknown) {
         // The file does not reach that cluster: only a block that all
         // other files agree on can be its.
-        block = SharedSuccessor(source, next);
+        block = SharedSuccessor(next);
     }
     if (block == kNoBlock) return std::nullopt;
-    return BlockAt(source, block);
+    return BlockAt(block);
 }
 
 bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs) const {
@@ -180,7 +180,7 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
     return true;
 }
 
-std::vector<uint8_t> StoreAwareLinker::DataOf(CFile64Ex& source, const ChainBlock& block) const {
+std::vector<uint8_t> StoreAwareLinker::DataOf(const ChainBlock& block) const {
     std::vector<Run> runs;
     DataRuns(block, runs);
     std::vector<uint8_t> data;
@@ -191,14 +191,14 @@ std::vector<uint8_t> StoreAwareLinker::DataOf(CFile64Ex& source, const ChainBloc
     return data;
 }
 
-bool StoreAwareLinker::MayHaveLostPredecessor(CFile64Ex& source, const ChainBlock& block) {
+bool StoreAwareLinker::MayHaveLostPredecessor(const ChainBlock& block) {
     std::vector<uint32_t> offsets;
     for (const uint32_t g : blocks_.Naming(block.header.selfOffset)) offsets.push_back(blocks_[g].selfOffset);
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
     if (offsets.size() > kMostPredecessorOffsets) return false;
     for (const uint32_t offset : offsets) {
-        if (!Locate(source, block.store, block.base, offset)) return true;
+        if (!Locate(block.store, block.base, offset)) return true;
     }
     return false;
 }
@@ -211,11 +211,11 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     std::unordered_set<uint32_t> strayNames;
     for (uint32_t g = 0; g < blocks_.size(); ++g) {
         if (blocks_[g].nextOffset == 0) continue;
-        const ChainBlock current = BlockAt(source, g);
+        const ChainBlock current = BlockAt(g);
         if (current.header.nextOffset == 0) continue;
         if (!stores_.IsSolid(current.store)) {
             const std::optional<ChainBlock> next =
-                Locate(source, current.store, current.base, current.header.nextOffset);
+                Locate(current.store, current.base, current.header.nextOffset);
             if (next) {
                 if (next->block != kNoBlock) named[next->block] = true;
             } else {
@@ -231,8 +231,8 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     std::vector<std::pair<uint32_t, uint32_t>> heads;  // (first block with the offset, head)
     for (uint32_t h = 0; h < blocks_.size(); ++h) {
         if (named[h] || strayNames.count(blocks_[h].selfOffset) != 0) continue;
-        const ChainBlock block = BlockAt(source, h);
-        if (MayHaveLostPredecessor(source, block) && !IsMessageStart(DataOf(source, block))) continue;
+        const ChainBlock block = BlockAt(h);
+        if (MayHaveLostPredecessor(block) && !IsMessageStart(DataOf(block))) continue;
         heads.emplace_back(blocks_.WithOffset(blocks_[h].selfOffset)[0], h);
     }
     std::sort(heads.begin(), heads.end());
@@ -251,7 +251,7 @@ void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source
             source.Seek(static_cast<int64_t>(positions[i]), CFile64::begin);
             uint8_t header[kBlockHeaderSize];
             if (source.Read(header, kBlockHeaderSize) < kBlockHeaderSize) continue;
-            const std::vector<uint8_t> data = DataOf(source, BlockAt(source, blocks_.AtPosition(positions[i])));
+            const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(positions[i])));
             if (std::find(data.begin(), data.end(), ':') == data.end()) positions.erase(i);
         }
         if (positions.empty()) heads_.Remove(offset);
@@ -273,7 +273,7 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
         trace.end = ChainEnd::ReadError;
         return;
     }
-    ChainBlock current = BlockAt(source, head);
+    ChainBlock current = BlockAt(head);
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
     std::vector<Run> runs;

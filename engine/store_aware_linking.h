@@ -82,22 +82,22 @@ private:
     void FindHeads(CFile64Ex& source);
     // The block at offset of a store file, read at ownBase where the store
     // does not place the cluster.
-    std::optional<ChainBlock> Locate(CFile64Ex& source, uint32_t store, int64_t ownBase, uint32_t offset) const;
+    std::optional<ChainBlock> Locate(uint32_t store, int64_t ownBase, uint32_t offset) const;
     // A scanned block as its own file shows it.
-    ChainBlock BlockAt(CFile64Ex& source, uint32_t block) const;
+    ChainBlock BlockAt(uint32_t block) const;
     std::optional<ChainBlock> Successor(CFile64Ex& source, const ChainBlock& current);
     // The block that every file but the one asking holds at offset, when
     // they agree; kNoBlock otherwise.
-    uint32_t SharedSuccessor(CFile64Ex& source, uint32_t offset);
+    uint32_t SharedSuccessor(uint32_t offset);
     // The successor of a stray block by offset alone.
     uint32_t ClassicSuccessor(CFile64Ex& source, uint64_t position, uint32_t offset);
     // Where the data of a block lies; false when the file stops before its
     // end (the runs then hold what can be read).
     bool DataRuns(const ChainBlock& block, std::vector<Run>& runs) const;
-    std::vector<uint8_t> DataOf(CFile64Ex& source, const ChainBlock& block) const;
+    std::vector<uint8_t> DataOf(const ChainBlock& block) const;
     // Whether a predecessor of the block may have been lost: a block names
     // it from an offset its own file does not hold.
-    bool MayHaveLostPredecessor(CFile64Ex& source, const ChainBlock& block);
+    bool MayHaveLostPredecessor(const ChainBlock& block);
 
     BlockRecords blocks_;
     // The source for the linking's own reads, from Link on.

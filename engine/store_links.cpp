@@ -3,16 +3,23 @@
 // At the end of a piece (file cluster f) the options are the pieces that
 // start at f + 1 elsewhere, and the disk cluster right after (in place)
 // unless it holds only other files' blocks. The blocks on both sides speak
-// for or against each option:
+// for or against each option (strong evidence):
 //  - a block of the ending piece that names an offset in f + 1 finds it in
 //    the option (+1) or finds no header there (-1); a block of the starting
 //    piece that names an offset in f finds it in the ending piece or not;
 //  - a header cut by the boundary must read as a header with its own
 //    offset when put together from both sides (+2), and a last block whose
 //    data runs over the boundary must go on in plausible text (+1);
-// and an option with nothing for it is no option. The in-place option
-// counts as likelier (a file system's prior); shared 8-byte substrings
-// across the boundary (affinity) only break ties.
+//  - the text across the boundary: a header name cut in two (+1), base64
+//    lines that go on at their length (+1) or would not (no option), and
+//    wrapped text that would go on in a line longer than any around (-1);
+// and an option with nothing for it is no option. Among options of equal
+// evidence the in-place one, or one on the store's block grid, counts as
+// likelier (weak), then one that starts shortly after the end on disk
+// (near: where a file system puts the rest of a file it had to split);
+// shared 8-byte substrings across the boundary (affinity) settle what is
+// left only by a wide lead. An end whose options stay tied is blocked: its
+// messages stop there, flagged incomplete, rather than guess.
 #include <algorithm>
 #include <span>
 #include <tuple>
@@ -305,11 +312,12 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     }
 
     // Pass 2: an end that needs a continuation takes the one option left
-    // for it; with none, or several that the evidence cannot tell apart,
-    // its file is blocked there.
-    for (size_t i = 0; i < ends.size(); ++i) {
-        const uint32_t end = ends[i];
-        if (linked(end) || !needs[i]) continue;
+    // for it, unless that start is the one option left for another such
+    // end too; each link can leave another end with one option, so this
+    // repeats.
+    // Ends left with none, or with several the evidence cannot tell apart,
+    // are blocked there.
+    const auto bestOpen = [&](uint32_t end) {
         std::vector<const Option*> open;
         for (const Option& o : options) {
             if (o.end == end && (o.start == kNone || !has(taken, o.start))) open.push_back(&o);
@@ -326,12 +334,32 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         for (const Option* o : best) {
             if (kAffinityFactor * o->affinity + kAffinitySlack > most) left.push_back(o);
         }
-        if (left.size() == 1) {
+        return left;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t i = 0; i < ends.size(); ++i) {
+            const uint32_t end = ends[i];
+            if (linked(end) || !needs[i]) continue;
+            const std::vector<const Option*> left = bestOpen(end);
+            if (left.size() != 1) continue;
+            const uint32_t start = left.front()->start;
+            bool contested = false;
+            for (size_t j = 0; j < ends.size() && !contested && start != kNone; ++j) {
+                if (j == i || linked(ends[j]) || !needs[j]) continue;
+                const std::vector<const Option*> theirs = bestOpen(ends[j]);
+                if (theirs.size() != 1) continue;
+                for (const Option* o : theirs) contested = contested || o->start == start;
+            }
+            if (contested) continue;
             link(*left.front());
-        } else {
-            pieces_[end].next = Next::Blocked;
-            ++blockedCount_;
+            changed = true;
         }
+    }
+    for (size_t i = 0; i < ends.size(); ++i) {
+        if (linked(ends[i]) || !needs[i]) continue;
+        pieces_[ends[i]].next = Next::Blocked;
+        ++blockedCount_;
     }
 }
 

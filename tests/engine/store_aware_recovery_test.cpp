@@ -335,7 +335,9 @@ TEST_F(StoreAwareRecovery, WritesMoreMessagesExactlyOnDisksWithCollidingStores) 
             EXPECT_GE(aware.exact, classic.exact);
             EXPECT_GE(static_cast<double>(aware.exact), layout.minExactShare * static_cast<double>(aware.real));
             EXPECT_LE(static_cast<double>(aware.wrong), layout.maxWrongPer100 * static_cast<double>(aware.real) / 100);
-            if (layout.clusterSize != 0) EXPECT_EQ(facts.clusterSize, layout.clusterSize);
+            if (layout.clusterSize != 0) {
+                EXPECT_EQ(facts.clusterSize, layout.clusterSize);
+            }
         }
     }
 }
