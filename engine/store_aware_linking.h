@@ -23,6 +23,9 @@
 // belongs to another file, the message stops there and its chain does not
 // end Complete. On a single contiguous store everything above reduces to
 // the classic linking, file for file.
+//
+// The linking reads the source given to ValidateHeads through a page cache
+// of its own; WriteChain must be given the same source.
 #pragma once
 
 #include <cstdint>
