@@ -1,5 +1,6 @@
 #include "cluster_size.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -51,10 +52,25 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
     };
     const size_t smallest = agreeing(kSmallestClusterSize);
     if (smallest == 0) return kAssumedClusterSize;
+    uint32_t fromChanges = kSmallestClusterSize;
     for (uint32_t size = kLargestClusterSize; size > kSmallestClusterSize; size /= 2) {
-        if (agreeing(size) * 100 >= smallest * 95) return size;
+        if (agreeing(size) * 100 >= smallest * 95) {
+            fromChanges = size;
+            break;
+        }
     }
-    return kSmallestClusterSize;
+    // Pieces far apart agree with any size; the distances between their
+    // bases, which the volume's clusters divide, bound it.
+    size_t divisible = 0;
+    uint32_t fromDistances = kLargestClusterSize;
+    for (; fromDistances > kSmallestClusterSize; fromDistances /= 2) {
+        divisible = 0;
+        for (const auto& [i, j] : changes) {
+            divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) & (fromDistances - 1)) == 0;
+        }
+        if (divisible * 100 >= changes.size() * 90) break;
+    }
+    return std::min(fromChanges, fromDistances);
 }
 
 }  // namespace varrow

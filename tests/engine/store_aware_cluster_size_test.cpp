@@ -35,6 +35,19 @@ BlockRecords Laid(uint64_t volumeStart, uint32_t slot, const std::vector<Piece>&
     return blocks;
 }
 
+// count whole stores of 0x30000 bytes each, one after the other with
+// distance bytes from base to base.
+BlockRecords WholeStores(int count, uint64_t distance) {
+    BlockRecords blocks;
+    for (int i = 0; i < count; ++i) {
+        for (uint64_t offset = 0xead4; offset + 16 <= 0x30000; offset += kSpan) {
+            blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0}, 0x100000 + i * distance + offset);
+        }
+    }
+    blocks.Finish();
+    return blocks;
+}
+
 // Clusters 15, 16, ... of a store file, each its own piece of `clusters` clusters.
 std::vector<Piece> Fragments(uint32_t cluster, int count, int clusters = 1) {
     std::vector<Piece> pieces;
@@ -60,6 +73,10 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     cases.push_back({"4 KiB fragments on a volume at sector 63", Laid(63 * 512, 4096, Fragments(4096, 12)), 4096});
     cases.push_back({"32 KiB fragments at sector 63", Laid(63 * 512, 32768, Fragments(32768, 6)), 32768});
     cases.push_back({"2 KiB fragments", Laid(2048, 2048, Fragments(2048, 20)), 2048});
+    // Whole files far apart agree with every size where they change; the
+    // distances between them tell.
+    cases.push_back({"whole stores 0x51000 apart", WholeStores(5, 0x51000), 4096});
+    cases.push_back({"whole stores 0x58000 apart", WholeStores(5, 0x58000), 32768});
     for (const Case& c : cases) EXPECT_EQ(InferClusterSize(c.blocks), c.expected) << c.what;
 }
 
