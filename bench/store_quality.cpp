@@ -227,7 +227,9 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
         linker = std::make_unique<varrow::ClassicLinker>(session);
     }
     varrow::ScanBlocksFast(session, source, linker->Collector());
+    const Clock::time_point scanned = Clock::now();
     linker->ValidateHeads(session, source);
+    const Clock::time_point validated = Clock::now();
     std::vector<Output> outputs;
     for (const uint32_t offset : linker->HeadOffsets()) {
         for (const uint64_t position : linker->HeadPositions(offset)) {
@@ -241,6 +243,12 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
         }
     }
     figures.linkSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    if (std::getenv("STORE_QUALITY_PHASES")) {
+        std::printf("  %s: scan %.2f s, linking and heads %.2f s, chains %.2f s\n", storeAware ? "store-aware" : "classic",
+                    std::chrono::duration<double>(scanned - start).count(),
+                    std::chrono::duration<double>(validated - scanned).count(),
+                    std::chrono::duration<double>(Clock::now() - validated).count());
+    }
     if (aware) {
         figures.blocks += aware->BlockCount();
         figures.memory += aware->MemoryUsed();

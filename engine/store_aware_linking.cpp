@@ -152,7 +152,7 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
     const uint64_t end = offset + block.header.dataLength;
     int64_t base = block.base;
     bool first = true;
-    bool firstIsText = false;
+    const size_t firstRun = runs.size();
     while (offset < end) {
         const uint64_t cluster = offset / size;
         const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
@@ -168,9 +168,8 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         const Run run{base + static_cast<int64_t>(offset), static_cast<uint32_t>(clusterEnd - offset)};
         // Text that turns into bytes no text holds where the file only
         // bridges a headerless cluster: other data overwrote it.
-        if (first) {
-            firstIsText = IsPlausibleText(cache_->Read(run.position, run.length));
-        } else if (hold.bridged && firstIsText && !IsPlausibleText(cache_->Read(run.position, run.length))) {
+        if (!first && hold.bridged && IsPlausibleText(cache_->Read(runs[firstRun].position, runs[firstRun].length)) &&
+            !IsPlausibleText(cache_->Read(run.position, run.length))) {
             return false;
         }
         first = false;
@@ -248,9 +247,9 @@ void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source
         for (size_t i = positions.size(); i-- > 0;) {
             // A header that cannot be read counts as one with a colon, as
             // in the classic linking.
-            source.Seek(static_cast<int64_t>(positions[i]), CFile64::begin);
-            uint8_t header[kBlockHeaderSize];
-            if (source.Read(header, kBlockHeaderSize) < kBlockHeaderSize) continue;
+            uint32_t delivered = 0;
+            cache_->Read(static_cast<int64_t>(positions[i]), kBlockHeaderSize, &delivered);
+            if (delivered < kBlockHeaderSize) continue;
             const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(positions[i])));
             if (std::find(data.begin(), data.end(), ':') == data.end()) positions.erase(i);
         }

@@ -28,34 +28,46 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 CachedSource::CachedSource(CFile64Ex& source)
-    : source_(source), bytes_(size_t{kPageSize} * kPages), tags_(kPages, 0) {}
+    : source_(source), bytes_(size_t{kPageSize} * kPages), tags_(kPages, 0), lengths_(kPages, 0) {}
 
-const uint8_t* CachedSource::Page(uint64_t page) {
+const uint8_t* CachedSource::Page(uint64_t page, uint32_t* length) {
     const size_t slot = page % kPages;
     uint8_t* bytes = bytes_.data() + slot * kPageSize;
     if (tags_[slot] != page + 1) {
         std::fill(bytes, bytes + kPageSize, 0);
         source_.Seek(static_cast<int64_t>(page * kPageSize), CFile64::begin);
-        source_.Read(bytes, kPageSize);
+        lengths_[slot] = source_.Read(bytes, kPageSize);
         tags_[slot] = page + 1;
     }
+    *length = lengths_[slot];
     return bytes;
 }
 
-std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count) {
+std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32_t* delivered) {
     std::vector<uint8_t> bytes(count, 0);
     uint32_t done = 0;
+    bool whole = position >= 0;
     if (position < 0) {
-        if (static_cast<uint64_t>(-position) >= count) return bytes;
+        if (static_cast<uint64_t>(-position) >= count) {
+            if (delivered) *delivered = 0;
+            return bytes;
+        }
         done = static_cast<uint32_t>(-position);
     }
+    uint32_t got = 0;
     while (done < count) {
         const uint64_t at = static_cast<uint64_t>(position + done);
         const uint32_t within = static_cast<uint32_t>(at % kPageSize);
         const uint32_t piece = std::min(count - done, kPageSize - within);
-        std::copy_n(Page(at / kPageSize) + within, piece, bytes.data() + done);
+        uint32_t length = 0;
+        std::copy_n(Page(at / kPageSize, &length) + within, piece, bytes.data() + done);
+        if (whole) {
+            got += std::min(piece, length > within ? length - within : 0);
+            whole = length >= within + piece;
+        }
         done += piece;
     }
+    if (delivered) *delivered = got;
     return bytes;
 }
 

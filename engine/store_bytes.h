@@ -19,17 +19,22 @@ public:
 
     // count bytes from position, which may lie before the source start or
     // run past its end: bytes that are not there (or cannot be read) are 0.
-    std::vector<uint8_t> Read(int64_t position, uint32_t count);
+    // *delivered, when given, learns how many of the first bytes the source
+    // did deliver.
+    std::vector<uint8_t> Read(int64_t position, uint32_t count, uint32_t* delivered = nullptr);
 
 private:
     static constexpr uint32_t kPageSize = 4096;
     static constexpr uint32_t kPages = 512;
 
-    const uint8_t* Page(uint64_t page);
+    // The slot holding page, read when it is not there; *length learns how
+    // many of its bytes the source delivered.
+    const uint8_t* Page(uint64_t page, uint32_t* length);
 
     CFile64Ex& source_;
     std::vector<uint8_t> bytes_;
-    std::vector<uint64_t> tags_;  // page number + 1 held in each slot; 0 for none
+    std::vector<uint64_t> tags_;     // page number + 1 held in each slot; 0 for none
+    std::vector<uint32_t> lengths_;  // bytes delivered of each slot's page
 };
 
 // Whether bytes could be message text: no control byte but TAB, LF, CR and
