@@ -60,10 +60,12 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
         }
     }
     // Pieces far apart agree with any size; the distances between their
-    // bases, which the volume's clusters divide, bound it.
+    // bases, which the volume's clusters divide, bound it, though not below
+    // the assumed size: stores that lie on no cluster grid at all (an image
+    // of files placed anywhere) have no better size.
     size_t divisible = 0;
     uint32_t fromDistances = kLargestClusterSize;
-    for (; fromDistances > kSmallestClusterSize; fromDistances /= 2) {
+    for (; fromDistances > kAssumedClusterSize; fromDistances /= 2) {
         divisible = 0;
         for (const auto& [i, j] : changes) {
             divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) & (fromDistances - 1)) == 0;

@@ -140,6 +140,63 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
     return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn : TextJoin::kTextSaysNothing;
 }
 
+namespace {
+
+// Boundaries shorter than this are not told apart from a line of dashes.
+constexpr size_t kShortestBoundary = 8;
+
+std::string_view AsText(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The boundaries of the delimiter lines of text ("--" boundary, or
+// "--" boundary "--" for the last part), in order.
+std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
+    std::vector<std::string_view> boundaries;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const bool complete = end != std::string_view::npos;
+        if (!complete) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // A line cut by the end of the text may yet run on.
+        if (complete && line.size() >= 2 + kShortestBoundary && line.substr(0, 2) == "--") {
+            line.remove_prefix(2);
+            if (line.size() >= 2 + kShortestBoundary && line.substr(line.size() - 2) == "--") line.remove_suffix(2);
+            boundaries.push_back(line);
+        }
+        start = end + 1;
+    }
+    return boundaries;
+}
+
+// Whether text declares boundary (boundary=..., quoted or not).
+bool Declares(std::string_view text, std::string_view boundary) {
+    for (size_t at = text.find(boundary); at != std::string_view::npos; at = text.find(boundary, at + 1)) {
+        const std::string_view lead = text.substr(0, at);
+        if (lead.size() >= 9 && EqualsNoCase(lead.substr(lead.size() - 9), "boundary=")) return true;
+        if (lead.size() >= 10 && EqualsNoCase(lead.substr(lead.size() - 10), "boundary=\"")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
+    const std::string_view next = AsText(after);
+    const std::vector<std::string_view> coming = DelimitedBoundaries(next);
+    if (coming.empty()) return TextJoin::kTextSaysNothing;
+    const std::string_view first = coming.front();
+    const std::vector<std::string_view> past = DelimitedBoundaries(text);
+    if (Declares(text, first) || std::find(past.begin(), past.end(), first) != past.end()) {
+        return TextJoin::kTextGoesOn;
+    }
+    if (!past.empty() && !Declares(next, first)) return TextJoin::kTextBreaks;
+    return TextJoin::kTextSaysNothing;
+}
+
 size_t LongestTextLine(std::span<const uint8_t> bytes) {
     size_t longest = 0;
     size_t lines = 0;

@@ -57,6 +57,15 @@ bool IsMessageStart(std::span<const uint8_t> data);
 enum class TextJoin { kTextBreaks, kTextSaysNothing, kTextGoesOn };
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
+// What MIME boundaries say about message text after a cluster boundary,
+// given the message's text before it (earlier blocks included): the first
+// delimiter line after ("--" and a boundary) is kTextGoesOn when before
+// declares that boundary or delimits a part with it, and kTextBreaks when
+// before delimits a part with another boundary and neither side declares
+// the new one (which an outer boundary declared further back also does);
+// kTextSaysNothing otherwise.
+TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
 // The longest line of text in bytes (between line feeds, without the
 // carriage return; lines that hold bytes no text holds, such as block
 // headers, do not count), when it holds four such lines or more; 0

@@ -11,8 +11,9 @@
 //    offset when put together from both sides (+2), and a last block whose
 //    data runs over the boundary must go on in plausible text (+1);
 //  - the text across the boundary: a header name cut in two (+1), base64
-//    lines that go on at their length (+1) or would not (no option), and
-//    wrapped text that would go on in a line longer than any around (-1);
+//    lines that go on at their length (+1) or would not (no option),
+//    wrapped text that would go on in a line longer than any around (-1),
+//    and a MIME part delimited with the message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
 // evidence the in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
@@ -41,6 +42,8 @@ constexpr uint32_t kAffinitySpan = 1024;
 // smaller leads were wrong too often.
 constexpr size_t kAffinityFactor = 4;
 constexpr size_t kAffinitySlack = 64;
+// Blocks of the ending piece read back for the MIME boundaries of a message.
+constexpr int kBoundaryLookBack = 6;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
@@ -217,9 +220,29 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         case TextJoin::kTextGoesOn: option.strong += 1; break;
         case TextJoin::kTextSaysNothing: break;
     }
+    if (!after.empty()) {
+        // The message's MIME boundaries, as far back as a few blocks.
+        std::vector<uint8_t> message = before;
+        uint32_t current = x;
+        for (int back = 0; back < kBoundaryLookBack; ++back) {
+            const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
+            const auto previous = std::find_if(naming.begin(), naming.end(),
+                                               [&](uint32_t g) { return blocks[g].Base() == baseE; });
+            if (previous == naming.end()) break;
+            current = *previous;
+            const std::vector<uint8_t> data =
+                source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize), blocks[current].dataLength);
+            message.insert(message.begin(), data.begin(), data.end());
+        }
+        // A boundary the last blocks do not show may have been declared
+        // further back (nested parts), so only a match counts.
+        if (JoinBoundaries(message, after) == TextJoin::kTextGoesOn) option.strong += 1;
+    }
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs.
-    if (!before.empty() && !after.empty() && IsPlausibleText(before) && IsPlausibleText(after)) {
+    // (Not in place: a long line, such as a long Subject, is no reason to
+    // doubt the file system's own contiguity.)
+    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) && IsPlausibleText(after)) {
         const uint32_t span = std::min(clusterSize_, kAffinityLeft);
         std::vector<uint8_t> around = source.Read(baseE + static_cast<int64_t>(lo) - span, span);
         const std::vector<uint8_t> next = source.Read(baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan));

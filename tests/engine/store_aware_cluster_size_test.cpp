@@ -77,6 +77,7 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     // distances between them tell.
     cases.push_back({"whole stores 0x51000 apart", WholeStores(5, 0x51000), 4096});
     cases.push_back({"whole stores 0x58000 apart", WholeStores(5, 0x58000), 32768});
+    cases.push_back({"whole stores placed anywhere", WholeStores(5, 0x51234), 4096});
     for (const Case& c : cases) EXPECT_EQ(InferClusterSize(c.blocks), c.expected) << c.what;
 }
 
