@@ -325,6 +325,43 @@ TEST(StoreText, MessageStartsAndPlausibleText) {
     }
 }
 
+TEST(StoreText, MimeBoundariesAcrossABoundary) {
+    const std::string declared = "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
+    const std::string part = "------=_Part_1234_ABCD\r\nContent-Type: text/plain\r\n\r\ntext\r\n";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n", TextJoin::kTextGoesOn},
+        {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n", TextJoin::kTextGoesOn},
+        {"a part delimited before", part, "x\r\n------=_Part_1234_ABCD\r\n", TextJoin::kTextGoesOn},
+        {"another message's boundary", part, "------=_Part_9999_ZZZZ\r\n", TextJoin::kTextBreaks},
+        {"a nested boundary declared after", part,
+         "Content-Type: multipart/alternative; boundary=\"inner_boundary_1\"\r\n\r\n--inner_boundary_1\r\n",
+         TextJoin::kTextSaysNothing},
+        {"no part in progress", "plain text\r\n", "------=_Part_9999_ZZZZ\r\n", TextJoin::kTextSaysNothing},
+        {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
+        {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinBoundaries(before, after), c.expected) << c.what;
+    }
+}
+
+TEST(StoreText, LineWidths) {
+    const auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+    EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\ndddd\r\ne\r\n")), 4u);
+    EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\n")), 0u) << "fewer than four lines";
+    EXPECT_EQ(LongestTextLine(bytes("x\na\nbb\n\x01\x02\x03\x04\x05\x06\nc\nd\n")), 2u) << "a block header is no line";
+    EXPECT_EQ(JoinedLineLength(bytes("one\r\ntwo th"), bytes("ree\r\nfour")), 9u);
+    EXPECT_EQ(JoinedLineLength(bytes("no line feed"), bytes("\r\n")), 12u);
+    EXPECT_EQ(JoinedLineLength(bytes("x\n"), bytes("no line end")), SIZE_MAX);
+}
+
 TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
     const std::string line(60, 'Q');  // base64 lines of 60
     const std::string lines = "\r\n" + line + "\r\n" + line + "\r\n";
