@@ -13,11 +13,13 @@
 #include "file64.h"
 #include "identical_copies.h"
 #include "message_file.h"
+#include "message_headers.h"
 #include "message_records.h"
 #include "messages.h"
 #include "naming.h"
 #include "output_folder.h"
 #include "outfolders.h"
+#include "paths.h"
 #include "platform/os.h"
 #include "session.h"
 #include "source_health.h"
@@ -29,8 +31,6 @@ namespace {
 
 constexpr uint32_t kTempFileFlags =
     CFile64::modeCreate | CFile64::modeWrite | CFile64::shareExclusive | CFile64::typeBinary;
-// Enough of a message's start to see whether it is a header line.
-constexpr uint32_t kHeaderLineBytes = 80;
 
 // Removes a temporary message file when its copy ends early.
 class TempFileGuard {
@@ -46,21 +46,36 @@ private:
     std::string path_;
 };
 
-// The first bytes of a message: from what was kept of it, or from its file.
-std::vector<uint8_t> FirstBytes(const std::vector<uint8_t>* content, const std::string& tempPath, uint32_t count) {
-    if (content) return {content->begin(), content->begin() + std::min<size_t>(count, content->size())};
-    std::vector<uint8_t> bytes(count);
+// The start of a message, where its header lies: what was kept of it, or
+// the first bytes of its file.
+struct MessageStart {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    std::vector<uint8_t> read;  // holds them when they came from the file
+};
+
+MessageStart StartOf(const std::vector<uint8_t>* content, const std::string& tempPath) {
+    MessageStart start;
+    if (content) {
+        start.bytes = content->data();
+        start.size = std::min(content->size(), kHeaderSectionBytes);
+        return start;
+    }
+    std::vector<uint8_t> bytes(kHeaderSectionBytes);
     CFile64 file;
     uint32_t got = 0;
     try {
         if (file.Open(tempPath, CFile64::modeRead | CFile64::shareDenyWrite | CFile64::typeBinary, nullptr)) {
-            got = file.Read(bytes.data(), count);
+            got = file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
         }
     } catch (...) {
         got = 0;
     }
     bytes.resize(got);
-    return bytes;
+    start.read = std::move(bytes);
+    start.bytes = start.read.data();
+    start.size = start.read.size();
+    return start;
 }
 
 // Whether no byte of a copy came from the source: it is empty, or all its
@@ -149,8 +164,8 @@ void CopyExtractor::Extract(uint32_t headOffset, uint64_t headPosition, uint32_t
     outcome.bytes = size;
     // What was written is at hand unless the message was too long to keep.
     const std::vector<uint8_t>* content = temp.Content();
-    const std::vector<uint8_t> start = FirstBytes(content, tempPath, kHeaderLineBytes);
-    outcome.startsWithHeader = StartsWithHeaderLine(start.data(), start.size());
+    const MessageStart start = StartOf(content, tempPath);
+    outcome.startsWithHeader = StartsWithHeaderLine(start.bytes, start.size);
 
     if (health_) {
         const bool nothingRead = NothingRead(size, content, trace);
@@ -168,6 +183,14 @@ void CopyExtractor::Extract(uint32_t headOffset, uint64_t headPosition, uint32_t
     }
 
     outcome.subject = content ? ReadMessageSubject(*content, number) : ReadMessageSubject(tempPath, number);
+    MessageHeaders headers;
+    if (options_.readableNames || options_.fileDates || options_.records) {
+        headers = ReadMessageHeaders(start.bytes, start.size);
+        outcome.from = headers.from;
+        outcome.hasDate = headers.date.has_value();
+        outcome.date = headers.date.value_or(0);
+    }
+    if (options_.readableNames) outcome.subject = ReadableSubject(headers, outcome.subject, number);
     const MessageBytes bytes{content, tempPath, size};
     size_t hash = 0;
     if (options_.skipIdentical) {
@@ -187,7 +210,12 @@ void CopyExtractor::Extract(uint32_t headOffset, uint64_t headPosition, uint32_t
 
     folder_.RollOverIfFull(session_);
     LogMessage(number, outcome.subject, size, {});
-    outcome.path = folder_.Place(outcome.subject, number, content, tempPath);
+    const TitleStyle style = options_.readableNames ? TitleStyle::Readable : TitleStyle::AsItStands;
+    outcome.path = folder_.Place(outcome.subject, number, style, content, tempPath);
+    // The file carries the time the message was sent, not the recovery's.
+    if (options_.fileDates && headers.date && !outcome.path.empty()) {
+        platform::CurrentOs().SetFileTimesIn(folder_.Current().handle, GetPathFileName(outcome.path), *headers.date);
+    }
     if (outcome.path.empty()) session_.NotifyText(EV_ERROR, kTextCannotCreateMessage);
     session_.NotifyFormat(EV_REPORT_CELL, "%lu", static_cast<unsigned long>(number));
     session_.NotifyString(EV_REPORT_CELL, outcome.subject);
@@ -235,11 +263,13 @@ int32_t RunPasses(RecoverySession& session, CFile64Ex& source, const std::string
         const std::unique_ptr<MessageLinker> chosen = MakeLinker(session);
         MessageLinker& linker = *chosen;
         ScanBlocksFast(session, source, linker.Collector());
+        if (health) health->AfterScan(session);
         linker.ValidateHeads(session, source);
         ExtractMessages(session, source, linker, destination, &headCount, health ? &*health : nullptr);
     } catch (const CSourceGoneException&) {
         session.totals.sourceFailed = true;
-        ReportCurrentException(session);
+        // Once is enough: the scan may have said already that the source shrank.
+        if (!health || !health->Reported()) ReportCurrentException(session);
     } catch (...) {
         ReportCurrentException(session);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "file64.h"
+#include "header_text.h"
 #include "messages.h"
 #include "paths.h"
 #include "platform/os.h"
@@ -33,31 +34,6 @@ char FoldAsciiCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The bytes of the character a UTF-8 lead byte starts; 1 for any byte
-// that cannot start a longer one.
-size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead < 0xC0 || lead >= 0xF8) return 1;
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    return 2;
-}
-
-// The largest length up to length at which text can be cut without
-// leaving an incomplete UTF-8 sequence at its end. Bytes that are not valid
-// UTF-8 are left alone: only a character the cut itself splits is dropped.
-size_t WholeCharacterLength(const std::string& text, size_t length) {
-    if (length >= text.size()) return text.size();
-    for (size_t back = 1; back <= 3 && back <= length; ++back) {
-        const auto byte = static_cast<unsigned char>(text[length - back]);
-        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        return Utf8SequenceLength(byte) > back ? length - back : length;
-    }
-    return length;
-}
-
-std::string CutWhole(const std::string& text, size_t length) {
-    return text.substr(0, WholeCharacterLength(text, length));
-}
 
 // Finds the subject line in message text that arrives in pieces. Each byte
 // is looked at once, whatever the length of its line, so a huge message
@@ -80,7 +56,7 @@ public:
     // matched or the matching line holds nothing after its colon.
     std::string Subject() const {
         if (state_ != State::Done) return {};
-        std::string subject = subject_.size() > kMaxSubjectBytes ? CutWhole(subject_, kMaxSubjectBytes) : subject_;
+        std::string subject = subject_.size() > kMaxSubjectBytes ? CutUtf8(subject_, kMaxSubjectBytes) : subject_;
         size_t end = subject.size();
         while (end > 0 && IsSubjectSpace(subject[end - 1])) --end;
         subject.resize(end);
@@ -244,9 +220,9 @@ bool Probe(const FolderRef* folder, const std::string& path) {
 }
 
 std::string BuildPath(const FolderRef* folder, const std::string& folderPath, const std::string& subject,
-                      uint32_t messageNumber) {
+                      uint32_t messageNumber, TitleStyle style = TitleStyle::AsItStands) {
     const std::string dir = AddTrailingBackslash(folderPath);
-    std::string path = dir + FileTitleOf(subject) + kOutputExtension;
+    std::string path = dir + FileTitleOf(subject, style) + kOutputExtension;
     path = ShortenPath(path, kMaxOutputPathLength);
     path = UniquePath(folder, path);
     if (!Probe(folder, path)) {
@@ -272,16 +248,30 @@ std::string BuildOutputPath(const std::string& folder, const std::string& subjec
     return BuildPath(nullptr, folder, subject, messageNumber);
 }
 
-std::string BuildOutputPath(const FolderRef& folder, const std::string& subject,
-                            uint32_t messageNumber) {
-    return BuildPath(&folder, folder.path, subject, messageNumber);
+std::string BuildOutputPath(const FolderRef& folder, const std::string& subject, uint32_t messageNumber,
+                            TitleStyle style) {
+    return BuildPath(&folder, folder.path, subject, messageNumber, style);
 }
 
-std::string FileTitleOf(const std::string& subject) {
+std::string FileTitleOf(const std::string& subject, TitleStyle style) {
     std::string title = ReplaceInvalidChars(subject);
     // A name that starts with a dot would be hidden from a folder listing.
     if (!title.empty() && title[0] == '.') title[0] = '_';
-    return title;
+    if (style == TitleStyle::AsItStands) return title;
+    std::string readable;
+    for (size_t i = 0; i < title.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(title[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            readable += '_';
+        } else if (byte == 0xc2 && i + 1 < title.size() && static_cast<unsigned char>(title[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(title[i + 1]) <= 0x9f) {
+            readable += '_';  // U+0080..U+009F
+            ++i;
+        } else {
+            readable += title[i];
+        }
+    }
+    return readable;
 }
 
 std::string ReplaceInvalidChars(const std::string& text) {
@@ -306,10 +296,10 @@ std::string ShortenPath(const std::string& path, int32_t maxLength) {
     const std::string title = GetPathTitle(path);
     const std::string ext = GetPathExtension(path);
     if (static_cast<int64_t>(title.size()) >= excess) {
-        return dir + CutWhole(title, title.size() - static_cast<size_t>(excess)) + ext;
+        return dir + CutUtf8(title, title.size() - static_cast<size_t>(excess)) + ext;
     }
     if (static_cast<int64_t>(name.size()) >= excess) {
-        return dir + CutWhole(name, name.size() - static_cast<size_t>(excess));
+        return dir + CutUtf8(name, name.size() - static_cast<size_t>(excess));
     }
     return path;  // the folder alone is too long
 }

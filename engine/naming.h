@@ -28,13 +28,18 @@ std::string ReadMessageSubject(const std::vector<uint8_t>& message, uint32_t mes
 std::string BuildOutputPath(const std::string& folder, const std::string& subject,
                             uint32_t messageNumber);
 
+// How a subject becomes a file title: as it stands, or (for subjects
+// decoded for people) with its control characters made '_' as well.
+enum class TitleStyle { AsItStands, Readable };
+
 // The same for a file in an open output folder: every look-up and probe
 // goes through the folder's handle, never through its path.
-std::string BuildOutputPath(const FolderRef& folder, const std::string& subject,
-                            uint32_t messageNumber);
-// The subject as a file title: ReplaceInvalidChars, and a leading dot (which
-// would hide the file) becomes '_'.
-std::string FileTitleOf(const std::string& subject);
+std::string BuildOutputPath(const FolderRef& folder, const std::string& subject, uint32_t messageNumber,
+                            TitleStyle style = TitleStyle::AsItStands);
+// The subject as a file title: ReplaceInvalidChars, a leading dot (which
+// would hide the file) becomes '_', and with the readable style every
+// control character (C0, DEL, and C1 as UTF-8) becomes '_' too.
+std::string FileTitleOf(const std::string& subject, TitleStyle style = TitleStyle::AsItStands);
 
 // Each of \ / : * ? " < > | becomes '_'.
 std::string ReplaceInvalidChars(const std::string& text);

@@ -46,12 +46,12 @@ void OutputFolder::RollOverIfFull(RecoverySession& session) {
     session.NotifyString(EV_LOG, "-");
 }
 
-std::string OutputFolder::Place(const std::string& subject, uint32_t number, const std::vector<uint8_t>* content,
-                                const std::string& tempPath) const {
+std::string OutputFolder::Place(const std::string& subject, uint32_t number, TitleStyle style,
+                                const std::vector<uint8_t>* content, const std::string& tempPath) const {
     platform::Os& os = platform::CurrentOs();
     if (current_.handle == platform::kInvalidHandle) return {};
     for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
-        const std::string path = BuildOutputPath(current_, subject, number);
+        const std::string path = BuildOutputPath(current_, subject, number, style);
         const std::string name = GetPathFileName(path);
         long error = 0;
         const platform::Os::Placement placed =

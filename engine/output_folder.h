@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "naming.h"
 #include "outfolders.h"
 
 namespace varrow {
@@ -26,8 +27,8 @@ public:
     // first, the message is named again. The bytes are content, or the
     // file at tempPath when content is null. Returns the path, or an empty
     // text when the message could not be placed.
-    std::string Place(const std::string& subject, uint32_t number, const std::vector<uint8_t>* content,
-                      const std::string& tempPath) const;
+    std::string Place(const std::string& subject, uint32_t number, TitleStyle style,
+                      const std::vector<uint8_t>* content, const std::string& tempPath) const;
 
     // One more entry in the current folder (a message handled there).
     void CountMessage() { ++fileCount_; }

@@ -4,7 +4,9 @@
 
 #include "exceptions.h"
 #include "file64.h"
+#include "messages.h"
 #include "platform/os.h"
+#include "session.h"
 
 namespace varrow {
 
@@ -41,6 +43,15 @@ void SourceHealth::CheckScan() {
     checkedStretch_ = stretch;
     const char* why = nullptr;
     if (!StillAnswers(&why)) Gone(why);
+}
+
+void SourceHealth::AfterScan(RecoverySession& session) {
+    if (session.Stopped() || length_ == 0 || source_.GetLength() >= length_) return;
+    const CSourceGoneException shrank("The source " + source_.GetFilePath() +
+                                      " became shorter while it was scanned; its end was not read.");
+    session.NotifyString(EV_ERROR, DescribeError(kTextGeneralError, shrank));
+    session.totals.sourceFailed = true;
+    reported_ = true;
 }
 
 void SourceHealth::AfterCopy(bool nothingRead) {

@@ -8,6 +8,7 @@
 namespace varrow {
 
 class CFile64Ex;
+class RecoverySession;
 
 class SourceHealth {
 public:
@@ -23,9 +24,15 @@ public:
     // During the scan: raises CSourceGoneException when the sectors that
     // failed last form a long stretch and the source no longer answers.
     void CheckScan();
+    // When the scan is over: reports (EV_ERROR, and the totals) a source that
+    // became shorter while it was scanned, whose end was then never read.
+    // What was found before is still written.
+    void AfterScan(RecoverySession& session);
     // After each copy of a message: raises CSourceGoneException when many
     // copies in a row gave nothing to read and the source no longer answers.
     void AfterCopy(bool nothingRead);
+    // Whether the source's end was already reported.
+    bool Reported() const { return reported_; }
 
 private:
     // Whether the source still reads its first sector and is still as long
@@ -37,6 +44,7 @@ private:
     uint64_t length_;
     uint64_t checkedStretch_ = 0;
     int unreadInARow_ = 0;
+    bool reported_ = false;
 };
 
 }  // namespace varrow

@@ -5,7 +5,7 @@
 #
 #   tools/fuzz.sh [--seconds N] [--stress] [TARGET...]
 #
-#   TARGET     engine, naming, reader or scan (default: all four)
+#   TARGET     engine, headers, naming, reader or scan (default: all five)
 #   --seconds  run time per target (default 600; tools/test.sh uses 30)
 #   --stress   afterwards run every pathological scenario of the stress
 #              program, which links the engine without instrumentation
@@ -28,11 +28,11 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --stress) stress=yes; shift ;;
-    engine|naming|reader|scan) targets="$targets $1"; shift ;;
-    *) echo "usage: $0 [--seconds N] [--stress] [engine|naming|reader|scan...]" >&2; exit 2 ;;
+    engine|headers|naming|reader|scan) targets="$targets $1"; shift ;;
+    *) echo "usage: $0 [--seconds N] [--stress] [engine|headers|naming|reader|scan...]" >&2; exit 2 ;;
   esac
 done
-[ -z "$targets" ] && targets="engine naming reader scan"
+[ -z "$targets" ] && targets="engine headers naming reader scan"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 build=build-fuzz
@@ -47,7 +47,7 @@ mkdir -p "$build/artifacts"
 for target in $targets; do
   case "$target" in
     engine|scan) max_len=65536 ;;
-    naming) max_len=16384 ;;
+    naming|headers) max_len=16384 ;;
     *) max_len=4096 ;;
   esac
   corpus="$build/corpus/$target"

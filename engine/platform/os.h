@@ -151,6 +151,17 @@ public:
     virtual Placement PlaceFileCopy(Handle folder, const std::string& name,
                                     const std::string& sourcePath, long* error) = 0;
 
+    // --- Text ----------------------------------------------------------
+    // Converts bytes in the named character set (a MIME charset name such as
+    // "iso-8859-1" or "shift_jis") to UTF-8. False, with *utf8 untouched,
+    // when the set is unknown or the bytes are not valid in it.
+    virtual bool ConvertToUtf8(const std::string& charset, const std::string& bytes, std::string* utf8) = 0;
+
+    // --- File times ------------------------------------------------------
+    // Sets the modification and access time of the file name in folder,
+    // without following a link there.
+    virtual bool SetFileTimesIn(Handle folder, const std::string& name, int64_t secondsSince1970) = 0;
+
     // --- Memory --------------------------------------------------------
     // Page-aligned, committed memory straight from the system's page
     // allocator; null when there is none.

@@ -68,6 +68,10 @@ public:
     Placement PlaceFileCopy(Handle folder, const std::string& name, const std::string& sourcePath,
                             long* error) override;
 
+    // posix_text.cpp
+    bool ConvertToUtf8(const std::string& charset, const std::string& bytes, std::string* utf8) override;
+    bool SetFileTimesIn(Handle folder, const std::string& name, int64_t secondsSince1970) override;
+
     void* AllocatePages(size_t size) override;
     void FreePages(void* memory, size_t size) override;
 

@@ -228,6 +228,23 @@ TEST_F(MessageRecords, ASourceThatShrinksUnderTheRunEndsItInsteadOfWritingEmptyF
     EXPECT_GE(recorder.totals[0].empty, 16u);
 }
 
+TEST_F(MessageRecords, AnImageCutShortDuringTheScanIsReportedAndWhatWasFoundIsWritten) {
+    for (uint32_t i = 0; i < 10; ++i) Message(0x1000 * i, 0x100 + 0x210 * i, {"Subject: m" + std::to_string(i) + "\r\n"});
+    image.resize(3 << 20);
+    EventRecorder recorder;
+    recorder.stopAt = [&](int question) {
+        if (question == 1) fs::resize_file(imagePath, 0x10000);
+        return false;
+    };
+    ASSERT_EQ(Recover(recorder, kRecords | VARROW_OPTION_SOURCE_HEALTH), 1);
+    const std::vector<std::string> errors = recorder.Texts(EV_ERROR);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("became shorter while it was scanned"), std::string::npos) << errors[0];
+    EXPECT_EQ(testing::ListFolder(output).size(), 10u);
+    EXPECT_EQ(recorder.totals.at(0).written, 10u);
+    EXPECT_EQ(recorder.totals.at(0).sourceFailed, 1u);
+}
+
 TEST_F(MessageRecords, ADeviceThatGoesAwayDuringTheScanEndsTheRunWithAnError) {
     Message(0, 0x100, {"Subject: early\r\n"});
     image.resize(uint64_t{160} << 20);

@@ -109,6 +109,7 @@ uint32_t OptionsFrom(uint8_t bits) {
     options |= uint32_t{(bits >> 1) & 3u} << 16;  // a limit of 1..3, or 0 for 10000
     if (bits & 8) options |= VARROW_OPTION_STORE_AWARE;
     if (bits & 16) options |= VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL | VARROW_OPTION_SOURCE_HEALTH;
+    if (bits & 32) options |= VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES;
     return options;
 }
 

@@ -1,5 +1,5 @@
 // Writes the seed corpora of the fuzz targets into one folder per target:
-//   make_fuzz_seeds DIR   ->  DIR/engine, DIR/naming, DIR/reader, DIR/scan
+//   make_fuzz_seeds DIR   ->  DIR/engine, DIR/headers, DIR/naming, DIR/reader, DIR/scan
 // The images come from the test image builder: message areas of stores
 // with realistic messages, fragmented among noise, and hand-made chains
 // that meet the linking rules (loops, copies, missing blocks, cut header
@@ -150,6 +150,21 @@ void NamingSeeds(const fs::path& folder) {
           Text("X-Subject-Info: abc\r\nSubject: later\r\n\nsubject:\tspaced out \r\nSUBJECT:\r\n"));
 }
 
+// Header sections with encoded words in several sets, folded and malformed
+// fields and dates in old and new forms.
+void HeaderSeeds(const fs::path& folder) {
+    const std::vector<std::string> headers = {
+        "From: =?iso-8859-1?Q?J=F6rg?= <j@example.de>\r\nSubject: =?iso-8859-1?Q?Gr=FC=DFe?=\r\n"
+        "Date: Thu, 5 Mar 2004 14:22:10 +0100\r\n\r\nbody",
+        "Subject: =?utf-8?B?5pel5g==?=\r\n =?utf-8?B?nKzoqp4=?=\r\nDate: 5 Mar 04 08:22 EST\r\n\r\n",
+        "Subject: =?iso-2022-jp?B?GyRCMnE1RCROJCpDTiRpJDsbKEI=?=\r\nDate: Sun, 1 Jan 95 00:00:00 (comment) -0800\r\n\r\n",
+        "Subject: Gr\xfc\xdf" "e \x80 =?x-unknown?Q?a?= =?utf-8?Q?=ZZ?=\r\n\r\n",
+        "subject:=?ks_c_5601-1987?B?vsiz58fPvLy/5A==?=\nfrom: =?koi8-r?B?89/F29g=?=\n\n",
+        "To: x\r\n\r\nthe subject: in the body =?utf-8?Q?=C3=A9?=\r\n",
+    };
+    for (size_t i = 0; i < headers.size(); ++i) Write(folder, "header-" + std::to_string(i), {}, Text(headers[i]));
+}
+
 void ReaderSeeds(const fs::path& folder) {
     Random random(31);
     for (int i = 0; i < 16; ++i) {
@@ -186,6 +201,7 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     EngineSeeds(root / "engine");
     NamingSeeds(root / "naming");
+    HeaderSeeds(root / "headers");
     ReaderSeeds(root / "reader");
     ScanSeeds(root / "scan");
     return 0;

@@ -53,6 +53,8 @@ public:
     bool ListFolder(platform::Handle folder, const std::function<void(const std::string&)>& visit) override { return inner_.ListFolder(folder, visit); }
     Placement PlaceNewFile(platform::Handle folder, const std::string& name, const uint8_t* bytes, size_t size, long* error) override { return inner_.PlaceNewFile(folder, name, bytes, size, error); }
     Placement PlaceFileCopy(platform::Handle folder, const std::string& name, const std::string& sourcePath, long* error) override { return inner_.PlaceFileCopy(folder, name, sourcePath, error); }
+    bool ConvertToUtf8(const std::string& charset, const std::string& bytes, std::string* utf8) override { return inner_.ConvertToUtf8(charset, bytes, utf8); }
+    bool SetFileTimesIn(platform::Handle folder, const std::string& name, int64_t secondsSince1970) override { return inner_.SetFileTimesIn(folder, name, secondsSince1970); }
     void* AllocatePages(size_t size) override { return inner_.AllocatePages(size); }
     void FreePages(void* memory, size_t size) override { inner_.FreePages(memory, size); }
 
