@@ -106,6 +106,30 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams, con
     return shared;
 }
 
+const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, uint32_t end,
+                                                       const std::vector<uint8_t>& before) const {
+    if (endSide_.end == end) return endSide_;
+    const BlockRecords& blocks = *blocks_;
+    const Key& e = keys_[pieces_[end].lastKey];
+    endSide_ = {end, before, 0};
+    // The message's text as far back as a few blocks of the piece.
+    uint32_t current = LastBlock(pieces_[end].lastKey);
+    for (int back = 0; back < kBoundaryLookBack; ++back) {
+        const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
+        const auto previous =
+            std::find_if(naming.begin(), naming.end(), [&](uint32_t g) { return blocks[g].Base() == e.base; });
+        if (previous == naming.end()) break;
+        current = *previous;
+        const std::vector<uint8_t> data =
+            source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize), blocks[current].dataLength);
+        endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
+    }
+    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    const uint32_t span = std::min(clusterSize_, kAffinityLeft);
+    endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
+    return endSide_;
+}
+
 StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end, uint32_t start,
                                                   bool* needed) const {
     const BlockRecords& blocks = *blocks_;
@@ -221,33 +245,21 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         case TextJoin::kTextSaysNothing: break;
     }
     if (!after.empty()) {
-        // The message's MIME boundaries, as far back as a few blocks.
-        std::vector<uint8_t> message = before;
-        uint32_t current = x;
-        for (int back = 0; back < kBoundaryLookBack; ++back) {
-            const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
-            const auto previous = std::find_if(naming.begin(), naming.end(),
-                                               [&](uint32_t g) { return blocks[g].Base() == baseE; });
-            if (previous == naming.end()) break;
-            current = *previous;
-            const std::vector<uint8_t> data =
-                source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize), blocks[current].dataLength);
-            message.insert(message.begin(), data.begin(), data.end());
-        }
         // A boundary the last blocks do not show may have been declared
         // further back (nested parts), so only a match counts.
-        if (JoinBoundaries(message, after) == TextJoin::kTextGoesOn) option.strong += 1;
+        if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn) option.strong += 1;
     }
     // Text wrapped at some width on both sides does not go on in a line
-    // longer than any of theirs.
-    // (Not in place: a long line, such as a long Subject, is no reason to
-    // doubt the file system's own contiguity.)
+    // longer than any of theirs. (Not in place: a long line, such as a long
+    // Subject, is no reason to doubt the file system's own contiguity.)
     if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) && IsPlausibleText(after)) {
-        const uint32_t span = std::min(clusterSize_, kAffinityLeft);
-        std::vector<uint8_t> around = source.Read(baseE + static_cast<int64_t>(lo) - span, span);
-        const std::vector<uint8_t> next = source.Read(baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan));
-        const size_t widthBefore = LongestTextLine(around);
-        const size_t widthAfter = LongestTextLine(next);
+        const size_t widthBefore = EndText(source, end, before).width;
+        const auto [known, fresh] = startWidths_.try_emplace(start, 0);
+        if (fresh) {
+            known->second =
+                LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan)));
+        }
+        const size_t widthAfter = known->second;
         const size_t joined = JoinedLineLength(before, after);
         if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX && joined > std::max(widthBefore, widthAfter)) {
             option.strong -= 1;

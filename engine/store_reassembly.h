@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -146,6 +147,15 @@ private:
 
     // store_links.cpp: the evidence for one option and the choice among all.
     Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool* needed) const;
+    // What an end shows of its last message, the same for all its options:
+    // the text of its last blocks (up to the boundary) and the width of the
+    // text before the boundary. Kept for the end last asked about.
+    struct EndSide {
+        uint32_t end = kNone;
+        std::vector<uint8_t> message;
+        size_t width = 0;
+    };
+    const EndSide& EndText(CachedSource& source, uint32_t end, const std::vector<uint8_t>& before) const;
     // An open-addressed set of 8-byte substrings; 0 marks an empty slot.
     using GramSet = std::vector<uint64_t>;
     // The 8-byte substrings of the ending piece's last bytes (up to 2048),
@@ -172,6 +182,9 @@ private:
     std::vector<std::pair<uint32_t, uint32_t>> fullKeys_;
     // Clusters that some solid piece holds, ascending, once each.
     std::vector<uint32_t> solidClusters_;
+    mutable EndSide endSide_;
+    // The width of the text each start's cluster opens with.
+    mutable std::unordered_map<uint32_t, size_t> startWidths_;
     size_t linkCount_ = 0;
     size_t blockedCount_ = 0;
 };
