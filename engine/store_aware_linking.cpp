@@ -81,7 +81,9 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t st
 StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(uint32_t block) const {
     const BlockRecord& record = blocks_[block];
     const uint32_t store = stores_.StoreOf(block);
-    if (std::optional<ChainBlock> located = Locate(store, record.Base(), record.selfOffset)) {
+    // Only a header that runs into the next cluster can read otherwise.
+    const bool crosses = record.selfOffset % stores_.ClusterSize() + kBlockHeaderSize > stores_.ClusterSize();
+    if (std::optional<ChainBlock> located = crosses ? Locate(store, record.Base(), record.selfOffset) : std::nullopt) {
         if (located->position == record.position) return *located;
     }
     const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength, record.nextOffset};
@@ -153,12 +155,15 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
     int64_t base = block.base;
     bool first = true;
     const size_t firstRun = runs.size();
+    const uint64_t headerCluster = block.header.selfOffset / size;
     while (offset < end) {
         const uint64_t cluster = offset / size;
         const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
+        // The cluster of the block's own header lies where the block does.
         const StoreReassembly::ClusterHold hold =
-            cluster <= 0xFFFFFFFFu ? stores_.At(block.store, static_cast<uint32_t>(cluster))
-                                   : StoreReassembly::ClusterHold{};
+            cluster == headerCluster ? StoreReassembly::ClusterHold{StoreReassembly::Hold::Base, block.base}
+            : cluster <= 0xFFFFFFFFu ? stores_.At(block.store, static_cast<uint32_t>(cluster))
+                                     : StoreReassembly::ClusterHold{};
         if (hold.hold == StoreReassembly::Hold::Blocked) return false;
         if (hold.hold == StoreReassembly::Hold::Base) {
             base = hold.base;
