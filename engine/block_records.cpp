@@ -78,15 +78,46 @@ uint32_t BlockRecords::FirstFrom(uint64_t position) const {
     return low;
 }
 
+uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
+    if (near >= size_) return FirstFrom(position);
+    // Gallop from near to a range that holds the answer, then halve it.
+    uint32_t low = 0;
+    auto high = static_cast<uint32_t>(size_);
+    if ((*this)[near].position < position) {
+        uint64_t step = 1;
+        low = near + 1;
+        while (low + step <= size_ && (*this)[static_cast<uint32_t>(low + step - 1)].position < position) {
+            low = static_cast<uint32_t>(low + step);
+            step *= 2;
+        }
+        high = static_cast<uint32_t>(std::min<uint64_t>(size_, low + step));
+    } else {
+        uint64_t step = 1;
+        high = near;
+        while (high >= step && (*this)[static_cast<uint32_t>(high - step)].position >= position) {
+            high = static_cast<uint32_t>(high - step);
+            step *= 2;
+        }
+        low = high >= step ? static_cast<uint32_t>(high - step) : 0;
+    }
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        if ((*this)[middle].position < position) low = middle + 1;
+        else high = middle;
+    }
+    return low;
+}
+
 uint32_t BlockRecords::AtPosition(uint64_t position) const {
     const uint32_t block = FirstFrom(position);
     return block < size_ && (*this)[block].position == position ? block : kNoBlock;
 }
 
-uint32_t BlockRecords::At(int64_t base, uint32_t offset) const {
+uint32_t BlockRecords::At(int64_t base, uint32_t offset, uint32_t near) const {
     // (base, offset) is a position; the block there must carry the offset.
-    const uint32_t block = AtPosition(static_cast<uint64_t>(base) + offset);
-    if (block == kNoBlock || (*this)[block].selfOffset != offset) return kNoBlock;
+    const uint64_t position = static_cast<uint64_t>(base) + offset;
+    const uint32_t block = FirstFromNear(position, near);
+    if (block >= size_ || (*this)[block].position != position || (*this)[block].selfOffset != offset) return kNoBlock;
     return block;
 }
 

@@ -52,13 +52,17 @@ public:
     // The block whose header starts at position, or kNoBlock.
     uint32_t AtPosition(uint64_t position) const;
     // The block with this offset in the piece with this base, or kNoBlock.
-    uint32_t At(int64_t base, uint32_t offset) const;
+    // near, a block number, is where the search starts: chains mostly go
+    // on a few blocks away.
+    uint32_t At(int64_t base, uint32_t offset, uint32_t near = kNoBlock) const;
     // The blocks with selfOffset offset, in ascending position: the
     // candidates for a successor named by offset alone.
     std::span<const uint32_t> WithOffset(uint32_t offset) const;
     // The first block whose header starts at or after position; size() when
     // there is none.
     uint32_t FirstFrom(uint64_t position) const;
+    // The same, searching outwards from block near.
+    uint32_t FirstFromNear(uint64_t position, uint32_t near) const;
     // The blocks that name offset as their successor, in ascending position.
     std::span<const uint32_t> Naming(uint32_t offset) const;
 

@@ -44,8 +44,8 @@ void StoreAwareLinker::Link(CFile64Ex& source) {
     FindHeads(source);
 }
 
-std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
-                                                                     int64_t ownBase, uint32_t offset) const {
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store, int64_t ownBase,
+                                                                     uint32_t offset, uint32_t near) const {
     const uint32_t size = stores_.ClusterSize();
     const uint32_t cluster = offset / size;
     const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
@@ -71,7 +71,7 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t st
             return ChainBlock{store, base, blocks_.AtPosition(position), header, position, true};
         }
     }
-    const uint32_t block = blocks_.At(base, offset);
+    const uint32_t block = blocks_.At(base, offset, near);
     if (block == kNoBlock) return std::nullopt;
     const BlockRecord& record = blocks_[block];
     const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength, record.nextOffset};
@@ -134,7 +134,7 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Successor(CFile64E
                                                                         const ChainBlock& current) {
     const uint32_t next = current.header.nextOffset;
     if (next == 0) return std::nullopt;
-    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next)) return own;
+    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next, current.block)) return own;
     uint32_t block = kNoBlock;
     if (!stores_.IsSolid(current.store)) {
         block = ClassicSuccessor(source, current.position, next);

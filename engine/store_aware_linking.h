@@ -84,8 +84,9 @@ private:
     void Link(CFile64Ex& source);
     void FindHeads(CFile64Ex& source);
     // The block at offset of a store file, read at ownBase where the store
-    // does not place the cluster.
-    std::optional<ChainBlock> Locate(uint32_t store, int64_t ownBase, uint32_t offset) const;
+    // does not place the cluster; near is a block number to search from.
+    std::optional<ChainBlock> Locate(uint32_t store, int64_t ownBase, uint32_t offset,
+                                     uint32_t near = BlockRecords::kNoBlock) const;
     // A scanned block as its own file shows it.
     ChainBlock BlockAt(uint32_t block) const;
     std::optional<ChainBlock> Successor(CFile64Ex& source, const ChainBlock& current);

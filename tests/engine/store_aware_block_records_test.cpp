@@ -55,5 +55,19 @@ TEST(BlockRecords, ListsTheBlocksThatNameAnOffsetAndFindsTheFirstFromAPosition) 
     EXPECT_EQ(blocks.FirstFrom(0x51211), blocks.size());
 }
 
+TEST(BlockRecords, FindsFromANearBlockWhatItFindsFromTheStart) {
+    BlockRecords blocks;
+    for (uint32_t i = 0; i < 300; ++i) blocks.Accept({0x1000 + 0x10 * i, 512, 1, 0}, 0x1000 + 37ull * i * i);
+    blocks.Finish();
+    for (uint64_t position = 0; position < 0x1000 + 37ull * 300 * 300; position += 1013) {
+        for (const uint32_t near : {0u, 1u, 150u, 298u, 299u, BlockRecords::kNoBlock}) {
+            ASSERT_EQ(blocks.FirstFromNear(position, near), blocks.FirstFrom(position)) << position << " " << near;
+        }
+    }
+    // Block 5 lies at 0x1000 + 37 * 25 with offset 0x1050.
+    EXPECT_EQ(blocks.At(37 * 25 - 0x50, 0x1050, 290), 5u);
+    EXPECT_EQ(blocks.At(37 * 25 - 0x51, 0x1051, 3), BlockRecords::kNoBlock);
+}
+
 }  // namespace
 }  // namespace varrow
