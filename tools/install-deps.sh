@@ -8,6 +8,10 @@ packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmar
 packages="$packages libssl-dev libxml2-dev pkg-config"
 # checking the DFXML report in the tests
 packages="$packages libxml2-utils"
+# the window report's message preview (MIME)
+packages="$packages libgmime-3.0-dev"
+# a real X server for tools/screenshots.sh
+packages="$packages xvfb xauth"
 # clang and its runtime libraries (libFuzzer, the sanitizers) for tools/fuzz.sh
 packages="$packages clang libclang-rt-14-dev"
 # File systems laid out by their own tools for the store-aware tests

@@ -45,8 +45,8 @@ TEST(RunSummary, ExitStatusSaysWhetherEverythingFoundWasWritten) {
     VarrowTotals duplicates = Totals(5, 0);
     duplicates.duplicatesSkipped = 9;
     for (const Case& c : {Case{Totals(5, 0), 0}, Case{Totals(5, 2), 3}, Case{Totals(5, 0, 1), 3},
-                          Case{Totals(0, 3), 1}, Case{Totals(0, 0), 1}, Case{stopped, 130}, Case{gone, 1},
-                          Case{duplicates, 0}}) {
+                          Case{Totals(0, 3), 1}, Case{Totals(0, 0), 1}, Case{stopped, 130},
+                          Case{gone, 1}, Case{duplicates, 0}}) {
         EXPECT_EQ(ExitStatusOf(c.totals), c.status) << SummaryLine(c.totals);
     }
 }
@@ -57,15 +57,18 @@ TEST(RunSummary, SaysWhatWasWrittenAndWhatNot) {
     totals.incomplete = 16;
     totals.duplicatesSkipped = 24;
     EXPECT_EQ(SummaryLine(totals),
-              "336 messages written (320 complete, 16 incomplete); 24 identical copies not written again; 0 failed");
+              "336 messages written (320 complete, 16 incomplete); 24 identical copies not written "
+              "again; 0 failed");
     totals = Totals(1, 2, 1);
     totals.duplicatesSkipped = 1;
     totals.unreadableSectors = 8;
     totals.sourceFailed = 1;
     totals.stopped = 1;
     EXPECT_EQ(SummaryLine(totals),
-              "1 message written (1 complete, 0 incomplete); 1 identical copy not written again; 2 failed; 1 copy "
-              "could not be read at all; 8 sectors of the source could not be read; the source stopped answering; "
+              "1 message written (1 complete, 0 incomplete); 1 identical copy not written again; 2 "
+              "failed; 1 copy "
+              "could not be read at all; 8 sectors of the source could not be read; the source "
+              "stopped answering; "
               "stopped before the end");
 }
 
@@ -85,10 +88,11 @@ TEST(MessageRows, MatchEachCopyToItsFileAndTellWhatIsMissing) {
     record.hasDate = 1;
     record.date = 1078496530;
     record.from = "Anna <anna@example.org>";
-    EXPECT_EQ(MessageRow(record, "/out", FileDigests{"m", "s"}, true),
-              (std::vector<std::string>{"7", "Re: x", "2", "Recovered_Msg1/Re_ x.eml", "900", "2", "4096", "no",
-                                        "beginning missing; unreadable bytes", "", "2004-03-05T14:22:10Z",
-                                        "Anna <anna@example.org>", "m", "s"}));
+    EXPECT_EQ(
+        MessageRow(record, "/out", FileDigests{"m", "s"}, true),
+        (std::vector<std::string>{"7", "Re: x", "2", "Recovered_Msg1/Re_ x.eml", "900", "2", "4096",
+                                  "no", "beginning missing; unreadable bytes", "",
+                                  "2004-03-05T14:22:10Z", "Anna <anna@example.org>", "m", "s"}));
     record.outcome = VARROW_COPY_DUPLICATE;
     record.path = "";
     record.duplicateOfNumber = 3;
@@ -105,7 +109,10 @@ TEST(MessageRows, MatchEachCopyToItsFileAndTellWhatIsMissing) {
 }
 
 TEST(XmlSafe, KeepsUtf8AndEscapesWhatXmlCannotHold) {
-    EXPECT_EQ(XmlSafe("Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac <&>"), "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac <&>");
+    EXPECT_EQ(XmlSafe("Gr\xc3\xbc\xc3\x9f"
+                      "e \xe2\x82\xac <&>"),
+              "Gr\xc3\xbc\xc3\x9f"
+              "e \xe2\x82\xac <&>");
     EXPECT_EQ(XmlSafe("bell\x07 esc\x1b"), "bell%07 esc%1B");
     EXPECT_EQ(XmlSafe("latin1 \xe9t\xe9"), "latin1 %E9t%E9");
     EXPECT_EQ(XmlSafe("overlong \xc0\xaf"), "overlong %C0%AF");
@@ -136,7 +143,8 @@ std::string Content(xmlNode* node) {
 }
 
 bool Named(xmlNode* node, const char* name) {
-    return node->type == XML_ELEMENT_NODE && std::string(reinterpret_cast<const char*>(node->name)) == name;
+    return node->type == XML_ELEMENT_NODE &&
+           std::string(reinterpret_cast<const char*>(node->name)) == name;
 }
 
 std::vector<FileObject> ReadDfxml(const std::string& path) {
@@ -149,7 +157,8 @@ std::vector<FileObject> ReadDfxml(const std::string& path) {
         for (xmlNode* field = node->children; field; field = field->next) {
             if (Named(field, "filename")) object.name = Content(field);
             if (Named(field, "filesize")) object.size = std::stoull(Content(field));
-            if (Named(field, "hashdigest") && Attribute(field, "type") == "md5") object.md5 = Content(field);
+            if (Named(field, "hashdigest") && Attribute(field, "type") == "md5")
+                object.md5 = Content(field);
             if (!Named(field, "byte_runs")) continue;
             for (xmlNode* run = field->children; run; run = run->next) {
                 if (!Named(run, "byte_run")) continue;
@@ -170,20 +179,23 @@ TEST(DfxmlProgramReport, EveryByteRunLeadsBackToTheBytesOfItsFile) {
     fs::create_directory(out);
     // Two-block messages, one of them twice, and a subject that is no name.
     std::vector<uint8_t> image;
-    auto message = [&image](uint64_t at, uint32_t offset, const std::string& first, const std::string& second) {
+    auto message = [&image](uint64_t at, uint32_t offset, const std::string& first,
+                            const std::string& second) {
         using ostrel::builder::BlockFields;
-        ostrel::builder::WriteBlock(image, at, BlockFields{offset, 512, static_cast<uint32_t>(first.size()), offset + 0x210},
-                                    first);
-        ostrel::builder::WriteBlock(image, at + 0x800, BlockFields{offset + 0x210, 512,
-                                                                    static_cast<uint32_t>(second.size()), 0},
-                                    second);
+        ostrel::builder::WriteBlock(
+            image, at,
+            BlockFields{offset, 512, static_cast<uint32_t>(first.size()), offset + 0x210}, first);
+        ostrel::builder::WriteBlock(
+            image, at + 0x800,
+            BlockFields{offset + 0x210, 512, static_cast<uint32_t>(second.size()), 0}, second);
     };
     message(0, 0x100, "Subject: one\r\n\r\n" + std::string(496, 'a'), "end of one");
     message(0x2000, 0x1000, "Subject: two & <three>\r\n\r\n", "end of two");
     message(0x4000, 0x100, "Subject: one\r\n\r\n" + std::string(496, 'a'), "end of one");
     const std::string imagePath = scratch.WriteFile("image.bin", image);
-    const std::string command = std::string(VARROW_PROGRAM) + " recover --quiet --hashes --dfxml " + scratch / "r.xml" +
-                                " " + imagePath + " " + out + " > /dev/null 2>&1";
+    const std::string command = std::string(VARROW_PROGRAM) + " recover --quiet --hashes --dfxml " +
+                                scratch / "r.xml" + " " + imagePath + " " + out +
+                                " > /dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     const std::vector<FileObject> objects = ReadDfxml(scratch / "r.xml");
@@ -192,8 +204,11 @@ TEST(DfxmlProgramReport, EveryByteRunLeadsBackToTheBytesOfItsFile) {
         const std::vector<uint8_t> file = ReadWholeFile(out + "/" + object.name);
         std::vector<uint8_t> fromImage;
         for (const auto& [offset, length, zeros] : object.runs) {
-            if (zeros) fromImage.insert(fromImage.end(), length, 0);
-            else fromImage.insert(fromImage.end(), image.begin() + offset, image.begin() + offset + length);
+            if (zeros)
+                fromImage.insert(fromImage.end(), length, 0);
+            else
+                fromImage.insert(fromImage.end(), image.begin() + offset,
+                                 image.begin() + offset + length);
         }
         EXPECT_EQ(fromImage, file) << object.name;
         EXPECT_EQ(object.size, file.size());

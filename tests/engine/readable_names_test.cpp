@@ -20,7 +20,8 @@ using ostrel::builder::WriteBlock;
 using testing::EventRecorder;
 using testing::ListFolder;
 
-constexpr uint32_t kReadable = VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | VARROW_OPTION_RECORDS;
+constexpr uint32_t kReadable =
+    VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | VARROW_OPTION_RECORDS;
 
 class ReadableNames : public testing::RecoveryFolders {
 protected:
@@ -29,7 +30,8 @@ protected:
 
     void Message(const std::string& header) {
         const std::string text = header + "\r\n\r\nbody\r\n";
-        WriteBlock(image, image.size() + 64, BlockFields{nextOffset, 512, static_cast<uint32_t>(text.size()), 0}, text);
+        WriteBlock(image, image.size() + 64,
+                   BlockFields{nextOffset, 512, static_cast<uint32_t>(text.size()), 0}, text);
         nextOffset += 0x210;
     }
 
@@ -46,17 +48,24 @@ protected:
 };
 
 TEST_F(ReadableNames, NameFilesAfterTheDecodedSubjectAndDateThemWhenTheyWereSent) {
-    Message("Date: Thu, 5 Mar 2004 14:22:10 +0100\r\nSubject: =?iso-8859-1?Q?Gr=FC=DFe_aus_M=FCnchen?=");
+    Message(
+        "Date: Thu, 5 Mar 2004 14:22:10 +0100\r\nSubject: "
+        "=?iso-8859-1?Q?Gr=FC=DFe_aus_M=FCnchen?=");
     Message("Subject: =?koi8-r?B?89/F29ggxd2jINzUycg=?=\r\nDate: 5 Mar 04 08:22:10 EST");
     Message("Subject: =?utf-8?Q?a=1Bb?= =?utf-8?Q?=2F..=2Fc?=");
     Message("X-Note: no subject field here\r\nsubject line in the body: caf\xe9");
     EventRecorder recorder;
     ASSERT_EQ(Recover(recorder, kReadable), 1);
     EXPECT_EQ(ListFolder(output),
-              (std::vector<std::string>{"Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen.eml", "a_b_.._c.eml", "caf\xc3\xa9.eml",
-                                        "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb5\xd1\x89\xd1\x91 "
-                                        "\xd1\x8d\xd1\x82\xd0\xb8\xd1\x85.eml"}));
-    EXPECT_EQ(ModifiedTime("Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen.eml"), 1078492930);
+              (std::vector<std::string>{
+                  "Gr\xc3\xbc\xc3\x9f"
+                  "e aus M\xc3\xbcnchen.eml",
+                  "a_b_.._c.eml", "caf\xc3\xa9.eml",
+                  "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb5\xd1\x89\xd1\x91 "
+                  "\xd1\x8d\xd1\x82\xd0\xb8\xd1\x85.eml"}));
+    EXPECT_EQ(ModifiedTime("Gr\xc3\xbc\xc3\x9f"
+                           "e aus M\xc3\xbcnchen.eml"),
+              1078492930);
     EXPECT_EQ(ModifiedTime("\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb5\xd1\x89\xd1\x91 "
                            "\xd1\x8d\xd1\x82\xd0\xb8\xd1\x85.eml"),
               1078492930);
@@ -65,10 +74,18 @@ TEST_F(ReadableNames, NameFilesAfterTheDecodedSubjectAndDateThemWhenTheyWereSent
     // The log and the report carry the decoded subject, control characters
     // and all; only the name makes them '_'.
     const std::vector<std::string> cells = recorder.Texts(EV_REPORT_CELL);
-    EXPECT_NE(std::find(cells.begin(), cells.end(), "a\x1b" "b/../c"), cells.end());
-    EXPECT_NE(std::find(cells.begin(), cells.end(), "Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen"), cells.end());
+    EXPECT_NE(std::find(cells.begin(), cells.end(),
+                        "a\x1b"
+                        "b/../c"),
+              cells.end());
+    EXPECT_NE(std::find(cells.begin(), cells.end(),
+                        "Gr\xc3\xbc\xc3\x9f"
+                        "e aus M\xc3\xbcnchen"),
+              cells.end());
     for (const auto& record : recorder.records) {
-        if (record.subject == "Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen") {
+        if (record.subject ==
+            "Gr\xc3\xbc\xc3\x9f"
+            "e aus M\xc3\xbcnchen") {
             EXPECT_EQ(record.fields.hasDate, 1u);
             EXPECT_EQ(record.fields.date, 1078492930);
         }
@@ -80,7 +97,8 @@ TEST_F(ReadableNames, WithTheOptionsOffNamesAndTimesAreAsTheyAlwaysWere) {
     Message("Subject: caf\xe9");
     EventRecorder recorder;
     ASSERT_EQ(Recover(recorder, 0), 1);
-    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"=_iso-8859-1_Q_Gr=FC=DFe_=.eml", "caf\xe9.eml"}));
+    EXPECT_EQ(ListFolder(output),
+              (std::vector<std::string>{"=_iso-8859-1_Q_Gr=FC=DFe_=.eml", "caf\xe9.eml"}));
     EXPECT_GT(ModifiedTime("caf\xe9.eml"), 1700000000);
     EXPECT_GT(ModifiedTime("=_iso-8859-1_Q_Gr=FC=DFe_=.eml"), 1700000000);
     EXPECT_EQ(recorder.Count(EV_MESSAGE_RECORD), 0);
