@@ -67,26 +67,37 @@ struct Layout {
 
 std::vector<Layout> Layouts() {
     return {
-        {"contiguous aligned", false, [](uint64_t s) { return builder::ContiguousStores(s, true); }},
-        {"contiguous unaligned", false, [](uint64_t s) { return builder::ContiguousStores(s, false); }},
+        {"contiguous aligned", false,
+         [](uint64_t s) { return builder::ContiguousStores(s, true); }},
+        {"contiguous unaligned", false,
+         [](uint64_t s) { return builder::ContiguousStores(s, false); }},
         {"in order with gaps", false, [](uint64_t s) { return builder::StoresWithGaps(s); }},
-        {"shuffled", false, [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled); }},
-        {"beside damaged older copy", false, [](uint64_t s) { return builder::BesideDamagedOlderCopy(s); }},
-        {"interleaved", false, [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Interleaved); }},
+        {"shuffled", false,
+         [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled); }},
+        {"beside damaged older copy", false,
+         [](uint64_t s) { return builder::BesideDamagedOlderCopy(s); }},
+        {"interleaved", false,
+         [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Interleaved); }},
         {"shuffled identical layouts", false,
          [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled, 0); }},
-        {"in order with gaps 8K", false, [](uint64_t s) { return builder::StoresWithGaps(s, 8192); }},
+        {"in order with gaps 8K", false,
+         [](uint64_t s) { return builder::StoresWithGaps(s, 8192); }},
         {"shuffled 16K", false,
          [](uint64_t s) {
-             return builder::MixedStores(s, ClusterOrder::Shuffled, builder::kStoreRecordPercent, 16384);
+             return builder::MixedStores(s, ClusterOrder::Shuffled, builder::kStoreRecordPercent,
+                                         16384);
          }},
-        {"older copy 2K", false, [](uint64_t s) { return builder::BesideDamagedOlderCopy(s, 2048); }},
+        {"older copy 2K", false,
+         [](uint64_t s) { return builder::BesideDamagedOlderCopy(s, 2048); }},
         {"sample image", false, Sample},
-        {"twelve stores 4K overwritten", true, [](uint64_t s) { return builder::ManyStores(s, 4096); }},
-        {"twelve stores 8K overwritten", true, [](uint64_t s) { return builder::ManyStores(s, 8192); }},
+        {"twelve stores 4K overwritten", true,
+         [](uint64_t s) { return builder::ManyStores(s, 4096); }},
+        {"twelve stores 8K overwritten", true,
+         [](uint64_t s) { return builder::ManyStores(s, 8192); }},
         {"versions at 63 sectors", true, [](uint64_t s) { return builder::StoreVersions(s); }},
         {"two volumes, deleted copy", true, [](uint64_t s) { return builder::TwoVolumes(s); }},
-        {"scattered single blocks", true, [](uint64_t s) { return builder::ScatteredSingleBlocks(s, 15500); }},
+        {"scattered single blocks", true,
+         [](uint64_t s) { return builder::ScatteredSingleBlocks(s, 15500); }},
     };
 }
 
@@ -113,7 +124,8 @@ struct Figures {
     size_t blocks = 0, memory = 0, links = 0, blocked = 0;
 
     Figures& operator+=(const Figures& o) {
-        real += o.real, exact += o.exact, outputs += o.outputs, wrong += o.wrong, flagged += o.flagged;
+        real += o.real, exact += o.exact, outputs += o.outputs, wrong += o.wrong,
+            flagged += o.flagged;
         linkSeconds += o.linkSeconds, recoverSeconds += o.recoverSeconds;
         blocks += o.blocks, memory += o.memory, links += o.links, blocked += o.blocked;
         return *this;
@@ -145,16 +157,20 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
         const std::string start = message.text.substr(0, 200);
         bool stopped = false, wrong = false;
         for (const Output& output : outputs) {
-            if (output.text.size() < message.text.size() && message.text.compare(0, output.text.size(), output.text) == 0 &&
+            if (output.text.size() < message.text.size() &&
+                message.text.compare(0, output.text.size(), output.text) == 0 &&
                 output.text.size() >= std::min<size_t>(start.size(), 64)) {
                 stopped = true;
             } else if (output.text.compare(0, start.size(), start) == 0) {
                 wrong = true;
             }
         }
-        if (stopped) ++losses->stopped;
-        else if (wrong) ++losses->wrong;
-        else ++losses->noHead;
+        if (stopped)
+            ++losses->stopped;
+        else if (wrong)
+            ++losses->wrong;
+        else
+            ++losses->noHead;
     }
     figures.outputs += outputs.size();
     for (const Output& output : outputs) {
@@ -176,15 +192,19 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                 }
                 if (same > best) best = same, like = &message;
             }
-            std::printf("    wrong output of %zu bytes: the first %zu are those of a message of %zu bytes (%s, %s)\n",
-                        output.text.size(), best, like ? like->text.size() : 0,
-                        like ? manifest.files[like->file].name.c_str() : "-",
-                        like ? (like->Intact() ? "intact" : "not intact") : "-");
+            std::printf(
+                "    wrong output of %zu bytes: the first %zu are those of a message of %zu bytes "
+                "(%s, %s)\n",
+                output.text.size(), best, like ? like->text.size() : 0,
+                like ? manifest.files[like->file].name.c_str() : "-",
+                like ? (like->Intact() ? "intact" : "not intact") : "-");
             if (std::getenv("STORE_QUALITY_BLOCKS") && like) {
                 std::printf("      output blocks:");
-                for (const uint64_t b : output.blocks) std::printf(" %llx", static_cast<unsigned long long>(b));
+                for (const uint64_t b : output.blocks)
+                    std::printf(" %llx", static_cast<unsigned long long>(b));
                 std::printf("\n      message blocks:");
-                for (const auto& b : like->blocks) std::printf(" %llx/%x", static_cast<unsigned long long>(b.position), b.offset);
+                for (const auto& b : like->blocks)
+                    std::printf(" %llx/%x", static_cast<unsigned long long>(b.position), b.offset);
                 std::printf("\n");
             }
         }
@@ -216,7 +236,8 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
     const Clock::time_point start = Clock::now();
     varrow::RecoverySession session(nullptr, nullptr);
     varrow::CFile64Ex source;
-    if (!source.Open(path, varrow::CFile64::modeRead | varrow::CFile64::typeBinary, nullptr)) return {};
+    if (!source.Open(path, varrow::CFile64::modeRead | varrow::CFile64::typeBinary, nullptr))
+        return {};
     std::unique_ptr<varrow::MessageLinker> linker;
     varrow::StoreAwareLinker* aware = nullptr;
     if (storeAware) {
@@ -236,15 +257,16 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
             MemoryFile file;
             varrow::ChainTrace trace;
             linker->WriteChain(source, offset, position, file, trace);
-            const bool header =
-                varrow::StartsWithHeaderLine(reinterpret_cast<const uint8_t*>(file.text.data()), file.text.size());
+            const bool header = varrow::StartsWithHeaderLine(
+                reinterpret_cast<const uint8_t*>(file.text.data()), file.text.size());
             const bool flagged = varrow::IncompleteReasons(trace, header) != 0;
             outputs.push_back({std::move(file.text), flagged, trace.blocks});
         }
     }
     figures.linkSeconds += std::chrono::duration<double>(Clock::now() - start).count();
     if (std::getenv("STORE_QUALITY_PHASES")) {
-        std::printf("  %s: scan %.2f s, linking and heads %.2f s, chains %.2f s\n", storeAware ? "store-aware" : "classic",
+        std::printf("  %s: scan %.2f s, linking and heads %.2f s, chains %.2f s\n",
+                    storeAware ? "store-aware" : "classic",
                     std::chrono::duration<double>(scanned - start).count(),
                     std::chrono::duration<double>(validated - scanned).count(),
                     std::chrono::duration<double>(Clock::now() - validated).count());
@@ -269,9 +291,10 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
 }
 
 void Print(const Figures& f) {
-    const double perBlock = f.blocks ? static_cast<double>(f.memory) / static_cast<double>(f.blocks) : 0.0;
-    std::printf("%5zu/%-5zu %4zu of %5zu %6.2f %6.2f %5.1f", f.exact, f.real, f.wrong, f.outputs, f.linkSeconds,
-                f.recoverSeconds, perBlock);
+    const double perBlock =
+        f.blocks ? static_cast<double>(f.memory) / static_cast<double>(f.blocks) : 0.0;
+    std::printf("%5zu/%-5zu %4zu of %5zu %6.2f %6.2f %5.1f", f.exact, f.real, f.wrong, f.outputs,
+                f.linkSeconds, f.recoverSeconds, perBlock);
 }
 
 void PrintLine(const std::string& name, const Figures& classic, const Figures& aware) {
@@ -287,12 +310,14 @@ void PrintLine(const std::string& name, const Figures& classic, const Figures& a
 
 // Time and memory of both modes over the mixed benchmark image.
 int Mixed(uint64_t mebibytes) {
-    const fs::path folder = fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const std::string image = (folder / "mixed.bin").string();
     const std::string output = (folder / "out").string();
     const size_t messages = ostrel::bench::WriteMixedImage(image, mebibytes << 20, 0.125, 7);
-    std::printf("mixed image of %llu MiB, %zu messages\n", static_cast<unsigned long long>(mebibytes), messages);
+    std::printf("mixed image of %llu MiB, %zu messages\n",
+                static_cast<unsigned long long>(mebibytes), messages);
     for (int round = 0; round < 2; ++round) {
         Figures c, a;
         const std::vector<Output> classic = Link(image, false, c);
@@ -300,9 +325,10 @@ int Mixed(uint64_t mebibytes) {
         c.recoverSeconds = RecoverSeconds(image, output, 0);
         a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
         size_t differ = 0;
-        for (size_t i = 0; i < std::min(classic.size(), aware.size()); ++i) differ += classic[i].text != aware[i].text;
-        std::printf("round %d: outputs %zu / %zu, %zu differ; blocks %zu\n", round + 1, classic.size(), aware.size(),
-                    differ, a.blocks);
+        for (size_t i = 0; i < std::min(classic.size(), aware.size()); ++i)
+            differ += classic[i].text != aware[i].text;
+        std::printf("round %d: outputs %zu / %zu, %zu differ; blocks %zu\n", round + 1,
+                    classic.size(), aware.size(), differ, a.blocks);
         PrintLine("mixed image", c, a);
     }
     fs::remove_all(folder);
@@ -310,21 +336,24 @@ int Mixed(uint64_t mebibytes) {
 }
 
 int main(int argc, char** argv) {
-    if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0) return Mixed(std::strtoull(argv[2], nullptr, 10));
+    if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0)
+        return Mixed(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
     const uint64_t last = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : first + 2;
     const std::string only = argc > 3 ? argv[3] : "";
     const bool perSeed = std::getenv("STORE_QUALITY_PER_SEED") != nullptr;
 
-    const fs::path folder = fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const std::string image = (folder / "image.bin").string();
     const std::string output = (folder / "out").string();
 
-    std::printf("seeds %llu..%llu. Per mode: exact/real messages, unflagged wrong of outputs,\n"
-                "seconds to link into memory and to recover into files, linking bytes per block;\n"
-                "store-aware also: links, blocked ends\n",
-                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
+    std::printf(
+        "seeds %llu..%llu. Per mode: exact/real messages, unflagged wrong of outputs,\n"
+        "seconds to link into memory and to recover into files, linking bytes per block;\n"
+        "store-aware also: links, blocked ends\n",
+        static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
     std::printf("%-30s | %-45s | %-45s |\n", "layout", "classic", "store-aware");
     Figures allClassic, allAware, hardClassic, hardAware;
     for (const Layout& layout : Layouts()) {
@@ -342,13 +371,16 @@ int main(int argc, char** argv) {
             Score(built.manifest, Link(image, false, c), c);
             Score(built.manifest, Link(image, true, a), a, &losses);
             if (std::getenv("STORE_QUALITY_LOSSES")) {
-                std::printf("  %s #%llu store-aware losses: %zu stopped, %zu gone wrong, %zu without head\n",
-                            layout.name, static_cast<unsigned long long>(seed), losses.stopped, losses.wrong,
-                            losses.noHead);
+                std::printf(
+                    "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong, %zu without "
+                    "head\n",
+                    layout.name, static_cast<unsigned long long>(seed), losses.stopped,
+                    losses.wrong, losses.noHead);
             }
             c.recoverSeconds = RecoverSeconds(image, output, 0);
             a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
-            if (perSeed) PrintLine("  " + std::string(layout.name) + " #" + std::to_string(seed), c, a);
+            if (perSeed)
+                PrintLine("  " + std::string(layout.name) + " #" + std::to_string(seed), c, a);
             classic += c;
             aware += a;
         }

@@ -12,11 +12,13 @@ namespace {
 // The blocks of sorted whose key (by keyOf) equals key; sorted is in
 // ascending key order.
 template <typename Key, typename KeyOf>
-std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const Key& key, KeyOf keyOf) {
-    const auto first = std::lower_bound(sorted.begin(), sorted.end(), key,
-                                        [&](uint32_t block, const Key& k) { return keyOf(block) < k; });
-    const auto last = std::upper_bound(first, sorted.end(), key,
-                                       [&](const Key& k, uint32_t block) { return k < keyOf(block); });
+std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const Key& key,
+                                     KeyOf keyOf) {
+    const auto first =
+        std::lower_bound(sorted.begin(), sorted.end(), key,
+                         [&](uint32_t block, const Key& k) { return keyOf(block) < k; });
+    const auto last = std::upper_bound(
+        first, sorted.end(), key, [&](const Key& k, uint32_t block) { return k < keyOf(block); });
     return {sorted.data() + (first - sorted.begin()), static_cast<size_t>(last - first)};
 }
 
@@ -37,7 +39,7 @@ void BlockRecords::Accept(const BlockHeader& header, uint64_t position) {
         chunks_.push_back(std::make_unique<BlockRecord[]>(kChunkSize));
     }
     Record(static_cast<uint32_t>(size_++)) = {position, header.selfOffset, header.nextOffset,
-                                               header.dataLength};
+                                              header.dataLength};
 }
 
 bool BlockRecords::InPositionOrder() const {
@@ -51,8 +53,9 @@ void BlockRecords::SortByPosition() {
     std::vector<BlockRecord> records;
     records.reserve(size_);
     for (uint32_t block = 0; block < size_; ++block) records.push_back((*this)[block]);
-    std::stable_sort(records.begin(), records.end(),
-                     [](const BlockRecord& a, const BlockRecord& b) { return a.position < b.position; });
+    std::stable_sort(
+        records.begin(), records.end(),
+        [](const BlockRecord& a, const BlockRecord& b) { return a.position < b.position; });
     for (uint32_t block = 0; block < size_; ++block) Record(block) = records[block];
 }
 
@@ -72,8 +75,10 @@ uint32_t BlockRecords::FirstFrom(uint64_t position) const {
     auto high = static_cast<uint32_t>(size_);
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        if ((*this)[middle].position < position) low = middle + 1;
-        else high = middle;
+        if ((*this)[middle].position < position)
+            low = middle + 1;
+        else
+            high = middle;
     }
     return low;
 }
@@ -86,7 +91,8 @@ uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
     if ((*this)[near].position < position) {
         uint64_t step = 1;
         low = near + 1;
-        while (low + step <= size_ && (*this)[static_cast<uint32_t>(low + step - 1)].position < position) {
+        while (low + step <= size_ &&
+               (*this)[static_cast<uint32_t>(low + step - 1)].position < position) {
             low = static_cast<uint32_t>(low + step);
             step *= 2;
         }
@@ -102,8 +108,10 @@ uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
     }
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        if ((*this)[middle].position < position) low = middle + 1;
-        else high = middle;
+        if ((*this)[middle].position < position)
+            low = middle + 1;
+        else
+            high = middle;
     }
     return low;
 }
@@ -117,16 +125,20 @@ uint32_t BlockRecords::At(int64_t base, uint32_t offset, uint32_t near) const {
     // (base, offset) is a position; the block there must carry the offset.
     const uint64_t position = static_cast<uint64_t>(base) + offset;
     const uint32_t block = FirstFromNear(position, near);
-    if (block >= size_ || (*this)[block].position != position || (*this)[block].selfOffset != offset) return kNoBlock;
+    if (block >= size_ || (*this)[block].position != position ||
+        (*this)[block].selfOffset != offset)
+        return kNoBlock;
     return block;
 }
 
 std::span<const uint32_t> BlockRecords::WithOffset(uint32_t offset) const {
-    return EqualRange(bySelfOffset_, offset, [this](uint32_t block) { return (*this)[block].selfOffset; });
+    return EqualRange(bySelfOffset_, offset,
+                      [this](uint32_t block) { return (*this)[block].selfOffset; });
 }
 
 std::span<const uint32_t> BlockRecords::Naming(uint32_t offset) const {
-    return EqualRange(byNextOffset_, offset, [this](uint32_t block) { return (*this)[block].nextOffset; });
+    return EqualRange(byNextOffset_, offset,
+                      [this](uint32_t block) { return (*this)[block].nextOffset; });
 }
 
 size_t BlockRecords::MemoryUsed() const {

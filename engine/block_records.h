@@ -75,7 +75,9 @@ private:
     static constexpr uint32_t kChunkShift = 12;
     static constexpr uint32_t kChunkSize = 1u << kChunkShift;
 
-    BlockRecord& Record(uint32_t block) { return chunks_[block >> kChunkShift][block & (kChunkSize - 1)]; }
+    BlockRecord& Record(uint32_t block) {
+        return chunks_[block >> kChunkShift][block & (kChunkSize - 1)];
+    }
     bool InPositionOrder() const;
     void SortByPosition();
 

@@ -15,7 +15,9 @@ namespace {
 constexpr size_t kMinBaseChanges = 3;
 
 // The non-negative remainder of value by a power of two.
-int64_t Mod(int64_t value, uint32_t size) { return static_cast<int64_t>(static_cast<uint64_t>(value) & (size - 1)); }
+int64_t Mod(int64_t value, uint32_t size) {
+    return static_cast<int64_t>(static_cast<uint64_t>(value) & (size - 1));
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
         uint32_t last = first;
         while (last + 1 < blocks.size() && blocks[last + 1].Base() == blocks[first].Base()) ++last;
         if (last > first) {
-            if (previousLast != BlockRecords::kNoBlock && blocks[previousLast].Base() != blocks[first].Base()) {
+            if (previousLast != BlockRecords::kNoBlock &&
+                blocks[previousLast].Base() != blocks[first].Base()) {
                 changes.emplace_back(previousLast, first);
             }
             previousLast = last;
@@ -44,7 +47,8 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
             const auto pj = static_cast<int64_t>(blocks[j].position);
             // The end of the file cluster that holds i's header, then the
             // first file-cluster start of j's piece from there.
-            const int64_t x = pi + kBlockHeaderSize + Mod(blocks[i].Base() - pi - kBlockHeaderSize, size);
+            const int64_t x =
+                pi + kBlockHeaderSize + Mod(blocks[i].Base() - pi - kBlockHeaderSize, size);
             const int64_t y = x + Mod(blocks[j].Base() - x, size);
             if (y <= pj) ++count;
         }
@@ -68,7 +72,8 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
     for (; fromDistances > kAssumedClusterSize; fromDistances /= 2) {
         divisible = 0;
         for (const auto& [i, j] : changes) {
-            divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) & (fromDistances - 1)) == 0;
+            divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) &
+                          (fromDistances - 1)) == 0;
         }
         if (divisible * 100 >= changes.size() * 90) break;
     }

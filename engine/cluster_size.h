@@ -29,9 +29,9 @@ inline constexpr uint32_t kAssumedClusterSize = 4096;
 // 512, and no larger than the largest size from 4096 up that divides at
 // least 90% of the distances between the two runs' bases (pieces far apart
 // agree with every size, but the bases of one volume's files differ by
-// whole clusters); kAssumedClusterSize with fewer than three changes. Overestimating would cut pieces where they do
-// not end; underestimating only splits a real cluster into halves that
-// share a base.
+// whole clusters); kAssumedClusterSize with fewer than three changes. Overestimating would cut
+// pieces where they do not end; underestimating only splits a real cluster into halves that share a
+// base.
 uint32_t InferClusterSize(const BlockRecords& blocks);
 
 }  // namespace varrow

@@ -44,8 +44,10 @@ void StoreAwareLinker::Link(CFile64Ex& source) {
     FindHeads(source);
 }
 
-std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store, int64_t ownBase,
-                                                                     uint32_t offset, uint32_t near) const {
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
+                                                                     int64_t ownBase,
+                                                                     uint32_t offset,
+                                                                     uint32_t near) const {
     const uint32_t size = stores_.ClusterSize();
     const uint32_t cluster = offset / size;
     const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
@@ -74,7 +76,8 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t st
     const uint32_t block = blocks_.At(base, offset, near);
     if (block == kNoBlock) return std::nullopt;
     const BlockRecord& record = blocks_[block];
-    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength, record.nextOffset};
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
     return ChainBlock{stores_.StoreOf(block), base, block, header, position, false};
 }
 
@@ -82,11 +85,14 @@ StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(uint32_t block) const {
     const BlockRecord& record = blocks_[block];
     const uint32_t store = stores_.StoreOf(block);
     // Only a header that runs into the next cluster can read otherwise.
-    const bool crosses = record.selfOffset % stores_.ClusterSize() + kBlockHeaderSize > stores_.ClusterSize();
-    if (std::optional<ChainBlock> located = crosses ? Locate(store, record.Base(), record.selfOffset) : std::nullopt) {
+    const bool crosses =
+        record.selfOffset % stores_.ClusterSize() + kBlockHeaderSize > stores_.ClusterSize();
+    if (std::optional<ChainBlock> located =
+            crosses ? Locate(store, record.Base(), record.selfOffset) : std::nullopt) {
         if (located->position == record.position) return *located;
     }
-    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength, record.nextOffset};
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
     return ChainBlock{store, record.Base(), block, header, record.position, false};
 }
 
@@ -96,12 +102,14 @@ uint32_t StoreAwareLinker::ClassicSuccessor(CFile64Ex& source, uint64_t position
     if (candidates.size() == 1) return candidates[0];
     if (candidates.size() <= kFewCandidates) {
         PositionList positions;
-        for (const uint32_t candidate : candidates) positions.push_back(blocks_[candidate].position);
+        for (const uint32_t candidate : candidates)
+            positions.push_back(blocks_[candidate].position);
         return blocks_.AtPosition(ChooseNextBlock(source, position, positions));
     }
     const auto [entry, fresh] = manyCandidates_.try_emplace(offset);
     if (fresh) {
-        for (const uint32_t candidate : candidates) entry->second.push_back(blocks_[candidate].position);
+        for (const uint32_t candidate : candidates)
+            entry->second.push_back(blocks_[candidate].position);
     }
     return blocks_.AtPosition(chooser_.Choose(source, position, entry->second));
 }
@@ -113,8 +121,8 @@ uint32_t StoreAwareLinker::SharedSuccessor(uint32_t offset) {
     std::vector<uint8_t> chosenData;
     for (const uint32_t candidate : blocks_.WithOffset(offset)) {
         const BlockRecord& record = blocks_[candidate];
-        const std::vector<uint8_t> data =
-            cache_->Read(static_cast<int64_t>(record.position + kBlockHeaderSize), record.dataLength);
+        const std::vector<uint8_t> data = cache_->Read(
+            static_cast<int64_t>(record.position + kBlockHeaderSize), record.dataLength);
         if (IsMessageStart(data)) continue;
         if (chosen == kNoBlock) {
             chosen = candidate;
@@ -134,11 +142,13 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Successor(CFile64E
                                                                         const ChainBlock& current) {
     const uint32_t next = current.header.nextOffset;
     if (next == 0) return std::nullopt;
-    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next, current.block)) return own;
+    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next, current.block))
+        return own;
     uint32_t block = kNoBlock;
     if (!stores_.IsSolid(current.store)) {
         block = ClassicSuccessor(source, current.position, next);
-    } else if (stores_.At(current.store, next / stores_.ClusterSize()).hold == StoreReassembly::Hold::Unknown) {
+    } else if (stores_.At(current.store, next / stores_.ClusterSize()).hold ==
+               StoreReassembly::Hold::Unknown) {
         // The file does not reach that cluster: only a block that all
         // other files agree on can be its.
         block = SharedSuccessor(next);
@@ -161,7 +171,8 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
         // The cluster of the block's own header lies where the block does.
         const StoreReassembly::ClusterHold hold =
-            cluster == headerCluster ? StoreReassembly::ClusterHold{StoreReassembly::Hold::Base, block.base}
+            cluster == headerCluster
+                ? StoreReassembly::ClusterHold{StoreReassembly::Hold::Base, block.base}
             : cluster <= 0xFFFFFFFFu ? stores_.At(block.store, static_cast<uint32_t>(cluster))
                                      : StoreReassembly::ClusterHold{};
         if (hold.hold == StoreReassembly::Hold::Blocked) return false;
@@ -170,10 +181,12 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
             return false;
         }
-        const Run run{base + static_cast<int64_t>(offset), static_cast<uint32_t>(clusterEnd - offset)};
+        const Run run{base + static_cast<int64_t>(offset),
+                      static_cast<uint32_t>(clusterEnd - offset)};
         // Text that turns into bytes no text holds where the file only
         // bridges a headerless cluster: other data overwrote it.
-        if (!first && hold.bridged && IsPlausibleText(cache_->Read(runs[firstRun].position, runs[firstRun].length)) &&
+        if (!first && hold.bridged &&
+            IsPlausibleText(cache_->Read(runs[firstRun].position, runs[firstRun].length)) &&
             !IsPlausibleText(cache_->Read(run.position, run.length))) {
             return false;
         }
@@ -197,7 +210,8 @@ std::vector<uint8_t> StoreAwareLinker::DataOf(const ChainBlock& block) const {
 
 bool StoreAwareLinker::MayHaveLostPredecessor(const ChainBlock& block) {
     std::vector<uint32_t> offsets;
-    for (const uint32_t g : blocks_.Naming(block.header.selfOffset)) offsets.push_back(blocks_[g].selfOffset);
+    for (const uint32_t g : blocks_.Naming(block.header.selfOffset))
+        offsets.push_back(blocks_[g].selfOffset);
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
     if (offsets.size() > kMostPredecessorOffsets) return false;
@@ -241,7 +255,8 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     }
     std::sort(heads.begin(), heads.end());
     heads_.Reset(kChainHeadBuckets);
-    for (const auto& [first, head] : heads) heads_.FindOrCreate(blocks_[head].selfOffset).push_back(blocks_[head].position);
+    for (const auto& [first, head] : heads)
+        heads_.FindOrCreate(blocks_[head].selfOffset).push_back(blocks_[head].position);
 }
 
 void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source) {
@@ -262,7 +277,9 @@ void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source
     }
 }
 
-std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const { return heads_.OffsetsInWalkingOrder(); }
+std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const {
+    return heads_.OffsetsInWalkingOrder();
+}
 
 const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     static const PositionList kNone{};
@@ -294,9 +311,11 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
             current.header = DecodeBlockHeader(bytes);
         }
         const BlockHeader& header = current.header;
-        if (header.dataLength > header.blockSize || header.blockSize == 0 || header.blockSize > kLargestBlockSize) {
-            trace.end = source.Failures().Overlaps(current.position, kBlockHeaderSize) ? ChainEnd::ReadError
-                                                                                       : ChainEnd::HeaderUnreadable;
+        if (header.dataLength > header.blockSize || header.blockSize == 0 ||
+            header.blockSize > kLargestBlockSize) {
+            trace.end = source.Failures().Overlaps(current.position, kBlockHeaderSize)
+                            ? ChainEnd::ReadError
+                            : ChainEnd::HeaderUnreadable;
             return;
         }
         trace.blocks.push_back(current.position);

@@ -57,8 +57,8 @@ public:
     // by ascending position.
     std::vector<uint32_t> HeadOffsets() const override;
     const PositionList& HeadPositions(uint32_t headOffset) const override;
-    void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                    CFile64& output, ChainTrace& trace) override;
+    void WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition, CFile64& output,
+                    ChainTrace& trace) override;
 
     size_t BlockCount() const { return blocks_.size(); }
     const StoreReassembly& Stores() const { return stores_; }
@@ -69,11 +69,11 @@ private:
     // A block as a chain meets it.
     struct ChainBlock {
         uint32_t store = 0;
-        int64_t base = 0;        // of the cluster that holds its header's first byte
+        int64_t base = 0;  // of the cluster that holds its header's first byte
         uint32_t block = BlockRecords::kNoBlock;  // the scanned block there, if any
         BlockHeader header;
-        uint64_t position = 0;   // its header's first byte
-        bool rebuilt = false;    // its header was put together across a cluster boundary
+        uint64_t position = 0;  // its header's first byte
+        bool rebuilt = false;   // its header was put together across a cluster boundary
     };
     // Where bytes of a store file lie on the source.
     struct Run {

@@ -14,12 +14,16 @@ namespace {
 
 constexpr size_t kLongestFieldName = 76;
 
-bool IsAsciiLetter(uint8_t byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
+bool IsAsciiLetter(uint8_t byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
@@ -77,10 +81,13 @@ namespace {
 constexpr size_t kShortestFixedLine = 40;
 
 bool IsBase64(uint8_t byte) {
-    return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9') || byte == '+' || byte == '/' || byte == '=';
+    return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9') || byte == '+' || byte == '/' ||
+           byte == '=';
 }
 
-bool AllBase64(std::span<const uint8_t> bytes) { return std::all_of(bytes.begin(), bytes.end(), IsBase64); }
+bool AllBase64(std::span<const uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), IsBase64);
+}
 
 // The length of the complete lines of text (between line feeds, without
 // the carriage return) when there are two or more, all of one length, all
@@ -111,7 +118,8 @@ bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> a
     while (tail > 0 && IsWordChar(before[tail - 1])) --tail;
     size_t head = 0;
     while (head < after.size() && IsWordChar(after[head])) ++head;
-    if (tail == before.size() || head == 0 || head >= after.size() || after[head] != ':') return false;
+    if (tail == before.size() || head == 0 || head >= after.size() || after[head] != ':')
+        return false;
     std::string name(before.begin() + static_cast<ptrdiff_t>(tail), before.end());
     name.append(after.begin(), after.begin() + static_cast<ptrdiff_t>(head));
     if (IsKnownHeaderName(name)) return true;
@@ -137,7 +145,8 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
     if (tail.size() + head > length || !AllBase64(after.first(head))) return TextJoin::kTextBreaks;
     // A shorter line may end the base64; only one of the full length, or
     // the line break right where it is due, says more.
-    return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn : TextJoin::kTextSaysNothing;
+    return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn
+                                                               : TextJoin::kTextSaysNothing;
 }
 
 namespace {
@@ -163,7 +172,8 @@ std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
         // A line cut by the end of the text may yet run on.
         if (complete && line.size() >= 2 + kShortestBoundary && line.substr(0, 2) == "--") {
             line.remove_prefix(2);
-            if (line.size() >= 2 + kShortestBoundary && line.substr(line.size() - 2) == "--") line.remove_suffix(2);
+            if (line.size() >= 2 + kShortestBoundary && line.substr(line.size() - 2) == "--")
+                line.remove_suffix(2);
             boundaries.push_back(line);
         }
         start = end + 1;
@@ -173,10 +183,13 @@ std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
 
 // Whether text declares boundary (boundary=..., quoted or not).
 bool Declares(std::string_view text, std::string_view boundary) {
-    for (size_t at = text.find(boundary); at != std::string_view::npos; at = text.find(boundary, at + 1)) {
+    for (size_t at = text.find(boundary); at != std::string_view::npos;
+         at = text.find(boundary, at + 1)) {
         const std::string_view lead = text.substr(0, at);
-        if (lead.size() >= 9 && EqualsNoCase(lead.substr(lead.size() - 9), "boundary=")) return true;
-        if (lead.size() >= 10 && EqualsNoCase(lead.substr(lead.size() - 10), "boundary=\"")) return true;
+        if (lead.size() >= 9 && EqualsNoCase(lead.substr(lead.size() - 9), "boundary="))
+            return true;
+        if (lead.size() >= 10 && EqualsNoCase(lead.substr(lead.size() - 10), "boundary=\""))
+            return true;
     }
     return false;
 }
@@ -228,7 +241,8 @@ size_t JoinedLineLength(std::span<const uint8_t> before, std::span<const uint8_t
 bool IsPlausibleText(std::span<const uint8_t> bytes) {
     for (const uint8_t byte : bytes) {
         if (byte == 0x7F) return false;
-        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != 0x1B) return false;
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != 0x1B)
+            return false;
     }
     return true;
 }
@@ -237,7 +251,8 @@ bool IsMessageStart(std::span<const uint8_t> data) {
     if (data.empty() || !IsAsciiLetter(data[0])) return false;
     size_t length = 1;
     while (length < data.size() && length <= kLongestFieldName &&
-           (IsAsciiLetter(data[length]) || (data[length] >= '0' && data[length] <= '9') || data[length] == '-')) {
+           (IsAsciiLetter(data[length]) || (data[length] >= '0' && data[length] <= '9') ||
+            data[length] == '-')) {
         ++length;
     }
     if (length > kLongestFieldName || length >= data.size() || data[length] != ':') return false;

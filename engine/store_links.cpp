@@ -87,11 +87,14 @@ StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint
     return grams;
 }
 
-size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams, const Option& option) const {
+size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
+                                 const Option& option) const {
     const Key& e = keys_[pieces_[option.end].lastKey];
-    const int64_t base = option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
+    const int64_t base =
+        option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    const std::vector<uint8_t> right = source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
+    const std::vector<uint8_t> right =
+        source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
     size_t shared = 0;
     for (size_t i = 0; i + kGram <= right.size(); ++i) {
         const uint64_t gram = Gram(&right[i]);
@@ -107,7 +110,7 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams, con
 }
 
 const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, uint32_t end,
-                                                       const std::vector<uint8_t>& before) const {
+                                                         const std::vector<uint8_t>& before) const {
     if (endSide_.end == end) return endSide_;
     const BlockRecords& blocks = *blocks_;
     const Key& e = keys_[pieces_[end].lastKey];
@@ -116,12 +119,13 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     uint32_t current = LastBlock(pieces_[end].lastKey);
     for (int back = 0; back < kBoundaryLookBack; ++back) {
         const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
-        const auto previous =
-            std::find_if(naming.begin(), naming.end(), [&](uint32_t g) { return blocks[g].Base() == e.base; });
+        const auto previous = std::find_if(naming.begin(), naming.end(),
+                                           [&](uint32_t g) { return blocks[g].Base() == e.base; });
         if (previous == naming.end()) break;
         current = *previous;
         const std::vector<uint8_t> data =
-            source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize), blocks[current].dataLength);
+            source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize),
+                        blocks[current].dataLength);
         endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
     }
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
@@ -130,8 +134,8 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     return endSide_;
 }
 
-StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end, uint32_t start,
-                                                  bool* needed) const {
+StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end,
+                                                  uint32_t start, bool* needed) const {
     const BlockRecords& blocks = *blocks_;
     const bool inPlace = start == kNone;
     const Key& e = keys_[pieces_[end].lastKey];
@@ -151,7 +155,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     const bool crossing = uint64_t{last.selfOffset} + kBlockHeaderSize > lo;
     // The option's header at offset, if any.
     const auto optionHas = [&](uint64_t offset) {
-        return offset <= 0xFFFFFFFFu && blocks.At(baseK, static_cast<uint32_t>(offset)) != BlockRecords::kNoBlock;
+        return offset <= 0xFFFFFFFFu &&
+               blocks.At(baseK, static_cast<uint32_t>(offset)) != BlockRecords::kNoBlock;
     };
 
     if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1)) return reject();
@@ -166,10 +171,12 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             // A chain does not run into the start of a message, nor into a
             // block that its own piece names: a block has one predecessor.
             const std::vector<uint8_t> data =
-                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize), blocks[found].dataLength);
+                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
+                            blocks[found].dataLength);
             const std::span<const uint32_t> naming = blocks.Naming(next);
-            const bool namedInPlace = std::any_of(naming.begin(), naming.end(),
-                                                  [&](uint32_t n) { return blocks[n].Base() == baseK; });
+            const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
+                return blocks[n].Base() == baseK;
+            });
             if (!IsMessageStart(data) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
             option.strong -= 1;
@@ -201,8 +208,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     const auto rebuilt = [&](uint64_t offset) {
         std::vector<uint8_t> bytes =
             source.Read(baseE + static_cast<int64_t>(offset), static_cast<uint32_t>(lo - offset));
-        const std::vector<uint8_t> rest = source.Read(baseK + static_cast<int64_t>(lo),
-                                                          static_cast<uint32_t>(offset + kBlockHeaderSize - lo));
+        const std::vector<uint8_t> rest =
+            source.Read(baseK + static_cast<int64_t>(lo),
+                        static_cast<uint32_t>(offset + kBlockHeaderSize - lo));
         bytes.insert(bytes.end(), rest.begin(), rest.end());
         return DecodeBlockHeader(bytes.data());
     };
@@ -219,23 +227,29 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     std::vector<uint8_t> before, after;
     if (dataEnd > lo) {
         *needed = true;
-        if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd) return reject();
-        if (dataStart < lo) before = source.Read(baseE + static_cast<int64_t>(dataStart), static_cast<uint32_t>(lo - dataStart));
+        if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd)
+            return reject();
+        if (dataStart < lo)
+            before = source.Read(baseE + static_cast<int64_t>(dataStart),
+                                 static_cast<uint32_t>(lo - dataStart));
         const uint64_t from = std::max(lo, dataStart);
-        after = source.Read(baseK + static_cast<int64_t>(from), static_cast<uint32_t>(std::min(dataEnd, hi) - from));
+        after = source.Read(baseK + static_cast<int64_t>(from),
+                            static_cast<uint32_t>(std::min(dataEnd, hi) - from));
         if (IsPlausibleText(before)) {
             if (!IsPlausibleText(after)) return reject();
             option.strong += 1;
         }
     } else if (!crossing) {
-        before = source.Read(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength);
+        before =
+            source.Read(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength);
     }
     // The block the last one names, when the option holds it.
     if (!crossing && last.nextOffset != 0 && (!after.empty() || dataEnd <= lo)) {
-        const uint32_t j = optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
+        const uint32_t j =
+            optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
         if (j != BlockRecords::kNoBlock) {
-            const std::vector<uint8_t> data =
-                source.Read(static_cast<int64_t>(blocks[j].position + kBlockHeaderSize), blocks[j].dataLength);
+            const std::vector<uint8_t> data = source.Read(
+                static_cast<int64_t>(blocks[j].position + kBlockHeaderSize), blocks[j].dataLength);
             after.insert(after.end(), data.begin(), data.end());
         }
     }
@@ -247,21 +261,24 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     if (!after.empty()) {
         // A boundary the last blocks do not show may have been declared
         // further back (nested parts), so only a match counts.
-        if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn) option.strong += 1;
+        if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+            option.strong += 1;
     }
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
     // Subject, is no reason to doubt the file system's own contiguity.)
-    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) && IsPlausibleText(after)) {
+    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) &&
+        IsPlausibleText(after)) {
         const size_t widthBefore = EndText(source, end, before).width;
         const auto [known, fresh] = startWidths_.try_emplace(start, 0);
         if (fresh) {
-            known->second =
-                LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan)));
+            known->second = LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo),
+                                                        std::min(clusterSize_, kAffinitySpan)));
         }
         const size_t widthAfter = known->second;
         const size_t joined = JoinedLineLength(before, after);
-        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX && joined > std::max(widthBefore, widthAfter)) {
+        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX &&
+            joined > std::max(widthBefore, widthAfter)) {
             option.strong -= 1;
         }
     }
@@ -276,7 +293,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     for (size_t i = 0; i < cuts.size(); ++i) {
         if (i > 0 && cuts[i].first == cuts[i - 1].first) continue;
         bool named = false;
-        for (size_t j = i; j < cuts.size() && cuts[j].first == cuts[i].first; ++j) named = named || cuts[j].second;
+        for (size_t j = i; j < cuts.size() && cuts[j].first == cuts[i].first; ++j)
+            named = named || cuts[j].second;
         const BlockHeader header = rebuilt(cuts[i].first);
         if (IsAcceptedHeader(header) && header.selfOffset == cuts[i].first) {
             if (!inPlace) option.strong += 2;
@@ -286,7 +304,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
 
     // A file system's prior for contiguity, or a start right on the grid.
-    const uint32_t firstOffset = inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
+    const uint32_t firstOffset =
+        inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
     option.weak = inPlace || grid == firstOffset ? 1 : 0;
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
@@ -304,9 +323,10 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity), distance(a), a.end,
-                               a.start) < std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
-                                                          distance(b), b.end, b.start);
+        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity),
+                               distance(a), a.end, a.start) <
+               std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
+                               distance(b), b.end, b.start);
     });
     std::vector<uint32_t> done, taken;
     const auto has = [](const std::vector<uint32_t>& set, uint32_t item) {
@@ -337,7 +357,8 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
             const bool sameEnd = other.end == o.end && other.start != o.start &&
                                  (other.start == kNone || !has(taken, other.start));
-            const bool sameStart = o.start != kNone && other.start == o.start && other.end != o.end && !linked(other.end);
+            const bool sameStart = o.start != kNone && other.start == o.start &&
+                                   other.end != o.end && !linked(other.end);
             if (sameEnd || sameStart) {
                 rivalled = true;
                 rival = std::max(rival, other.affinity);
@@ -359,7 +380,8 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         }
         std::vector<const Option*> best;
         for (const Option* o : open) {
-            if (o->strong == open.front()->strong && o->weak == open.front()->weak && o->near == open.front()->near) {
+            if (o->strong == open.front()->strong && o->weak == open.front()->weak &&
+                o->near == open.front()->near) {
                 best.push_back(o);
             }
         }

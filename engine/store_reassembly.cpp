@@ -28,7 +28,8 @@ int64_t Mod(int64_t value, uint32_t size) {
 
 }  // namespace
 
-void StoreReassembly::Build(CachedSource& source, const BlockRecords& blocks, uint32_t clusterSize) {
+void StoreReassembly::Build(CachedSource& source, const BlockRecords& blocks,
+                            uint32_t clusterSize) {
     blocks_ = &blocks;
     clusterSize_ = clusterSize;
     MakeKeys();
@@ -61,10 +62,11 @@ void StoreReassembly::MakeKeys() {
 }
 
 uint32_t StoreReassembly::FindKey(int64_t base, uint32_t cluster) const {
-    const auto it = std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(base, cluster),
-                                     [](const Key& key, const std::pair<int64_t, uint32_t>& wanted) {
-                                         return std::make_pair(key.base, key.cluster) < wanted;
-                                     });
+    const auto it =
+        std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(base, cluster),
+                         [](const Key& key, const std::pair<int64_t, uint32_t>& wanted) {
+                             return std::make_pair(key.base, key.cluster) < wanted;
+                         });
     if (it == keys_.end() || it->base != base || it->cluster != cluster) return kNone;
     return static_cast<uint32_t>(it - keys_.begin());
 }
@@ -127,8 +129,10 @@ bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
         for (uint32_t i = keys_[from].first; i < keys_[from].first + keys_[from].count; ++i) {
             const uint32_t next = (*blocks_)[byBase_[i]].nextOffset;
             if (next < low || next > high) continue;
-            if (blocks_->At(other.base, next) != BlockRecords::kNoBlock) ++found;
-            else ++missing;
+            if (blocks_->At(other.base, next) != BlockRecords::kNoBlock)
+                ++found;
+            else
+                ++missing;
         }
     };
     check(first, second);
@@ -145,11 +149,13 @@ void StoreReassembly::JoinKeys() {
         if (next.cluster != k.cluster + 1) {
             const int64_t from = k.base + int64_t{k.cluster + 1} * clusterSize_;
             const int64_t to = k.base + int64_t{next.cluster} * clusterSize_;
-            if (to > 0 && HasBlockIn(static_cast<uint64_t>(std::max<int64_t>(from, 0)), static_cast<uint64_t>(to))) {
+            if (to > 0 && HasBlockIn(static_cast<uint64_t>(std::max<int64_t>(from, 0)),
+                                     static_cast<uint64_t>(to))) {
                 continue;
             }
             bool damaged = false;
-            for (uint32_t h = k.cluster + 1; h < next.cluster && !damaged; ++h) damaged = IsDamagedGap(key, h);
+            for (uint32_t h = k.cluster + 1; h < next.cluster && !damaged; ++h)
+                damaged = IsDamagedGap(key, h);
             if (damaged) continue;
         }
         keys_[key].joinsNext = true;
@@ -174,7 +180,8 @@ void StoreReassembly::MakePieces() {
     // one of them sits where a real piece could.
     std::vector<int64_t> alignments;
     for (const Piece& piece : pieces_) {
-        if (piece.blocks >= kMinSolid) alignments.push_back(Mod(keys_[piece.firstKey].base, clusterSize_));
+        if (piece.blocks >= kMinSolid)
+            alignments.push_back(Mod(keys_[piece.firstKey].base, clusterSize_));
     }
     std::sort(alignments.begin(), alignments.end());
     for (Piece& piece : pieces_) {
@@ -185,10 +192,12 @@ void StoreReassembly::MakePieces() {
     FindNamesAroundEnds();
     for (const Piece& piece : pieces_) {
         if (!piece.solid) continue;
-        for (uint32_t key = piece.firstKey; key <= piece.lastKey; ++key) solidClusters_.push_back(keys_[key].cluster);
+        for (uint32_t key = piece.firstKey; key <= piece.lastKey; ++key)
+            solidClusters_.push_back(keys_[key].cluster);
     }
     std::sort(solidClusters_.begin(), solidClusters_.end());
-    solidClusters_.erase(std::unique(solidClusters_.begin(), solidClusters_.end()), solidClusters_.end());
+    solidClusters_.erase(std::unique(solidClusters_.begin(), solidClusters_.end()),
+                         solidClusters_.end());
 }
 
 void StoreReassembly::FindNamesAroundEnds() {
@@ -206,13 +215,15 @@ void StoreReassembly::FindNamesAroundEnds() {
             if (next == 0) continue;
             const uint64_t cluster = next / clusterSize_;
             if (cluster == after) namingAfter_.emplace_back(p, byBase_[i]);
-            if (next < lastEdge && next + kBlockHeaderSize > lastEdge) namingLastEdge_.emplace_back(p, byBase_[i]);
+            if (next < lastEdge && next + kBlockHeaderSize > lastEdge)
+                namingLastEdge_.emplace_back(p, byBase_[i]);
             if (cluster + 1 == before) namingBefore_.emplace_back(p, byBase_[i]);
         }
     }
 }
 
-std::span<const std::pair<uint32_t, uint32_t>> StoreReassembly::OfPiece(const PieceBlocks& list, uint32_t piece) {
+std::span<const std::pair<uint32_t, uint32_t>> StoreReassembly::OfPiece(const PieceBlocks& list,
+                                                                        uint32_t piece) {
     const auto first = std::lower_bound(list.begin(), list.end(), std::make_pair(piece, 0u));
     const auto last = std::lower_bound(first, list.end(), std::make_pair(piece + 1, 0u));
     return {list.data() + (first - list.begin()), static_cast<size_t>(last - first)};
@@ -273,8 +284,9 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     uint32_t gramsOf = kNone;
     GramSet grams;
     for (Option& option : options) {
-        const bool rivalled = std::any_of(options.begin(), options.end(),
-                                          [&](const Option& other) { return &other != &option && rivals(option, other); });
+        const bool rivalled = std::any_of(options.begin(), options.end(), [&](const Option& other) {
+            return &other != &option && rivals(option, other);
+        });
         if (!rivalled) continue;
         if (gramsOf != option.end) {
             grams = GramsBefore(source, option.end);
@@ -308,8 +320,10 @@ void StoreReassembly::MakeStores() {
                 piece = current.nextPiece;
                 continue;
             }
-            if (current.next == Next::InPlace) storeClusters_.push_back({store, last.cluster + 1, last.base});
-            if (current.next == Next::Blocked) storeClusters_.push_back({store, last.cluster + 1, kBlockedBase});
+            if (current.next == Next::InPlace)
+                storeClusters_.push_back({store, last.cluster + 1, last.base});
+            if (current.next == Next::Blocked)
+                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase});
             break;
         }
     }
@@ -319,10 +333,11 @@ void StoreReassembly::MakeStores() {
 }
 
 StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluster) const {
-    const auto it = std::lower_bound(storeClusters_.begin(), storeClusters_.end(), std::make_pair(store, cluster),
-                                     [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
-                                         return std::make_pair(c.store, c.cluster) < wanted;
-                                     });
+    const auto it = std::lower_bound(
+        storeClusters_.begin(), storeClusters_.end(), std::make_pair(store, cluster),
+        [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
+            return std::make_pair(c.store, c.cluster) < wanted;
+        });
     if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) return {};
     if (it->base == kBlockedBase) return {Hold::Blocked, 0};
     return {Hold::Base, it->base, it->bridged};
@@ -331,7 +346,8 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
 size_t StoreReassembly::MemoryUsed() const {
     return byBase_.capacity() * sizeof(uint32_t) + keys_.capacity() * sizeof(Key) +
            pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() +
-           storeClusters_.capacity() * sizeof(StoreCluster) + fullKeys_.capacity() * sizeof(fullKeys_[0]) +
+           storeClusters_.capacity() * sizeof(StoreCluster) +
+           fullKeys_.capacity() * sizeof(fullKeys_[0]) +
            solidClusters_.capacity() * sizeof(uint32_t) +
            (namingAfter_.capacity() + namingLastEdge_.capacity() + namingBefore_.capacity()) *
                sizeof(namingAfter_[0]);

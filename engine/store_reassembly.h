@@ -113,8 +113,8 @@ private:
     // One way the file could go on after an end, and what the blocks say
     // for it (store_links.cpp).
     struct Option {
-        uint32_t end = 0;              // piece
-        uint32_t start = kNone;        // piece, or kNone for in place
+        uint32_t end = 0;        // piece
+        uint32_t start = kNone;  // piece, or kNone for in place
         bool rejected = false;
         int strong = 0;
         int weak = 0;
@@ -142,8 +142,11 @@ private:
     // files' clusters that happen to lie in line.
     bool NamesDisagree(uint32_t first, uint32_t second) const;
     // The last block of a key (largest offset).
-    uint32_t LastBlock(uint32_t key) const { return byBase_[keys_[key].first + keys_[key].count - 1]; }
-    static std::span<const std::pair<uint32_t, uint32_t>> OfPiece(const PieceBlocks& list, uint32_t piece);
+    uint32_t LastBlock(uint32_t key) const {
+        return byBase_[keys_[key].first + keys_[key].count - 1];
+    }
+    static std::span<const std::pair<uint32_t, uint32_t>> OfPiece(const PieceBlocks& list,
+                                                                  uint32_t piece);
 
     // store_links.cpp: the evidence for one option and the choice among all.
     Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool* needed) const;
@@ -155,7 +158,8 @@ private:
         std::vector<uint8_t> message;
         size_t width = 0;
     };
-    const EndSide& EndText(CachedSource& source, uint32_t end, const std::vector<uint8_t>& before) const;
+    const EndSide& EndText(CachedSource& source, uint32_t end,
+                           const std::vector<uint8_t>& before) const;
     // An open-addressed set of 8-byte substrings; 0 marks an empty slot.
     using GramSet = std::vector<uint64_t>;
     // The 8-byte substrings of the ending piece's last bytes (up to 2048),

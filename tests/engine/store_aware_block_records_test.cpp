@@ -41,13 +41,15 @@ TEST(BlockRecords, FindsABlockByItsPieceAndOffset) {
 
 TEST(BlockRecords, ListsTheBlocksOfAnOffsetInAscendingPosition) {
     const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.WithOffset(0x1210)), (std::vector<uint64_t>{0x11210, 0x51210}));
+    EXPECT_EQ(Positions(blocks, blocks.WithOffset(0x1210)),
+              (std::vector<uint64_t>{0x11210, 0x51210}));
     EXPECT_TRUE(blocks.WithOffset(0x2000).empty());
 }
 
 TEST(BlockRecords, ListsTheBlocksThatNameAnOffsetAndFindsTheFirstFromAPosition) {
     const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.Naming(0x1210)), (std::vector<uint64_t>{0x2000, 0x11000, 0x51000}));
+    EXPECT_EQ(Positions(blocks, blocks.Naming(0x1210)),
+              (std::vector<uint64_t>{0x2000, 0x11000, 0x51000}));
     EXPECT_TRUE(blocks.Naming(0x1000).empty());
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11001)].position, 0x11210u);
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11000)].position, 0x11000u);
@@ -57,11 +59,13 @@ TEST(BlockRecords, ListsTheBlocksThatNameAnOffsetAndFindsTheFirstFromAPosition) 
 
 TEST(BlockRecords, FindsFromANearBlockWhatItFindsFromTheStart) {
     BlockRecords blocks;
-    for (uint32_t i = 0; i < 300; ++i) blocks.Accept({0x1000 + 0x10 * i, 512, 1, 0}, 0x1000 + 37ull * i * i);
+    for (uint32_t i = 0; i < 300; ++i)
+        blocks.Accept({0x1000 + 0x10 * i, 512, 1, 0}, 0x1000 + 37ull * i * i);
     blocks.Finish();
     for (uint64_t position = 0; position < 0x1000 + 37ull * 300 * 300; position += 1013) {
         for (const uint32_t near : {0u, 1u, 150u, 298u, 299u, BlockRecords::kNoBlock}) {
-            ASSERT_EQ(blocks.FirstFromNear(position, near), blocks.FirstFrom(position)) << position << " " << near;
+            ASSERT_EQ(blocks.FirstFromNear(position, near), blocks.FirstFrom(position))
+                << position << " " << near;
         }
     }
     // Block 5 lies at 0x1000 + 37 * 25 with offset 0x1050.

@@ -27,7 +27,8 @@ BlockRecords Laid(uint64_t volumeStart, uint32_t slot, const std::vector<Piece>&
     for (const Piece& piece : pieces) {
         for (uint64_t offset = 0xead4; offset + 16 <= piece.from + piece.length; offset += kSpan) {
             if (offset < piece.from) continue;
-            blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0}, position + (offset - piece.from));
+            blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0},
+                          position + (offset - piece.from));
         }
         position += (piece.length + slot - 1) / slot * slot + slot;  // and a cluster of other data
     }
@@ -41,7 +42,8 @@ BlockRecords WholeStores(int count, uint64_t distance) {
     BlockRecords blocks;
     for (int i = 0; i < count; ++i) {
         for (uint64_t offset = 0xead4; offset + 16 <= 0x30000; offset += kSpan) {
-            blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0}, 0x100000 + i * distance + offset);
+            blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0},
+                          0x100000 + i * distance + offset);
         }
     }
     blocks.Finish();
@@ -52,7 +54,8 @@ BlockRecords WholeStores(int count, uint64_t distance) {
 std::vector<Piece> Fragments(uint32_t cluster, int count, int clusters = 1) {
     std::vector<Piece> pieces;
     for (int i = 0; i < count; ++i) {
-        pieces.push_back({uint64_t{cluster} * (15 + uint64_t(i) * clusters), uint64_t{cluster} * clusters});
+        pieces.push_back(
+            {uint64_t{cluster} * (15 + uint64_t(i) * clusters), uint64_t{cluster} * clusters});
     }
     return pieces;
 }
@@ -69,9 +72,12 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     cases.push_back({"two changes only", Laid(0, 8192, Fragments(8192, 3)), 4096});
     cases.push_back({"4 KiB fragments", Laid(0, 4096, Fragments(4096, 12)), 4096});
     cases.push_back({"8 KiB fragments", Laid(0, 8192, Fragments(8192, 12)), 8192});
-    cases.push_back({"16 KiB fragments of two clusters", Laid(0, 16384, Fragments(16384, 8, 2)), 16384});
-    cases.push_back({"4 KiB fragments on a volume at sector 63", Laid(63 * 512, 4096, Fragments(4096, 12)), 4096});
-    cases.push_back({"32 KiB fragments at sector 63", Laid(63 * 512, 32768, Fragments(32768, 6)), 32768});
+    cases.push_back(
+        {"16 KiB fragments of two clusters", Laid(0, 16384, Fragments(16384, 8, 2)), 16384});
+    cases.push_back({"4 KiB fragments on a volume at sector 63",
+                     Laid(63 * 512, 4096, Fragments(4096, 12)), 4096});
+    cases.push_back(
+        {"32 KiB fragments at sector 63", Laid(63 * 512, 32768, Fragments(32768, 6)), 32768});
     cases.push_back({"2 KiB fragments", Laid(2048, 2048, Fragments(2048, 20)), 2048});
     // Whole files far apart agree with every size where they change; the
     // distances between them tell.

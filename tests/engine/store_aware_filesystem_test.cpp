@@ -29,11 +29,14 @@ using testing::ScratchFolder;
 
 constexpr uint64_t kSector63 = 63 * 512;
 
-bool RunCommand(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool RunCommand(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 bool HaveTools(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools) {
-        if (!RunCommand("command -v " + tool) && !RunCommand("test -x /sbin/" + tool) && !RunCommand("test -x /usr/sbin/" + tool)) {
+        if (!RunCommand("command -v " + tool) && !RunCommand("test -x /sbin/" + tool) &&
+            !RunCommand("test -x /usr/sbin/" + tool)) {
             return false;
         }
     }
@@ -42,14 +45,17 @@ bool HaveTools(const std::vector<std::string>& tools) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-builder::StoreBuilder Store(builder::Random& random, builder::MessageFactory& factory, int count, bool sent) {
+builder::StoreBuilder Store(builder::Random& random, builder::MessageFactory& factory, int count,
+                            bool sent) {
     builder::StoreBuilder store(random.Next());
     for (int i = 0; i < count; ++i) {
         store.AddMessage(factory.Next(sent));
-        if (random.Percent(15)) store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
+        if (random.Percent(15))
+            store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
     }
     return store;
 }
@@ -100,8 +106,10 @@ protected:
     void Expect(const std::string& image, const Truth& truth, const char* what) {
         const Quality classic = Judge(truth, testing::LinkChains(image, false));
         const Quality aware = Judge(truth, testing::LinkChains(image, true));
-        std::printf("%-34s classic %3zu/%zu exact, %zu wrong; store-aware %3zu/%zu exact, %zu wrong\n", what,
-                    classic.exact, truth.real.size(), classic.wrong, aware.exact, truth.real.size(), aware.wrong);
+        std::printf(
+            "%-34s classic %3zu/%zu exact, %zu wrong; store-aware %3zu/%zu exact, %zu wrong\n",
+            what, classic.exact, truth.real.size(), classic.wrong, aware.exact, truth.real.size(),
+            aware.wrong);
         EXPECT_EQ(aware.exact, truth.real.size()) << what;
         EXPECT_EQ(aware.wrong, 0u) << what;
         EXPECT_GE(aware.exact, classic.exact) << what;
@@ -134,19 +142,24 @@ TEST_F(StoresOnFileSystems, FatVolumeAtSector63WithFragmentedStoresAndAnOverwrit
         ASSERT_TRUE(RunCommand("mformat -i " + volume + " -T 98304 -h 16 -s 63 -c 8 ::"));
         const auto copy = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
             WriteBytes(folder + "/" + name, bytes);
-            ASSERT_TRUE(RunCommand("mcopy -i " + volume + " '" + folder + "/" + name + "' ::/" + name));
+            ASSERT_TRUE(
+                RunCommand("mcopy -i " + volume + " '" + folder + "/" + name + "' ::/" + name));
         };
-        const auto remove = [&](const std::string& name) { ASSERT_TRUE(RunCommand("mdel -i " + volume + " ::/" + name)); };
+        const auto remove = [&](const std::string& name) {
+            ASSERT_TRUE(RunCommand("mdel -i " + volume + " ::/" + name));
+        };
         // Other files, every other one deleted: holes the stores fill in pieces.
         for (int i = 0; i < 24; ++i) {
             const auto kind = i % 3 == 0 ? builder::NoiseKind::Text : builder::NoiseKind::Random;
-            copy("file" + std::to_string(i), builder::MakeNoise(random.Between(4000, 40000), kind, random));
+            copy("file" + std::to_string(i),
+                 builder::MakeNoise(random.Between(4000, 40000), kind, random));
         }
         for (int i = 0; i < 24; i += 2) remove("file" + std::to_string(i));
         copy("Inbox.dbx", older.Bytes());
         copy("Sent.dbx", sent.Bytes());
         for (int i = 24; i < 32; ++i) {
-            copy("file" + std::to_string(i), builder::MakeNoise(random.Between(4000, 40000), builder::NoiseKind::Text, random));
+            copy("file" + std::to_string(i),
+                 builder::MakeNoise(random.Between(4000, 40000), builder::NoiseKind::Text, random));
         }
         for (int i = 1; i < 24; i += 4) remove("file" + std::to_string(i));
         // Compaction writes the new store and deletes the old one; the new
@@ -176,16 +189,20 @@ TEST_F(StoresOnFileSystems, Ext4VolumeMadeFromAFolder) {
         fs::create_directories(files);
         Truth truth;
         std::vector<builder::StoreBuilder> stores;
-        for (int i = 0; i < 4; ++i) stores.push_back(Store(random, factory, static_cast<int>(random.Between(15, 35)), i == 1));
+        for (int i = 0; i < 4; ++i)
+            stores.push_back(
+                Store(random, factory, static_cast<int>(random.Between(15, 35)), i == 1));
         for (size_t i = 0; i < stores.size(); ++i) {
             WriteBytes(files + "/store" + std::to_string(i) + ".dbx", stores[i].Bytes());
-            WriteBytes(files + "/other" + std::to_string(i),
-                       builder::MakeNoise(random.Between(1000, 30000), builder::NoiseKind::Text, random));
+            WriteBytes(
+                files + "/other" + std::to_string(i),
+                builder::MakeNoise(random.Between(1000, 30000), builder::NoiseKind::Text, random));
             truth.Live(stores[i]);
         }
         const std::string image = folder + "/volume.img";
         const std::string mke2fs = RunCommand("command -v mke2fs") ? "mke2fs" : "/sbin/mke2fs";
-        ASSERT_TRUE(RunCommand(mke2fs + " -q -F -t ext4 -b 4096 -d '" + files + "' '" + image + "' 16M"));
+        ASSERT_TRUE(
+            RunCommand(mke2fs + " -q -F -t ext4 -b 4096 -d '" + files + "' '" + image + "' 16M"));
         Expect(image, truth, ("ext4, seed " + std::to_string(seed)).c_str());
     }
 }

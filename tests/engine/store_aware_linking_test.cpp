@@ -42,7 +42,8 @@ struct StoreFile {
     std::vector<uint8_t> bytes;
 
     void Block(uint32_t offset, const std::string& data, uint32_t next = 0) {
-        WriteBlock(bytes, offset, BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
+        WriteBlock(bytes, offset,
+                   BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
     }
 };
 
@@ -96,7 +97,8 @@ protected:
     std::map<std::string, std::string> RecoverClassic() { return Recover(0); }
 
     // A one-store piece: the blocks (offset, data, next) at base.
-    void Piece(int64_t base, const std::vector<std::tuple<uint32_t, std::string, uint32_t>>& blocks) {
+    void Piece(int64_t base,
+               const std::vector<std::tuple<uint32_t, std::string, uint32_t>>& blocks) {
         for (const auto& [offset, data, next] : blocks) {
             WriteBlock(image, static_cast<uint64_t>(base) + offset,
                        BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
@@ -143,8 +145,8 @@ TEST_F(StoreAwareLinking, HeadsAreNumberedInTheWalkingOrderWithCopiesSharingANum
     EventRecorder recorder;
     EXPECT_EQ(RunRecovery(source, output, VARROW_OPTION_STORE_AWARE, &recorder), 1);
     EXPECT_EQ(recorder.Texts(EV_REPORT_CELL),
-              (std::vector<std::string>{"Message No.", "Subject", "1", "same bucket", "2", "one", "2", "one",
-                                        "3", "three"}));
+              (std::vector<std::string>{"Message No.", "Subject", "1", "same bucket", "2", "one",
+                                        "2", "one", "3", "three"}));
 }
 
 // --- Successors ------------------------------------------------------------
@@ -184,15 +186,24 @@ TEST_F(NextCluster, IsThePieceTheBlocksOnBothSidesSpeakFor) {
         Blocks near, far;
         std::string next;  // empty: the message stops at the boundary, incomplete
     };
-    const Blocks back = {{0x1230, "more", 0x0e10}};       // names 0x0e10, which the store lacks
-    const Blocks backOwn = {{0x1230, "more", 0x0a00}};    // names 0x0a00, which it holds
+    const Blocks back = {{0x1230, "more", 0x0e10}};     // names 0x0e10, which the store lacks
+    const Blocks backOwn = {{0x1230, "more", 0x0a00}};  // names 0x0a00, which it holds
     const std::vector<Case> cases = {
-        {"the only piece with the named block", {{0x1020, "rest", 0}}, {{0x1030, "other", 0}}, "rest"},
-        {"not one that names back what the store lacks", {{0x1020, "near", 0}, back[0]},
-         {{0x1020, "far", 0}}, "far"},
-        {"one that names back what the store holds", {{0x1020, "near", 0}},
-         {{0x1020, "far", 0}, backOwn[0]}, "far"},
-        {"not one whose block opens a message", {{0x1020, "Received: from", 0}}, {{0x1020, "body", 0}},
+        {"the only piece with the named block",
+         {{0x1020, "rest", 0}},
+         {{0x1030, "other", 0}},
+         "rest"},
+        {"not one that names back what the store lacks",
+         {{0x1020, "near", 0}, back[0]},
+         {{0x1020, "far", 0}},
+         "far"},
+        {"one that names back what the store holds",
+         {{0x1020, "near", 0}},
+         {{0x1020, "far", 0}, backOwn[0]},
+         "far"},
+        {"not one whose block opens a message",
+         {{0x1020, "Received: from", 0}},
+         {{0x1020, "body", 0}},
          "body"},
         {"no guess between equals", {{0x1020, "near", 0}}, {{0x1020, "far", 0}}, ""},
         {"none when no piece holds the block", {{0x1030, "near", 0}}, {{0x1040, "far", 0}}, ""},
@@ -225,7 +236,8 @@ TEST_F(StoreAwareLinking, AChainThatJumpsOutOfItsFileTakesOnlyWhatAllCopiesAgree
         const std::string head = "Subject: jump\r\n\r\nfirst, ";
         Piece(0x10000, {{0x0a00, "Subject: before\r\n", 0}, {0x0c00, head, 0x5020}});
         for (size_t i = 0; i < c.copies.size(); ++i) {
-            Piece(0x81000 + 0x23000 * static_cast<int64_t>(i), {{0x5020, c.copies[i], 0}, {0x5230, "x", 0}});
+            Piece(0x81000 + 0x23000 * static_cast<int64_t>(i),
+                  {{0x5020, c.copies[i], 0}, {0x5230, "x", 0}});
         }
         const std::string source = scratch.WriteFile("image.bin", image);
         bool found = false;
@@ -272,8 +284,8 @@ TEST_F(StoreAwareLinking, AnOverwrittenClusterThatACopyHoldsStopsTheMessage) {
     Place(image, file, 0, 4 * kCluster, 0x10000);
     Place(image, file, 0, 4 * kCluster, 0x40000);
     Put(image, 0x12000, std::string(kCluster, 'N'));  // cluster 2 of the live store
-    const std::string whole = first + std::string(512, 'b') + std::string(512, 'c') + std::string(512, 'd') +
-                              std::string(512, 'e') + "end";
+    const std::string whole = first + std::string(512, 'b') + std::string(512, 'c') +
+                              std::string(512, 'd') + std::string(512, 'e') + "end";
     const std::string source = scratch.WriteFile("image.bin", image);
     std::vector<std::string> complete, incomplete;
     for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
@@ -292,7 +304,8 @@ TEST_F(StoreAwareLinking, AnOverwrittenClusterThatACopyHoldsStopsTheMessage) {
 TEST_F(StoreAwareLinking, ARemnantWhoseFirstBlockIsLostStartsNoMessage) {
     for (const bool opensLikeAMessage : {false, true}) {
         StoreFile file;
-        const std::string second = opensLikeAMessage ? "Reply-To: x\r\n" : "second part: with a colon";
+        const std::string second =
+            opensLikeAMessage ? "Reply-To: x\r\n" : "second part: with a colon";
         file.Block(0x0a00, "Subject: before\r\n", 0);
         file.Block(0x0e00, "Subject: lost head\r\n\r\n", 0x1010);
         file.Block(0x1010, second, 0x1220);
@@ -308,25 +321,43 @@ TEST_F(StoreAwareLinking, ARemnantWhoseFirstBlockIsLostStartsNoMessage) {
 
 TEST(StoreText, MessageStartsAndPlausibleText) {
     const std::vector<std::pair<std::string, bool>> starts = {
-        {"Received: from", true}, {"X-Mailer: x", true}, {"from: a", true}, {"DATE:", true},
-        {"Content-Type: text/plain", true}, {"pe: text/plain", false}, {"X-: short", false},
-        {"Xy: unknown", false}, {"Subject : space", false}, {"Subject", false}, {"", false},
-        {"1Subject: digit first", false}, {"X-1: digit", true}, {"--boundary:", false},
+        {"Received: from", true},
+        {"X-Mailer: x", true},
+        {"from: a", true},
+        {"DATE:", true},
+        {"Content-Type: text/plain", true},
+        {"pe: text/plain", false},
+        {"X-: short", false},
+        {"Xy: unknown", false},
+        {"Subject : space", false},
+        {"Subject", false},
+        {"", false},
+        {"1Subject: digit first", false},
+        {"X-1: digit", true},
+        {"--boundary:", false},
     };
     for (const auto& [text, expected] : starts) {
         EXPECT_EQ(IsMessageStart(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
     }
     const std::vector<std::pair<std::string, bool>> texts = {
-        {"plain words\r\n\t", true}, {"\x1b$B escape", true}, {"caf\xe9 \xc3\xa9", true}, {"", true},
-        {std::string("nul\0", 4), false}, {"bell\a", false}, {"del\x7f", false}, {"form\f", false},
+        {"plain words\r\n\t", true},
+        {"\x1b$B escape", true},
+        {"caf\xe9 \xc3\xa9", true},
+        {"", true},
+        {std::string("nul\0", 4), false},
+        {"bell\a", false},
+        {"del\x7f", false},
+        {"form\f", false},
     };
     for (const auto& [text, expected] : texts) {
-        EXPECT_EQ(IsPlausibleText(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
+        EXPECT_EQ(IsPlausibleText(std::vector<uint8_t>(text.begin(), text.end())), expected)
+            << text;
     }
 }
 
 TEST(StoreText, MimeBoundariesAcrossABoundary) {
-    const std::string declared = "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
+    const std::string declared =
+        "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
     const std::string part = "------=_Part_1234_ABCD\r\nContent-Type: text/plain\r\n\r\ntext\r\n";
     struct Case {
         const char* what;
@@ -334,14 +365,18 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
         TextJoin expected;
     };
     const std::vector<Case> cases = {
-        {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n", TextJoin::kTextGoesOn},
-        {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n", TextJoin::kTextGoesOn},
+        {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n",
+         TextJoin::kTextGoesOn},
+        {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n",
+         TextJoin::kTextGoesOn},
         {"a part delimited before", part, "x\r\n------=_Part_1234_ABCD\r\n", TextJoin::kTextGoesOn},
         {"another message's boundary", part, "------=_Part_9999_ZZZZ\r\n", TextJoin::kTextBreaks},
         {"a nested boundary declared after", part,
-         "Content-Type: multipart/alternative; boundary=\"inner_boundary_1\"\r\n\r\n--inner_boundary_1\r\n",
+         "Content-Type: multipart/alternative; "
+         "boundary=\"inner_boundary_1\"\r\n\r\n--inner_boundary_1\r\n",
          TextJoin::kTextSaysNothing},
-        {"no part in progress", "plain text\r\n", "------=_Part_9999_ZZZZ\r\n", TextJoin::kTextSaysNothing},
+        {"no part in progress", "plain text\r\n", "------=_Part_9999_ZZZZ\r\n",
+         TextJoin::kTextSaysNothing},
         {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
         {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
     };
@@ -353,10 +388,13 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
 }
 
 TEST(StoreText, LineWidths) {
-    const auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+    const auto bytes = [](const std::string& text) {
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
     EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\ndddd\r\ne\r\n")), 4u);
     EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\n")), 0u) << "fewer than four lines";
-    EXPECT_EQ(LongestTextLine(bytes("x\na\nbb\n\x01\x02\x03\x04\x05\x06\nc\nd\n")), 2u) << "a block header is no line";
+    EXPECT_EQ(LongestTextLine(bytes("x\na\nbb\n\x01\x02\x03\x04\x05\x06\nc\nd\n")), 2u)
+        << "a block header is no line";
     EXPECT_EQ(JoinedLineLength(bytes("one\r\ntwo th"), bytes("ree\r\nfour")), 9u);
     EXPECT_EQ(JoinedLineLength(bytes("no line feed"), bytes("\r\n")), 12u);
     EXPECT_EQ(JoinedLineLength(bytes("x\n"), bytes("no line end")), SIZE_MAX);
@@ -378,10 +416,13 @@ TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
         {"base64 going on at its length", lines + line.substr(0, 20), line.substr(0, 40) + "\r\nQQ",
          TextJoin::kTextGoesOn},
         {"base64 breaking right at the boundary", lines, "\r\n" + line, TextJoin::kTextSaysNothing},
-        {"base64 ending in a shorter line", lines + line.substr(0, 20), "QQ\r\n\r\n--b", TextJoin::kTextSaysNothing},
+        {"base64 ending in a shorter line", lines + line.substr(0, 20), "QQ\r\n\r\n--b",
+         TextJoin::kTextSaysNothing},
         {"base64 running longer", lines + line.substr(0, 20), line + "\r\n", TextJoin::kTextBreaks},
-        {"base64 going on in other bytes", lines + line.substr(0, 20), "hello, world\r\n", TextJoin::kTextBreaks},
-        {"lines of different lengths", "\r\nshort\r\n" + line + "\r\nQQ", line + "\r\n", TextJoin::kTextSaysNothing},
+        {"base64 going on in other bytes", lines + line.substr(0, 20), "hello, world\r\n",
+         TextJoin::kTextBreaks},
+        {"lines of different lengths", "\r\nshort\r\n" + line + "\r\nQQ", line + "\r\n",
+         TextJoin::kTextSaysNothing},
         {"nothing after", lines, "", TextJoin::kTextSaysNothing},
     };
     for (const Case& c : cases) {
@@ -461,8 +502,10 @@ TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTh
         Read read;
     };
     const std::vector<Case> cases = {
-        {"its piece goes on past the boundary", [&] { Place(image, file, 0x1000, kCluster, 0x11000); }, InPlace},
-        {"no piece begins the cluster", [&] { Put(image, 0x11000, std::string(kCluster, '#')); }, InPlace},
+        {"its piece goes on past the boundary",
+         [&] { Place(image, file, 0x1000, kCluster, 0x11000); }, InPlace},
+        {"no piece begins the cluster", [&] { Put(image, 0x11000, std::string(kCluster, '#')); },
+         InPlace},
         // The other copy holds a block where this store's next one would
         // be, and the cluster after this piece holds none.
         {"the other piece begins before the cluster",
@@ -496,8 +539,9 @@ TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTh
         image.resize(0x11000);
         c.place();
         const Files files = Recover();
-        const std::string expected =
-            c.read == Spliced ? Text() : c.read == InPlace ? AsItLies() : head + last.substr(0, 480);
+        const std::string expected = c.read == Spliced   ? Text()
+                                     : c.read == InPlace ? AsItLies()
+                                                         : head + last.substr(0, 480);
         EXPECT_EQ(files.at("tail.eml"), expected) << c.what;
     }
 }
@@ -564,7 +608,8 @@ protected:
         Place(image, file, 0x1000, kCluster, kCluster1);
         Place(image, file, 0x2000, kCluster, kCluster2);
         const auto tail = HeaderBytes(BlockFields{cut, 512, 512, 0x5555});
-        Put(image, kOtherFile, std::string(tail.begin() + first, tail.end()) + std::string(kCluster - 16, '#'));
+        Put(image, kOtherFile,
+            std::string(tail.begin() + first, tail.end()) + std::string(kCluster - 16, '#'));
     }
     // The chain of "Subject: split" as the store-aware linker follows it.
     static testing::LinkedChain Split(const std::string& source) {
@@ -590,8 +635,8 @@ TEST_F(SplitHeader, IsRebuiltFromTheStartOfTheStoresNextCluster) {
 TEST_F(SplitHeader, StopsTheMessageWhenTheRebuiltOneIsNoBlockHeaderOfItsOwn) {
     struct Case {
         const char* what;
-        uint32_t first;        // header bytes before the boundary
-        uint32_t field;        // byte of the header to spoil
+        uint32_t first;  // header bytes before the boundary
+        uint32_t field;  // byte of the header to spoil
         std::string value;
     };
     const std::vector<Case> cases = {
@@ -621,7 +666,8 @@ TEST_F(SplitHeader, PrefersAnUnnamedRestToTheCopyOfAWholeStore) {
     Place(image, copy, 0x1000, 2 * kCluster, 0x12000);
     const Files files = Recover();
     EXPECT_EQ(files.at("split.eml"), text);
-    EXPECT_EQ(files.at("split(1).eml"), text.substr(0, 512) + std::string(512, 'X') + text.substr(1024));
+    EXPECT_EQ(files.at("split(1).eml"),
+              text.substr(0, 512) + std::string(512, 'X') + text.substr(1024));
 }
 
 TEST_F(SplitHeader, IsNotGuessedBetweenTwoRestsThatDisagree) {

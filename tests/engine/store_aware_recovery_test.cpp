@@ -117,7 +117,8 @@ builder::StoreBuilder VariedStore(uint64_t seed, int count) {
         builder::MessageKinds kinds = factory.NextKinds(sent);
         if (random.Percent(30)) kinds.bodyLength = random.Between(10, 600);  // one or two blocks
         store.AddMessage(factory.Make(kinds));
-        if (random.Percent(15)) store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
+        if (random.Percent(15))
+            store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
     }
     if (count > 4 && random.Percent(50)) {
         store.FreeMessage(random.Below(store.Messages().size()));
@@ -147,7 +148,9 @@ TEST_F(StoreAwareRecovery, OneIntactStoreGivesTheSameFilesAndEventsInBothModes) 
         image.AppendNoise(random.Between(0, 3 * kCluster), NoiseOf(random));
         // A few seeds roll over into subfolders after a handful of messages.
         const uint32_t rollover =
-            seed % 3 == 0 ? (static_cast<uint32_t>(random.Between(2, 9)) << 16) | VARROW_OPTION_NEW_FOLDER : 0;
+            seed % 3 == 0
+                ? (static_cast<uint32_t>(random.Between(2, 9)) << 16) | VARROW_OPTION_NEW_FOLDER
+                : 0;
 
         const Outcome classic = Recover(image.Bytes(), rollover);
         const Outcome storeAware = Recover(image.Bytes(), rollover | VARROW_OPTION_STORE_AWARE);
@@ -155,7 +158,8 @@ TEST_F(StoreAwareRecovery, OneIntactStoreGivesTheSameFilesAndEventsInBothModes) 
         EXPECT_EQ(classic.result, storeAware.result);
         EXPECT_FALSE(classic.files.empty());
         ASSERT_EQ(Names(classic), Names(storeAware));
-        for (const auto& [name, bytes] : classic.files) EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
+        for (const auto& [name, bytes] : classic.files)
+            EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
         ASSERT_EQ(classic.events.size(), storeAware.events.size());
         for (size_t i = 0; i < classic.events.size(); ++i) {
             ASSERT_EQ(Describe(classic.events[i]), Describe(storeAware.events[i])) << "event " << i;
@@ -190,7 +194,8 @@ TEST_F(StoreAwareRecovery, OneIntactStoreOfManySingleBlockMessagesGivesTheSameMe
     const Outcome classic = Recover(image.bytes, 0);
     const Outcome storeAware = Recover(image.bytes, VARROW_OPTION_STORE_AWARE);
     ASSERT_EQ(Names(classic), Names(storeAware));
-    for (const auto& [name, bytes] : classic.files) EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
+    for (const auto& [name, bytes] : classic.files)
+        EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
     ASSERT_EQ(classic.events.size(), storeAware.events.size());
     for (size_t i = 0; i < classic.events.size(); ++i) {
         ASSERT_EQ(Describe(classic.events[i]), Describe(storeAware.events[i])) << "event " << i;
@@ -198,7 +203,8 @@ TEST_F(StoreAwareRecovery, OneIntactStoreOfManySingleBlockMessagesGivesTheSameMe
 }
 
 TEST_F(StoreAwareRecovery, OneIntactStoreAtAnyAlignmentGivesTheSameFilesInBothModes) {
-    for (const uint64_t at : {uint64_t{builder::kSector63}, uint64_t{8192} * 9, uint64_t{8192} * 9 + 1000}) {
+    for (const uint64_t at :
+         {uint64_t{builder::kSector63}, uint64_t{8192} * 9, uint64_t{8192} * 9 + 1000}) {
         const builder::StoreBuilder store = VariedStore(at, 30);
         builder::ImageBuilder image(at);
         image.AppendNoise(at, builder::NoiseKind::Text);
@@ -209,7 +215,8 @@ TEST_F(StoreAwareRecovery, OneIntactStoreAtAnyAlignmentGivesTheSameFilesInBothMo
         SCOPED_TRACE("at " + std::to_string(at));
         EXPECT_FALSE(classic.files.empty());
         ASSERT_EQ(Names(classic), Names(storeAware));
-        for (const auto& [name, bytes] : classic.files) EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
+        for (const auto& [name, bytes] : classic.files)
+            EXPECT_TRUE(bytes == storeAware.files.at(name)) << name;
     }
 }
 
@@ -221,7 +228,9 @@ using builder::ScoredImage;
 ScoredImage ContiguousAligned(uint64_t seed) { return builder::ContiguousStores(seed, true); }
 ScoredImage ContiguousUnaligned(uint64_t seed) { return builder::ContiguousStores(seed, false); }
 ScoredImage InOrderWithGaps(uint64_t seed) { return builder::StoresWithGaps(seed); }
-ScoredImage Interleaved(uint64_t seed) { return builder::MixedStores(seed, ClusterOrder::Interleaved); }
+ScoredImage Interleaved(uint64_t seed) {
+    return builder::MixedStores(seed, ClusterOrder::Interleaved);
+}
 ScoredImage Shuffled(uint64_t seed) { return builder::MixedStores(seed, ClusterOrder::Shuffled); }
 ScoredImage ShuffledIdenticalLayouts(uint64_t seed) {
     return builder::MixedStores(seed, ClusterOrder::Shuffled, 0);
@@ -330,11 +339,14 @@ TEST_F(StoreAwareRecovery, WritesMoreMessagesExactlyOnDisksWithCollidingStores) 
             const Quality aware = Judge(image.manifest, testing::LinkChains(path, true));
             const LinkingFacts facts = Link(path);
             std::printf("%-28s %4llu | %4zu/%-4zu %5zu | %4zu/%-4zu %5zu | %5u %5zu\n", layout.name,
-                        static_cast<unsigned long long>(seed), classic.exact, classic.real, classic.wrong,
-                        aware.exact, aware.real, aware.wrong, facts.clusterSize, facts.links);
+                        static_cast<unsigned long long>(seed), classic.exact, classic.real,
+                        classic.wrong, aware.exact, aware.real, aware.wrong, facts.clusterSize,
+                        facts.links);
             EXPECT_GE(aware.exact, classic.exact);
-            EXPECT_GE(static_cast<double>(aware.exact), layout.minExactShare * static_cast<double>(aware.real));
-            EXPECT_LE(static_cast<double>(aware.wrong), layout.maxWrongPer100 * static_cast<double>(aware.real) / 100);
+            EXPECT_GE(static_cast<double>(aware.exact),
+                      layout.minExactShare * static_cast<double>(aware.real));
+            EXPECT_LE(static_cast<double>(aware.wrong),
+                      layout.maxWrongPer100 * static_cast<double>(aware.real) / 100);
             if (layout.clusterSize != 0) {
                 EXPECT_EQ(facts.clusterSize, layout.clusterSize);
             }

@@ -24,7 +24,8 @@ public:
 }  // namespace
 
 bool LinkedChain::Incomplete() const {
-    const bool header = StartsWithHeaderLine(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    const bool header =
+        StartsWithHeaderLine(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     return IncompleteReasons(trace, header) != 0;
 }
 
@@ -33,8 +34,10 @@ std::vector<LinkedChain> LinkChains(const std::string& imagePath, bool storeAwar
     CFile64Ex source;
     if (!source.Open(imagePath, CFile64::modeRead | CFile64::typeBinary, nullptr)) return {};
     std::unique_ptr<MessageLinker> linker;
-    if (storeAware) linker = std::make_unique<StoreAwareLinker>();
-    else linker = std::make_unique<ClassicLinker>(session);
+    if (storeAware)
+        linker = std::make_unique<StoreAwareLinker>();
+    else
+        linker = std::make_unique<ClassicLinker>(session);
     ScanBlocksFast(session, source, linker->Collector());
     linker->ValidateHeads(session, source);
     std::vector<LinkedChain> chains;

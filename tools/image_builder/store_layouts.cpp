@@ -25,7 +25,8 @@ StoreBuilder MakeStore(Random& random, MessageFactory& factory, int count, bool 
     StoreBuilder store(random.Next());
     for (int i = 0; i < count; ++i) {
         store.AddMessage(factory.Next(sent));
-        if (random.Percent(kStoreRecordPercent)) store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
+        if (random.Percent(kStoreRecordPercent))
+            store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 1600)));
     }
     return store;
 }
@@ -44,27 +45,32 @@ struct Volume {
     uint64_t Slot(uint64_t slot) const { return start + slot * clusterSize; }
 
     void Noise(uint64_t slots) {
-        for (uint64_t i = 0; i < slots; ++i) image.AddNoise(Slot(next++), clusterSize, NoiseOf(random));
+        for (uint64_t i = 0; i < slots; ++i)
+            image.AddNoise(Slot(next++), clusterSize, NoiseOf(random));
     }
 
     size_t InOrder(const std::string& name, const StoreBuilder& store, unsigned gapPercent) {
         std::vector<uint64_t> positions;
         for (uint64_t c = 0; c < Clusters(store, clusterSize); ++c) {
-            image.AddNoise(Slot(next), clusterSize, NoiseKind::Random);  // slack of the last cluster
+            image.AddNoise(Slot(next), clusterSize,
+                           NoiseKind::Random);  // slack of the last cluster
             positions.push_back(Slot(next++));
             if (random.Percent(gapPercent)) Noise(random.Between(1, 3));
         }
         return image.PlaceClusters(name, store, clusterSize, positions);
     }
 
-    std::vector<size_t> Mixed(const std::vector<NamedStore>& stores, size_t noiseSlots, bool shuffled) {
+    std::vector<size_t> Mixed(const std::vector<NamedStore>& stores, size_t noiseSlots,
+                              bool shuffled) {
         constexpr size_t kNoise = SIZE_MAX;
         std::vector<size_t> owners(noiseSlots, kNoise);
-        for (size_t s = 0; s < stores.size(); ++s) owners.insert(owners.end(), Clusters(*stores[s].store, clusterSize), s);
+        for (size_t s = 0; s < stores.size(); ++s)
+            owners.insert(owners.end(), Clusters(*stores[s].store, clusterSize), s);
         random.Shuffle(owners);
         std::vector<std::vector<uint64_t>> order(stores.size());
         for (size_t s = 0; s < stores.size(); ++s) {
-            for (uint64_t c = 0; c < Clusters(*stores[s].store, clusterSize); ++c) order[s].push_back(c);
+            for (uint64_t c = 0; c < Clusters(*stores[s].store, clusterSize); ++c)
+                order[s].push_back(c);
             if (shuffled) random.Shuffle(order[s]);
         }
         std::vector<std::vector<uint64_t>> positions(stores.size());
@@ -72,12 +78,14 @@ struct Volume {
         std::vector<size_t> used(stores.size(), 0);
         for (const size_t owner : owners) {
             const uint64_t position = Slot(next++);
-            image.AddNoise(position, clusterSize, owner == kNoise ? NoiseOf(random) : NoiseKind::Random);
+            image.AddNoise(position, clusterSize,
+                           owner == kNoise ? NoiseOf(random) : NoiseKind::Random);
             if (owner != kNoise) positions[owner][order[owner][used[owner]++]] = position;
         }
         std::vector<size_t> files;
         for (size_t s = 0; s < stores.size(); ++s) {
-            files.push_back(image.PlaceClusters(stores[s].name, *stores[s].store, clusterSize, positions[s]));
+            files.push_back(
+                image.PlaceClusters(stores[s].name, *stores[s].store, clusterSize, positions[s]));
         }
         return files;
     }
@@ -94,7 +102,8 @@ ScoredImage ManyStores(uint64_t seed, uint32_t clusterSize) {
     const char* names[] = {"Inbox", "Sent Items", "Deleted Items", "Archive"};
     for (int mailbox = 0; mailbox < 3; ++mailbox) {
         for (int s = 0; s < 4; ++s) {
-            stores.push_back(MakeStore(random, factory, static_cast<int>(random.Between(15, 45)), s == 1));
+            stores.push_back(
+                MakeStore(random, factory, static_cast<int>(random.Between(15, 45)), s == 1));
         }
     }
     std::vector<NamedStore> named;
@@ -110,11 +119,14 @@ ScoredImage ManyStores(uint64_t seed, uint32_t clusterSize) {
         files.push_back(volume.InOrder(named[i].name, *named[i].store, 20));
         volume.Noise(random.Between(0, 4));
     }
-    for (const size_t file : volume.Mixed({named.begin() + 4, named.begin() + 8}, 48, false)) files.push_back(file);
-    for (const size_t file : volume.Mixed({named.begin() + 8, named.end()}, 64, true)) files.push_back(file);
+    for (const size_t file : volume.Mixed({named.begin() + 4, named.begin() + 8}, 48, false))
+        files.push_back(file);
+    for (const size_t file : volume.Mixed({named.begin() + 8, named.end()}, 64, true))
+        files.push_back(file);
     volume.Noise(4);
     // Other files written later over a few clusters of six stores.
-    for (int i = 0; i < 6; ++i) image.DamageClusters(files[random.Below(files.size())], 2, NoiseOf(random));
+    for (int i = 0; i < 6; ++i)
+        image.DamageClusters(files[random.Below(files.size())], 2, NoiseOf(random));
     return Finished(image);
 }
 
@@ -159,7 +171,8 @@ ScoredImage TwoVolumes(uint64_t seed) {
     first.InOrder("Sent Items", sent, 15);
     first.Noise(8);
     // The second volume starts 63 sectors past the next whole MiB.
-    const uint64_t secondStart = std::max<uint64_t>((image.Size() / (1 << 20) + 1) << 20, 1 << 20) + kSector63;
+    const uint64_t secondStart =
+        std::max<uint64_t>((image.Size() / (1 << 20) + 1) << 20, 1 << 20) + kSector63;
     image.AddNoise(image.Size(), secondStart - image.Size(), NoiseKind::Zeros);
     Volume second{image, random, secondStart, 16384};
     second.Noise(4);
@@ -172,10 +185,11 @@ ScoredImage TwoVolumes(uint64_t seed) {
 ScoredImage ScatteredSingleBlocks(uint64_t seed, size_t count) {
     Random random(seed);
     StoreBuilder store(random.Next());
-    const char* words[] = {"note", "call", "later", "ok", "thanks", "see", "you", "at", "noon", "file", "sent"};
+    const char* words[] = {"note", "call", "later", "ok",   "thanks", "see",
+                           "you",  "at",   "noon",  "file", "sent"};
     for (size_t i = 0; i < count; ++i) {
-        std::string text = "From: desk" + std::to_string(random.Below(40)) + "@example.com\r\nSubject: Note " +
-                           std::to_string(i) + "\r\n\r\n";
+        std::string text = "From: desk" + std::to_string(random.Below(40)) +
+                           "@example.com\r\nSubject: Note " + std::to_string(i) + "\r\n\r\n";
         const uint64_t length = random.Between(1, 60);
         for (uint64_t w = 0; w < length; ++w) text += std::string(words[random.Below(11)]) + " ";
         text.resize(std::min<size_t>(text.size(), 512));
@@ -184,7 +198,8 @@ ScoredImage ScatteredSingleBlocks(uint64_t seed, size_t count) {
         if (random.Percent(2)) store.AddNoiseRecord(static_cast<uint32_t>(random.Between(16, 900)));
     }
     ImageBuilder image(random.Next());
-    image.AppendNoise(random.Between(1, 16) * 4096 + random.Below(2) * random.Between(1, 4095), NoiseKind::Text);
+    image.AppendNoise(random.Between(1, 16) * 4096 + random.Below(2) * random.Between(1, 4095),
+                      NoiseKind::Text);
     image.PlaceContiguous("Notes", store, image.Size());
     image.AppendNoise(random.Between(0, 8192), NoiseKind::Text);
     return Finished(image);
