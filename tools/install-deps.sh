@@ -17,6 +17,8 @@ packages="$packages clang libclang-rt-14-dev"
 # disk images: libtsk recognises and reads them, libewf reads EWF; the tests
 # make their images with ewfacquire (ewf-tools), qemu-img (qemu-utils) and split
 packages="$packages libtsk-dev libewf-dev pkg-config ewf-tools qemu-utils"
+# File systems laid out by their own tools for the store-aware tests
+packages="$packages mtools e2fsprogs"
 packages="$packages ${OSTREL_EXTRA_PACKAGES:-}"
 
 missing=""
