@@ -4,13 +4,18 @@
 //   scan_bench [FOLDER]            all figures
 //   scan_bench --pass1 [FOLDER]    only pass 1 over the mixed image
 //   scan_bench --pass2 [FOLDER]    only pass 2 beside writing its files once
+//   scan_bench --images [FOLDER]   only pass 1 over disk images (E01, split raw,
+//                                  VMDK) beside the image library's own reading
 //   scan_bench --run-kib N ...     the fast scan reads runs of N KiB (default 1024)
+//   scan_bench --read-ahead N ...  runs read ahead on the helper thread (default 2)
 //   scan_bench --mixed PATH MIB    only writes an image of noise and messages
 //   scan_bench --noise PATH MIB    only writes an image of random bytes
 //
 // Keeps its images in FOLDER (default $TMPDIR, else /tmp) and reuses them on
 // later runs: a 2 GiB image of noise and messages, a 100 MiB image of
-// messages only, and 256 MiB adversarial images. Figures are measured over
+// messages only, 256 MiB adversarial images, and a 512 MiB image of noise
+// and messages with its E01, split raw and VMDK forms made by ewfacquire,
+// split and qemu-img. Figures are measured over
 // page-cached images unless they say otherwise; the machine is shared with
 // whatever else runs, so rates are the best of several runs, and pread and
 // the scan take turns.
@@ -27,12 +32,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_images.h"
 #include "block_index.h"
+#include "platform/disk_image.h"
 #include "fast_scan.h"
 #include "file64.h"
 #include "scan.h"
@@ -150,11 +157,13 @@ struct ScanFigures {
     size_t indexBytes = 0;
 };
 
-ScanFigures TimeScan(const std::string& path, bool fast, uint64_t stopAfter = 0, bool index = true) {
+ScanFigures TimeScan(const std::string& path, bool fast, uint64_t stopAfter = 0, bool index = true,
+                     bool readImages = false) {
     Stopper stopper{stopAfter};
     varrow::RecoverySession session(&Stopper::Callback, &stopper);
     CountingIndexer sink(session, index);
     varrow::CFile64Ex source(4096);
+    source.ReadImageFormats(readImages);
     if (!source.Open(path, 0x8040, nullptr)) {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         std::exit(1);
@@ -227,6 +236,97 @@ SideBySide BestOfTurns(const std::string& path, bool uncached) {
         if (i == 0 || scan.seconds < best.scan.seconds) best.scan = scan;
     }
     return best;
+}
+
+// Reads the media of an image front to back in 1 MiB pieces through the
+// image library alone: what the library delivers.
+double LibraryReadSeconds(const std::string& path, uint64_t* size) {
+    std::unique_ptr<varrow::platform::DiskImage> image = varrow::platform::OpenLibraryImage(path);
+    if (!image) {
+        std::fprintf(stderr, "the image libraries cannot open %s\n", path.c_str());
+        std::exit(1);
+    }
+    *size = image->MediaSize();
+    auto* buffer = static_cast<char*>(std::aligned_alloc(4096, kMiB));
+    const auto start = Clock::now();
+    for (uint64_t at = 0; at < *size; at += kMiB) {
+        image->Read(at, buffer, static_cast<uint32_t>(std::min<uint64_t>(kMiB, *size - at)),
+                    nullptr);
+    }
+    const double seconds = SecondsSince(start);
+    std::free(buffer);
+    return seconds;
+}
+
+// Makes an image with a shell command unless its first file is there.
+void EnsureMadeImage(const std::string& first, const std::string& command) {
+    if (std::filesystem::exists(first)) return;
+    std::printf("making %s ...\n", first.c_str());
+    std::fflush(stdout);
+    const auto start = Clock::now();
+    if (std::system((command + " > /dev/null").c_str()) != 0 || !std::filesystem::exists(first)) {
+        std::fprintf(stderr, "could not make %s with: %s\n", first.c_str(), command.c_str());
+        std::exit(1);
+    }
+    std::printf("  done in %.1f s\n", SecondsSince(start));
+}
+
+// Pass 1 over each form of a 512 MiB image of noise and messages, beside
+// the image library's own front-to-back read of the same image; the raw
+// form beside plain pread. Page-cached files; best of kRepeats turns.
+void PrintImageFigures(const std::string& folder) {
+    constexpr uint64_t kImageSize = 512 * kMiB;
+    const std::string raw = folder + "/ostrel-bench-mixed-512m.img";
+    EnsureImage(raw, kImageSize,
+                [&] { ostrel::bench::WriteMixedImage(raw, kImageSize, 0.125, 3); });
+    if (!varrow::platform::ImageLibrariesBuiltIn()) {
+        std::printf("disk images: this build has no image libraries\n\n");
+        return;
+    }
+    const std::string base = folder + "/ostrel-bench-mixed-512m";
+    EnsureMadeImage(base + ".E01",
+                    "ewfacquire -u -q -c deflate:fast -t '" + base + "' '" + raw + "'");
+    EnsureMadeImage(base + ".split.001", "split -b 64M -d -a 3 --numeric-suffixes=1 '" + raw +
+                                             "' '" + base + ".split.'");
+    EnsureMadeImage(base + ".vmdk",
+                    "qemu-img convert -f raw -O vmdk '" + raw + "' '" + base + ".vmdk'");
+
+    std::printf("512 MiB of noise and messages in image files, page-cached, best of %d\n",
+                kRepeats);
+    std::printf("  %-22s %16s %16s %8s\n", "", "library / pread", "pass 1", "ratio");
+    std::vector<std::string> pieces;
+    for (int part = 1; part <= 8; ++part) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, "%03d", part);
+        pieces.push_back(base + ".split." + suffix);
+    }
+    struct Form {
+        const char* name;
+        std::string path;
+        std::vector<std::string> files;  // what to bring into the page cache
+    };
+    const Form forms[] = {{"raw (pread)", raw, {raw}},
+                          {"E01, deflate fast", base + ".E01", {base + ".E01"}},
+                          {"split raw, 8 files", pieces.front(), pieces},
+                          {"VMDK", base + ".vmdk", {base + ".vmdk"}}};
+    for (const auto& [name, path, files] : forms) {
+        const bool isRaw = path == raw;
+        for (const std::string& file : files) PreadSeconds(file);
+        double best = 0;
+        ScanFigures bestScan;
+        uint64_t size = kImageSize;
+        for (int i = 0; i < kRepeats; ++i) {
+            const double plain = isRaw ? PreadSeconds(raw) : LibraryReadSeconds(path, &size);
+            const ScanFigures scan = TimeScan(path, true, 0, true, !isRaw);
+            if (i == 0 || plain < best) best = plain;
+            if (i == 0 || scan.seconds < bestScan.seconds) bestScan = scan;
+        }
+        const double plainRate = MBps(size, best);
+        const double scanRate = MBps(bestScan.positions, bestScan.seconds);
+        std::printf("  %-22s %10.0f MB/s %10.0f MB/s %7.0f %%\n", name, plainRate, scanRate,
+                    100 * scanRate / plainRate);
+    }
+    std::printf("\n");
 }
 
 // The fastest of kRepeats fast scans.
@@ -359,14 +459,22 @@ int main(int argc, char** argv) {
         });
         return 0;
     }
-    if (argc > 2 && std::strcmp(argv[1], "--run-kib") == 0) {
-        g_scanSettings.runSize = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) * 1024;
+    for (;;) {
+        if (argc > 2 && std::strcmp(argv[1], "--run-kib") == 0) {
+            g_scanSettings.runSize =
+                static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) * 1024;
+        } else if (argc > 2 && std::strcmp(argv[1], "--read-ahead") == 0) {
+            g_scanSettings.readAhead = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
+        } else {
+            break;
+        }
         argc -= 2;
         argv += 2;
     }
     const bool pass1Only = argc > 1 && std::strcmp(argv[1], "--pass1") == 0;
     const bool pass2Only = argc > 1 && std::strcmp(argv[1], "--pass2") == 0;
-    if (pass1Only || pass2Only) {
+    const bool imagesOnly = argc > 1 && std::strcmp(argv[1], "--images") == 0;
+    if (pass1Only || pass2Only || imagesOnly) {
         --argc;
         ++argv;
     }
@@ -375,6 +483,13 @@ int main(int argc, char** argv) {
     const std::string mixed = folder + "/ostrel-bench-mixed-2g.img";
     const std::string messages = folder + "/ostrel-bench-messages.img";
 
+    if (imagesOnly) {
+        std::printf("\nmachine: %s, %u cores, scan kernel %s, %u runs read ahead\n\n",
+                    ProcessorName().c_str(), std::thread::hardware_concurrency(), KernelName(),
+                    g_scanSettings.readAhead);
+        PrintImageFigures(folder);
+        return 0;
+    }
     EnsureImage(messages, kMessagesSize,
                 [&] { ostrel::bench::WriteMixedImage(messages, kMessagesSize, 0.9, 2); });
     if (pass2Only) {
@@ -397,7 +512,8 @@ int main(int argc, char** argv) {
 
     std::printf("\nmachine: %s, %u cores, scan kernel %s\n", ProcessorName().c_str(),
                 std::thread::hardware_concurrency(), KernelName());
-    std::printf("fast scan reads runs of %u KiB\n", g_scanSettings.runSize / 1024);
+    std::printf("fast scan reads runs of %u KiB, %u read ahead on a helper thread\n",
+                g_scanSettings.runSize / 1024, g_scanSettings.readAhead);
     std::printf("all images page-cached; best of %d runs where repeated\n\n", kRepeats);
 
     // Pass 1 over the mixed image.
@@ -437,6 +553,7 @@ int main(int argc, char** argv) {
     std::printf("  plain 1 MiB pread          %8.0f MB/s\n", uncachedPread);
     std::printf("  fast scan                  %8.0f MB/s\n", uncachedFast);
     std::printf("  fast / pread               %8.0f %%\n\n", 100 * uncachedFast / uncachedPread);
+    PrintImageFigures(folder);
     if (pass1Only) return 0;
 
     // Adversarial images against random data of the same size.

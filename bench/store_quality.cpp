@@ -1,30 +1,46 @@
-// How well each linking mode recovers the messages of several colliding
-// stores: builds disk images with the image builder in varied layouts and
-// seeds, runs RecoverMessages in classic and store-aware mode, and prints,
-// per layout and mode, the real messages written byte for byte and the
-// outputs that match no real message. Figures only; nothing is judged here.
+// How well each linking mode recovers the messages of built disk images:
+// builds images with the image builder in varied layouts and seeds, links
+// them in classic and store-aware mode and prints, per layout and mode,
+//  - exact: real intact messages written byte for byte, of all of them;
+//  - wrong: outputs that are no real message and that the records would
+//    not flag incomplete (completeness.h), of all outputs;
+//  - the time of scan, linking and every chain (into memory), and of a
+//    whole RecoverMessages run that writes the files;
+//  - the linking's memory per scanned block.
+// Figures only; nothing is judged here.
 //
 //   store_quality [first seed] [last seed] [layout name part]
+//   store_quality --mixed MIB    only time and memory of both modes over the
+//                                benchmark's image of noise and one store
+//                                fragmented among it (no manifest)
+//
+// STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "bench_images.h"
+#include "chain_trace.h"
+#include "classic_linking.h"
+#include "completeness.h"
+#include "fast_scan.h"
 #include "file64.h"
 #include "image_builder/colliding_stores.h"
 #include "image_builder/image_builder.h"
+#include "image_builder/store_layouts.h"
 #include "outfolders.h"
 #include "sample/sample_image.h"
-#include "scan.h"
 #include "session.h"
 #include "store_aware_linking.h"
 #include "varrow.h"
@@ -36,7 +52,7 @@ namespace fs = std::filesystem;
 
 using builder::ClusterOrder;
 using builder::ScoredImage;
-using Score = builder::RecoveryScore;
+using Clock = std::chrono::steady_clock;
 
 ScoredImage Sample(uint64_t seed) {
     ostrel::sample::SampleImage sample = ostrel::sample::BuildSampleImage(seed);
@@ -45,33 +61,159 @@ ScoredImage Sample(uint64_t seed) {
 
 struct Layout {
     const char* name;
-    bool core;  // one of the five layouts the totals are summed over
+    bool hard;  // one of the harder layouts the second total sums
     std::function<ScoredImage(uint64_t)> build;
 };
 
 std::vector<Layout> Layouts() {
     return {
-        {"contiguous aligned", true, [](uint64_t s) { return builder::ContiguousStores(s, true); }},
-        {"contiguous unaligned", true, [](uint64_t s) { return builder::ContiguousStores(s, false); }},
-        {"in order with gaps", true, [](uint64_t s) { return builder::StoresWithGaps(s); }},
-        {"shuffled", true, [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled); }},
-        {"beside damaged older copy", true, [](uint64_t s) { return builder::BesideDamagedOlderCopy(s); }},
-        {"interleaved", false, [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Interleaved); }},
+        {"contiguous aligned", false,
+         [](uint64_t s) { return builder::ContiguousStores(s, true); }},
+        {"contiguous unaligned", false,
+         [](uint64_t s) { return builder::ContiguousStores(s, false); }},
+        {"in order with gaps", false, [](uint64_t s) { return builder::StoresWithGaps(s); }},
+        {"shuffled", false,
+         [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled); }},
+        {"beside damaged older copy", false,
+         [](uint64_t s) { return builder::BesideDamagedOlderCopy(s); }},
+        {"interleaved", false,
+         [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Interleaved); }},
         {"shuffled identical layouts", false,
          [](uint64_t s) { return builder::MixedStores(s, ClusterOrder::Shuffled, 0); }},
-        {"in order with gaps 8K", false, [](uint64_t s) { return builder::StoresWithGaps(s, 8192); }},
+        {"in order with gaps 8K", false,
+         [](uint64_t s) { return builder::StoresWithGaps(s, 8192); }},
         {"shuffled 16K", false,
          [](uint64_t s) {
-             return builder::MixedStores(s, ClusterOrder::Shuffled, builder::kStoreRecordPercent, 16384);
+             return builder::MixedStores(s, ClusterOrder::Shuffled, builder::kStoreRecordPercent,
+                                         16384);
          }},
-        {"older copy 2K", false, [](uint64_t s) { return builder::BesideDamagedOlderCopy(s, 2048); }},
+        {"older copy 2K", false,
+         [](uint64_t s) { return builder::BesideDamagedOlderCopy(s, 2048); }},
         {"sample image", false, Sample},
+        {"twelve stores 4K overwritten", true,
+         [](uint64_t s) { return builder::ManyStores(s, 4096); }},
+        {"twelve stores 8K overwritten", true,
+         [](uint64_t s) { return builder::ManyStores(s, 8192); }},
+        {"versions at 63 sectors", true, [](uint64_t s) { return builder::StoreVersions(s); }},
+        {"two volumes, deleted copy", true, [](uint64_t s) { return builder::TwoVolumes(s); }},
+        {"scattered single blocks", true,
+         [](uint64_t s) { return builder::ScatteredSingleBlocks(s, 15500); }},
     };
+}
+
+// A message file kept in memory.
+class MemoryFile : public varrow::CFile64 {
+public:
+    void Write(const void* buffer, uint32_t count) override {
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        text.append(reinterpret_cast<const char*>(bytes), count);
+    }
+    uint64_t GetLength() const override { return text.size(); }
+    std::string text;
+};
+
+struct Output {
+    std::string text;
+    bool flagged = false;
+    std::vector<uint64_t> blocks;
+};
+
+struct Figures {
+    size_t real = 0, exact = 0, outputs = 0, wrong = 0, flagged = 0;
+    double linkSeconds = 0, recoverSeconds = 0;
+    size_t blocks = 0, memory = 0, links = 0, blocked = 0;
+
+    Figures& operator+=(const Figures& o) {
+        real += o.real, exact += o.exact, outputs += o.outputs, wrong += o.wrong,
+            flagged += o.flagged;
+        linkSeconds += o.linkSeconds, recoverSeconds += o.recoverSeconds;
+        blocks += o.blocks, memory += o.memory, links += o.links, blocked += o.blocked;
+        return *this;
+    }
+};
+
+// Why a real message was not written whole: an output is a prefix of it
+// (stopped), an output starts like it and goes wrong, or none starts like it.
+struct Losses {
+    size_t stopped = 0, wrong = 0, noHead = 0;
+};
+
+void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs, Figures& figures,
+           Losses* losses = nullptr) {
+    std::map<std::string, size_t> written;
+    for (const Output& output : outputs) ++written[output.text];
+    std::map<std::string, bool> known;
+    for (const builder::PlacedMessage& message : manifest.messages) known[message.text] = true;
+    for (const builder::PlacedMessage& message : manifest.messages) {
+        if (!message.Intact()) continue;
+        ++figures.real;
+        auto it = written.find(message.text);
+        if (it != written.end() && it->second > 0) {
+            --it->second;
+            ++figures.exact;
+            continue;
+        }
+        if (!losses) continue;
+        const std::string start = message.text.substr(0, 200);
+        bool stopped = false, wrong = false;
+        for (const Output& output : outputs) {
+            if (output.text.size() < message.text.size() &&
+                message.text.compare(0, output.text.size(), output.text) == 0 &&
+                output.text.size() >= std::min<size_t>(start.size(), 64)) {
+                stopped = true;
+            } else if (output.text.compare(0, start.size(), start) == 0) {
+                wrong = true;
+            }
+        }
+        if (stopped)
+            ++losses->stopped;
+        else if (wrong)
+            ++losses->wrong;
+        else
+            ++losses->noHead;
+    }
+    figures.outputs += outputs.size();
+    for (const Output& output : outputs) {
+        if (known.count(output.text) != 0) continue;
+        if (output.flagged) {
+            ++figures.flagged;
+            continue;
+        }
+        ++figures.wrong;
+        if (losses && std::getenv("STORE_QUALITY_WRONG")) {
+            // The real message it shares the longest beginning with.
+            size_t best = 0;
+            const builder::PlacedMessage* like = nullptr;
+            for (const builder::PlacedMessage& message : manifest.messages) {
+                size_t same = 0;
+                while (same < output.text.size() && same < message.text.size() &&
+                       output.text[same] == message.text[same]) {
+                    ++same;
+                }
+                if (same > best) best = same, like = &message;
+            }
+            std::printf(
+                "    wrong output of %zu bytes: the first %zu are those of a message of %zu bytes "
+                "(%s, %s)\n",
+                output.text.size(), best, like ? like->text.size() : 0,
+                like ? manifest.files[like->file].name.c_str() : "-",
+                like ? (like->Intact() ? "intact" : "not intact") : "-");
+            if (std::getenv("STORE_QUALITY_BLOCKS") && like) {
+                std::printf("      output blocks:");
+                for (const uint64_t b : output.blocks)
+                    std::printf(" %llx", static_cast<unsigned long long>(b));
+                std::printf("\n      message blocks:");
+                for (const auto& b : like->blocks)
+                    std::printf(" %llx/%x", static_cast<unsigned long long>(b.position), b.offset);
+                std::printf("\n");
+            }
+        }
+    }
 }
 
 int32_t VARROW_CALL Quiet(int32_t, void*, void*) { return 0; }
 
-std::vector<std::string> Recover(const std::string& image, const std::string& output, uint32_t options) {
+double RecoverSeconds(const std::string& image, const std::string& output, uint32_t options) {
     fs::remove_all(output);
     fs::create_directory(output);
     varrow::SetSubfolderCounter(1);
@@ -82,61 +224,141 @@ std::vector<std::string> Recover(const std::string& image, const std::string& ou
     params.callback = &Quiet;
     auto* bytes = reinterpret_cast<unsigned char*>(&params);
     for (size_t i = 0; i < sizeof params; ++i) bytes[i] ^= VARROW_PARAMS_MASK;
+    const Clock::time_point start = Clock::now();
     RecoverMessages(&params);
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(output)) {
-        if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     fs::remove_all(output);
-    return files;
+    return seconds;
 }
 
-struct LinkingFacts {
-    uint32_t clusterSize = 0;
-    size_t repairs = 0;
-    size_t blocks = 0;
-    size_t memory = 0;
-};
-
-LinkingFacts Link(const std::string& path) {
+// Scan, link and every chain into memory, timed.
+std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figures) {
+    const Clock::time_point start = Clock::now();
     varrow::RecoverySession session(nullptr, nullptr);
     varrow::CFile64Ex source;
-    if (!source.Open(path, varrow::CFile64::modeRead | varrow::CFile64::typeBinary, nullptr)) return {};
-    varrow::StoreAwareLinker linker;
-    varrow::ScanBlocks(session, source, linker.Collector());
-    linker.ValidateHeads(session, source);
-    return {linker.ClusterSize(), linker.RepairCount(), linker.BlockCount(), linker.MemoryUsed()};
+    if (!source.Open(path, varrow::CFile64::modeRead | varrow::CFile64::typeBinary, nullptr))
+        return {};
+    std::unique_ptr<varrow::MessageLinker> linker;
+    varrow::StoreAwareLinker* aware = nullptr;
+    if (storeAware) {
+        auto owned = std::make_unique<varrow::StoreAwareLinker>();
+        aware = owned.get();
+        linker = std::move(owned);
+    } else {
+        linker = std::make_unique<varrow::ClassicLinker>(session);
+    }
+    varrow::ScanBlocksFast(session, source, linker->Collector());
+    const Clock::time_point scanned = Clock::now();
+    linker->ValidateHeads(session, source);
+    const Clock::time_point validated = Clock::now();
+    std::vector<Output> outputs;
+    for (const uint32_t offset : linker->HeadOffsets()) {
+        for (const uint64_t position : linker->HeadPositions(offset)) {
+            MemoryFile file;
+            varrow::ChainTrace trace;
+            linker->WriteChain(source, offset, position, file, trace);
+            const bool header = varrow::StartsWithHeaderLine(
+                reinterpret_cast<const uint8_t*>(file.text.data()), file.text.size());
+            const bool flagged = varrow::IncompleteReasons(trace, header) != 0;
+            outputs.push_back({std::move(file.text), flagged, trace.blocks});
+        }
+    }
+    figures.linkSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    if (std::getenv("STORE_QUALITY_PHASES")) {
+        std::printf("  %s: scan %.2f s, linking and heads %.2f s, chains %.2f s\n",
+                    storeAware ? "store-aware" : "classic",
+                    std::chrono::duration<double>(scanned - start).count(),
+                    std::chrono::duration<double>(validated - scanned).count(),
+                    std::chrono::duration<double>(Clock::now() - validated).count());
+    }
+    if (aware) {
+        figures.blocks += aware->BlockCount();
+        figures.memory += aware->MemoryUsed();
+        figures.links += aware->Stores().LinkCount();
+        figures.blocked += aware->Stores().BlockedCount();
+    } else {
+        size_t blocks = 0;
+        for (const uint32_t offset : session.linkedBlocks.OffsetsInWalkingOrder()) {
+            blocks += session.linkedBlocks.Find(offset)->size();
+        }
+        for (const uint32_t offset : session.chainHeads.OffsetsInWalkingOrder()) {
+            blocks += session.chainHeads.Find(offset)->size();
+        }
+        figures.blocks += blocks;
+        figures.memory += session.linkedBlocks.MemoryUsed() + session.chainHeads.MemoryUsed();
+    }
+    return outputs;
 }
 
-void PrintScore(const Score& score) {
-    std::printf("%5zu/%-5zu %4zu of %5zu", score.exact, score.real, score.unmatched, score.outputs);
+void Print(const Figures& f) {
+    const double perBlock =
+        f.blocks ? static_cast<double>(f.memory) / static_cast<double>(f.blocks) : 0.0;
+    std::printf("%5zu/%-5zu %4zu of %5zu %6.2f %6.2f %5.1f", f.exact, f.real, f.wrong, f.outputs,
+                f.linkSeconds, f.recoverSeconds, perBlock);
+}
+
+void PrintLine(const std::string& name, const Figures& classic, const Figures& aware) {
+    std::printf("%-30s | ", name.c_str());
+    Print(classic);
+    std::printf(" | ");
+    Print(aware);
+    std::printf(" | %zu, %zu\n", aware.links, aware.blocked);
+    std::fflush(stdout);
 }
 
 }  // namespace
 
+// Time and memory of both modes over the mixed benchmark image.
+int Mixed(uint64_t mebibytes) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const std::string image = (folder / "mixed.bin").string();
+    const std::string output = (folder / "out").string();
+    const size_t messages = ostrel::bench::WriteMixedImage(image, mebibytes << 20, 0.125, 7);
+    std::printf("mixed image of %llu MiB, %zu messages\n",
+                static_cast<unsigned long long>(mebibytes), messages);
+    for (int round = 0; round < 2; ++round) {
+        Figures c, a;
+        const std::vector<Output> classic = Link(image, false, c);
+        const std::vector<Output> aware = Link(image, true, a);
+        c.recoverSeconds = RecoverSeconds(image, output, 0);
+        a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
+        size_t differ = 0;
+        for (size_t i = 0; i < std::min(classic.size(), aware.size()); ++i)
+            differ += classic[i].text != aware[i].text;
+        std::printf("round %d: outputs %zu / %zu, %zu differ; blocks %zu\n", round + 1,
+                    classic.size(), aware.size(), differ, a.blocks);
+        PrintLine("mixed image", c, a);
+    }
+    fs::remove_all(folder);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0)
+        return Mixed(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
     const uint64_t last = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : first + 2;
     const std::string only = argc > 3 ? argv[3] : "";
     const bool perSeed = std::getenv("STORE_QUALITY_PER_SEED") != nullptr;
 
-    const fs::path folder = fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const std::string image = (folder / "image.bin").string();
     const std::string output = (folder / "out").string();
 
-    std::printf("seeds %llu..%llu; per layout: exact/real, unmatched of outputs\n",
-                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
-    std::printf("%-27s | %-24s | %-24s | %s\n", "layout", "classic", "store-aware",
-                "C found, repairs, linker bytes per block (fixed tables included)");
-    Score coreClassic, coreAware, allClassic, allAware;
+    std::printf(
+        "seeds %llu..%llu. Per mode: exact/real messages, unflagged wrong of outputs,\n"
+        "seconds to link into memory and to recover into files, linking bytes per block;\n"
+        "store-aware also: links, blocked ends\n",
+        static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
+    std::printf("%-30s | %-45s | %-45s |\n", "layout", "classic", "store-aware");
+    Figures allClassic, allAware, hardClassic, hardAware;
     for (const Layout& layout : Layouts()) {
         if (!only.empty() && std::string(layout.name).find(only) == std::string::npos) continue;
-        Score classic, aware;
-        std::map<uint32_t, int> clusterSizes;
-        size_t repairs = 0, blocks = 0, memory = 0;
+        Figures classic, aware;
         for (uint64_t seed = first; seed <= last; ++seed) {
             const ScoredImage built = layout.build(seed);
             {
@@ -144,48 +366,34 @@ int main(int argc, char** argv) {
                 out.write(reinterpret_cast<const char*>(built.bytes.data()),
                           static_cast<std::streamsize>(built.bytes.size()));
             }
-            const Score c = builder::ScoreOutputs(built.manifest, Recover(image, output, 0));
-            const Score a = builder::ScoreOutputs(built.manifest, Recover(image, output, VARROW_OPTION_STORE_AWARE));
-            const LinkingFacts facts = Link(image);
+            Figures c, a;
+            Losses losses;
+            Score(built.manifest, Link(image, false, c), c);
+            Score(built.manifest, Link(image, true, a), a, &losses);
+            if (std::getenv("STORE_QUALITY_LOSSES")) {
+                std::printf(
+                    "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong, %zu without "
+                    "head\n",
+                    layout.name, static_cast<unsigned long long>(seed), losses.stopped,
+                    losses.wrong, losses.noHead);
+            }
+            c.recoverSeconds = RecoverSeconds(image, output, 0);
+            a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);
+            if (perSeed)
+                PrintLine("  " + std::string(layout.name) + " #" + std::to_string(seed), c, a);
             classic += c;
             aware += a;
-            ++clusterSizes[facts.clusterSize];
-            repairs += facts.repairs;
-            blocks += facts.blocks;
-            memory += facts.memory;
-            if (perSeed) {
-                std::printf("  %-25s | ", (std::string(layout.name) + " #" + std::to_string(seed)).c_str());
-                PrintScore(c);
-                std::printf(" | ");
-                PrintScore(a);
-                std::printf(" | %u, %zu\n", facts.clusterSize, facts.repairs);
-            }
         }
-        std::printf("%-27s | ", layout.name);
-        PrintScore(classic);
-        std::printf(" | ");
-        PrintScore(aware);
-        std::printf(" |");
-        for (const auto& [size, count] : clusterSizes) std::printf(" %ux%d", size, count);
-        const double perBlock = blocks ? static_cast<double>(memory) / static_cast<double>(blocks) : 0.0;
-        std::printf(", %zu, %.1f\n", repairs, perBlock);
-        if (layout.core) {
-            coreClassic += classic;
-            coreAware += aware;
-        }
+        PrintLine(layout.name, classic, aware);
         allClassic += classic;
         allAware += aware;
-        std::fflush(stdout);
+        if (layout.hard) {
+            hardClassic += classic;
+            hardAware += aware;
+        }
     }
-    std::printf("%-27s | ", "five core layouts");
-    PrintScore(coreClassic);
-    std::printf(" | ");
-    PrintScore(coreAware);
-    std::printf("\n%-27s | ", "all layouts");
-    PrintScore(allClassic);
-    std::printf(" | ");
-    PrintScore(allAware);
-    std::printf("\n");
+    PrintLine("harder layouts", hardClassic, hardAware);
+    PrintLine("all layouts", allClassic, allAware);
     fs::remove_all(folder);
     return 0;
 }

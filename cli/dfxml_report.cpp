@@ -11,7 +11,8 @@ namespace varrow::cli {
 
 namespace {
 
-const char* const kDfxmlNamespace = "http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML";
+const char* const kDfxmlNamespace =
+    "http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML";
 const char* const kDublinCoreNamespace = "http://purl.org/dc/elements/1.1/";
 
 const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
@@ -23,10 +24,14 @@ size_t DecodeUtf8(const std::string& text, size_t at, uint32_t* codePoint) {
     size_t length = 0;
     uint32_t value = 0;
     if (lead < 0x80) return *codePoint = lead, 1;
-    if (lead >= 0xc2 && lead <= 0xdf) length = 2, value = lead & 0x1f;
-    else if (lead >= 0xe0 && lead <= 0xef) length = 3, value = lead & 0x0f;
-    else if (lead >= 0xf0 && lead <= 0xf4) length = 4, value = lead & 0x07;
-    else return 0;
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2, value = lead & 0x1f;
+    else if (lead >= 0xe0 && lead <= 0xef)
+        length = 3, value = lead & 0x0f;
+    else if (lead >= 0xf0 && lead <= 0xf4)
+        length = 4, value = lead & 0x07;
+    else
+        return 0;
     if (at + length > text.size()) return 0;
     for (size_t i = 1; i < length; ++i) {
         const auto next = static_cast<unsigned char>(text[at + i]);
@@ -43,8 +48,8 @@ size_t DecodeUtf8(const std::string& text, size_t at, uint32_t* codePoint) {
 }
 
 bool XmlAllows(uint32_t c) {
-    return c == 0x9 || c == 0xa || c == 0xd || (c >= 0x20 && c <= 0xd7ff) || (c >= 0xe000 && c <= 0xfffd) ||
-           c >= 0x10000;
+    return c == 0x9 || c == 0xa || c == 0xd || (c >= 0x20 && c <= 0xd7ff) ||
+           (c >= 0xe000 && c <= 0xfffd) || c >= 0x10000;
 }
 
 }  // namespace
@@ -86,24 +91,28 @@ bool DfxmlReport::Open(const std::string& path, const DfxmlSource& source) {
     xmlTextWriterPtr xml = writer_->xml;
     xmlTextWriterSetIndent(xml, 1);
     const std::time_t now = std::time(nullptr);
-    bool ok = xmlTextWriterStartDocument(xml, "1.0", "UTF-8", nullptr) >= 0 &&
-              xmlTextWriterStartElement(xml, X("dfxml")) >= 0 &&
-              xmlTextWriterWriteAttribute(xml, X("xmlns"), X(kDfxmlNamespace)) >= 0 &&
-              xmlTextWriterWriteAttribute(xml, X("xmlns:dc"), X(kDublinCoreNamespace)) >= 0 &&
-              xmlTextWriterWriteAttribute(xml, X("version"), X("1.1.1")) >= 0 &&
-              xmlTextWriterStartElement(xml, X("metadata")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("dc:type"), X("Carve Report")) >= 0 &&
-              xmlTextWriterEndElement(xml) >= 0 && xmlTextWriterStartElement(xml, X("creator")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("program"), X("varrow")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("version"), X(XmlSafe(source.version).c_str())) >= 0 &&
-              xmlTextWriterStartElement(xml, X("execution_environment")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("command_line"), X(XmlSafe(source.commandLine).c_str())) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("start_time"), X(UtcText(now).c_str())) >= 0 &&
-              xmlTextWriterEndElement(xml) >= 0 && xmlTextWriterEndElement(xml) >= 0 &&
-              xmlTextWriterStartElement(xml, X("source")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("image_filename"), X(XmlSafe(source.imagePath).c_str())) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("image_size"), X(std::to_string(source.imageSize).c_str())) >= 0 &&
-              xmlTextWriterEndElement(xml) >= 0;
+    bool ok =
+        xmlTextWriterStartDocument(xml, "1.0", "UTF-8", nullptr) >= 0 &&
+        xmlTextWriterStartElement(xml, X("dfxml")) >= 0 &&
+        xmlTextWriterWriteAttribute(xml, X("xmlns"), X(kDfxmlNamespace)) >= 0 &&
+        xmlTextWriterWriteAttribute(xml, X("xmlns:dc"), X(kDublinCoreNamespace)) >= 0 &&
+        xmlTextWriterWriteAttribute(xml, X("version"), X("1.1.1")) >= 0 &&
+        xmlTextWriterStartElement(xml, X("metadata")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("dc:type"), X("Carve Report")) >= 0 &&
+        xmlTextWriterEndElement(xml) >= 0 && xmlTextWriterStartElement(xml, X("creator")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("program"), X("varrow")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("version"), X(XmlSafe(source.version).c_str())) >= 0 &&
+        xmlTextWriterStartElement(xml, X("execution_environment")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("command_line"), X(XmlSafe(source.commandLine).c_str())) >=
+            0 &&
+        xmlTextWriterWriteElement(xml, X("start_time"), X(UtcText(now).c_str())) >= 0 &&
+        xmlTextWriterEndElement(xml) >= 0 && xmlTextWriterEndElement(xml) >= 0 &&
+        xmlTextWriterStartElement(xml, X("source")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("image_filename"), X(XmlSafe(source.imagePath).c_str())) >=
+            0 &&
+        xmlTextWriterWriteElement(xml, X("image_size"),
+                                  X(std::to_string(source.imageSize).c_str())) >= 0 &&
+        xmlTextWriterEndElement(xml) >= 0;
     failed_ = !ok;
     return ok;
 }
@@ -113,22 +122,28 @@ void DfxmlReport::AddFile(const VarrowMessageRecord& record, const std::string& 
     if (!writer_ || !writer_->xml || failed_) return;
     xmlTextWriterPtr xml = writer_->xml;
     const std::string name = XmlSafe(RelativeTo(record.path, outputFolder));
-    bool ok = xmlTextWriterStartElement(xml, X("fileobject")) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("filename"), X(name.c_str())) >= 0 &&
-              xmlTextWriterWriteElement(xml, X("filesize"), X(std::to_string(record.bytes).c_str())) >= 0;
-    if (ok && record.hasDate) ok = xmlTextWriterWriteElement(xml, X("mtime"), X(UtcText(record.date).c_str())) >= 0;
+    bool ok =
+        xmlTextWriterStartElement(xml, X("fileobject")) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("filename"), X(name.c_str())) >= 0 &&
+        xmlTextWriterWriteElement(xml, X("filesize"), X(std::to_string(record.bytes).c_str())) >= 0;
+    if (ok && record.hasDate)
+        ok = xmlTextWriterWriteElement(xml, X("mtime"), X(UtcText(record.date).c_str())) >= 0;
     ok = ok && xmlTextWriterStartElement(xml, X("byte_runs")) >= 0;
     uint64_t fileOffset = 0;
     for (uint32_t i = 0; ok && i < record.runCount; ++i) {
         const VarrowByteRun& run = record.runs[i];
         ok = xmlTextWriterStartElement(xml, X("byte_run")) >= 0 &&
-             xmlTextWriterWriteAttribute(xml, X("file_offset"), X(std::to_string(fileOffset).c_str())) >= 0;
+             xmlTextWriterWriteAttribute(xml, X("file_offset"),
+                                         X(std::to_string(fileOffset).c_str())) >= 0;
         if (ok && (run.flags & VARROW_RUN_ZEROS)) {
             ok = xmlTextWriterWriteAttribute(xml, X("fill"), X("0")) >= 0;
         } else if (ok) {
-            ok = xmlTextWriterWriteAttribute(xml, X("img_offset"), X(std::to_string(run.position).c_str())) >= 0;
+            ok = xmlTextWriterWriteAttribute(xml, X("img_offset"),
+                                             X(std::to_string(run.position).c_str())) >= 0;
         }
-        ok = ok && xmlTextWriterWriteAttribute(xml, X("len"), X(std::to_string(run.length).c_str())) >= 0 &&
+        ok = ok &&
+             xmlTextWriterWriteAttribute(xml, X("len"), X(std::to_string(run.length).c_str())) >=
+                 0 &&
              xmlTextWriterEndElement(xml) >= 0;
         fileOffset += run.length;
     }
@@ -136,10 +151,12 @@ void DfxmlReport::AddFile(const VarrowMessageRecord& record, const std::string& 
     if (ok && digests) {
         ok = xmlTextWriterStartElement(xml, X("hashdigest")) >= 0 &&
              xmlTextWriterWriteAttribute(xml, X("type"), X("md5")) >= 0 &&
-             xmlTextWriterWriteString(xml, X(digests->md5.c_str())) >= 0 && xmlTextWriterEndElement(xml) >= 0 &&
+             xmlTextWriterWriteString(xml, X(digests->md5.c_str())) >= 0 &&
+             xmlTextWriterEndElement(xml) >= 0 &&
              xmlTextWriterStartElement(xml, X("hashdigest")) >= 0 &&
              xmlTextWriterWriteAttribute(xml, X("type"), X("sha256")) >= 0 &&
-             xmlTextWriterWriteString(xml, X(digests->sha256.c_str())) >= 0 && xmlTextWriterEndElement(xml) >= 0;
+             xmlTextWriterWriteString(xml, X(digests->sha256.c_str())) >= 0 &&
+             xmlTextWriterEndElement(xml) >= 0;
     }
     ok = ok && xmlTextWriterEndElement(xml) >= 0 && xmlTextWriterFlush(xml) >= 0;
     if (!ok) failed_ = true;

@@ -21,7 +21,8 @@ std::string EscapeControls(const std::string& text) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if ((byte < 0x20 && byte != '\t') || byte == 0x7f) {
             AppendEscaped(out, byte);
-        } else if (byte == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        } else if (byte == 0xc2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
             // U+0080..U+009F: a terminal may act on these as on ESC [.
             AppendEscaped(out, byte);
@@ -41,10 +42,8 @@ std::string SpreadsheetSafe(const std::string& cell) {
         case '-':
         case '@':
         case '\t':
-        case '\r':
-            return "'" + cell;
-        default:
-            return cell;
+        case '\r': return "'" + cell;
+        default: return cell;
     }
 }
 

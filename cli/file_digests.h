@@ -7,7 +7,7 @@
 namespace varrow::cli {
 
 struct FileDigests {
-    std::string md5;     // lower-case hexadecimal
+    std::string md5;  // lower-case hexadecimal
     std::string sha256;
 };
 

@@ -1,12 +1,13 @@
 #include "message_rows.h"
 
 #include <ctime>
+#include <filesystem>
 
 namespace varrow::cli {
 
 std::vector<std::string> MessageColumns(bool hashes) {
-    std::vector<std::string> columns = {"Message No.", "Subject",        "Copy",         "File",
-                                        "Size",        "Blocks",         "First block",  "Complete",
+    std::vector<std::string> columns = {"Message No.",    "Subject",      "Copy",        "File",
+                                        "Size",           "Blocks",       "First block", "Complete",
                                         "Why incomplete", "Duplicate of", "Date",        "From"};
     if (hashes) {
         columns.push_back("MD5");
@@ -37,13 +38,16 @@ std::string UtcText(int64_t seconds) {
 }
 
 std::string RelativeTo(const std::string& path, const std::string& folder) {
+    // The engine names files with the system's own separator.
+    const auto separator = static_cast<char>(std::filesystem::path::preferred_separator);
     std::string prefix = folder;
-    if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+    if (!prefix.empty() && prefix.back() != separator) prefix += separator;
     if (path.compare(0, prefix.size(), prefix) == 0) return path.substr(prefix.size());
     return path;
 }
 
-std::vector<std::string> MessageRow(const VarrowMessageRecord& record, const std::string& outputFolder,
+std::vector<std::string> MessageRow(const VarrowMessageRecord& record,
+                                    const std::string& outputFolder,
                                     const std::optional<FileDigests>& digests, bool hashes) {
     const bool written = record.outcome == VARROW_COPY_WRITTEN;
     std::string file;
@@ -63,9 +67,9 @@ std::vector<std::string> MessageRow(const VarrowMessageRecord& record, const std
         record.blockCount > 0 ? std::to_string(record.blocks[0]) : "",
         record.incomplete == 0 ? "yes" : "no",
         IncompleteText(record.incomplete),
-        record.outcome == VARROW_COPY_DUPLICATE
-            ? std::to_string(record.duplicateOfNumber) + "/" + std::to_string(record.duplicateOfCopy)
-            : "",
+        record.outcome == VARROW_COPY_DUPLICATE ? std::to_string(record.duplicateOfNumber) + "/" +
+                                                      std::to_string(record.duplicateOfCopy)
+                                                : "",
         record.hasDate ? UtcText(record.date) : "",
         record.from ? record.from : "",
     };

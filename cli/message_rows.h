@@ -16,7 +16,8 @@ namespace varrow::cli {
 std::vector<std::string> MessageColumns(bool hashes);
 
 // The row of one record. outputFolder makes the file name relative to it.
-std::vector<std::string> MessageRow(const VarrowMessageRecord& record, const std::string& outputFolder,
+std::vector<std::string> MessageRow(const VarrowMessageRecord& record,
+                                    const std::string& outputFolder,
                                     const std::optional<FileDigests>& digests, bool hashes);
 
 // "beginning missing; unreadable bytes" for the VARROW_INCOMPLETE_* bits.

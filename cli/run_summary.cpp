@@ -14,13 +14,15 @@ std::string Count(uint64_t count, const char* one, const char* many) {
 
 std::string SummaryLine(const VarrowTotals& totals) {
     std::string line = Count(totals.written, "message", "messages") + " written (" +
-                       std::to_string(totals.complete) + " complete, " + std::to_string(totals.incomplete) +
-                       " incomplete); " +
+                       std::to_string(totals.complete) + " complete, " +
+                       std::to_string(totals.incomplete) + " incomplete); " +
                        Count(totals.duplicatesSkipped, "identical copy", "identical copies") +
                        " not written again; " + std::to_string(totals.failed) + " failed";
-    if (totals.empty != 0) line += "; " + Count(totals.empty, "copy", "copies") + " could not be read at all";
+    if (totals.empty != 0)
+        line += "; " + Count(totals.empty, "copy", "copies") + " could not be read at all";
     if (totals.unreadableSectors != 0) {
-        line += "; " + Count(totals.unreadableSectors, "sector", "sectors") + " of the source could not be read";
+        line += "; " + Count(totals.unreadableSectors, "sector", "sectors") +
+                " of the source could not be read";
     }
     if (totals.sourceFailed) line += "; the source stopped answering";
     if (totals.stopped) line += "; stopped before the end";

@@ -49,8 +49,8 @@ bool RestsOn(dev_t holder, dev_t source, int depth = 0) {
     const std::string folder = "/sys/dev/block/" + DeviceName(holder);
     dev_t parent = 0;
     // A partition's folder lies inside its disk's folder.
-    if (access((folder + "/partition").c_str(), F_OK) == 0 && ReadDeviceNumber(folder + "/../dev", &parent) &&
-        RestsOn(parent, source, depth + 1)) {
+    if (access((folder + "/partition").c_str(), F_OK) == 0 &&
+        ReadDeviceNumber(folder + "/../dev", &parent) && RestsOn(parent, source, depth + 1)) {
         return true;
     }
     DIR* slaves = opendir((folder + "/slaves").c_str());
@@ -60,7 +60,8 @@ bool RestsOn(dev_t holder, dev_t source, int depth = 0) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         dev_t slave = 0;
-        if (ReadDeviceNumber(folder + "/slaves/" + name + "/dev", &slave) && RestsOn(slave, source, depth + 1)) {
+        if (ReadDeviceNumber(folder + "/slaves/" + name + "/dev", &slave) &&
+            RestsOn(slave, source, depth + 1)) {
             found = true;
             break;
         }
@@ -102,7 +103,8 @@ bool WritesOnSource(const std::string& path, const std::string& source) {
     if (stat(source.c_str(), &sourceStatus) != 0) return false;
     struct stat target {};
     const bool exists = stat(path.c_str(), &target) == 0;
-    if (exists && target.st_dev == sourceStatus.st_dev && target.st_ino == sourceStatus.st_ino) return true;
+    if (exists && target.st_dev == sourceStatus.st_dev && target.st_ino == sourceStatus.st_ino)
+        return true;
     if (!S_ISBLK(sourceStatus.st_mode)) return false;
     if (exists && S_ISBLK(target.st_mode) && target.st_rdev == sourceStatus.st_rdev) return true;
     // A new file goes to the file system of the folder that will hold it.
@@ -162,7 +164,8 @@ void RemoveOwnStagingFiles(const std::string& folder) {
     for (const std::string& subfolder : subfolders) {
         struct stat status {};
         // Only real folders: a link there would lead elsewhere.
-        if (lstat(subfolder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) RemoveOwnStagingFiles(subfolder);
+        if (lstat(subfolder.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+            RemoveOwnStagingFiles(subfolder);
     }
 }
 

@@ -1,11 +1,14 @@
 # The Windows cross build (see cmake/toolchains/): the engine, its tests and
-# the command line. Debian has no Qt, no benchmark library and no prebuilt
-# GoogleTest for MinGW: the front end and the benchmarks are left out, and
-# GoogleTest is built from Debian's source package.
+# the command line. Debian has no Qt, no benchmark library, no libtsk and
+# no prebuilt GoogleTest for MinGW: the front end and the benchmarks are
+# left out, images are read as plain bytes, and GoogleTest is built from
+# Debian's source package.
 set(OSTREL_FRONTEND OFF CACHE BOOL "" FORCE)
 # Programs and DLLs in one folder, where Windows looks for a program's DLLs.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(OSTREL_BENCH OFF CACHE BOOL "" FORCE)
+# Nor libtsk and libewf: no file is read as an image container.
+set(OSTREL_IMAGE_FORMATS OFF CACHE BOOL "" FORCE)
 
 set(OSTREL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian's googletest package)")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -12,11 +12,13 @@ namespace {
 // The blocks of sorted whose key (by keyOf) equals key; sorted is in
 // ascending key order.
 template <typename Key, typename KeyOf>
-std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const Key& key, KeyOf keyOf) {
-    const auto first = std::lower_bound(sorted.begin(), sorted.end(), key,
-                                        [&](uint32_t block, const Key& k) { return keyOf(block) < k; });
-    const auto last = std::upper_bound(first, sorted.end(), key,
-                                       [&](const Key& k, uint32_t block) { return k < keyOf(block); });
+std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const Key& key,
+                                     KeyOf keyOf) {
+    const auto first =
+        std::lower_bound(sorted.begin(), sorted.end(), key,
+                         [&](uint32_t block, const Key& k) { return keyOf(block) < k; });
+    const auto last = std::upper_bound(
+        first, sorted.end(), key, [&](const Key& k, uint32_t block) { return k < keyOf(block); });
     return {sorted.data() + (first - sorted.begin()), static_cast<size_t>(last - first)};
 }
 
@@ -37,7 +39,7 @@ void BlockRecords::Accept(const BlockHeader& header, uint64_t position) {
         chunks_.push_back(std::make_unique<BlockRecord[]>(kChunkSize));
     }
     Record(static_cast<uint32_t>(size_++)) = {position, header.selfOffset, header.nextOffset,
-                                               header.dataLength};
+                                              header.dataLength};
 }
 
 bool BlockRecords::InPositionOrder() const {
@@ -51,8 +53,9 @@ void BlockRecords::SortByPosition() {
     std::vector<BlockRecord> records;
     records.reserve(size_);
     for (uint32_t block = 0; block < size_; ++block) records.push_back((*this)[block]);
-    std::stable_sort(records.begin(), records.end(),
-                     [](const BlockRecord& a, const BlockRecord& b) { return a.position < b.position; });
+    std::stable_sort(
+        records.begin(), records.end(),
+        [](const BlockRecord& a, const BlockRecord& b) { return a.position < b.position; });
     for (uint32_t block = 0; block < size_; ++block) Record(block) = records[block];
 }
 
@@ -63,11 +66,7 @@ void BlockRecords::Finish() {
         return std::tie((*this)[a].selfOffset, a) < std::tie((*this)[b].selfOffset, b);
     });
     byNextOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
-        const BlockRecord& x = (*this)[a];
-        const BlockRecord& y = (*this)[b];
-        if (x.nextOffset != y.nextOffset) return x.nextOffset < y.nextOffset;
-        if (x.Base() != y.Base()) return x.Base() < y.Base();
-        return a < b;
+        return std::tie((*this)[a].nextOffset, a) < std::tie((*this)[b].nextOffset, b);
     });
 }
 
@@ -76,8 +75,43 @@ uint32_t BlockRecords::FirstFrom(uint64_t position) const {
     auto high = static_cast<uint32_t>(size_);
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        if ((*this)[middle].position < position) low = middle + 1;
-        else high = middle;
+        if ((*this)[middle].position < position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
+    if (near >= size_) return FirstFrom(position);
+    // Gallop from near to a range that holds the answer, then halve it.
+    uint32_t low = 0;
+    auto high = static_cast<uint32_t>(size_);
+    if ((*this)[near].position < position) {
+        uint64_t step = 1;
+        low = near + 1;
+        while (low + step <= size_ &&
+               (*this)[static_cast<uint32_t>(low + step - 1)].position < position) {
+            low = static_cast<uint32_t>(low + step);
+            step *= 2;
+        }
+        high = static_cast<uint32_t>(std::min<uint64_t>(size_, low + step));
+    } else {
+        uint64_t step = 1;
+        high = near;
+        while (high >= step && (*this)[static_cast<uint32_t>(high - step)].position >= position) {
+            high = static_cast<uint32_t>(high - step);
+            step *= 2;
+        }
+        low = high >= step ? static_cast<uint32_t>(high - step) : 0;
+    }
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        if ((*this)[middle].position < position)
+            low = middle + 1;
+        else
+            high = middle;
     }
     return low;
 }
@@ -87,42 +121,24 @@ uint32_t BlockRecords::AtPosition(uint64_t position) const {
     return block < size_ && (*this)[block].position == position ? block : kNoBlock;
 }
 
-uint32_t BlockRecords::At(int64_t base, uint32_t offset) const {
+uint32_t BlockRecords::At(int64_t base, uint32_t offset, uint32_t near) const {
     // (base, offset) is a position; the block there must carry the offset.
-    const uint32_t block = AtPosition(static_cast<uint64_t>(base) + offset);
-    if (block == kNoBlock || (*this)[block].selfOffset != offset) return kNoBlock;
+    const uint64_t position = static_cast<uint64_t>(base) + offset;
+    const uint32_t block = FirstFromNear(position, near);
+    if (block >= size_ || (*this)[block].position != position ||
+        (*this)[block].selfOffset != offset)
+        return kNoBlock;
     return block;
 }
 
 std::span<const uint32_t> BlockRecords::WithOffset(uint32_t offset) const {
-    return EqualRange(bySelfOffset_, offset, [this](uint32_t block) { return (*this)[block].selfOffset; });
+    return EqualRange(bySelfOffset_, offset,
+                      [this](uint32_t block) { return (*this)[block].selfOffset; });
 }
 
-std::span<const uint32_t> BlockRecords::WithOffsetIn(uint32_t low, uint32_t high) const {
-    const auto offsetOf = [this](uint32_t block) { return (*this)[block].selfOffset; };
-    const auto first = std::lower_bound(bySelfOffset_.begin(), bySelfOffset_.end(), low,
-                                        [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
-    const auto last = std::lower_bound(first, bySelfOffset_.end(), high,
-                                       [&](uint32_t block, uint32_t k) { return offsetOf(block) < k; });
-    return {bySelfOffset_.data() + (first - bySelfOffset_.begin()), static_cast<size_t>(last - first)};
-}
-
-std::span<const uint32_t> BlockRecords::Naming(int64_t base, uint32_t offset) const {
-    return EqualRange(byNextOffset_, std::make_pair(offset, base), [this](uint32_t block) {
-        return std::make_pair((*this)[block].nextOffset, (*this)[block].Base());
-    });
-}
-
-std::vector<int64_t> BlockRecords::SharedBases() const {
-    const std::vector<uint32_t> byBase =
-        SortedBlocks(size_, [this](uint32_t a, uint32_t b) { return (*this)[a].Base() < (*this)[b].Base(); });
-    std::vector<int64_t> shared;
-    for (size_t i = 0; i + 1 < byBase.size(); ++i) {
-        const int64_t base = (*this)[byBase[i]].Base();
-        if (base != (*this)[byBase[i + 1]].Base()) continue;
-        if (shared.empty() || shared.back() != base) shared.push_back(base);
-    }
-    return shared;
+std::span<const uint32_t> BlockRecords::Naming(uint32_t offset) const {
+    return EqualRange(byNextOffset_, offset,
+                      [this](uint32_t block) { return (*this)[block].nextOffset; });
 }
 
 size_t BlockRecords::MemoryUsed() const {

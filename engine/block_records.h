@@ -32,7 +32,7 @@ struct BlockRecord {
 // them. The records (24 bytes each) live in chunks of 4096, so that growing
 // never copies them or leaves spare room beyond one chunk; the indexes take
 // two 32-bit block numbers per block: one list sorted by selfOffset and one
-// by nextOffset and base. A block number is the record's index in
+// by nextOffset. A block number is the record's index in
 // ascending position.
 class BlockRecords : public BlockSink {
 public:
@@ -52,21 +52,19 @@ public:
     // The block whose header starts at position, or kNoBlock.
     uint32_t AtPosition(uint64_t position) const;
     // The block with this offset in the piece with this base, or kNoBlock.
-    uint32_t At(int64_t base, uint32_t offset) const;
+    // near, a block number, is where the search starts: chains mostly go
+    // on a few blocks away.
+    uint32_t At(int64_t base, uint32_t offset, uint32_t near = kNoBlock) const;
     // The blocks with selfOffset offset, in ascending position: the
     // candidates for a successor named by offset alone.
     std::span<const uint32_t> WithOffset(uint32_t offset) const;
-    // The blocks with selfOffset in [low, high), by ascending selfOffset and
-    // then position.
-    std::span<const uint32_t> WithOffsetIn(uint32_t low, uint32_t high) const;
     // The first block whose header starts at or after position; size() when
     // there is none.
     uint32_t FirstFrom(uint64_t position) const;
-    // The blocks of the piece with this base that name offset, in
-    // ascending position.
-    std::span<const uint32_t> Naming(int64_t base, uint32_t offset) const;
-    // Each base that two or more blocks share, once, ascending.
-    std::vector<int64_t> SharedBases() const;
+    // The same, searching outwards from block near.
+    uint32_t FirstFromNear(uint64_t position, uint32_t near) const;
+    // The blocks that name offset as their successor, in ascending position.
+    std::span<const uint32_t> Naming(uint32_t offset) const;
 
     // Bytes held by the records and the indexes.
     size_t MemoryUsed() const;
@@ -77,14 +75,16 @@ private:
     static constexpr uint32_t kChunkShift = 12;
     static constexpr uint32_t kChunkSize = 1u << kChunkShift;
 
-    BlockRecord& Record(uint32_t block) { return chunks_[block >> kChunkShift][block & (kChunkSize - 1)]; }
+    BlockRecord& Record(uint32_t block) {
+        return chunks_[block >> kChunkShift][block & (kChunkSize - 1)];
+    }
     bool InPositionOrder() const;
     void SortByPosition();
 
     std::vector<std::unique_ptr<BlockRecord[]>> chunks_;
     size_t size_ = 0;
     std::vector<uint32_t> bySelfOffset_;  // (selfOffset, position)
-    std::vector<uint32_t> byNextOffset_;  // (nextOffset, base, position)
+    std::vector<uint32_t> byNextOffset_;  // (nextOffset, position)
 };
 
 }  // namespace varrow

@@ -2,24 +2,36 @@
 // of the stores show it.
 //
 // A store file that the file system split up lies on the source in whole
-// clusters, so every piece of it starts at a cluster boundary and its base
-// (position minus store offset) is a multiple of the cluster size.
+// clusters: where one piece of it ends and the next piece (of another
+// base, base = position minus store offset) begins, both sit on cluster
+// boundaries of their own file. That holds whatever the partition's
+// alignment on the disk, because it is measured from each piece's base,
+// not from position 0.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace varrow {
+
+class BlockRecords;
 
 inline constexpr uint32_t kSmallestClusterSize = 512;
 inline constexpr uint32_t kLargestClusterSize = 65536;
 // Taken when the pieces do not tell.
 inline constexpr uint32_t kAssumedClusterSize = 4096;
 
-// The largest power of two from 512 to 65536 that divides at least 90% of
-// sharedBases, the bases that two or more blocks share (each once).
-// kAssumedClusterSize when there are fewer than two, or when not even 512
-// divides enough of them.
-uint32_t InferClusterSize(const std::vector<int64_t>& sharedBases);
+// Splits the blocks (in ascending position) into runs of one base and looks
+// at each change from a run of two or more blocks to the next such run: the
+// change agrees with a cluster size when the first file-cluster start of the
+// second run's file after the end of the first run's cluster lies at or
+// before the second run's first header. Returns the largest size from
+// 65536 down to 512 that at least 95% as many changes agree with as with
+// 512, and no larger than the largest size from 4096 up that divides at
+// least 90% of the distances between the two runs' bases (pieces far apart
+// agree with every size, but the bases of one volume's files differ by
+// whole clusters); kAssumedClusterSize with fewer than three changes. Overestimating would cut
+// pieces where they do not end; underestimating only splits a real cluster into halves that share a
+// base.
+uint32_t InferClusterSize(const BlockRecords& blocks);
 
 }  // namespace varrow

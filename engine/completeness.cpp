@@ -20,7 +20,8 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
     while (at < size && at <= kLongestFieldName && IsNameByte(bytes[at])) ++at;
     if (at >= size || at > kLongestFieldName || bytes[at] != ':') return false;
     ++at;
-    return at == size || bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n';
+    return at == size || bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' ||
+           bytes[at] == '\n';
 }
 
 uint32_t IncompleteReasons(const ChainTrace& trace, bool startsWithHeader) {

@@ -83,7 +83,7 @@ private:
 // front; the rest of a run that is not clean goes through the source, and
 // the pass ends wherever a read through the source comes back short.
 void FastScan::Run() {
-    SectorRunReader reader(source_, settings_.runSize);
+    SectorRunReader reader(source_, settings_.runSize, settings_.readAhead, end_);
     if (!reader.Usable()) {
         TestThroughSource(0, kNoEnd);
         return;
@@ -157,7 +157,7 @@ bool FastScan::TestThroughSource(uint64_t from, uint64_t to) {
 // again lets the source refill at the same positions from here on, which
 // decides where a failing positioning or sector ends the pass.
 void FastScan::RefillLastWindow(uint64_t cleanEnd) {
-    const uint32_t windowSize = source_.m_nWindowSize;
+    const uint32_t windowSize = source_.WindowSize();
     if (cleanEnd < windowSize) return;
     std::vector<uint8_t> window(windowSize);
     source_.Seek(static_cast<int64_t>(cleanEnd - windowSize), CFile64::begin);

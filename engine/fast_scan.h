@@ -6,7 +6,9 @@
 // whole run of positions at once with a vector kernel. Parts that the runs
 // cannot stand for (an unreadable or short run, a device that cannot be
 // positioned) are scanned position by position through the source, as
-// ScanBlocks does.
+// ScanBlocks does. One helper thread may read the next runs meanwhile
+// (SectorRunReader); every event and every block stays on the caller's
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +22,16 @@ class CFile64Ex;
 class RecoverySession;
 
 inline constexpr uint32_t kDefaultScanRunSize = 1u << 20;
+inline constexpr uint32_t kDefaultReadAhead = 2;
 
 struct FastScanSettings {
     // Bytes per read; tests use small runs to meet many run boundaries.
     uint32_t runSize = kDefaultScanRunSize;
     // Null: the fastest kernel this processor runs.
     HeaderFinder finder = nullptr;
+    // Runs read ahead on a helper thread while the current one is tested;
+    // 0 reads every run on the caller's thread when it is needed.
+    uint32_t readAhead = kDefaultReadAhead;
 };
 
 // Runs pass 1 over an open source, as ScanBlocks does.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "aligned_span.h"
 #include "devsize.h"
 #include "messages.h"
 #include "paths.h"
@@ -239,13 +240,22 @@ bool CFile64Ex::Open(const std::string& path, uint32_t flags, CFileException* er
     m_nPosition = 0;
     m_bEOF = 0;
     m_failedSectors = FailedSectors();
+    ForgetSource();
     if (!CFile64::Open(path, flags, error)) return false;
+    ExamineSource();
+    return true;
+}
 
+void CFile64Ex::ExamineSource() {
     // Sector sizes beyond this are not real devices; reading them as 512
     // keeps the arithmetic sane.
     constexpr uint32_t kLargestSector = 1u << 20;
-    const std::string root = SourceRootOf(GetFilePath());
+    const std::string path = GetFilePath();
+    const std::string root = SourceRootOf(path);
     const std::string devicePrefix = EngineText(kTextDevicePrefix);
+    const bool deviceName = StartsWith(path, devicePrefix.c_str());
+    const bool blockDevice = os().IsBlockDevice(m_hFile);
+
     uint32_t sectorSize = 0;
     if (StartsWith(root, EngineText(kTextPhysicalDrivePrefix))) {
         platform::DiskGeometry geometry;
@@ -254,13 +264,41 @@ bool CFile64Ex::Open(const std::string& path, uint32_t flags, CFileException* er
         }
     } else if (StartsWith(root, devicePrefix.c_str())) {
         if (!os().VolumeSectorSize(root.substr(devicePrefix.size()), &sectorSize)) sectorSize = 0;
-    } else if (os().IsBlockDevice(m_hFile)) {
+    } else if (blockDevice) {
         if (!os().DiskSectorSize(m_hFile, &sectorSize)) sectorSize = 0;
     }
+
+    if (StartsWith(path, EngineText(kTextPhysicalDrivePrefix)) || os().IsWholeDisk(path)) {
+        m_facts.kind = SourceKind::WholeDisk;
+    } else if (deviceName) {
+        m_facts.kind = SourceKind::Volume;
+    } else if (blockDevice) {
+        m_facts.kind = SourceKind::BlockDevice;
+    } else {
+        m_facts.kind = SourceKind::File;
+    }
+
+    std::unique_ptr<platform::DiskImage> image;
+    if (m_facts.kind == SourceKind::File && m_bImageFormats) image = os().OpenDiskImage(path);
+    if (image) {
+        m_facts.kind = SourceKind::Image;
+        m_facts.imageFormat = image->FormatName();
+        m_facts.imageFiles = image->FileCount();
+        m_facts.mediaSize = image->MediaSize();
+        sectorSize = image->SectorSize();
+        m_medium = MakeImageMedium(std::move(image));
+    } else {
+        m_medium = MakeHandleMedium(m_hFile);
+    }
+
     if (sectorSize == 0 || sectorSize > kLargestSector) sectorSize = 512;
     m_nSectorSize = sectorSize;
     ReplaceSectorBuffer(sectorSize);
-    return true;
+}
+
+void CFile64Ex::ForgetSource() {
+    m_medium.reset();
+    m_facts = SourceFacts();
 }
 
 std::unique_ptr<CFile64> CFile64Ex::Duplicate() const { throw CNotSupportedException(); }
@@ -270,7 +308,12 @@ uint64_t CFile64Ex::Seek(int64_t offset, uint32_t from) {
     switch (from) {
         case begin: position = static_cast<uint64_t>(offset); break;
         case current: position = m_nPosition + static_cast<uint64_t>(offset); break;
-        case end: position = CFile64::Seek(0, end) + static_cast<uint64_t>(offset); break;
+        case end: {
+            const uint64_t endPosition =
+                m_facts.kind == SourceKind::Image ? m_facts.mediaSize : CFile64::Seek(0, end);
+            position = endPosition + static_cast<uint64_t>(offset);
+            break;
+        }
         default: break;
     }
     if (position != m_nPosition) {
@@ -288,15 +331,18 @@ void CFile64Ex::SetLength(uint64_t length) {
 
 uint64_t CFile64Ex::GetLength() const {
     uint64_t length = 0;
-    const std::string path = GetFilePath();
-    const std::string devicePrefix = EngineText(kTextDevicePrefix);
-    if (IsPhysicalDrive()) return QueryDeviceLength(m_hFile, &length) ? length : 0;
-    if (StartsWith(path, devicePrefix.c_str())) {
-        return QueryVolumeSize(path.substr(devicePrefix.size()).c_str(), &length) ? length : 0;
+    switch (m_facts.kind) {
+        case SourceKind::WholeDisk:
+        // A partition is measured like a disk: by its extent, not its file system.
+        case SourceKind::BlockDevice: return QueryDeviceLength(m_hFile, &length) ? length : 0;
+        case SourceKind::Volume: {
+            const std::string devicePrefix = EngineText(kTextDevicePrefix);
+            const std::string volume = GetFilePath().substr(devicePrefix.size());
+            return QueryVolumeSize(volume.c_str(), &length) ? length : 0;
+        }
+        case SourceKind::Image: return m_facts.mediaSize;
+        default: return CFile64::GetLength();
     }
-    // A partition is measured like a disk: by its extent, not its file system.
-    if (os().IsBlockDevice(m_hFile)) return QueryDeviceLength(m_hFile, &length) ? length : 0;
-    return CFile64::GetLength();
 }
 
 uint32_t CFile64Ex::Read(void* buffer, uint32_t count) {
@@ -319,7 +365,7 @@ uint32_t CFile64Ex::Read(void* buffer, uint32_t count) {
             if (FillWindow() == 0) break;
         } else {
             const uint32_t direct = remaining - remaining % m_nWindowSize;
-            const uint32_t n = ReadSectors(out, direct);
+            const uint32_t n = ReadAligned(m_nPosition, out, direct).delivered;
             out += n;
             m_nPosition += n;
             remaining -= n;
@@ -346,58 +392,67 @@ uint32_t CFile64Ex::FillWindow() {
         chosen = a.position < b.position ? &a : &b;
     }
     chosen->position = m_nPosition;
-    chosen->length = ReadSectors(chosen->data, chosen->size);
+    chosen->length = ReadAligned(m_nPosition, chosen->data, chosen->size).delivered;
     return chosen->length;
 }
 
-uint32_t CFile64Ex::ReadSectors(uint8_t* buffer, uint32_t count) {
-    if (count == 0) return 0;
+AlignedRead CFile64Ex::ReadAligned(uint64_t position, uint8_t* buffer, uint32_t count,
+                                   Transfer transfer) {
+    AlignedRead outcome;
+    if (count == 0 || !m_medium) return outcome;
+    if (transfer == Transfer::OneCall) {
+        outcome.delivered = m_medium->ReadRun(position, buffer, count);
+        return outcome;
+    }
+
     const uint32_t sector = m_nSectorSize;
-    const uint32_t offsetInSector = static_cast<uint32_t>(m_nPosition % sector);
-    const uint32_t head = offsetInSector != 0 ? std::min(sector - offsetInSector, count) : 0;
-    const uint32_t wholeSectors = (count - head) / sector;
-    const uint32_t tail = (count - head) % sector;
-    uint32_t total = 0;
+    const SectorSpan span = SpanOf(position, count, sector);
+    uint32_t& total = outcome.delivered;
     bool succeeded = false;
     bool onward = true;
+    // Each sector read counts in the outcome when it failed.
+    const auto readSector = [&](uint64_t at) {
+        const uint32_t got = ReadOneSector(at, &succeeded, &onward);
+        if (!succeeded) ++outcome.failedSectors;
+        return got;
+    };
 
-    uint64_t sectorPosition = m_nPosition - offsetInSector;
-    if (head != 0) {
-        if (!MoveFilePointer(sectorPosition)) return 0;
-        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
+    uint64_t sectorPosition = span.firstSector;
+    if (span.head != 0) {
+        if (!m_medium->MoveTo(sectorPosition)) return outcome;
+        const uint32_t got = readSector(sectorPosition);
         sectorPosition += sector;
-        if (succeeded && got <= offsetInSector) return 0;
-        total = std::min(got - offsetInSector, head);
-        std::memcpy(buffer, m_pSectorBuffer + offsetInSector, total);
-        if (!onward) return total;
-    } else if (!MoveFilePointer(m_nPosition)) {
-        return 0;
+        if (succeeded && got <= span.headOffset) return outcome;
+        total = std::min(got - span.headOffset, span.head);
+        std::memcpy(buffer, m_pSectorBuffer + span.headOffset, total);
+        if (!onward) return outcome;
+    } else if (!m_medium->MoveTo(position)) {
+        return outcome;
     }
 
-    for (uint32_t i = 0; i < wholeSectors; ++i) {
-        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
+    for (uint32_t i = 0; i < span.wholeSectors; ++i) {
+        const uint32_t got = readSector(sectorPosition);
         sectorPosition += sector;
-        if (succeeded && got == 0) return total;
+        if (succeeded && got == 0) return outcome;
         std::memcpy(buffer + total, m_pSectorBuffer, got);
         total += got;
-        if (!onward) return total;
+        if (!onward) return outcome;
     }
 
-    if (tail != 0) {
-        const uint32_t got = ReadOneSector(sectorPosition, &succeeded, &onward);
-        if (succeeded && got == 0) return total;
-        const uint32_t n = std::min(got, tail);
+    if (span.tail != 0) {
+        const uint32_t got = readSector(sectorPosition);
+        if (succeeded && got == 0) return outcome;
+        const uint32_t n = std::min(got, span.tail);
         std::memcpy(buffer + total, m_pSectorBuffer, n);
         total += n;
     }
-    return total;
+    return outcome;
 }
 
 uint32_t CFile64Ex::ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool* onward) {
     uint32_t got = 0;
-    long error = 0;
     *onward = true;
-    *succeeded = os().Read(m_hFile, m_pSectorBuffer, m_nSectorSize, &got, &error);
+    *succeeded = m_medium->ReadAtPoint(m_pSectorBuffer, m_nSectorSize, &got);
     if (*succeeded) return std::min(got, m_nSectorSize);
     // An unreadable sector is delivered as zeros, and the next read takes
     // the next sector. When the device cannot be moved past it, the next
@@ -405,9 +460,18 @@ uint32_t CFile64Ex::ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool
     // next one's bytes: the transfer ends after it instead.
     std::memset(m_pSectorBuffer, 0, m_nSectorSize);
     m_failedSectors.Add(sectorPosition, m_nSectorSize);
-    uint64_t ignored = 0;
-    *onward = os().Seek(m_hFile, m_nSectorSize, SeekFrom::Current, &ignored, &error);
+    *onward = m_medium->StepOver(m_nSectorSize);
     return m_nSectorSize;
+}
+
+bool CFile64Ex::CanPosition(uint64_t position) { return m_medium && m_medium->MoveTo(position); }
+
+void CFile64Ex::AdviseSequential() {
+    if (m_medium) m_medium->AdviseSequential();
+}
+
+void CFile64Ex::ForgetCached(uint64_t position, uint64_t length) {
+    if (m_medium) m_medium->ForgetCached(position, length);
 }
 
 bool CFile64Ex::MoveFilePointer(uint64_t position) {
@@ -443,6 +507,7 @@ void CFile64Ex::LockRange(uint64_t, uint64_t) { throw CNotSupportedException(); 
 void CFile64Ex::UnlockRange(uint64_t, uint64_t) { throw CNotSupportedException(); }
 
 void CFile64Ex::Abort() {
+    ForgetSource();
     CFile64::Abort();
     m_bEOF = 0;
 }
@@ -454,15 +519,13 @@ void CFile64Ex::Flush() {
 
 void CFile64Ex::Close() {
     m_bEOF = 0;
+    ForgetSource();
     CFile64::Close();
 }
 
 int32_t CFile64Ex::IsEOF() const { return m_bEOF; }
 
-int32_t CFile64Ex::IsPhysicalDrive() const {
-    const std::string path = GetFilePath();
-    return StartsWith(path, EngineText(kTextPhysicalDrivePrefix)) || os().IsWholeDisk(path);
-}
+int32_t CFile64Ex::IsPhysicalDrive() const { return m_facts.kind == SourceKind::WholeDisk; }
 
 // --- Roots ---------------------------------------------------------------
 

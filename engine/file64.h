@@ -1,9 +1,10 @@
 // Files and devices read by 64-bit position.
 //
 // CFile64 is a plain file over a system handle. CFile64Ex reads a file, a
-// volume or a whole disk through two read windows, moving every byte from
-// the system as whole sectors at sector-aligned offsets into one
-// page-aligned sector buffer; a sector that cannot be read arrives as zeros.
+// volume, a whole disk or (when asked to) the media of a disk image through
+// two read windows, moving every byte from its source as whole sectors at
+// sector-aligned offsets into one page-aligned sector buffer; a sector that
+// cannot be read arrives as zeros.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "failed_sectors.h"
 #include "file_exception.h"
 #include "platform/os.h"
+#include "source_medium.h"
 
 namespace varrow {
 
@@ -85,6 +87,33 @@ struct ReadWindow {
     }
 };
 
+// What the reader found out about its source when it opened it.
+struct SourceFacts {
+    SourceKind kind = SourceKind::None;
+    std::string imageFormat;  // an image's format name, as DiskImage gives it
+    uint32_t imageFiles = 0;  // how many files an image is stored in
+    uint64_t mediaSize = 0;   // an image's media size
+};
+
+// How the whole sectors of an aligned read travel.
+enum class Transfer {
+    // One call per sector into the sector buffer, as the windows read; a
+    // sector that cannot be read arrives as zeros and is recorded.
+    EachSector,
+    // One call for the whole read straight into the caller's page-aligned
+    // buffer, for reads of whole sectors at sector-aligned positions. It
+    // stops where the source stops delivering and records nothing: the
+    // caller reads the rest sector by sector. Touches nothing of the reader
+    // but its source, so the read-ahead thread may use it.
+    OneCall,
+};
+
+// What an aligned read delivered.
+struct AlignedRead {
+    uint32_t delivered = 0;      // bytes from the position on
+    uint32_t failedSectors = 0;  // of them, sectors that arrived as zeros
+};
+
 class CFile64Ex : public CFile64 {
 public:
     // windowSize 0 means 4096.
@@ -109,8 +138,30 @@ public:
     virtual int32_t IsEOF() const;
     virtual int32_t IsPhysicalDrive() const;
 
+    // Whether Open reads a file that an image library recognises as a disk
+    // image (and not a single plain raw file) as the media of that image.
+    // Off unless asked for: the file's own bytes are read then.
+    void ReadImageFormats(bool on) { m_bImageFormats = on; }
+
+    // The one path by which bytes come from the source, for the windows,
+    // for reads past them and for the fast scan's runs: reads up to count
+    // bytes at position into buffer, whole sectors at sector-aligned
+    // positions, and leaves the position and the windows alone. Ends short
+    // at the end of the source or where the device cannot be positioned.
+    AlignedRead ReadAligned(uint64_t position, uint8_t* buffer, uint32_t count,
+                            Transfer transfer = Transfer::EachSector);
+    // Whether the device can be positioned at position, as the windows
+    // position it at every refill.
+    bool CanPosition(uint64_t position);
+    // Hints for a long front-to-back read of the source.
+    void AdviseSequential();
+    void ForgetCached(uint64_t position, uint64_t length);
+
     uint32_t SectorSize() const { return m_nSectorSize; }
-    // The sectors whose reads failed so far (and were delivered as zeros).
+    uint32_t WindowSize() const { return m_nWindowSize; }
+    const SourceFacts& Facts() const { return m_facts; }
+    // The sectors whose reads failed so far (and were delivered as zeros),
+    // image chunks the library could not read among them.
     const FailedSectors& Failures() const { return m_failedSectors; }
 
     int32_t m_bEOF = 0;
@@ -124,16 +175,22 @@ public:
 
 private:
     uint32_t FillWindow();
-    uint32_t ReadSectors(uint8_t* buffer, uint32_t count);
     // One sector into the sector buffer; a failed read gives zeros, and
     // *onward tells whether the device could be moved past it.
     uint32_t ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool* onward);
+    // Finds out what the open handle is and sets up the medium and the
+    // sector size; an image library is asked only with ReadImageFormats.
+    void ExamineSource();
+    void ForgetSource();
     bool MoveFilePointer(uint64_t position);
     void TakePositionFromHandle();
     void ReplaceSectorBuffer(uint32_t size);
     void ReleaseSectorBuffer();
 
     size_t m_nSectorBufferSize = 0;
+    bool m_bImageFormats = false;
+    SourceFacts m_facts;
+    std::unique_ptr<SourceMedium> m_medium;
     FailedSectors m_failedSectors;
 };
 

@@ -42,7 +42,8 @@ std::optional<std::string> FindHeaderField(const uint8_t* text, size_t size, std
         // "Name:" with nothing between the name and its colon but white space.
         size_t nameEnd = colon;
         while (colon < contentEnd && IsSpace(text[colon])) ++colon;
-        if (colon < contentEnd && text[colon] == ':' && SameName(text + line, nameEnd - line, name)) {
+        if (colon < contentEnd && text[colon] == ':' &&
+            SameName(text + line, nameEnd - line, name)) {
             std::string value;
             size_t from = colon + 1;
             size_t to = contentEnd;
@@ -59,7 +60,8 @@ std::optional<std::string> FindHeaderField(const uint8_t* text, size_t size, std
             size_t begin = 0;
             while (begin < value.size() && IsSpace(static_cast<uint8_t>(value[begin]))) ++begin;
             size_t finish = value.size();
-            while (finish > begin && (IsSpace(static_cast<uint8_t>(value[finish - 1])) || value[finish - 1] == '\r')) {
+            while (finish > begin && (IsSpace(static_cast<uint8_t>(value[finish - 1])) ||
+                                      value[finish - 1] == '\r')) {
                 --finish;
             }
             value = value.substr(begin, finish - begin);

@@ -68,7 +68,8 @@ std::optional<std::string> DecodeQ(std::string_view text) {
         if (text[i] == '_') {
             bytes += ' ';
         } else if (text[i] == '=') {
-            if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) return std::nullopt;
+            if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0)
+                return std::nullopt;
             bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -105,7 +106,8 @@ std::optional<EncodedWord> ParseEncodedWord(const std::string& raw, size_t at) {
 // read every byte of the narrower set the same way.
 std::optional<std::string> WiderSetOf(const std::string& charset) {
     if (charset == "gb2312" || charset == "x-gbk") return "GBK";
-    if (charset == "euc-kr" || charset == "ks_c_5601-1987" || charset == "ks_c_5601") return "CP949";
+    if (charset == "euc-kr" || charset == "ks_c_5601-1987" || charset == "ks_c_5601")
+        return "CP949";
     if (charset == "shift_jis" || charset == "x-sjis" || charset == "shift-jis") return "CP932";
     if (charset == "big5") return "BIG5-HKSCS";
     if (charset == "us-ascii") return "windows-1252";
@@ -191,17 +193,22 @@ bool IsValidUtf8(const std::string& text) {
             ++i;
             continue;
         }
-        if (lead >= 0xc2 && lead <= 0xdf) length = 2, value = lead & 0x1f;
-        else if (lead >= 0xe0 && lead <= 0xef) length = 3, value = lead & 0x0f;
-        else if (lead >= 0xf0 && lead <= 0xf4) length = 4, value = lead & 0x07;
-        else return false;
+        if (lead >= 0xc2 && lead <= 0xdf)
+            length = 2, value = lead & 0x1f;
+        else if (lead >= 0xe0 && lead <= 0xef)
+            length = 3, value = lead & 0x0f;
+        else if (lead >= 0xf0 && lead <= 0xf4)
+            length = 4, value = lead & 0x07;
+        else
+            return false;
         if (i + length > text.size()) return false;
         for (size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
             if ((next & 0xc0) != 0x80) return false;
             value = (value << 6) | (next & 0x3f);
         }
-        if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10ffff)) ||
+        if ((length == 3 && value < 0x800) ||
+            (length == 4 && (value < 0x10000 || value > 0x10ffff)) ||
             (value >= 0xd800 && value <= 0xdfff)) {
             return false;
         }

@@ -21,7 +21,8 @@ bool EachPiece(const MessageBytes& bytes, Visit visit) {
     if (bytes.content) {
         const auto* data = reinterpret_cast<const char*>(bytes.content->data());
         for (size_t at = 0; at < bytes.content->size(); at += kPiece) {
-            visit(std::string_view(data + at, std::min<size_t>(kPiece, bytes.content->size() - at)));
+            visit(
+                std::string_view(data + at, std::min<size_t>(kPiece, bytes.content->size() - at)));
         }
         return true;
     }
@@ -71,7 +72,8 @@ size_t IdenticalCopies::HashOf(const MessageBytes& bytes) {
     return hash;
 }
 
-std::optional<IdenticalCopies::Written> IdenticalCopies::Find(const MessageBytes& bytes, size_t hash) const {
+std::optional<IdenticalCopies::Written> IdenticalCopies::Find(const MessageBytes& bytes,
+                                                              size_t hash) const {
     const auto [first, last] = written_.equal_range(hash);
     for (auto it = first; it != last; ++it) {
         if (FileHolds(it->second.path, bytes)) return it->second;
@@ -79,6 +81,8 @@ std::optional<IdenticalCopies::Written> IdenticalCopies::Find(const MessageBytes
     return std::nullopt;
 }
 
-void IdenticalCopies::Remember(size_t hash, Written written) { written_.emplace(hash, std::move(written)); }
+void IdenticalCopies::Remember(size_t hash, Written written) {
+    written_.emplace(hash, std::move(written));
+}
 
 }  // namespace varrow

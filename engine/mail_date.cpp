@@ -88,9 +88,10 @@ std::optional<int> ZoneOf(const std::string& word) {
         const char* name;
         int offset;
     };
-    static const Named kZones[] = {{"ut", 0},         {"utc", 0},        {"gmt", 0},        {"z", 0},
-                                   {"est", -5 * 60},  {"edt", -4 * 60},  {"cst", -6 * 60},  {"cdt", -5 * 60},
-                                   {"mst", -7 * 60},  {"mdt", -6 * 60},  {"pst", -8 * 60},  {"pdt", -7 * 60}};
+    static const Named kZones[] = {{"ut", 0},        {"utc", 0},       {"gmt", 0},
+                                   {"z", 0},         {"est", -5 * 60}, {"edt", -4 * 60},
+                                   {"cst", -6 * 60}, {"cdt", -5 * 60}, {"mst", -7 * 60},
+                                   {"mdt", -6 * 60}, {"pst", -8 * 60}, {"pdt", -7 * 60}};
     for (const Named& named : kZones) {
         if (zone == named.name) return named.offset;
     }
@@ -136,8 +137,10 @@ std::optional<int64_t> ParseMailDate(const std::string& text) {
     const std::string& yearWord = words[at + 2];
     if (!AllDigits(yearWord) || yearWord.size() > 4) return std::nullopt;
     int64_t year = std::stoi(yearWord);
-    if (yearWord.size() == 2) year += year < 50 ? 2000 : 1900;
-    else if (yearWord.size() == 3) year += 1900;
+    if (yearWord.size() == 2)
+        year += year < 50 ? 2000 : 1900;
+    else if (yearWord.size() == 3)
+        year += 1900;
     if (year < 1900 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
     at += 3;
 
@@ -149,7 +152,8 @@ std::optional<int64_t> ParseMailDate(const std::string& text) {
     size_t from = 0;
     while (count < 3) {
         const size_t colon = time.find(':', from);
-        const std::string part = time.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
+        const std::string part =
+            time.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
         if (!AllDigits(part) || part.size() > 2) return std::nullopt;
         parts[count++] = std::stoi(part);
         if (colon == std::string::npos) break;

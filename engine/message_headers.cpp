@@ -14,7 +14,9 @@ namespace {
 // decoded; what is left still decodes to more than a subject may hold.
 constexpr size_t kMaxRawField = 4 * kMaxSubjectBytes;
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string Trimmed(const std::string& text) {
     size_t begin = 0;
@@ -41,7 +43,8 @@ std::optional<std::string> Field(const uint8_t* start, size_t size, const char* 
 
 MessageHeaders ReadMessageHeaders(const uint8_t* start, size_t size) {
     MessageHeaders headers;
-    if (const auto subject = Field(start, size, "Subject")) headers.subject = DecodeHeaderText(*subject);
+    if (const auto subject = Field(start, size, "Subject"))
+        headers.subject = DecodeHeaderText(*subject);
     if (const auto from = Field(start, size, "From")) {
         headers.from = CutUtf8(Trimmed(DecodeHeaderText(*from)), kMaxSubjectBytes);
     }
@@ -49,7 +52,8 @@ MessageHeaders ReadMessageHeaders(const uint8_t* start, size_t size) {
     return headers;
 }
 
-std::string ReadableSubject(const MessageHeaders& headers, const std::string& subjectLine, uint32_t messageNumber) {
+std::string ReadableSubject(const MessageHeaders& headers, const std::string& subjectLine,
+                            uint32_t messageNumber) {
     const std::string decoded = headers.subject ? *headers.subject : DecodeHeaderText(subjectLine);
     const std::string subject = Trimmed(CutUtf8(decoded, kMaxSubjectBytes));
     if (!subject.empty()) return subject;

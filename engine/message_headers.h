@@ -29,6 +29,7 @@ MessageHeaders ReadMessageHeaders(const uint8_t* start, size_t size);
 // read for people: the decoded Subject: field, or else subjectLine (the
 // first line that holds "subject") decoded; at most kMaxSubjectBytes of
 // whole characters; "Message n" when that leaves nothing.
-std::string ReadableSubject(const MessageHeaders& headers, const std::string& subjectLine, uint32_t messageNumber);
+std::string ReadableSubject(const MessageHeaders& headers, const std::string& subjectLine,
+                            uint32_t messageNumber);
 
 }  // namespace varrow

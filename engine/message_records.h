@@ -18,7 +18,7 @@ struct CopyOutcome {
     uint32_t number = 0;
     uint32_t copy = 0;
     uint32_t outcome = VARROW_COPY_WRITTEN;
-    std::string path;     // the file written; empty when none was
+    std::string path;  // the file written; empty when none was
     std::string subject;
     uint64_t bytes = 0;
     const ChainTrace* trace = nullptr;  // null when the chain was not followed

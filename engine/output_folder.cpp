@@ -41,13 +41,15 @@ void OutputFolder::RollOverIfFull(RecoverySession& session) {
     subfolderHandle_ = std::move(subfolder);
     current_ = {AddTrailingBackslash(destination_) + name, subfolderHandle_.Get()};
     fileCount_ = CountFolderEntries(current_);
-    session.NotifyText(EV_LOG, kTextFolderLimitReached, static_cast<unsigned long>(options.maxPerFolder));
+    session.NotifyText(EV_LOG, kTextFolderLimitReached,
+                       static_cast<unsigned long>(options.maxPerFolder));
     session.NotifyText(EV_LOG, kTextNewSubfolder, name.c_str(), destination_.c_str());
     session.NotifyString(EV_LOG, "-");
 }
 
 std::string OutputFolder::Place(const std::string& subject, uint32_t number, TitleStyle style,
-                                const std::vector<uint8_t>* content, const std::string& tempPath) const {
+                                const std::vector<uint8_t>* content,
+                                const std::string& tempPath) const {
     platform::Os& os = platform::CurrentOs();
     if (current_.handle == platform::kInvalidHandle) return {};
     for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
@@ -55,8 +57,9 @@ std::string OutputFolder::Place(const std::string& subject, uint32_t number, Tit
         const std::string name = GetPathFileName(path);
         long error = 0;
         const platform::Os::Placement placed =
-            content ? os.PlaceNewFile(current_.handle, name, content->data(), content->size(), &error)
-                    : os.PlaceFileCopy(current_.handle, name, tempPath, &error);
+            content
+                ? os.PlaceNewFile(current_.handle, name, content->data(), content->size(), &error)
+                : os.PlaceFileCopy(current_.handle, name, tempPath, &error);
         if (placed == platform::Os::Placement::Placed) return path;
         if (placed == platform::Os::Placement::Failed) return {};
     }

@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "paths.h"
 #include "platform/os.h"
+#include "source_report.h"
 
 namespace varrow {
 
@@ -22,6 +23,7 @@ RecoveryOptions UnpackOptions(uint32_t options) {
     unpacked.sourceHealth = (options & VARROW_OPTION_SOURCE_HEALTH) != 0;
     unpacked.readableNames = (options & VARROW_OPTION_READABLE_NAMES) != 0;
     unpacked.fileDates = (options & VARROW_OPTION_FILE_DATES) != 0;
+    unpacked.imageFormats = (options & VARROW_OPTION_IMAGE_FORMATS) != 0;
     return unpacked;
 }
 
@@ -82,6 +84,7 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
     try {
         Notify(EV_SOURCE, source.c_str());
         CFile64Ex file(4096);
+        file.ReadImageFormats(options_.imageFormats);
         CFileException openError(CFileException::none, -1);
         if (!file.Open(source, CFile64::modeRead | CFile64::shareDenyNone | CFile64::typeBinary,
                        &openError)) {
@@ -94,6 +97,9 @@ int32_t RecoverySession::Run(const char* sourcePath, int32_t /*reserved*/, uint3
             Notify(EV_REPORT_COLUMNS, &columns);
             NotifyString(EV_REPORT_CELL, "Message No.");
             NotifyString(EV_REPORT_CELL, "Subject");
+            if (options_.imageFormats) {
+                for (const std::string& line : DescribeSource(file)) NotifyString(EV_LOG, line);
+            }
             result = RunPasses(*this, file, absoluteDestination);
             file.Close();
         }

@@ -32,6 +32,9 @@ struct RecoveryOptions {
     bool readableNames = false;
     // Date each file by its Date: field.
     bool fileDates = false;
+    // Read disk image files as the media they hold, and log the source's
+    // format and size.
+    bool imageFormats = false;
 };
 
 RecoveryOptions UnpackOptions(uint32_t options);

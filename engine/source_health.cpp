@@ -22,9 +22,7 @@ bool SourceHealth::StillAnswers(const char** why) {
     const uint32_t sector = source_.SectorSize();
     if (length_ < sector) return true;
     std::vector<uint8_t> buffer(sector);
-    uint32_t got = 0;
-    long error = 0;
-    if (!platform::CurrentOs().ReadAt(source_.m_hFile, 0, buffer.data(), sector, &got, &error) || got != sector) {
+    if (source_.ReadAligned(0, buffer.data(), sector, Transfer::OneCall).delivered != sector) {
         *why = "its first sector cannot be read any more";
         return false;
     }

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 #include "block_data.h"
 #include "chain_trace.h"
 #include "cluster_size.h"
 #include "file64.h"
-#include "header_names.h"
 #include "session.h"
+#include "store_bytes.h"
 
 namespace varrow {
 
@@ -19,97 +18,245 @@ constexpr uint32_t kNoBlock = BlockRecords::kNoBlock;
 constexpr uint32_t kLargestBlockSize = 1048576;
 // Offsets with more candidates than this have their choice prepared once.
 constexpr size_t kFewCandidates = 16;
+// A block named from more distinct offsets than this is a crafted case:
+// whether its own predecessor was lost is not looked into.
+constexpr size_t kMostPredecessorOffsets = 256;
 
-// Narrows blocks to those that keep accepts, unless none would be left.
-template <typename Keep>
-void KeepIfAny(std::vector<uint32_t>& blocks, Keep keep) {
-    std::vector<uint32_t> kept;
-    for (const uint32_t block : blocks) {
-        if (keep(block)) kept.push_back(block);
+// Appends count zero bytes to output, as bytes the source does not hold.
+void WriteZeros(CFile64& output, uint32_t count, ChainTrace& trace) {
+    static const uint8_t zeros[kBlockDataSize] = {};
+    trace.AddRun(0, count, true);
+    while (count > 0) {
+        const uint32_t piece = std::min<uint32_t>(count, kBlockDataSize);
+        output.Write(zeros, piece);
+        count -= piece;
     }
-    if (!kept.empty()) blocks.swap(kept);
 }
 
 }  // namespace
-
-bool BeginsWithHeaderField(const std::vector<uint8_t>& data) {
-    size_t word = 0;
-    while (word < data.size() && IsWordChar(data[word])) ++word;
-    return word >= 2 && word < data.size() && data[word] == ':';
-}
-
-std::optional<DataSplice> SpliceAcrossBoundary(const BlockRecord& block, const BlockRecord& successor,
-                                               uint32_t clusterSize) {
-    const uint64_t boundary = (block.position / clusterSize + 1) * clusterSize;
-    const uint64_t dataStart = block.position + kBlockHeaderSize;
-    // Data that starts right at the boundary lies wholly in the next
-    // cluster: nothing of it is kept.
-    if (boundary < dataStart || boundary >= dataStart + block.dataLength) return std::nullopt;
-    if (successor.Base() == block.Base()) return std::nullopt;
-
-    const auto keep = static_cast<uint32_t>(boundary - dataStart);
-    const uint32_t rest = block.dataLength - keep;
-    // The store offset where the boundary falls; the successor's piece has
-    // it at restPosition, which must start a cluster there and leave room
-    // for the rest before the successor's header.
-    const uint64_t t = block.selfOffset + (boundary - block.position);
-    if (successor.selfOffset < t) return std::nullopt;
-    const int64_t restPosition = successor.Base() + static_cast<int64_t>(t);
-    if (restPosition < 0 || (static_cast<uint64_t>(restPosition) & (clusterSize - 1)) != 0 ||
-        static_cast<uint64_t>(restPosition) + rest > successor.position) {
-        return std::nullopt;
-    }
-    return DataSplice{keep, static_cast<uint64_t>(restPosition)};
-}
 
 void StoreAwareLinker::Link(CFile64Ex& source) {
     if (linked_) return;
     linked_ = true;
     blocks_.Finish();
-    clusterSize_ = InferClusterSize(blocks_.SharedBases());
+    cache_ = std::make_unique<CachedSource>(source);
+    stores_.Build(*cache_, blocks_, InferClusterSize(blocks_));
+    FindHeads(source);
+}
 
-    repairs_ = RepairSplitHeaders(source, blocks_, clusterSize_);
-    for (const RepairedHeader& repair : repairs_) {
-        if (repair.header.nextOffset != 0) repairedNames_.emplace_back(repair.header.nextOffset, repair.base);
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
+                                                                     int64_t ownBase,
+                                                                     uint32_t offset,
+                                                                     uint32_t near) const {
+    const uint32_t size = stores_.ClusterSize();
+    const uint32_t cluster = offset / size;
+    const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
+    if (hold.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
+    const int64_t base = hold.hold == StoreReassembly::Hold::Base ? hold.base : ownBase;
+    const int64_t signedPosition = base + offset;
+    if (signedPosition < 0) return std::nullopt;
+    const auto position = static_cast<uint64_t>(signedPosition);
+
+    if (offset % size + kBlockHeaderSize > size) {
+        // The header runs into the next cluster, which may lie elsewhere.
+        const StoreReassembly::ClusterHold next = stores_.At(store, cluster + 1);
+        if (next.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
+        if (next.hold == StoreReassembly::Hold::Base && next.base != base) {
+            const uint64_t boundary = (uint64_t{cluster} + 1) * size;
+            const auto first = static_cast<uint32_t>(boundary - offset);
+            std::vector<uint8_t> bytes = cache_->Read(signedPosition, first);
+            const std::vector<uint8_t> rest =
+                cache_->Read(next.base + static_cast<int64_t>(boundary), kBlockHeaderSize - first);
+            bytes.insert(bytes.end(), rest.begin(), rest.end());
+            const BlockHeader header = DecodeBlockHeader(bytes.data());
+            if (!IsAcceptedHeader(header) || header.selfOffset != offset) return std::nullopt;
+            return ChainBlock{store, base, blocks_.AtPosition(position), header, position, true};
+        }
     }
-    std::sort(repairedNames_.begin(), repairedNames_.end());
-    FindHeads();
+    const uint32_t block = blocks_.At(base, offset, near);
+    if (block == kNoBlock) return std::nullopt;
+    const BlockRecord& record = blocks_[block];
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
+    return ChainBlock{stores_.StoreOf(block), base, block, header, position, false};
 }
 
-const RepairedHeader* StoreAwareLinker::RepairOf(uint32_t block) const {
-    const auto it = std::lower_bound(repairs_.begin(), repairs_.end(), block,
-                                     [](const RepairedHeader& r, uint32_t b) { return r.block < b; });
-    return it != repairs_.end() && it->block == block ? &*it : nullptr;
-}
-
-bool StoreAwareLinker::IsNamed(int64_t base, uint32_t offset) const {
-    return !blocks_.Naming(base, offset).empty() ||
-           std::binary_search(repairedNames_.begin(), repairedNames_.end(), std::make_pair(offset, base));
-}
-
-void StoreAwareLinker::FindHeads() {
-    // An offset named from a piece that does not hold it: by the header as
-    // scanned, and by a rebuilt header from the piece it goes on in.
-    const auto nameFrom = [this](int64_t base, uint32_t next) {
-        if (next != 0 && blocks_.At(base, next) == kNoBlock) unclaimedNames_.push_back(next);
-    };
-    for (uint32_t block = 0; block < blocks_.size(); ++block) {
-        nameFrom(blocks_[block].Base(), blocks_[block].nextOffset);
+StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(uint32_t block) const {
+    const BlockRecord& record = blocks_[block];
+    const uint32_t store = stores_.StoreOf(block);
+    // Only a header that runs into the next cluster can read otherwise.
+    const bool crosses =
+        record.selfOffset % stores_.ClusterSize() + kBlockHeaderSize > stores_.ClusterSize();
+    if (std::optional<ChainBlock> located =
+            crosses ? Locate(store, record.Base(), record.selfOffset) : std::nullopt) {
+        if (located->position == record.position) return *located;
     }
-    for (const RepairedHeader& repair : repairs_) nameFrom(repair.base, repair.header.nextOffset);
-    std::sort(unclaimedNames_.begin(), unclaimedNames_.end());
-    unclaimedNames_.erase(std::unique(unclaimedNames_.begin(), unclaimedNames_.end()), unclaimedNames_.end());
-    unclaimedNames_.shrink_to_fit();
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
+    return ChainBlock{store, record.Base(), block, header, record.position, false};
+}
 
-    heads_.Reset(kChainHeadBuckets);
-    for (uint32_t block = 0; block < blocks_.size(); ++block) {
-        const BlockRecord& record = blocks_[block];
-        if (IsNamed(record.Base(), record.selfOffset) ||
-            std::binary_search(unclaimedNames_.begin(), unclaimedNames_.end(), record.selfOffset)) {
+uint32_t StoreAwareLinker::ClassicSuccessor(CFile64Ex& source, uint64_t position, uint32_t offset) {
+    const std::span<const uint32_t> candidates = blocks_.WithOffset(offset);
+    if (candidates.empty()) return kNoBlock;
+    if (candidates.size() == 1) return candidates[0];
+    if (candidates.size() <= kFewCandidates) {
+        PositionList positions;
+        for (const uint32_t candidate : candidates)
+            positions.push_back(blocks_[candidate].position);
+        return blocks_.AtPosition(ChooseNextBlock(source, position, positions));
+    }
+    const auto [entry, fresh] = manyCandidates_.try_emplace(offset);
+    if (fresh) {
+        for (const uint32_t candidate : candidates)
+            entry->second.push_back(blocks_[candidate].position);
+    }
+    return blocks_.AtPosition(chooser_.Choose(source, position, entry->second));
+}
+
+uint32_t StoreAwareLinker::SharedSuccessor(uint32_t offset) {
+    const auto [entry, fresh] = sharedSuccessors_.try_emplace(offset, kNoBlock);
+    if (!fresh) return entry->second;
+    uint32_t chosen = kNoBlock;
+    std::vector<uint8_t> chosenData;
+    for (const uint32_t candidate : blocks_.WithOffset(offset)) {
+        const BlockRecord& record = blocks_[candidate];
+        const std::vector<uint8_t> data = cache_->Read(
+            static_cast<int64_t>(record.position + kBlockHeaderSize), record.dataLength);
+        if (IsMessageStart(data)) continue;
+        if (chosen == kNoBlock) {
+            chosen = candidate;
+            chosenData = data;
             continue;
         }
-        heads_.FindOrCreate(record.selfOffset).push_back(record.position);
+        if (blocks_[candidate].nextOffset != blocks_[chosen].nextOffset || data != chosenData) {
+            chosen = kNoBlock;
+            break;
+        }
     }
+    entry->second = chosen;
+    return chosen;
+}
+
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Successor(CFile64Ex& source,
+                                                                        const ChainBlock& current) {
+    const uint32_t next = current.header.nextOffset;
+    if (next == 0) return std::nullopt;
+    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next, current.block))
+        return own;
+    uint32_t block = kNoBlock;
+    if (!stores_.IsSolid(current.store)) {
+        block = ClassicSuccessor(source, current.position, next);
+    } else if (stores_.At(current.store, next / stores_.ClusterSize()).hold ==
+               StoreReassembly::Hold::Unknown) {
+        // The file does not reach that cluster: only a block that all
+        // other files agree on can be its.
+        block = SharedSuccessor(next);
+    }
+    if (block == kNoBlock) return std::nullopt;
+    return BlockAt(block);
+}
+
+bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs) const {
+    const uint32_t size = stores_.ClusterSize();
+    const bool solid = stores_.IsSolid(block.store);
+    uint64_t offset = uint64_t{block.header.selfOffset} + kBlockHeaderSize;
+    const uint64_t end = offset + block.header.dataLength;
+    int64_t base = block.base;
+    bool first = true;
+    const size_t firstRun = runs.size();
+    const uint64_t headerCluster = block.header.selfOffset / size;
+    while (offset < end) {
+        const uint64_t cluster = offset / size;
+        const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
+        // The cluster of the block's own header lies where the block does.
+        const StoreReassembly::ClusterHold hold =
+            cluster == headerCluster
+                ? StoreReassembly::ClusterHold{StoreReassembly::Hold::Base, block.base}
+            : cluster <= 0xFFFFFFFFu ? stores_.At(block.store, static_cast<uint32_t>(cluster))
+                                     : StoreReassembly::ClusterHold{};
+        if (hold.hold == StoreReassembly::Hold::Blocked) return false;
+        if (hold.hold == StoreReassembly::Hold::Base) {
+            base = hold.base;
+        } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
+            return false;
+        }
+        const Run run{base + static_cast<int64_t>(offset),
+                      static_cast<uint32_t>(clusterEnd - offset)};
+        // Text that turns into bytes no text holds where the file only
+        // bridges a headerless cluster: other data overwrote it.
+        if (!first && hold.bridged &&
+            IsPlausibleText(cache_->Read(runs[firstRun].position, runs[firstRun].length)) &&
+            !IsPlausibleText(cache_->Read(run.position, run.length))) {
+            return false;
+        }
+        first = false;
+        runs.push_back(run);
+        offset = clusterEnd;
+    }
+    return true;
+}
+
+std::vector<uint8_t> StoreAwareLinker::DataOf(const ChainBlock& block) const {
+    std::vector<Run> runs;
+    DataRuns(block, runs);
+    std::vector<uint8_t> data;
+    for (const Run& run : runs) {
+        const std::vector<uint8_t> bytes = cache_->Read(run.position, run.length);
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    return data;
+}
+
+bool StoreAwareLinker::MayHaveLostPredecessor(const ChainBlock& block) {
+    std::vector<uint32_t> offsets;
+    for (const uint32_t g : blocks_.Naming(block.header.selfOffset))
+        offsets.push_back(blocks_[g].selfOffset);
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    if (offsets.size() > kMostPredecessorOffsets) return false;
+    for (const uint32_t offset : offsets) {
+        if (!Locate(block.store, block.base, offset)) return true;
+    }
+    return false;
+}
+
+void StoreAwareLinker::FindHeads(CFile64Ex& source) {
+    // Blocks that are some block's successor, and offsets that a stray
+    // block names (every block with such an offset may be the one meant,
+    // as in the classic linking).
+    std::vector<bool> named(blocks_.size(), false);
+    std::unordered_set<uint32_t> strayNames;
+    for (uint32_t g = 0; g < blocks_.size(); ++g) {
+        if (blocks_[g].nextOffset == 0) continue;
+        const ChainBlock current = BlockAt(g);
+        if (current.header.nextOffset == 0) continue;
+        if (!stores_.IsSolid(current.store)) {
+            const std::optional<ChainBlock> next =
+                Locate(current.store, current.base, current.header.nextOffset);
+            if (next) {
+                if (next->block != kNoBlock) named[next->block] = true;
+            } else {
+                strayNames.insert(current.header.nextOffset);
+            }
+            continue;
+        }
+        const std::optional<ChainBlock> next = Successor(source, current);
+        if (next && next->block != kNoBlock) named[next->block] = true;
+    }
+
+    // Heads by the scan's first meeting of their offset, then position.
+    std::vector<std::pair<uint32_t, uint32_t>> heads;  // (first block with the offset, head)
+    for (uint32_t h = 0; h < blocks_.size(); ++h) {
+        if (named[h] || strayNames.count(blocks_[h].selfOffset) != 0) continue;
+        const ChainBlock block = BlockAt(h);
+        if (MayHaveLostPredecessor(block) && !IsMessageStart(DataOf(block))) continue;
+        heads.emplace_back(blocks_.WithOffset(blocks_[h].selfOffset)[0], h);
+    }
+    std::sort(heads.begin(), heads.end());
+    heads_.Reset(kChainHeadBuckets);
+    for (const auto& [first, head] : heads)
+        heads_.FindOrCreate(blocks_[head].selfOffset).push_back(blocks_[head].position);
 }
 
 void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source) {
@@ -118,39 +265,21 @@ void StoreAwareLinker::ValidateHeads(RecoverySession& session, CFile64Ex& source
         if (session.QueryAbort()) return;
         PositionList& positions = *heads_.Find(offset);
         for (size_t i = positions.size(); i-- > 0;) {
-            if (!HasColon(source, blocks_.AtPosition(positions[i]))) positions.erase(i);
+            // A header that cannot be read counts as one with a colon, as
+            // in the classic linking.
+            uint32_t delivered = 0;
+            cache_->Read(static_cast<int64_t>(positions[i]), kBlockHeaderSize, &delivered);
+            if (delivered < kBlockHeaderSize) continue;
+            const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(positions[i])));
+            if (std::find(data.begin(), data.end(), ':') == data.end()) positions.erase(i);
         }
         if (positions.empty()) heads_.Remove(offset);
     }
 }
 
-// As ClassicLinker checks a head: whether any of the first dataLength bytes
-// of its data is a colon, where a header that cannot be read counts as one
-// that has. The data of a rebuilt header is read where it lies.
-bool StoreAwareLinker::HasColon(CFile64Ex& source, uint32_t block) const {
-    source.Seek(static_cast<int64_t>(blocks_[block].position), CFile64::begin);
-    uint8_t header[kBlockHeaderSize];
-    if (source.Read(header, kBlockHeaderSize) < kBlockHeaderSize) return true;
-    uint32_t length = std::min(DecodeBlockHeader(header).dataLength, kBlockDataSize);
-    if (const RepairedHeader* repair = RepairOf(block)) {
-        source.Seek(static_cast<int64_t>(repair->dataPosition), CFile64::begin);
-        length = repair->header.dataLength;
-    }
-    uint8_t data[kBlockDataSize] = {};
-    source.Read(data, kBlockDataSize);
-    return std::memchr(data, ':', length) != nullptr;
+std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const {
+    return heads_.OffsetsInWalkingOrder();
 }
-
-std::vector<uint8_t> StoreAwareLinker::DataOf(CFile64Ex& source, uint32_t block) const {
-    const RepairedHeader* repair = RepairOf(block);
-    if (!repair) return ReadBlockData(source, blocks_[block].position);
-    std::vector<uint8_t> data(repair->header.dataLength, 0);
-    source.Seek(static_cast<int64_t>(repair->dataPosition), CFile64::begin);
-    source.Read(data.data(), static_cast<uint32_t>(data.size()));
-    return data;
-}
-
-std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const { return heads_.OffsetsInWalkingOrder(); }
 
 const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     static const PositionList kNone{};
@@ -158,118 +287,29 @@ const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     return positions ? *positions : kNone;
 }
 
-uint32_t StoreAwareLinker::Successor(CFile64Ex& source, uint64_t position, int64_t base,
-                                     uint32_t nextOffset) {
-    const uint32_t own = blocks_.At(base, nextOffset);
-    if (own != kNoBlock) return own;
-    const std::span<const uint32_t> candidates = blocks_.WithOffset(nextOffset);
-    if (candidates.empty()) return kNoBlock;
-    if (candidates.size() == 1) return candidates[0];
-    // A few candidates are looked at again at every choice; what is learnt
-    // about many is kept, at the cost of memory for each such offset.
-    if (candidates.size() <= kFewCandidates) {
-        const PositionList left = OtherPieceCandidates(source, nextOffset, candidates);
-        if (left.size() == 1) return blocks_.AtPosition(left[0]);
-        return blocks_.AtPosition(ChooseNextBlock(source, position, left));
-    }
-    const auto [entry, fresh] = manyCandidates_.try_emplace(nextOffset);
-    if (fresh) entry->second = OtherPieceCandidates(source, nextOffset, candidates);
-    const PositionList& left = entry->second;
-    if (left.size() == 1) return blocks_.AtPosition(left[0]);
-    return blocks_.AtPosition(chooser_.Choose(source, position, left));
-}
-
-// The positions of the candidates that can follow a block of another
-// piece: a candidate that its own piece names is that piece's successor,
-// and a candidate that begins with a header line starts a message.
-PositionList StoreAwareLinker::OtherPieceCandidates(CFile64Ex& source, uint32_t nextOffset,
-                                                    std::span<const uint32_t> candidates) const {
-    std::vector<uint32_t> left(candidates.begin(), candidates.end());
-    KeepIfAny(left, [&](uint32_t candidate) { return !IsNamed(blocks_[candidate].Base(), nextOffset); });
-    if (left.size() > 1) {
-        KeepIfAny(left, [&](uint32_t candidate) { return !BeginsWithHeaderField(DataOf(source, candidate)); });
-    }
-    PositionList positions;
-    for (const uint32_t candidate : left) positions.push_back(blocks_[candidate].position);
-    return positions;
-}
-
-void StoreAwareLinker::CopyData(CFile64Ex& source, CFile64& output, const ChainBlock& current,
-                                uint32_t successor, ChainTrace& trace) const {
-    const BlockHeader& header = current.header;
-    std::optional<DataSplice> splice;
-    if (!current.repaired) {
-        const BlockRecord written{current.position, header.selfOffset, header.nextOffset, header.dataLength};
-        if (successor != kNoBlock) splice = SpliceAcrossBoundary(written, blocks_[successor], clusterSize_);
-        else splice = SpliceIntoNextCluster(written);
-    }
-    source.Seek(static_cast<int64_t>(current.dataPosition), CFile64::begin);
-    if (!splice) {
-        CopyBlockData(source, output, header.dataLength, trace);
-        return;
-    }
-    CopyBlockData(source, output, splice->keep, trace);
-    source.Seek(static_cast<int64_t>(splice->restPosition), CFile64::begin);
-    CopyBlockData(source, output, header.dataLength - splice->keep, trace);
-}
-
-std::optional<DataSplice> StoreAwareLinker::SpliceIntoNextCluster(const BlockRecord& block) const {
-    const uint64_t boundary = (block.position / clusterSize_ + 1) * clusterSize_;
-    const uint64_t dataStart = block.position + kBlockHeaderSize;
-    if (boundary < dataStart || boundary >= dataStart + block.dataLength) return std::nullopt;
-    const auto keep = static_cast<uint32_t>(boundary - dataStart);
-    const uint64_t t = block.selfOffset + (boundary - block.position);
-    const std::optional<NextCluster> next =
-        FindNextCluster(blocks_, block.Base(), boundary, t, block.dataLength - keep, clusterSize_);
-    if (!next) return std::nullopt;
-    return DataSplice{keep, next->position};
-}
-
-std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutSuccessor(CFile64Ex& source,
-                                                                          const ChainBlock& current,
-                                                                          uint32_t nextOffset) const {
-    const int64_t signedPosition = current.base + static_cast<int64_t>(nextOffset);
-    if (signedPosition < 0) return std::nullopt;
-    const auto position = static_cast<uint64_t>(signedPosition);
-    const uint64_t boundary = (position / clusterSize_ + 1) * clusterSize_;
-    if (boundary >= position + kBlockHeaderSize) return std::nullopt;
-    const uint64_t t = nextOffset + (boundary - position);
-    const auto second = static_cast<uint32_t>(position + kBlockHeaderSize - boundary);
-    const std::optional<NextCluster> next =
-        FindNextCluster(blocks_, current.base, boundary, t, second, clusterSize_);
-    if (!next) return std::nullopt;
-    const std::optional<BlockHeader> header =
-        RebuildCutHeader(source, position, boundary, next->position, nextOffset);
-    if (!header) return std::nullopt;
-    return ChainBlock{*header, next->position + second, next->base, true, position};
-}
-
-bool StoreAwareLinker::LoadBlock(CFile64Ex& source, uint32_t block, ChainBlock& current) const {
-    const BlockRecord& record = blocks_[block];
-    if (const RepairedHeader* repair = RepairOf(block)) {
-        current = {repair->header, repair->dataPosition, repair->base, true, record.position};
-        return true;
-    }
-    source.Seek(static_cast<int64_t>(record.position), CFile64::begin);
-    uint8_t bytes[kBlockHeaderSize];
-    if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return false;
-    current = {DecodeBlockHeader(bytes), record.position + kBlockHeaderSize, record.Base(), false,
-               record.position};
-    return true;
-}
-
 void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
                                   CFile64& output, ChainTrace& trace) {
     const uint32_t head = blocks_.AtPosition(headPosition);
-    ChainBlock current;
-    if (head == kNoBlock || !LoadBlock(source, head, current)) {
+    if (head == kNoBlock) {
         trace.end = ChainEnd::ReadError;
         return;
     }
+    ChainBlock current = BlockAt(head);
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
+    std::vector<Run> runs;
     for (;;) {
         visitedOffsets.insert(offset);
+        if (!current.rebuilt) {
+            // As the classic linking does: the header as the source gives it now.
+            source.Seek(static_cast<int64_t>(current.position), CFile64::begin);
+            uint8_t bytes[kBlockHeaderSize];
+            if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) {
+                trace.end = ChainEnd::ReadError;
+                return;
+            }
+            current.header = DecodeBlockHeader(bytes);
+        }
         const BlockHeader& header = current.header;
         if (header.dataLength > header.blockSize || header.blockSize == 0 ||
             header.blockSize > kLargestBlockSize) {
@@ -278,34 +318,43 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
                             : ChainEnd::HeaderUnreadable;
             return;
         }
-        const uint32_t next = header.nextOffset;
-        const bool loops = next != 0 && visitedOffsets.count(next) != 0;
-        const bool ends = next == 0 || loops;
-        const uint32_t successor = ends ? kNoBlock : Successor(source, current.position, current.base, next);
-        std::optional<ChainBlock> cut;
-        if (!ends && successor == kNoBlock) cut = CutSuccessor(source, current, next);
         trace.blocks.push_back(current.position);
-        CopyData(source, output, current, cut ? kNoBlock : successor, trace);
-        if (cut) {
-            current = *cut;
-        } else if (ends) {
-            trace.end = loops ? ChainEnd::Loop : ChainEnd::Complete;
-            return;
-        } else if (successor == kNoBlock) {
+        runs.clear();
+        const bool whole = DataRuns(current, runs);
+        for (const Run& run : runs) {
+            if (run.position < 0) {
+                WriteZeros(output, run.length, trace);
+                continue;
+            }
+            source.Seek(run.position, CFile64::begin);
+            CopyBlockData(source, output, run.length, trace);
+        }
+        if (!whole) {
             trace.end = ChainEnd::NextMissing;
             return;
-        } else if (!LoadBlock(source, successor, current)) {
-            trace.end = ChainEnd::ReadError;
+        }
+        const uint32_t next = header.nextOffset;
+        if (next == 0) {
+            trace.end = ChainEnd::Complete;
             return;
         }
+        if (visitedOffsets.count(next) != 0) {
+            trace.end = ChainEnd::Loop;
+            return;
+        }
+        const std::optional<ChainBlock> successor = Successor(source, current);
+        if (!successor) {
+            trace.end = ChainEnd::NextMissing;
+            return;
+        }
+        current = *successor;
         offset = next;
     }
 }
 
 size_t StoreAwareLinker::MemoryUsed() const {
-    return blocks_.MemoryUsed() + repairs_.capacity() * sizeof(RepairedHeader) +
-           repairedNames_.capacity() * sizeof(repairedNames_[0]) +
-           unclaimedNames_.capacity() * sizeof(uint32_t) + heads_.MemoryUsed();
+    return blocks_.MemoryUsed() + stores_.MemoryUsed() + heads_.MemoryUsed() +
+           sharedSuccessors_.size() * (sizeof(uint32_t) * 2 + sizeof(void*) * 2);
 }
 
 }  // namespace varrow

@@ -55,6 +55,7 @@ for target in $targets; do
   echo "== fuzz_$target: $seconds s =="
   log="$build/artifacts/fuzz_$target.log"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      LSAN_OPTIONS=suppressions="$top/tools/lsan-image-libraries.supp" \
       "$build/tests/fuzz/fuzz_$target" -seed=1 -max_total_time="$seconds" -max_len="$max_len" \
       -timeout=25 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
       "$corpus" "$build/tests/fuzz/seeds/$target" > "$log" 2>&1; then

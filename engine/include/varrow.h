@@ -46,9 +46,9 @@ extern "C" {
 #define EV_MESSAGE_RECORD 60  /* a VarrowMessageRecord: one handled copy of a message */
 #define EV_TOTALS 61          /* a VarrowTotals, once, before the last EV_PROGRESS */
 
-/* Options word: bit 0 starts rollover subfolders; bits 1..6 choose the
+/* Options word: bit 0 starts rollover subfolders; bits 1..7 choose the
  * behaviours below; bits 16..31 hold the number of entries per output
- * folder (0 means 10000). Bits 7..15 are ignored. With bits 1..15 clear the
+ * folder (0 means 10000). Bits 8..15 are ignored. With bits 1..15 clear the
  * engine behaves exactly as it always did. */
 #define VARROW_OPTION_NEW_FOLDER 0x00000001u
 /* Links the blocks of each store apart from those of other stores (by
@@ -71,10 +71,18 @@ extern "C" {
 #define VARROW_OPTION_READABLE_NAMES 0x00000020u
 /* Sets each written file's modification time to its Date: header field. */
 #define VARROW_OPTION_FILE_DATES 0x00000040u
+/* A source file that is a disk image (EWF E01/S01, AFF, VMDK, VHD/VHDX, or
+ * the first file of a split raw set: .001, .002...) is read as the media it
+ * holds, where the engine was built with its image libraries; a plain file
+ * or device is read as before. EV_LOG lines name the source's format and
+ * media size right after it was opened. Without it every file is read as
+ * the bytes it holds. */
+#define VARROW_OPTION_IMAGE_FORMATS 0x00000080u
 /* Every behaviour above; what the command line and the window use. */
-#define VARROW_OPTIONS_BEST                                                             \
-    (VARROW_OPTION_STORE_AWARE | VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL | \
-     VARROW_OPTION_SOURCE_HEALTH | VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES)
+#define VARROW_OPTIONS_BEST                                                                  \
+    (VARROW_OPTION_STORE_AWARE | VARROW_OPTION_RECORDS | VARROW_OPTION_SKIP_IDENTICAL |      \
+     VARROW_OPTION_SOURCE_HEALTH | VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | \
+     VARROW_OPTION_IMAGE_FORMATS)
 
 /* Every byte of a RecoveryParams record is XORed with this value before the
  * record is passed to RecoverMessages; the engine unmasks its own copy. */

@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/disk_image.h"
 
 namespace varrow::platform {
 
@@ -93,6 +96,10 @@ public:
     virtual bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
                                uint64_t* total) = 0;
     virtual bool VolumeSpaceClusters(const std::string& root, VolumeClusters* clusters) = 0;
+    // The disk image stored in the file at path, when an image library of
+    // this build knows its format and it is not a single plain raw file
+    // (see OpenLibraryImage); null otherwise.
+    virtual std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path) = 0;
 
     // --- Files and folders by name --------------------------------------
     virtual std::string CurrentDirectory() = 0;

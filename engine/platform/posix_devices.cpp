@@ -130,4 +130,8 @@ bool PosixOs::VolumeSpaceClusters(const std::string& root, VolumeClusters* clust
     return true;
 }
 
+std::unique_ptr<DiskImage> PosixOs::OpenDiskImage(const std::string& path) {
+    return OpenLibraryImage(path);
+}
+
 }  // namespace varrow::platform

@@ -67,7 +67,8 @@ bool CopyBytes(int from, int to, long* error) {
 // behind when the process dies in between. Returns nothing when the file
 // system cannot do this, so that the caller stages under a name instead.
 template <typename Fill>
-std::optional<Os::Placement> PlaceUnnamed(int folder, const std::string& name, long* error, Fill fill) {
+std::optional<Os::Placement> PlaceUnnamed(int folder, const std::string& name, long* error,
+                                          Fill fill) {
     const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
     if (fd < 0) return std::nullopt;
     if (!fill(fd)) {
@@ -115,7 +116,8 @@ Os::Placement NameWithoutReplacing(int folder, const std::string& staging, const
             if (::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
                 return Os::Placement::NameTaken;
             }
-            if (::renameat(folder, staging.c_str(), folder, name.c_str()) == 0) return Os::Placement::Placed;
+            if (::renameat(folder, staging.c_str(), folder, name.c_str()) == 0)
+                return Os::Placement::Placed;
         }
     }
     Fail(error);
@@ -140,7 +142,8 @@ Os::Placement PlaceStaged(int folder, const std::string& name, long* error, Fill
     }
     bool written = fill(fd);
     if (::close(fd) != 0 && written) written = Fail(error);
-    Os::Placement placed = written ? NameWithoutReplacing(folder, staging, name, error) : Os::Placement::Failed;
+    Os::Placement placed =
+        written ? NameWithoutReplacing(folder, staging, name, error) : Os::Placement::Failed;
     if (placed != Os::Placement::Placed) ::unlinkat(folder, staging.c_str(), 0);
     return placed;
 }
@@ -183,7 +186,8 @@ Handle PosixOs::OpenSubfolder(Handle folder, const std::string& name, long* erro
     }
     // O_NOFOLLOW refuses a link put at the name; O_DIRECTORY anything else
     // that is not a folder.
-    const int fd = ::openat(Fd(folder), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::openat(Fd(folder), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         Fail(error);
         return kInvalidHandle;
@@ -193,7 +197,8 @@ Handle PosixOs::OpenSubfolder(Handle folder, const std::string& name, long* erro
 
 bool PosixOs::ExistsIn(Handle folder, const std::string& name) {
     struct stat status {};
-    return IsPlainName(name) && ::fstatat(Fd(folder), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    return IsPlainName(name) &&
+           ::fstatat(Fd(folder), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool PosixOs::CreateNewFileIn(Handle folder, const std::string& name, long* error) {
@@ -201,8 +206,8 @@ bool PosixOs::CreateNewFileIn(Handle folder, const std::string& name, long* erro
         if (error) *error = EINVAL;
         return false;
     }
-    const int fd = ::openat(Fd(folder), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            kNewFileMode);
+    const int fd = ::openat(Fd(folder), name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
     if (fd < 0) return Fail(error);
     ::close(fd);
     return true;
@@ -239,8 +244,8 @@ Os::Placement PosixOs::PlaceNewFile(Handle folder, const std::string& name, cons
     return Place(folder, name, error, [&](int to) { return WriteAll(to, bytes, size, error); });
 }
 
-Os::Placement PosixOs::PlaceFileCopy(Handle folder, const std::string& name, const std::string& sourcePath,
-                                     long* error) {
+Os::Placement PosixOs::PlaceFileCopy(Handle folder, const std::string& name,
+                                     const std::string& sourcePath, long* error) {
     return Place(folder, name, error, [&](int to) {
         const int from = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
         if (from < 0) return Fail(error);

@@ -47,7 +47,8 @@ Converters& TheConverters() {
 
 }  // namespace
 
-bool PosixOs::ConvertToUtf8(const std::string& charset, const std::string& bytes, std::string* utf8) {
+bool PosixOs::ConvertToUtf8(const std::string& charset, const std::string& bytes,
+                            std::string* utf8) {
     Converters& converters = TheConverters();
     iconv_t converter = converters.For(charset);
     if (converter == Converters::kNone) return false;
@@ -72,7 +73,8 @@ bool PosixOs::ConvertToUtf8(const std::string& charset, const std::string& bytes
         break;
     }
     // A stateful set (ISO-2022-JP) may owe a return to its initial state.
-    if (converted && iconv(converter, nullptr, nullptr, &to, &outLeft) == static_cast<size_t>(-1)) converted = false;
+    if (converted && iconv(converter, nullptr, nullptr, &to, &outLeft) == static_cast<size_t>(-1))
+        converted = false;
     if (!cached) iconv_close(converter);
     if (!converted) return false;
     out.resize(out.size() - outLeft);
@@ -81,7 +83,8 @@ bool PosixOs::ConvertToUtf8(const std::string& charset, const std::string& bytes
 }
 
 bool PosixOs::SetFileTimesIn(Handle folder, const std::string& name, int64_t secondsSince1970) {
-    const timespec times[2] = {{static_cast<time_t>(secondsSince1970), 0}, {static_cast<time_t>(secondsSince1970), 0}};
+    const timespec times[2] = {{static_cast<time_t>(secondsSince1970), 0},
+                               {static_cast<time_t>(secondsSince1970), 0}};
     return ::utimensat(static_cast<int>(folder), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 

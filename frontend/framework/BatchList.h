@@ -8,14 +8,12 @@
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
 
+#include "RunOutcome.h"
+
 class QKeyEvent;
 
 namespace tolvan {
 
-inline constexpr char kStatusNotRecovered[] = "Not Recovered";
-inline constexpr char kStatusSuccessful[] = "Successful";
-inline constexpr char kStatusFailed[] = "Failed";
-inline constexpr char kStatusAborted[] = "Aborted";
 
 class TBatchList final : public QTreeWidget {
     Q_OBJECT

@@ -19,10 +19,15 @@ TDragEdit::TDragEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void TDragEdit::SetAcceptFiles(bool accept) { acceptFiles_ = accept; }
 
+bool TDragEdit::Takes(const QString& path) const { return acceptFiles_ && (!AcceptsPath || AcceptsPath(path)); }
+
+// A drag of local files never reaches QLineEdit's own handling, which would
+// insert the file's URL as text at the cursor.
 void TDragEdit::dragEnterEvent(QDragEnterEvent* event) {
-    if (FirstDroppedFile(event->mimeData()).isEmpty()) {
+    const QString file = FirstDroppedFile(event->mimeData());
+    if (file.isEmpty()) {
         QLineEdit::dragEnterEvent(event);
-    } else if (acceptFiles_) {
+    } else if (Takes(file)) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -30,9 +35,10 @@ void TDragEdit::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TDragEdit::dragMoveEvent(QDragMoveEvent* event) {
-    if (FirstDroppedFile(event->mimeData()).isEmpty()) {
+    const QString file = FirstDroppedFile(event->mimeData());
+    if (file.isEmpty()) {
         QLineEdit::dragMoveEvent(event);
-    } else if (acceptFiles_) {
+    } else if (Takes(file)) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -45,7 +51,7 @@ void TDragEdit::dropEvent(QDropEvent* event) {
         QLineEdit::dropEvent(event);
         return;
     }
-    if (!acceptFiles_) {
+    if (!Takes(file)) {
         event->ignore();
         return;
     }

@@ -27,6 +27,10 @@ public:
     // Called once per file drop, with the first dropped local file; a drop
     // while it is unassigned is taken and does nothing.
     TDropEvent OnDropFile;
+    // Decides which dropped paths the edit takes (a folder, say); while it
+    // is unassigned every local file or folder is taken. A path it refuses
+    // is refused as a drag, so it never lands in the text.
+    std::function<bool(const QString& path)> AcceptsPath;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -34,6 +38,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // True when a drag carries a path this edit takes.
+    bool Takes(const QString& path) const;
+
     bool acceptFiles_ = false;
 };
 

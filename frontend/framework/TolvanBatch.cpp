@@ -1,29 +1,21 @@
-// The Batch Recovery page of the framework's main window: the list of
-// drives or disks with their output folders, its buttons, and the batch
-// run that recovers the rows one after the other.
-#include <exception>
+#include "TolvanBatch.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
 #include "BatchList.h"
-#include "LogPane.h"
-#include "TolvanDuration.h"
 #include "TolvanLook.h"
-#include "TolvanMain.h"
-#include "TolvanPanel.h"
-#include "TolvanPrompts.h"
 
 namespace tolvan {
 
 namespace {
 
-// Page geometry. The progress panel lies at the top left (the product
+// Page geometry. The progress panel lies at the top left (the main window
 // places it); the Start button sits beside it, level with the gauge.
 constexpr int kMargin = 7;
 constexpr int kButtonHeight = 28;
-constexpr int kListTop = 104;
+constexpr int kListTop = 124;
 constexpr int kButtonRowTop = 334;
 constexpr int kListButtonWidth = 130;
 constexpr int kStartWidth = 130;
@@ -37,126 +29,53 @@ QPushButton* PageButton(const QString& caption, const QString& hint, QWidget* pa
 
 }  // namespace
 
-void TTolvanMainForm::CreateBatchPage() {
-    const int right = palBatchRecovery->width() - kMargin;
+TBatchPage::TBatchPage(QWidget* parent, int width, int height) : TTolvanPanel(parent) {
+    SetBevelOuter(TPanelBevel::None);
+    setGeometry(0, 0, width, height);
+    const int right = width - kMargin;
 
-    btnRepairFiles = PageButton(QStringLiteral("&Start Recovery"), QString(), palBatchRecovery);
+    btnRepairFiles = PageButton(QStringLiteral("&Start Recovery"), QString(), this);
     btnRepairFiles->setGeometry(right - kStartWidth, 34, kStartWidth, kButtonHeight);
     SetSkinElement(btnRepairFiles, kSkinStartButton);
-    connect(btnRepairFiles, &QPushButton::clicked, this, &TTolvanMainForm::btnRepairFilesClick);
 
-    labFileList = new QLabel(QStringLiteral("&List of drives or disks to be recovered:"), palBatchRecovery);
+    labFileList = new QLabel(QStringLiteral("&List of drives or disks to be recovered:"), this);
     QFont bold = labFileList->font();
     bold.setBold(true);
     labFileList->setFont(bold);
     labFileList->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     labFileList->setGeometry(kMargin, kListTop - 24, labFileList->sizeHint().width(), 24);
 
-    FileList = new TBatchList(palBatchRecovery);
+    FileList = new TBatchList(this);
     FileList->setGeometry(kMargin, kListTop, right - kMargin, kButtonRowTop - 8 - kListTop);
     FileList->OnKeyDown = [this](QKeyEvent* event) { return FileListKeyDown(event); };
     labFileList->setBuddy(FileList);
 
     btnAddFiles = PageButton(QStringLiteral("A&dd Drive/Disk"),
-                             QStringLiteral("Add one or multiple drives or disks to list"), palBatchRecovery);
+                             QStringLiteral("Add one or multiple drives or disks to list"), this);
     btnRemoveFiles = PageButton(QStringLiteral("Re&move Selected"),
-                                QStringLiteral("Remove selected drives or disks from list"), palBatchRecovery);
+                                QStringLiteral("Remove selected drives or disks from list"), this);
     btnRemoveAll = PageButton(QStringLiteral("Remo&ve All"), QStringLiteral("Remove all drives and disks in list"),
-                              palBatchRecovery);
+                              this);
     int left = kMargin;
     for (QPushButton* button : {btnAddFiles, btnRemoveFiles, btnRemoveAll}) {
         button->setGeometry(left, kButtonRowTop, kListButtonWidth, kButtonHeight);
         left += kListButtonWidth + 8;
     }
-    connect(btnRemoveFiles, &QPushButton::clicked, this, &TTolvanMainForm::btnRemoveFilesClick);
-    connect(btnRemoveAll, &QPushButton::clicked, this, &TTolvanMainForm::btnRemoveAllClick);
+    connect(btnRemoveFiles, &QPushButton::clicked, this, &TBatchPage::btnRemoveFilesClick);
+    connect(btnRemoveAll, &QPushButton::clicked, this, &TBatchPage::btnRemoveAllClick);
 }
 
-void TTolvanMainForm::btnRemoveFilesClick() { FileList->RemoveSelected(); }
+void TBatchPage::btnRemoveFilesClick() { FileList->RemoveSelected(); }
 
-void TTolvanMainForm::btnRemoveAllClick() { FileList->RemoveAll(); }
+void TBatchPage::btnRemoveAllClick() { FileList->RemoveAll(); }
 
-bool TTolvanMainForm::FileListKeyDown(QKeyEvent* event) {
+bool TBatchPage::FileListKeyDown(QKeyEvent* event) {
     if (event->key() != Qt::Key_Delete) return false;
     if (event->modifiers() & Qt::ShiftModifier)
         btnRemoveAllClick();
     else
         btnRemoveFilesClick();
     return true;
-}
-
-void TTolvanMainForm::btnRepairFilesClick() {
-    // While a run of either kind is going on, or stopping, only a stop.
-    if (flowActive_) {
-        running_ = false;
-        return;
-    }
-    RunBatch();
-}
-
-void TTolvanMainForm::RunBatch() {
-    if (FileList->RowCount() == 0) {
-        Prompts().Information(this, QStringLiteral("Please add drives or disks to the list first"));
-        return;
-    }
-    QString error;
-    BeginFlow();
-    ShowAsStop(btnRepairFiles, true);
-    try {
-        txtRepairLog->Clear();
-        StartTime.start();
-        Timer.start();
-        labConsumedTime->setText(ConsumedTimeText(0));
-        // The rows of this run are the rows of now. Rows may be removed
-        // while it runs (the page stays usable): such a row is skipped when
-        // its turn comes, and one removed during its own turn gets no status.
-        const QList<TBatchList::TRow> rows = FileList->Rows();
-        for (const TBatchList::TRow& row : rows) FileList->SetStatus(row, QString::fromLatin1(kStatusNotRecovered));
-        BeforeBatch();
-
-        int successes = 0;
-        for (const TBatchList::TRow& row : rows) {
-            if (!running_) break;
-            if (!row.isValid()) continue;
-            const QString source = FileList->Source(row);
-            const QString folder = FileList->Folder(row);
-            QString absolute;
-            if (!CreateDestination(folder, absolute)) continue;  // stays "Not Recovered", unreported
-            BeforeRecovery();
-            bool success = false;
-            try {
-                success = RunRecovery(source, folder);
-            } catch (...) {
-                AfterRecovery();
-                throw;
-            }
-            AfterRecovery();
-            const char* status = success ? kStatusSuccessful : running_ ? kStatusFailed : kStatusAborted;
-            FileList->SetStatus(row, QString::fromLatin1(status));
-            if (success) ++successes;
-        }
-        Timer.stop();
-        // A window that is waiting to close shows nothing more.
-        if (!closePending_)
-            Prompts().Information(this, QString::asprintf("%d drive(s) or disk(s) recovered successfully", successes));
-    } catch (const std::exception& raised) {
-        error = QString::fromLocal8Bit(raised.what());
-    } catch (...) {
-        error = QStringLiteral("An unexpected error ended the recovery.");
-    }
-
-    // Closing steps, on every way out.
-    running_ = false;
-    ShowAsStop(btnRepairFiles, false);
-    txtRepairLog->Clear();
-    Timer.stop();
-    try {
-        AfterBatch();
-    } catch (const std::exception& raised) {
-        if (error.isEmpty()) error = QString::fromLocal8Bit(raised.what());
-    }
-    EndFlow();
-    if (!error.isEmpty()) ShowFlowError(error);
 }
 
 }  // namespace tolvan

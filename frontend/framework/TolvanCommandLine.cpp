@@ -25,4 +25,13 @@ TCommandLine ParseCommandLine(const QStringList& parameters) {
     return line;
 }
 
+bool HelpRequested(const QStringList& parameters) {
+    for (const QString& parameter : parameters) {
+        if (parameter == QLatin1String("--help") || parameter.compare(QLatin1String("-h"), Qt::CaseInsensitive) == 0 ||
+            parameter == QLatin1String("-?"))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace tolvan

@@ -26,14 +26,21 @@ int64_t CoarseMonotonicMs() {
 QString ProgressText(unsigned percent) { return QString::asprintf("%u%% completed", percent); }
 
 TMessageDispatcher::TMessageDispatcher(TGaugeView& gauge, TTextView& progressLabel,
-                                       TRunState& runState, TEventPump& pump,
+                                       TTextView& figures, TRunState& runState, TEventPump& pump,
                                        TEngineEventHook& hook, TMillisecondClock clock)
     : gauge_(gauge),
       progressLabel_(progressLabel),
+      figures_(figures),
       runState_(runState),
       pump_(pump),
       hook_(hook),
       clock_(clock) {}
+
+void TMessageDispatcher::BeginRun(uint64_t sourceBytes) {
+    tally_.Reset();
+    progress_.Start(clock_(), sourceBytes);
+    figures_.SetText(QString());
+}
 
 bool TMessageDispatcher::OnMessage(int32_t code, void* data) {
     switch (code) {
@@ -41,8 +48,10 @@ bool TMessageDispatcher::OnMessage(int32_t code, void* data) {
         OnProgress(data);
         return false;
     case EV_QUERY_ABORT:
+        progress_.CountQuestion();
         return !runState_.Running();
     default:
+        tally_.Observe(code, data);
         hook_.HandleEngineEvent(code, data);
         return false;
     }
@@ -50,16 +59,23 @@ bool TMessageDispatcher::OnMessage(int32_t code, void* data) {
 
 void TMessageDispatcher::OnProgress(const void* data) {
     const int64_t now = clock_();
-    if (data != nullptr) {
+    // After a stop request the gauge and the figures keep the point where
+    // the user stopped; the engine's closing 100 would say the opposite.
+    const bool stopping = !runState_.Running();
+    bool changed = false;
+    if (data != nullptr && !stopping) {
         const unsigned percent = *static_cast<const unsigned char*>(data);
         if (static_cast<int>(percent) != gauge_.Position()) {
             gauge_.SetPosition(static_cast<int>(std::min(percent, 100u)));
             progressLabel_.SetText(ProgressText(static_cast<unsigned>(gauge_.Position())));
-            Pump(now);
-            return;
+            changed = true;
         }
     }
-    if (!pumped_ || now - lastPump_ >= kPumpIntervalMs) Pump(now);
+    if (!stopping && progress_.Due(now)) {
+        const int percent = std::max(gauge_.Position(), 0);
+        figures_.SetText(ProgressFiguresText(progress_.Sample(now, percent, tally_.MessagesHandled())));
+    }
+    if (changed || !pumped_ || now - lastPump_ >= kPumpIntervalMs) Pump(now);
 }
 
 void TMessageDispatcher::Pump(int64_t now) {

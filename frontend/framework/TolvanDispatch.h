@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "RunProgress.h"
+#include "RunTally.h"
 #include "TolvanViews.h"
 
 namespace tolvan {
@@ -42,16 +44,25 @@ int64_t CoarseMonotonicMs();
 // OnMessage of the main window. Progress events come up to a million times
 // a second during a fast scan, far more often than a pump of the event
 // queue can afford, so the queue is pumped whenever the percentage changes
-// and otherwise at most once every kPumpIntervalMs.
+// and otherwise at most once every kPumpIntervalMs; the figures beside the
+// gauge change at most every TRunProgress::kRefreshMs. Every other event
+// is counted for the run's outcome and handed to the product's hook.
 class TMessageDispatcher final : public TEngineClient {
 public:
     static constexpr int64_t kPumpIntervalMs = 10;
 
-    TMessageDispatcher(TGaugeView& gauge, TTextView& progressLabel, TRunState& runState,
-                       TEventPump& pump, TEngineEventHook& hook,
+    TMessageDispatcher(TGaugeView& gauge, TTextView& progressLabel, TTextView& figures,
+                       TRunState& runState, TEventPump& pump, TEngineEventHook& hook,
                        TMillisecondClock clock = &CoarseMonotonicMs);
 
+    // Before each engine call: forgets the previous run's counts and
+    // starts measuring against a source of sourceBytes (0: unknown).
+    void BeginRun(uint64_t sourceBytes);
+
     bool OnMessage(int32_t code, void* data) override;
+
+    // What the current (or last) run's events said.
+    const TRunTally& Tally() const { return tally_; }
 
 private:
     void OnProgress(const void* data);
@@ -59,10 +70,13 @@ private:
 
     TGaugeView& gauge_;
     TTextView& progressLabel_;
+    TTextView& figures_;
     TRunState& runState_;
     TEventPump& pump_;
     TEngineEventHook& hook_;
     TMillisecondClock clock_;
+    TRunTally tally_;
+    TRunProgress progress_;
     int64_t lastPump_ = 0;
     bool pumped_ = false;
 };

@@ -18,7 +18,7 @@ Parts Split(int64_t milliseconds) {
 
 QString ConsumedTimeText(int64_t milliseconds) {
     const Parts parts = Split(milliseconds);
-    return QStringLiteral("%1 hour(s) %2 minute(s) ").arg(parts.hours).arg(parts.minutes);
+    return QStringLiteral("%1 hour(s) %2 minute(s) %3 second(s)").arg(parts.hours).arg(parts.minutes).arg(parts.seconds);
 }
 
 QString ConsumedTimeLine(int64_t milliseconds) {

@@ -8,8 +8,8 @@
 
 namespace tolvan {
 
-// 'h "hour(s)" n "minute(s) "': "0 hour(s) 2 minute(s) " with its
-// trailing blank, for labConsumedTime.
+// "0 hour(s) 2 minute(s) 5 second(s)" for labConsumedTime, which counts
+// the seconds of a run.
 QString ConsumedTimeText(int64_t milliseconds);
 
 // The log line after a run: "Consumed time: 0 hour(s) 2 minute(s)

@@ -33,6 +33,23 @@ private:
     QLabel* label_;
 };
 
+// A label the dispatcher writes to that can be held on a notice (the run
+// waits for a dialog) and shows the latest text again once released. A
+// text too long for the label is cut with an ellipsis, whole in its hint.
+class TPausableText final : public TTextView {
+public:
+    explicit TPausableText(QLabel* label) : label_(label) {}
+    void SetText(const QString& text) override;
+    void Hold(const QString& notice);
+    void Release();
+    bool Held() const { return held_; }
+
+private:
+    QLabel* label_;
+    QString latest_;
+    bool held_ = false;
+};
+
 class TPlainTextLog final : public TLogView {
 public:
     explicit TPlainTextLog(QPlainTextEdit* pane) : pane_(pane) {}

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <QDir>
 #include <QFile>
@@ -128,6 +129,34 @@ bool IsImageSource(const QString& path) {
     struct stat status;
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0) return false;
     return S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
+}
+
+QString DiskOfDevice(const QString& sysRoot, unsigned major, unsigned minor) {
+    const QString number = QStringLiteral("%1:%2").arg(major).arg(minor);
+    // /sys/dev/block/M:m links to the device's folder; a partition's folder
+    // lies inside its disk's and has a "partition" attribute.
+    const QString folder = QFileInfo(sysRoot + QStringLiteral("/dev/block/") + number).canonicalFilePath();
+    if (folder.isEmpty()) return QString();
+    if (!QFileInfo::exists(folder + QStringLiteral("/partition"))) return number;
+    return ReadAttribute(QFileInfo(folder).absolutePath() + QStringLiteral("/dev"));
+}
+
+bool OutputLiesOnSource(const QString& sourcePath, const QString& folder, const QString& sysRoot) {
+    struct stat source;
+    if (sourcePath.isEmpty() || ::stat(QFile::encodeName(sourcePath).constData(), &source) != 0 ||
+        !S_ISBLK(source.st_mode))
+        return false;
+    // The folder may not exist yet: what counts is where it would be made.
+    QString existing = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    struct stat output;
+    while (::stat(QFile::encodeName(existing).constData(), &output) != 0) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        if (parent == existing) return false;
+        existing = parent;
+    }
+    if (source.st_rdev == output.st_dev) return true;
+    const QString disk = DiskOfDevice(sysRoot, major(output.st_dev), minor(output.st_dev));
+    return disk == QStringLiteral("%1:%2").arg(major(source.st_rdev)).arg(minor(source.st_rdev));
 }
 
 int TDriveList::EnumerateDrives(const TDriveSystem& system) {

@@ -62,6 +62,19 @@ public:
 // the drive list can take as an entry of its own (a disk image, say).
 bool IsImageSource(const QString& path);
 
+// True when writing into folder writes to the device being scanned: the
+// source is a block device and the folder (or, while it does not exist,
+// its nearest existing parent) lies on it or on a partition of the whole
+// disk it names. New files there can take the very sectors that hold the
+// deleted messages. (A disk-image file is not changed by files written
+// beside it.) sysRoot is where sysfs tells which disk a partition is on.
+bool OutputLiesOnSource(const QString& sourcePath, const QString& folder,
+                        const QString& sysRoot = QStringLiteral("/sys"));
+
+// The whole disk a partition lies on, as "major:minor"; the device itself
+// when it is no partition, empty when sysfs does not know it.
+QString DiskOfDevice(const QString& sysRoot, unsigned major, unsigned minor);
+
 // "%s GB" with the size in GiB, two decimals and the locale's separators
 // (80026361856 bytes give "74.53 GB" in English).
 QString DiskSizeText(uint64_t bytes, const QLocale& locale);

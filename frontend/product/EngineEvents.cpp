@@ -32,8 +32,13 @@ void TRecoveryEvents::HandleEngineEvent(int32_t code, void* data) {
     case EV_ALERT:
         alerts_.ShowInformation(EngineText(data));
         break;
+    case EV_MESSAGE_RECORD: {
+        TMessageRecord record;
+        if (CopyMessageRecord(static_cast<const VarrowMessageRecord*>(data), record)) Records.append(record);
+        break;
+    }
     default:
-        break;  // EV_SOURCE and codes this product does not know
+        break;  // EV_SOURCE, EV_TOTALS (the tally's) and codes this product does not know
     }
 }
 
@@ -44,6 +49,7 @@ void TRecoveryEvents::AfterRecovery() { ClearReport(); }
 void TRecoveryEvents::ClearReport() {
     ReportCells.clear();
     ReportColumns = 0;
+    Records.clear();
 }
 
 }  // namespace tolvan

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include <QList>
 #include <QStringList>
 
+#include "MessageRecord.h"
 #include "TolvanDispatch.h"
 #include "TolvanViews.h"
 
@@ -15,8 +17,9 @@ class TRecoveryEvents final : public TEngineEventHook {
 public:
     TRecoveryEvents(TLogView& log, TAlertView& alerts);
 
-    // EV_LOG, EV_REPORT_CELL, EV_ERROR, EV_REPORT_COLUMNS and EV_ALERT as
-    // the product handles them; every other code is ignored.
+    // EV_LOG, EV_REPORT_CELL, EV_ERROR, EV_REPORT_COLUMNS, EV_ALERT and
+    // EV_MESSAGE_RECORD as the product handles them; every other code is
+    // ignored.
     void HandleEngineEvent(int32_t code, void* data) override;
 
     // BeforeRecovery and AfterRecovery: an empty report.
@@ -27,6 +30,8 @@ public:
     // column count of the last EV_REPORT_COLUMNS (0 when none came).
     QStringList ReportCells;
     int32_t ReportColumns = 0;
+    // One record per handled copy, when the engine sends them.
+    QList<TMessageRecord> Records;
 
 private:
     void ClearReport();

@@ -6,11 +6,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 
+#include "DeviceAccess.h"
 #include "DragEdit.h"
 #include "DriveCombo.h"
 #include "LogPane.h"
@@ -20,6 +22,7 @@
 #include "SelDriveFrm.h"
 #include "Setting.h"
 #include "SettingInfo.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
 #include "TolvanPrompts.h"
@@ -49,6 +52,8 @@ TMainForm::TMainForm(TMainFormOptions options)
     cmbSrcDrives = new QComboBox(palRecovery);
     cmbSrcDrives->setMaxVisibleItems(12);
     connect(cmbSrcDrives, &QComboBox::currentIndexChanged, this, &TMainForm::cmbSrcDrivesChange);
+    cmbSrcDrives->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(cmbSrcDrives, &QWidget::customContextMenuRequested, this, &TMainForm::cmbSrcDrivesContextMenu);
     btnSrcRefresh = SmallPictureButton(palRecovery, QStyle::SP_BrowserReload, QString());
     btnSrcRefresh->setGeometry(btnDstMore->x(), 10, btnDstMore->width(), btnDstMore->height());
     connect(btnSrcRefresh, &QPushButton::clicked, this, &TMainForm::btnSrcRefreshClick);
@@ -65,6 +70,16 @@ TMainForm::TMainForm(TMainFormOptions options)
     txtMaxMsgCount->setRange(TSetting::kMaxMsgCountMinimum, TSetting::kMaxMsgCountMaximum);
     txtMaxMsgCount->setSingleStep(1);
     txtMaxMsgCount->setGeometry(chkUseNewDir->geometry().right() + 1 + 8, 54, 90, 24);
+    chkReadableNames = new QCheckBox(QString::fromLatin1(kCaptionReadableNames), palOptionsSub);
+    chkReadableNames->setGeometry(16, 90, chkReadableNames->sizeHint().width(), 24);
+    chkReadableNames->setToolTip(QStringLiteral(
+        "Decodes subjects written in other character sets (=?iso-8859-1?Q?...?= and the like) before naming "
+        "the files; untick it for names made from the subject line exactly as stored."));
+    chkFileDates = new QCheckBox(QString::fromLatin1(kCaptionFileDates), palOptionsSub);
+    chkFileDates->setGeometry(16, 126, chkFileDates->sizeHint().width(), 24);
+    chkFileDates->setToolTip(QStringLiteral(
+        "Sets each recovered file's date to the Date: line of its message, so that a folder sorts by when "
+        "the mail was sent."));
 
     chkStoreAware = new QCheckBox(QString::fromLatin1(kCaptionStoreAware), palAdvOptionsSub);
     chkStoreAware->setGeometry(16, 98, chkStoreAware->sizeHint().width(), 24);
@@ -72,8 +87,13 @@ TMainForm::TMainForm(TMainFormOptions options)
         "Links each block to the blocks of its own message store first, so that the messages of several "
         "stores on one disk are neither mixed up nor lost; untick it for the classic linking by block "
         "offset across the whole source."));
+    chkSkipIdentical = new QCheckBox(QString::fromLatin1(kCaptionSkipIdentical), palAdvOptionsSub);
+    chkSkipIdentical->setGeometry(16, 134, chkSkipIdentical->sizeHint().width(), 24);
+    chkSkipIdentical->setToolTip(QStringLiteral(
+        "A copy of a message whose bytes equal one already written in the run (from a backup or an older "
+        "copy of the store) is listed in the report but not written again."));
 
-    connect(btnAddFiles, &QPushButton::clicked, this, &TMainForm::btnAddFilesClick);
+    connect(palBatchRecovery->btnAddFiles, &QPushButton::clicked, this, &TMainForm::btnAddFilesClick);
 
     FormCreate();
 }
@@ -96,13 +116,25 @@ void TMainForm::BeforeRecovery() { report_->BeforeRecovery(); }
 
 void TMainForm::AfterRecovery() { report_->AfterRecovery(); }
 
+// Both name the source the run started with: the drive list may have been
+// refreshed (and the field emptied) while it ran.
 QString TMainForm::SuccessText() {
-    return QStringLiteral("The Outlook Express data on '%1' are recoverable.").arg(txtSrcFile->text());
+    return QStringLiteral("The Outlook Express data on '%1' are recoverable.").arg(RunSource());
 }
 
 QDialog* TMainForm::CreateSummaryDialog(const QString& text) {
-    return new TMsgForm(this, FormLook(), ControlLook(), HintComponent(), text, txtSrcFile->text(),
-                        &report_->ReportCells, report_->ReportColumns);
+    return new TMsgForm(this, FormLook(), ControlLook(), HintComponent(), text, Report());
+}
+
+TRunReport TMainForm::Report() const {
+    TRunReport report;
+    report.source = RunSource();
+    report.outputFolder = RunOutputFolder();
+    report.cells = &report_->ReportCells;
+    report.columns = report_->ReportColumns;
+    report.records = &report_->Records;
+    report.totals = RunTally().Totals();
+    return report;
 }
 
 bool TMainForm::MayOpenOutput() { return true; }
@@ -113,8 +145,7 @@ void TMainForm::InitWindow() {
     btnSrcRefresh->setToolTip(QStringLiteral("Refresh drive and disk list"));
     labSelSrcFile->setBuddy(cmbSrcDrives);
 
-    alerts_ = std::make_unique<TMessageBoxAlert>(this);
-    report_ = std::make_unique<TRecoveryEvents>(*txtRepairLog, *alerts_);
+    report_ = std::make_unique<TRecoveryEvents>(*txtRepairLog, static_cast<TAlertView&>(*this));
 
     const QString storeFile =
         options_.storeFile.isEmpty() ? UserStoreFile(QCoreApplication::applicationFilePath()) : options_.storeFile;
@@ -128,6 +159,9 @@ void TMainForm::InitWindow() {
     txtTempDir->setText(setting.TempDir);
     txtBufSize->setValue(setting.BufSize);
     chkStoreAware->setChecked(setting.StoreAware);
+    chkReadableNames->setChecked(setting.ReadableNames);
+    chkFileDates->setChecked(setting.FileDates);
+    chkSkipIdentical->setChecked(setting.SkipIdentical);
 
     Drives = std::make_unique<TDriveList>();
     btnSrcRefreshClick();
@@ -146,17 +180,29 @@ void TMainForm::DoneWindow() {
     setting->TempDir = txtTempDir->text();
     setting->BufSize = txtBufSize->value();
     setting->StoreAware = chkStoreAware->isChecked();
+    setting->ReadableNames = chkReadableNames->isChecked();
+    setting->FileDates = chkFileDates->isChecked();
+    setting->SkipIdentical = chkSkipIdentical->isChecked();
     setting->Save();
 }
 
 void TMainForm::AddSettingInfo(QStringList& lines) {
     tolvan::AddSettingInfo(lines, {chkOpenFixed->isChecked(), chkUseNewDir->isChecked(),
                                    static_cast<double>(txtMaxMsgCount->value()), txtTempDir->text(),
-                                   static_cast<double>(txtBufSize->value()), chkStoreAware->isChecked()});
+                                   static_cast<double>(txtBufSize->value()), chkStoreAware->isChecked(),
+                                   chkReadableNames->isChecked(), chkFileDates->isChecked(),
+                                   chkSkipIdentical->isChecked()});
 }
 
 uint32_t TMainForm::EngineOptions() {
-    return tolvan::EngineOptions(chkUseNewDir->isChecked(), txtMaxMsgCount->value(), chkStoreAware->isChecked());
+    TEngineChoices choices;
+    choices.useNewDir = chkUseNewDir->isChecked();
+    choices.maxMsgCount = txtMaxMsgCount->value();
+    choices.storeAware = chkStoreAware->isChecked();
+    choices.readableNames = chkReadableNames->isChecked();
+    choices.fileDates = chkFileDates->isChecked();
+    choices.skipIdentical = chkSkipIdentical->isChecked();
+    return tolvan::EngineOptions(choices);
 }
 
 uint64_t TMainForm::SourceSize(const QString& source) {
@@ -187,14 +233,81 @@ QList<TSystemVolume> TMainForm::SystemVolumes() {
     return volumes;
 }
 
+TTolvanMainForm::TSourceCheck TMainForm::CheckSource(const QString& source) {
+    TSourceCheck check;
+    const QString path = Drives ? Drives->DevicePathOf(source) : QString();
+    if (path.isEmpty()) return check;  // no such entry: the run fails at once
+    const QFileInfo info(path);
+    uint64_t length = 0;
+    if (info.isFile()) {
+        if (!info.isReadable()) {
+            check.problem =
+                QStringLiteral("The source '%1' cannot be opened for reading: permission denied.").arg(source);
+            return check;
+        }
+        length = static_cast<uint64_t>(info.size());
+    } else {
+        THostDeviceAccess hostAccess;
+        const TDeviceProbe probe =
+            ProbeDevice(options_.drives.access ? *options_.drives.access : hostAccess, path);
+        if (!probe.opened) {
+            check.problem = QStringLiteral("The source '%1' cannot be opened for reading. Reading a disk needs read "
+                                           "permission on it, usually as root or as a member of the disk group.")
+                                .arg(source);
+            return check;
+        }
+        if (!probe.measured) return check;
+        length = probe.length;
+    }
+    if (length == 0) {
+        check.empty = true;
+        check.problem = QStringLiteral("The source '%1' is empty (0 bytes): there is nothing to scan, or no medium "
+                                       "in the drive.")
+                            .arg(source);
+    }
+    return check;
+}
+
+bool TMainForm::OutputOnSource(const QString& source, const QString& destination) {
+    const QString path = Drives ? Drives->DevicePathOf(source) : QString();
+    return !path.isEmpty() && OutputLiesOnSource(path, destination, options_.drives.sysRoot);
+}
+
+void TMainForm::ShowInformation(const QString& text) { Tell(text); }
+
 // --- Handlers --------------------------------------------------------------------
 
 void TMainForm::AddImageSource(const QString& path) {
-    if (!Drives || path.isEmpty() || Drives->DriveDisplayList.contains(path) || !IsImageSource(path)) return;
+    if (!Drives || path.isEmpty() || !IsImageSource(path)) return;
+    if (!imageSources_.contains(path)) imageSources_.append(path);
+    if (Drives->DriveDisplayList.contains(path)) return;
     Drives->DriveDisplayList.append(path);
     Drives->DrivePathList.append(path);
     const QSignalBlocker quiet(cmbSrcDrives);
     cmbSrcDrives->addItem(path);
+}
+
+void TMainForm::RemoveImageSource(const QString& path) {
+    if (!imageSources_.removeAll(path) || !Drives) return;
+    const qsizetype index = Drives->DriveDisplayList.indexOf(path);
+    if (index < 0) return;
+    Drives->DriveDisplayList.removeAt(index);
+    Drives->DrivePathList.removeAt(index);
+    const bool selected = cmbSrcDrives->currentIndex() == index;
+    {
+        const QSignalBlocker quiet(cmbSrcDrives);
+        cmbSrcDrives->removeItem(static_cast<int>(index));
+        if (selected) cmbSrcDrives->setCurrentIndex(-1);
+    }
+    txtSrcFile->setText(SelectedDriveText(cmbSrcDrives));
+}
+
+void TMainForm::cmbSrcDrivesContextMenu(const QPoint& position) {
+    const QString current = SelectedDriveText(cmbSrcDrives);
+    if (!imageSources_.contains(current)) return;
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QStringLiteral("&Remove '%1' from the list").arg(QFileInfo(current).fileName()));
+    if (menu.exec(cmbSrcDrives->mapToGlobal(position)) == remove) RemoveImageSource(current);
 }
 
 void TMainForm::txtSrcFileChange() {
@@ -211,6 +324,12 @@ void TMainForm::cmbSrcDrivesChange() { txtSrcFile->setText(SelectedDriveText(cmb
 
 void TMainForm::btnSrcRefreshClick() {
     Drives->EnumerateDrives(options_.drives);
+    // The image files the user added stay, while they exist.
+    for (const QString& image : imageSources_) {
+        if (!IsImageSource(image) || Drives->DriveDisplayList.contains(image)) continue;
+        Drives->DriveDisplayList.append(image);
+        Drives->DrivePathList.append(image);
+    }
     {
         const QSignalBlocker quiet(cmbSrcDrives);
         FillDriveCombo(cmbSrcDrives, Drives->DriveDisplayList);
@@ -231,6 +350,8 @@ const QStringList& TMainForm::ReportCells() const { return report_->ReportCells;
 
 int32_t TMainForm::ReportColumns() const { return report_->ReportColumns; }
 
+const QList<TMessageRecord>& TMainForm::Records() const { return report_->Records; }
+
 TSetting& TMainForm::ProductSetting() { return static_cast<TSetting&>(*Setting); }
 
 // --- Batch Recovery page -------------------------------------------------------
@@ -246,11 +367,11 @@ void TMainForm::btnAddFilesClick() {
 }
 
 void TMainForm::AddBatchRow(const QString& source, const QString& folder) {
-    if (FileList->HasSource(source)) {
-        Prompts().Error(this, QStringLiteral("Drive or disk already exists in the list"));
+    if (palBatchRecovery->FileList->HasSource(source)) {
+        Tell(QStringLiteral("Drive or disk already exists in the list"), true);
         return;
     }
-    FileList->AddRow(source, folder);
+    palBatchRecovery->FileList->AddRow(source, folder);
 }
 
 }  // namespace tolvan

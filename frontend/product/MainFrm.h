@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "EngineEvents.h"
+#include "RunReport.h"
 #include "Pellam.h"
 #include "DriveList.h"
 #include "TolvanMain.h"
@@ -17,7 +18,6 @@ class QComboBox;
 
 namespace tolvan {
 
-class TMessageBoxAlert;
 class TSetting;
 
 // Where a main window keeps its settings, what it lists and what it
@@ -30,7 +30,7 @@ struct TMainFormOptions {
     QStringList parameters;  // the command line, without the program's name
 };
 
-class TMainForm final : public TTolvanMainForm {
+class TMainForm final : public TTolvanMainForm, private TAlertView {
     Q_OBJECT
 
 public:
@@ -57,6 +57,9 @@ public:
     QString RunModeText() override;
     // The volumes of the drive list, as the system report names them.
     QList<TSystemVolume> SystemVolumes() override;
+    // An empty file or device, or one that cannot be opened for reading.
+    TSourceCheck CheckSource(const QString& source) override;
+    bool OutputOnSource(const QString& source, const QString& destination) override;
 
     // --- Handlers ---
     // The Start-button rule, and the drop-down list kept in step with the
@@ -75,12 +78,21 @@ public:
     // listed already (whatever its folder) with an error box.
     void AddBatchRow(const QString& source, const QString& folder);
     // Lists a disk image or device (path) in the drive list as an entry of
-    // its own, until the next refresh; the selection stays as it is.
+    // its own, kept across refreshes until removed; the selection stays as
+    // it is.
     void AddImageSource(const QString& path);
+    // Takes an entry added by AddImageSource off the list.
+    void RemoveImageSource(const QString& path);
+    // The entries added by AddImageSource, in the order they were added.
+    const QStringList& ImageSources() const { return imageSources_; }
+
+    // What the summary and report windows of the last run show.
+    TRunReport Report() const;
 
     // The run's report, kept for the summary and report windows.
     const QStringList& ReportCells() const;
     int32_t ReportColumns() const;
+    const QList<TMessageRecord>& Records() const;
 
     // DriveDisplayList and DrivePathList, from InitWindow to DoneWindow.
     std::unique_ptr<TDriveList> Drives;
@@ -92,13 +104,19 @@ public:
     QCheckBox* chkUseNewDir;
     QSpinBox* txtMaxMsgCount;
     QCheckBox* chkStoreAware;
+    QCheckBox* chkReadableNames;
+    QCheckBox* chkFileDates;
+    QCheckBox* chkSkipIdentical;
 
 private:
     TSetting& ProductSetting();
+    // The engine's alerts: a box, or standard error while unattended.
+    void ShowInformation(const QString& text) override;
+    void cmbSrcDrivesContextMenu(const QPoint& position);
 
     TMainFormOptions options_;
-    std::unique_ptr<TMessageBoxAlert> alerts_;
     std::unique_ptr<TRecoveryEvents> report_;
+    QStringList imageSources_;
 };
 
 }  // namespace tolvan

@@ -9,18 +9,15 @@
 namespace tolvan {
 
 TMsgForm::TMsgForm(QWidget* owner, const TFormLook* formLook, const TControlLook* controlLook,
-                   const THintComponent* hintComponent, const QString& text, const QString& sourceName,
-                   const QStringList* cells, int32_t columns)
+                   const THintComponent* hintComponent, const QString& text, const TRunReport& report)
     : TTolvanMsgForm(owner, formLook, controlLook, hintComponent),
       formLook_(formLook),
       controlLook_(controlLook),
       hintComponent_(hintComponent),
-      sourceName_(sourceName),
-      cells_(cells),
-      columns_(columns) {
+      report_(report) {
     resize(kWidth, kDesignHeight);
-    labMsg->setText(text + QStringLiteral(" Press \"Show Recovery Report\" to see the number and subject of "
-                                          "every message found."));
+    labMsg->setText(text + QStringLiteral(" Press \"Show Recovery Report\" to see every message found, open it "
+                                          "and export the list."));
     btnReport->setText(QStringLiteral("&Show Recovery Report"));
     btnReport->setGeometry(57, 72, 158, 25);
     btnReport->show();
@@ -29,11 +26,11 @@ TMsgForm::TMsgForm(QWidget* owner, const TFormLook* formLook, const TControlLook
 }
 
 void TMsgForm::btnReportClick() {
-    if (cells_ == nullptr) {
+    if (report_.cells == nullptr) {
         Prompts().Error(this, QStringLiteral("Invalid recovery report!"));
         return;
     }
-    TReportForm report(this, formLook_, controlLook_, hintComponent_, sourceName_, *cells_, columns_);
+    TReportForm report(this, formLook_, controlLook_, hintComponent_, report_);
     Prompts().Execute(report);
 }
 

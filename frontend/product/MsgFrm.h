@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include "RunReport.h"
 #include "TolvanMgfm.h"
 
 namespace tolvan {
@@ -16,11 +17,10 @@ class TMsgForm final : public TTolvanMsgForm {
 public:
     static constexpr int kDesignHeight = 118;
 
-    // cells may be null: the report button then says that there is no
-    // report. The looks are handed on to the report.
+    // A report without cells makes the report button say that there is
+    // no report. The looks are handed on to the report.
     TMsgForm(QWidget* owner, const TFormLook* formLook, const TControlLook* controlLook,
-             const THintComponent* hintComponent, const QString& text, const QString& sourceName,
-             const QStringList* cells, int32_t columns);
+             const THintComponent* hintComponent, const QString& text, const TRunReport& report);
 
     // Opens the report modally; the dialog stays open behind it.
     void btnReportClick();
@@ -29,9 +29,7 @@ private:
     const TFormLook* formLook_;
     const TControlLook* controlLook_;
     const THintComponent* hintComponent_;
-    QString sourceName_;
-    const QStringList* cells_;
-    int32_t columns_;
+    TRunReport report_;
 };
 
 }  // namespace tolvan

@@ -64,12 +64,15 @@ int32_t VARROW_CALL EngineEventProc(int32_t code, void* data, void* userData) {
     }
 }
 
-uint32_t EngineOptions(bool useNewDir, double maxMsgCount, bool storeAware) {
-    const int32_t count = std::clamp(RoundToInt(maxMsgCount), TSetting::kMaxMsgCountMinimum,
+uint32_t EngineOptions(const TEngineChoices& choices) {
+    const int32_t count = std::clamp(RoundToInt(choices.maxMsgCount), TSetting::kMaxMsgCountMinimum,
                                      TSetting::kMaxMsgCountMaximum);
-    uint32_t options = static_cast<uint32_t>(count) << 16;
-    if (useNewDir) options |= VARROW_OPTION_NEW_FOLDER;
-    if (storeAware) options |= VARROW_OPTION_STORE_AWARE;
+    uint32_t options = (static_cast<uint32_t>(count) << 16) | VARROW_OPTIONS_BEST;
+    if (choices.useNewDir) options |= VARROW_OPTION_NEW_FOLDER;
+    if (!choices.storeAware) options &= ~VARROW_OPTION_STORE_AWARE;
+    if (!choices.readableNames) options &= ~VARROW_OPTION_READABLE_NAMES;
+    if (!choices.fileDates) options &= ~VARROW_OPTION_FILE_DATES;
+    if (!choices.skipIdentical) options &= ~VARROW_OPTION_SKIP_IDENTICAL;
     return options;
 }
 

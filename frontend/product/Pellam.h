@@ -30,10 +30,22 @@ int32_t CallEngine(const char* sourcePath, int32_t reserved, uint32_t options,
 // OnMessage answered true, else 0.
 int32_t VARROW_CALL EngineEventProc(int32_t code, void* data, void* userData);
 
-// The options word: bit 0 when a new folder is started each time
-// maxMsgCount messages fill one; bit 1 for store-aware linking; bits
-// 16..31 maxMsgCount rounded and kept inside the spin field's limits.
-uint32_t EngineOptions(bool useNewDir, double maxMsgCount, bool storeAware);
+// The choices of the Options page that make up the options word.
+struct TEngineChoices {
+    bool useNewDir = false;
+    double maxMsgCount = 10000;
+    bool storeAware = true;
+    bool readableNames = true;
+    bool fileDates = true;
+    bool skipIdentical = true;
+};
+
+// The options word: every behaviour of VARROW_OPTIONS_BEST except those
+// the choices switch off (the records and the source's health are always
+// asked for); bit 0 when a new folder is started each time maxMsgCount
+// messages fill one; bits 16..31 maxMsgCount rounded and kept inside the
+// spin field's limits.
+uint32_t EngineOptions(const TEngineChoices& choices);
 
 // One recovery of the source a display text names into destination: false
 // at once, without calling the engine, when the text names no source;

@@ -85,7 +85,7 @@ TSelDriveForm::TSelDriveForm(TMainForm* owner, const TFormLook* formLook, const 
 }
 
 void TSelDriveForm::FormCreate() {
-    // 1
+    // The field labels, with the fields they focus.
     labSelSrcFile->setText(QStringLiteral("Select &drive or disk to be scanned:"));
     labSelDstFile->setText(QStringLiteral("O&utput recovered messages to:"));
     labSelSrcFile->setBuddy(cmbSrcDrives);
@@ -105,17 +105,17 @@ void TSelDriveForm::FormCreate() {
     btnClose->setGeometry(right - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
     btnOK->setGeometry(btnClose->x() - kButtonGap - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
 
-    // 2: both fields start 7 pixels after the source label and end 5
+    // Both fields start 7 pixels after the source label and end 5
     // pixels before the refresh button.
     const int fieldLeft = labSelSrcFile->x() + labSelSrcFile->width() + 7;
     const int fieldWidth = btnSrcRefresh->x() - fieldLeft - 5;
     cmbSrcDrives->setGeometry(fieldLeft, kSourceTop, fieldWidth, kFieldHeight);
     txtDstFile->setGeometry(fieldLeft, kDestinationTop, fieldWidth, kFieldHeight);
 
-    // 3
+    // OK stays off until a drive and a folder are given.
     ApplyOkRule();
 
-    // 4
+    // The hints.
     cmbSrcDrives->setToolTip(QStringLiteral("Select drive or disk to be scanned"));
     btnSrcRefresh->setToolTip(QStringLiteral("Refresh drive and disk list"));
     txtDstFile->setToolTip(QStringLiteral("Set output directory for recovered messages"));

@@ -23,6 +23,9 @@ auto ProductFields() {
         Field::Integer("BufSize", &TSetting::BufSize, 512, TSetting::kBufSizeMinimum,
                        TSetting::kBufSizeMaximum),
         Field::Boolean("StoreAware", &TSetting::StoreAware, true),
+        Field::Boolean("ReadableNames", &TSetting::ReadableNames, true),
+        Field::Boolean("FileDates", &TSetting::FileDates, true),
+        Field::Boolean("SkipIdentical", &TSetting::SkipIdentical, true),
     };
 }
 

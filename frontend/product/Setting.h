@@ -36,6 +36,11 @@ public:
     // Link blocks store by store (bit 1 of the engine options) rather than
     // by block offset across the whole source.
     bool StoreAware = true;
+    // Name files after the decoded subject (bit 5), give each file the
+    // date of its message (bit 6), write identical copies once (bit 3).
+    bool ReadableNames = true;
+    bool FileDates = true;
+    bool SkipIdentical = true;
 };
 
 // The system's folder for temporary files with a trailing '/'.

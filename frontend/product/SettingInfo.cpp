@@ -21,6 +21,9 @@ void AddSettingInfo(QStringList& lines, const TSettingInfo& values) {
     lines.append(QLatin1String(kCaptionBufSize) + QLatin1Char(' ') +
                  QString::number(RoundToInt(values.bufSize)));
     lines.append(QLatin1String(kCaptionStoreAware) + QStringLiteral(": ") + YesNo(values.storeAware));
+    lines.append(QLatin1String(kCaptionReadableNames) + QStringLiteral(": ") + YesNo(values.readableNames));
+    lines.append(QLatin1String(kCaptionFileDates) + QStringLiteral(": ") + YesNo(values.fileDates));
+    lines.append(QLatin1String(kCaptionSkipIdentical) + QStringLiteral(": ") + YesNo(values.skipIdentical));
     lines.append(separator);
     lines.append(QStringLiteral("End of Setting Information"));
     lines.append(separator);

@@ -15,6 +15,9 @@ inline constexpr char kCaptionUseNewDir[] =
 inline constexpr char kCaptionTempDir[] = "Dire&ctory for temporary files:";
 inline constexpr char kCaptionBufSize[] = "I&nternal Processing Buffer Size:";
 inline constexpr char kCaptionStoreAware[] = "Rebuild messages store by store (recommended for whole disks)";
+inline constexpr char kCaptionReadableNames[] = "Name files after the readable subjec&t (decoded, in any language)";
+inline constexpr char kCaptionFileDates[] = "Give each &file the date its message was sent";
+inline constexpr char kCaptionSkipIdentical[] = "&Write identical copies of a message only once";
 
 // The states of the option controls at the moment the block is written.
 struct TSettingInfo {
@@ -24,9 +27,12 @@ struct TSettingInfo {
     QString tempDir;
     double bufSize = 0;
     bool storeAware = false;
+    bool readableNames = false;
+    bool fileDates = false;
+    bool skipIdentical = false;
 };
 
-// Appends the ten lines of the block, from "Setting Information:" to the
+// Appends the thirteen lines of the block, from "Setting Information:" to the
 // closing separator.
 void AddSettingInfo(QStringList& lines, const TSettingInfo& values);
 

@@ -11,6 +11,9 @@
 #include <QComboBox>
 #include <QPainter>
 #include <QCheckBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,9 +28,11 @@
 #include "DeviceAccess.h"
 #include "DragEdit.h"
 #include "MainFrm.h"
+#include "ReportModel.h"
 #include "MsgFrm.h"
 #include "ReportFrm.h"
 #include "SelDriveFrm.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPrompts.h"
 #include "logdlg.h"
@@ -99,11 +104,12 @@ QString MadeUpSysfs(const QString& root) {
     return root;
 }
 
-// A disk image holding one store of a few hundred messages among noise.
+// A disk image holding one store of some thousands of messages among
+// noise: enough for the progress panel to show its figures mid-run.
 QString BuildImage(const QString& folder) {
     ostrel::builder::MessageFactory messages(7);
     ostrel::builder::StoreBuilder store(11);
-    for (int i = 0; i < 240; ++i) store.AddMessage(messages.Next(i % 5 == 0));
+    for (int i = 0; i < 6000; ++i) store.AddMessage(messages.Next(i % 5 == 0));
     ostrel::builder::ImageBuilder image(13);
     image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
     image.PlaceContiguous("Inbox.dbx", store, image.Size());
@@ -121,6 +127,7 @@ public:
     int driveIndex = 0;
     QString folder;
     QString logFolder;
+    QString reportName = QStringLiteral("report");
 
     int Execute(QDialog& dialog) override {
         int result = QDialog::Rejected;
@@ -128,8 +135,16 @@ public:
             Save(summary, QStringLiteral("summary"));
             summary->btnReport->click();
         } else if (auto* report = qobject_cast<TReportForm*>(&dialog)) {
-            report->ReportList->selectRow(2);
-            Save(report, QStringLiteral("report"));
+            // A message opened in the preview pane, then the list narrowed.
+            report->ReportList->selectRow(4);
+            report->OpenMessage();
+            Save(report, reportName);
+            if (report->Model->HasRecords()) {
+                report->txtFilter->setText(QStringLiteral("re:"));
+                report->cmbCompleteness->setCurrentIndex(1);
+                report->ReportList->sortByColumn(TReportModel::kDate, Qt::DescendingOrder);
+                Save(report, reportName + QStringLiteral("-filtered"));
+            }
         } else if (auto* add = qobject_cast<TSelDriveForm*>(&dialog)) {
             add->cmbSrcDrives->setCurrentIndex(driveIndex);
             add->txtDstFile->setText(folder);
@@ -151,7 +166,10 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Under an X server (tools/screenshots.sh starts Xvfb) the windows are
+    // real ones; without a display they are drawn offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(QString());
     ApplyApplicationLook();
@@ -180,14 +198,26 @@ int main(int argc, char** argv) {
     window.txtSrcFile->setText(image);
     window.txtDstFile->setText(scratch.filePath(QStringLiteral("Recovered mail/")));
 
-    // Mid-run, as the pump lets the window paint: the Stop look and the gauge.
+    // Mid-run, as the pump lets the window paint: the Stop look, the gauge
+    // and the figures; then with a dialog open, which pauses the run.
     bool grabbed = false;
+    bool paused = false;
     QTimer during;
     during.setInterval(0);
     QObject::connect(&during, &QTimer::timeout, [&] {
-        if (!grabbed && window.Gauge->value() >= 40) {
+        if (!grabbed && window.Gauge->value() >= 60 && !window.labFigures->text().isEmpty()) {
             grabbed = true;
             Save(&window, QStringLiteral("recovery-running"));
+        } else if (grabbed && !paused && window.Gauge->value() >= 75) {
+            paused = true;
+            QDialog dialog(&window);
+            dialog.setWindowTitle(QStringLiteral("Another dialog"));
+            dialog.resize(300, 80);
+            QTimer::singleShot(50, &dialog, [&] {
+                Save(&window, QStringLiteral("recovery-paused"));
+                dialog.reject();
+            });
+            dialog.exec();
         }
     });
     during.start();
@@ -210,18 +240,18 @@ int main(int argc, char** argv) {
     QObject::connect(&during, &QTimer::timeout, [&] {
         if (!grabbed && window.Gauge->value() >= 40) {
             grabbed = true;
-            window.FileList->setCurrentItem(window.FileList->topLevelItem(0));
+            window.palBatchRecovery->FileList->setCurrentItem(window.palBatchRecovery->FileList->topLevelItem(0));
             Save(&window, QStringLiteral("batch-running"));
         }
     });
     during.start();
-    window.btnRepairFiles->click();
+    window.palBatchRecovery->btnRepairFiles->click();
     during.stop();
     recorder.driveIndex = 1;
     recorder.folder = QStringLiteral("/srv/recovered/sda2/");
     window.btnAddFilesClick();
-    window.FileList->clearSelection();
-    window.FileList->setCurrentItem(nullptr);
+    window.palBatchRecovery->FileList->clearSelection();
+    window.palBatchRecovery->FileList->setCurrentItem(nullptr);
     Save(&window, QStringLiteral("batch"));
     window.MainTabChange(3);
     window.SubTabChange(1);
@@ -235,15 +265,23 @@ int main(int argc, char** argv) {
     QStringList cells{QStringLiteral("Message No."), QStringLiteral("Subject")};
     for (int i = 1; i <= 1500; ++i)
         cells << QString::number(i) << QStringLiteral("Quarterly figures, draft %1").arg(i);
+    TRunReport longReport;
+    longReport.source = QStringLiteral("/srv/images/office.img");
+    longReport.cells = &cells;
+    longReport.columns = 2;
     TMsgForm longSummary(&window, window.FormLook(), window.ControlLook(), window.HintComponent(),
                          QStringLiteral("The Outlook Express data on '/srv/images/a very long name for a disk "
                                         "image taken from the old office computer.img' are recoverable."),
-                         QStringLiteral("/srv/images/office.img"), &cells, 2);
+                         longReport);
     Save(&longSummary, QStringLiteral("summary-long"));
+    recorder.reportName = QStringLiteral("report-without-records");
+    longSummary.btnReport->click();
     longSummary.hide();
+    TRunReport plainReport = longReport;
+    plainReport.source = QStringLiteral("disk.img");
     TMsgForm plain(nullptr, nullptr, nullptr, nullptr, QStringLiteral("The Outlook Express data on 'disk.img' are "
                                                                       "recoverable."),
-                   QStringLiteral("disk.img"), &cells, 2);
+                   plainReport);
     Save(&plain, QStringLiteral("summary-without-looks"));
     plain.hide();
     return 0;

@@ -22,7 +22,10 @@ using testing::ReadWholeFile;
 using testing::ScratchFolder;
 
 TEST(XmlSafe, KeepsUtf8AndEscapesWhatXmlCannotHold) {
-    EXPECT_EQ(XmlSafe("Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac <&>"), "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac <&>");
+    EXPECT_EQ(XmlSafe("Gr\xc3\xbc\xc3\x9f"
+                      "e \xe2\x82\xac <&>"),
+              "Gr\xc3\xbc\xc3\x9f"
+              "e \xe2\x82\xac <&>");
     EXPECT_EQ(XmlSafe("bell\x07 esc\x1b"), "bell%07 esc%1B");
     EXPECT_EQ(XmlSafe("latin1 \xe9t\xe9"), "latin1 %E9t%E9");
     EXPECT_EQ(XmlSafe("overlong \xc0\xaf"), "overlong %C0%AF");
@@ -53,7 +56,8 @@ std::string Content(xmlNode* node) {
 }
 
 bool Named(xmlNode* node, const char* name) {
-    return node->type == XML_ELEMENT_NODE && std::string(reinterpret_cast<const char*>(node->name)) == name;
+    return node->type == XML_ELEMENT_NODE &&
+           std::string(reinterpret_cast<const char*>(node->name)) == name;
 }
 
 std::vector<FileObject> ReadDfxml(const std::string& path) {
@@ -66,7 +70,8 @@ std::vector<FileObject> ReadDfxml(const std::string& path) {
         for (xmlNode* field = node->children; field; field = field->next) {
             if (Named(field, "filename")) object.name = Content(field);
             if (Named(field, "filesize")) object.size = std::stoull(Content(field));
-            if (Named(field, "hashdigest") && Attribute(field, "type") == "md5") object.md5 = Content(field);
+            if (Named(field, "hashdigest") && Attribute(field, "type") == "md5")
+                object.md5 = Content(field);
             if (!Named(field, "byte_runs")) continue;
             for (xmlNode* run = field->children; run; run = run->next) {
                 if (!Named(run, "byte_run")) continue;
@@ -87,20 +92,23 @@ TEST(DfxmlProgramReport, EveryByteRunLeadsBackToTheBytesOfItsFile) {
     fs::create_directory(out);
     // Two-block messages, one of them twice, and a subject that is no name.
     std::vector<uint8_t> image;
-    auto message = [&image](uint64_t at, uint32_t offset, const std::string& first, const std::string& second) {
+    auto message = [&image](uint64_t at, uint32_t offset, const std::string& first,
+                            const std::string& second) {
         using ostrel::builder::BlockFields;
-        ostrel::builder::WriteBlock(image, at, BlockFields{offset, 512, static_cast<uint32_t>(first.size()), offset + 0x210},
-                                    first);
-        ostrel::builder::WriteBlock(image, at + 0x800, BlockFields{offset + 0x210, 512,
-                                                                    static_cast<uint32_t>(second.size()), 0},
-                                    second);
+        ostrel::builder::WriteBlock(
+            image, at,
+            BlockFields{offset, 512, static_cast<uint32_t>(first.size()), offset + 0x210}, first);
+        ostrel::builder::WriteBlock(
+            image, at + 0x800,
+            BlockFields{offset + 0x210, 512, static_cast<uint32_t>(second.size()), 0}, second);
     };
     message(0, 0x100, "Subject: one\r\n\r\n" + std::string(496, 'a'), "end of one");
     message(0x2000, 0x1000, "Subject: two & <three>\r\n\r\n", "end of two");
     message(0x4000, 0x100, "Subject: one\r\n\r\n" + std::string(496, 'a'), "end of one");
     const std::string imagePath = scratch.WriteFile("image.bin", image);
-    const std::string command = std::string(VARROW_PROGRAM) + " recover --quiet --hashes --dfxml " + scratch / "r.xml" +
-                                " " + imagePath + " " + out + " > /dev/null 2>&1";
+    const std::string command = std::string(VARROW_PROGRAM) + " recover --quiet --hashes --dfxml " +
+                                scratch / "r.xml" + " " + imagePath + " " + out +
+                                " > /dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     const std::vector<FileObject> objects = ReadDfxml(scratch / "r.xml");
@@ -109,8 +117,11 @@ TEST(DfxmlProgramReport, EveryByteRunLeadsBackToTheBytesOfItsFile) {
         const std::vector<uint8_t> file = ReadWholeFile(out + "/" + object.name);
         std::vector<uint8_t> fromImage;
         for (const auto& [offset, length, zeros] : object.runs) {
-            if (zeros) fromImage.insert(fromImage.end(), length, 0);
-            else fromImage.insert(fromImage.end(), image.begin() + offset, image.begin() + offset + length);
+            if (zeros)
+                fromImage.insert(fromImage.end(), length, 0);
+            else
+                fromImage.insert(fromImage.end(), image.begin() + offset,
+                                 image.begin() + offset + length);
         }
         EXPECT_EQ(fromImage, file) << object.name;
         EXPECT_EQ(object.size, file.size());

@@ -22,12 +22,15 @@ TEST(EscapeControls, WritesEveryControlCharacterAsItsCode) {
         {"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"},
         {"cr\rlf\nnul", "cr\\x0dlf\\x0anul"},
         {"del\x7f", "del\\x7f"},
-        {"csi \xc2\x9b" "31m", "csi \\xc2\\x9b31m"},            // U+009B, a one-character ESC [
+        {"csi \xc2\x9b"
+         "31m",
+         "csi \\xc2\\x9b31m"},  // U+009B, a one-character ESC [
         {"\xc3\xa9t\xc3\xa9 \xe2\x82\xac", "\xc3\xa9t\xc3\xa9 \xe2\x82\xac"},  // letters stay
         {"back\\slash", "back\\slash"},
         {"lone \xc2", "lone \xc2"},
     };
-    for (const Shown& shown : cases) EXPECT_EQ(EscapeControls(shown.text), shown.escaped) << shown.text;
+    for (const Shown& shown : cases)
+        EXPECT_EQ(EscapeControls(shown.text), shown.escaped) << shown.text;
 }
 
 TEST(SpreadsheetSafe, DisarmsCellsThatWouldBeFormulas) {

@@ -4,6 +4,7 @@
 
 #include "message_rows.h"
 #include "run_summary.h"
+#include "scratch.h"
 
 namespace varrow::cli {
 namespace {
@@ -30,8 +31,8 @@ TEST(RunSummary, ExitStatusSaysWhetherEverythingFoundWasWritten) {
     VarrowTotals duplicates = Totals(5, 0);
     duplicates.duplicatesSkipped = 9;
     for (const Case& c : {Case{Totals(5, 0), 0}, Case{Totals(5, 2), 3}, Case{Totals(5, 0, 1), 3},
-                          Case{Totals(0, 3), 1}, Case{Totals(0, 0), 1}, Case{stopped, 130}, Case{gone, 1},
-                          Case{duplicates, 0}}) {
+                          Case{Totals(0, 3), 1}, Case{Totals(0, 0), 1}, Case{stopped, 130},
+                          Case{gone, 1}, Case{duplicates, 0}}) {
         EXPECT_EQ(ExitStatusOf(c.totals), c.status) << SummaryLine(c.totals);
     }
 }
@@ -42,15 +43,18 @@ TEST(RunSummary, SaysWhatWasWrittenAndWhatNot) {
     totals.incomplete = 16;
     totals.duplicatesSkipped = 24;
     EXPECT_EQ(SummaryLine(totals),
-              "336 messages written (320 complete, 16 incomplete); 24 identical copies not written again; 0 failed");
+              "336 messages written (320 complete, 16 incomplete); 24 identical copies not written "
+              "again; 0 failed");
     totals = Totals(1, 2, 1);
     totals.duplicatesSkipped = 1;
     totals.unreadableSectors = 8;
     totals.sourceFailed = 1;
     totals.stopped = 1;
     EXPECT_EQ(SummaryLine(totals),
-              "1 message written (1 complete, 0 incomplete); 1 identical copy not written again; 2 failed; 1 copy "
-              "could not be read at all; 8 sectors of the source could not be read; the source stopped answering; "
+              "1 message written (1 complete, 0 incomplete); 1 identical copy not written again; 2 "
+              "failed; 1 copy "
+              "could not be read at all; 8 sectors of the source could not be read; the source "
+              "stopped answering; "
               "stopped before the end");
 }
 
@@ -61,7 +65,9 @@ TEST(MessageRows, MatchEachCopyToItsFileAndTellWhatIsMissing) {
     record.number = 7;
     record.copy = 2;
     record.outcome = VARROW_COPY_WRITTEN;
-    record.path = "/out/Recovered_Msg1/Re_ x.eml";
+    // The engine names files with the system's separator.
+    const std::string path = testing::NativePath("/out/Recovered_Msg1/Re_ x.eml");
+    record.path = path.c_str();
     record.subject = "Re: x";
     record.bytes = 900;
     record.blocks = blocks;
@@ -70,17 +76,18 @@ TEST(MessageRows, MatchEachCopyToItsFileAndTellWhatIsMissing) {
     record.hasDate = 1;
     record.date = 1078496530;
     record.from = "Anna <anna@example.org>";
-    EXPECT_EQ(MessageRow(record, "/out", FileDigests{"m", "s"}, true),
-              (std::vector<std::string>{"7", "Re: x", "2", "Recovered_Msg1/Re_ x.eml", "900", "2", "4096", "no",
-                                        "beginning missing; unreadable bytes", "", "2004-03-05T14:22:10Z",
-                                        "Anna <anna@example.org>", "m", "s"}));
+    EXPECT_EQ(
+        MessageRow(record, testing::NativePath("/out"), FileDigests{"m", "s"}, true),
+        (std::vector<std::string>{"7", "Re: x", "2", testing::NativePath("Recovered_Msg1/Re_ x.eml"), "900", "2", "4096",
+                                  "no", "beginning missing; unreadable bytes", "",
+                                  "2004-03-05T14:22:10Z", "Anna <anna@example.org>", "m", "s"}));
     record.outcome = VARROW_COPY_DUPLICATE;
     record.path = "";
     record.duplicateOfNumber = 3;
     record.duplicateOfCopy = 1;
     record.incomplete = 0;
     record.hasDate = 0;
-    const std::vector<std::string> duplicate = MessageRow(record, "/out", std::nullopt, false);
+    const std::vector<std::string> duplicate = MessageRow(record, testing::NativePath("/out"), std::nullopt, false);
     ASSERT_EQ(duplicate.size(), MessageColumns(false).size());
     EXPECT_EQ(duplicate[3], "");
     EXPECT_EQ(duplicate[7], "yes");

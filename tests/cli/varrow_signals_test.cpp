@@ -31,7 +31,8 @@ using testing::Text;
 // TMPDIR set to a folder the test watches.
 class Process {
 public:
-    Process(const std::vector<std::string>& arguments, const std::string& tmpdir, const std::string& stdoutPath) {
+    Process(const std::vector<std::string>& arguments, const std::string& tmpdir,
+            const std::string& stdoutPath) {
         pid_ = fork();
         if (pid_ != 0) return;
         setenv("TMPDIR", tmpdir.c_str(), 1);
@@ -39,7 +40,8 @@ public:
         dup2(out, STDOUT_FILENO);
         dup2(out, STDERR_FILENO);
         std::vector<char*> argv{const_cast<char*>(VARROW_PROGRAM)};
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execv(VARROW_PROGRAM, argv.data());
         _exit(127);
@@ -81,7 +83,8 @@ protected:
         std::vector<uint8_t> bytes;
         for (uint32_t i = 0; i < kMessages; ++i) {
             const std::string text = "Subject: message " + std::to_string(i) + "\r\n\r\nbody\r\n";
-            WriteBlock(bytes, bytes.size() + 32, BlockFields{0x100 + 0x210 * i, 512, static_cast<uint32_t>(text.size()), 0},
+            WriteBlock(bytes, bytes.size() + 32,
+                       BlockFields{0x100 + 0x210 * i, 512, static_cast<uint32_t>(text.size()), 0},
                        text);
         }
         image = scratch.WriteFile("image.bin", bytes);
@@ -100,7 +103,8 @@ protected:
     void ExpectCleanEnd() const {
         EXPECT_EQ(LinesOf(report), ListFolder(out).size() + 1);
         EXPECT_TRUE(ListFolder(tmp).empty());
-        for (const std::string& name : ListFolder(out)) EXPECT_EQ(name.rfind(".ostrel-", 0), std::string::npos) << name;
+        for (const std::string& name : ListFolder(out))
+            EXPECT_EQ(name.rfind(".ostrel-", 0), std::string::npos) << name;
     }
 };
 
@@ -118,7 +122,8 @@ TEST_F(VarrowSignals, AnyStopSignalEndsTheRunWithItsTotalsAndStatus130) {
         EXPECT_GT(ListFolder(out).size(), 40u);
         ExpectCleanEnd();
         const std::string log = Text(ReadWholeFile(scratch / "log.txt"));
-        EXPECT_NE(log.find("stopped before the end"), std::string::npos) << log.substr(log.size() - 300);
+        EXPECT_NE(log.find("stopped before the end"), std::string::npos)
+            << log.substr(log.size() - 300);
         // The log ends with a whole message's lines.
         EXPECT_EQ(log.substr(log.rfind("varrow: ") - 57, 57), std::string(56, '-') + "\n");
     }
@@ -145,8 +150,8 @@ TEST_F(VarrowSignals, AClosedPipeDoesNotEndTheRun) {
         setenv("TMPDIR", tmp.c_str(), 1);
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
-        execl(VARROW_PROGRAM, VARROW_PROGRAM, "recover", "--quiet", "--report", report.c_str(), image.c_str(),
-              out.c_str(), static_cast<char*>(nullptr));
+        execl(VARROW_PROGRAM, VARROW_PROGRAM, "recover", "--quiet", "--report", report.c_str(),
+              image.c_str(), out.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeEnds[1]);
@@ -182,14 +187,16 @@ TEST_F(VarrowSignals, OutputsThatWouldOverwriteTheSourceAreRefusedBeforeAnything
           std::vector<std::string>{"recover", "--log", image, image, out}}) {
         Process run(arguments, tmp, scratch / "refused.txt");
         EXPECT_EQ(run.Wait(), 2);
-        EXPECT_NE(Text(ReadWholeFile(scratch / "refused.txt")).find("would be written on the source"),
-                  std::string::npos);
+        EXPECT_NE(
+            Text(ReadWholeFile(scratch / "refused.txt")).find("would be written on the source"),
+            std::string::npos);
     }
     EXPECT_EQ(ReadWholeFile(image), before);
     EXPECT_TRUE(ListFolder(out).empty());
     Process device({"recover", "/dev/zero", out}, tmp, scratch / "device.txt");
     EXPECT_EQ(device.Wait(), 2);
-    EXPECT_NE(Text(ReadWholeFile(scratch / "device.txt")).find("character device"), std::string::npos);
+    EXPECT_NE(Text(ReadWholeFile(scratch / "device.txt")).find("character device"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <set>
+#include <thread>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -38,6 +40,7 @@ namespace {
 using testing::EventRecorder;
 using testing::ScratchFolder;
 using testing::SimDevice;
+using testing::SimImage;
 using testing::SimOs;
 
 constexpr uint32_t kReadFlags = CFile64::modeRead | CFile64::shareDenyNone | CFile64::typeBinary;
@@ -177,6 +180,10 @@ protected:
     SimOs sim;  // files of the scratch folder pass through to the real system
     platform::ScopedOs scoped{sim};
     std::function<bool(int)> stopAt;
+    // Failed bytes the reader recorded in the last scan.
+    uint64_t lastFailedBytes = 0;
+    // Whether sources are opened with image formats read as images.
+    bool readImages = false;
 
     std::string File(const std::vector<uint8_t>& bytes) { return scratch.WriteFile("image", bytes); }
 
@@ -197,6 +204,7 @@ protected:
         RecoverySession session(&EventRecorder::Callback, &recorder);
         RecordingIndexer sink(session, recorder);
         CFile64Ex source(windowSize);
+        source.ReadImageFormats(readImages);
         CFileException error(CFileException::none, -1);
         EXPECT_TRUE(source.Open(path, kReadFlags, &error)) << path;
         if (settings) {
@@ -204,6 +212,7 @@ protected:
         } else {
             ScanBlocks(session, source, sink);
         }
+        lastFailedBytes = source.Failures().Bytes();
         ScanOutcome outcome;
         outcome.accepted = std::move(sink.accepted);
         outcome.linkedBlocks = InWalkingOrder(session.linkedBlocks);
@@ -212,16 +221,27 @@ protected:
         return outcome;
     }
 
-    // Runs both scans over path and expects the same outcome; returns the
-    // reference's, for checks that the source was worth scanning.
+    // Runs the reference scan and the fast scan, with every run read when
+    // it is needed and with runs read ahead on the helper thread, over path
+    // and expects the same outcome; returns the reference's, for checks
+    // that the source was worth scanning.
     ScanOutcome ExpectSameScan(const std::string& path, const FastScanSettings& settings = SmallRuns(),
                                uint32_t windowSize = kWindow) {
         ScanOutcome reference = Scan(path, nullptr, windowSize);
-        const ScanOutcome fast = Scan(path, &settings, windowSize);
-        EXPECT_TRUE(SameSequence("accepted blocks", reference.accepted, fast.accepted));
-        EXPECT_TRUE(SameSequence("linkedBlocks", reference.linkedBlocks, fast.linkedBlocks));
-        EXPECT_TRUE(SameSequence("chainHeads", reference.chainHeads, fast.chainHeads));
-        EXPECT_TRUE(SameSequence("events", reference.events, fast.events));
+        const uint64_t referenceFailures = lastFailedBytes;
+        for (uint32_t readAhead : {0u, 1u, kDefaultReadAhead}) {
+            SCOPED_TRACE(::testing::Message() << "read ahead " << readAhead);
+            FastScanSettings variant = settings;
+            variant.readAhead = readAhead;
+            const ScanOutcome fast = Scan(path, &variant, windowSize);
+            EXPECT_TRUE(SameSequence("accepted blocks", reference.accepted, fast.accepted));
+            EXPECT_TRUE(SameSequence("linkedBlocks", reference.linkedBlocks, fast.linkedBlocks));
+            EXPECT_TRUE(SameSequence("chainHeads", reference.chainHeads, fast.chainHeads));
+            EXPECT_TRUE(SameSequence("events", reference.events, fast.events));
+            // The fast scan reads through the source only where runs fail,
+            // so it can meet fewer failing sectors, never more.
+            EXPECT_LE(lastFailedBytes, referenceFailures);
+        }
         return reference;
     }
 
@@ -301,7 +321,8 @@ TEST_F(FastScan, WholeRunsAreReadWithOneCallEach) {
     Scan("/dev/sim0", nullptr, kWindow);
     const size_t referenceReads = device.readLog.size();
     device.ResetCounters();
-    const FastScanSettings settings = SmallRuns();
+    FastScanSettings settings = SmallRuns();
+    settings.readAhead = 0;
     Scan("/dev/sim0", &settings, kWindow);
     ASSERT_GE(device.readLog.size(), 5u);
     for (uint32_t run = 0; run < 5; ++run) {
@@ -311,6 +332,19 @@ TEST_F(FastScan, WholeRunsAreReadWithOneCallEach) {
     EXPECT_EQ(referenceReads, 5 * kSmallRun / 512 + 1);
     EXPECT_LT(device.readLog.size(), 5 + 1 + 2 * kWindow / 512);
     EXPECT_EQ(device.sequentialAdvice, 1);
+
+    // Read ahead, every run is read once, in order, and no further than
+    // the helper may go past the last run the scan took.
+    device.ResetCounters();
+    settings.readAhead = 2;
+    Scan("/dev/sim0", &settings, kWindow);
+    std::vector<uint64_t> runs;
+    for (const auto& [position, size] : device.readLog) {
+        if (size == kSmallRun) runs.push_back(position);
+    }
+    ASSERT_GE(runs.size(), 6u);
+    ASSERT_LE(runs.size(), 6u + 2);
+    for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i], i * kSmallRun);
 }
 
 TEST_F(FastScan, ABlockDeviceForgetsWhatTheScanPassedAFileStaysCached) {
@@ -531,6 +565,14 @@ TEST_F(FastScan, PhysicalDisksEndAtTheirReportedLength) {
         disk.answersLength = true;
         disk.reportedLength = reported;
         ExpectSameScan("/dev/simdisk");
+        // No run beyond the reported length is read, read ahead or not
+        // (the first run is read before anything is known; the run at the
+        // length holds the last header's bytes).
+        for (const auto& [position, count] : disk.readLog) {
+            if (count == kSmallRun && position != 0) {
+                EXPECT_LE(position, reported);
+            }
+        }
     }
     // A disk named the Windows way, with 4096-byte sectors from its geometry.
     SimDevice& disk = Device("\\\\.\\PHYSICALDRIVE1", DenseHeaders(size, 11), 4096);
@@ -559,6 +601,78 @@ TEST_F(FastScan, OtherWindowsAndRunsThatCannotStandForThem) {
     ExpectSameScan("/dev/sim0", SmallRuns(), 3000);  // no multiple: read through the source
     Device("/dev/sim1", bytes, 3072).badSectors = {4};
     ExpectSameScan("/dev/sim1");
+}
+
+// --- Images and the helper thread -------------------------------------------
+
+struct ImageRow {
+    const char* name;
+    uint32_t sectorSize;
+    size_t size;
+    std::vector<platform::MediaRange> damaged;  // zeros, reported by the library
+    std::vector<platform::MediaRange> failing;  // reads fail
+};
+
+void PrintTo(const ImageRow& row, std::ostream* out) { *out << row.name; }
+
+class ImageMedia : public FastScan, public ::testing::WithParamInterface<ImageRow> {};
+
+TEST_P(ImageMedia, ScanAsTheReferenceDoes) {
+    const ImageRow& row = GetParam();
+    SimImage& image = sim.AddImage("/sim/disk.E01");
+    image = SimImage{};
+    image.media = DenseHeaders(row.size, 14);
+    image.sectorSize = row.sectorSize;
+    image.damaged = row.damaged;
+    image.failing = row.failing;
+    readImages = true;
+    const ScanOutcome reference = ExpectSameScan("/sim/disk.E01", FastScanSettings{4 * kWindow});
+    EXPECT_GT(reference.accepted.size(), 20u);
+    const bool lost = !row.damaged.empty() || !row.failing.empty();
+    EXPECT_EQ(lastFailedBytes > 0, lost);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ImageMedia,
+    ::testing::Values(
+        ImageRow{"Whole", 512, 5 * kRun4 + 300, {}, {}},
+        ImageRow{"AChunkInsideARun", 512, 5 * kRun4, {{kRun4 + 4096, 4096}}, {}},
+        ImageRow{"AChunkAcrossARunBoundary", 512, 5 * kRun4, {{2 * kRun4 - 2048, 4096}}, {}},
+        ImageRow{"TheFirstChunk", 512, 5 * kRun4, {{0, 32768}}, {}},
+        ImageRow{"TheLastBytes", 512, 5 * kRun4 + 700, {{5 * kRun4, 700}}, {}},
+        ImageRow{"DamageOffTheSectors", 512, 5 * kRun4, {{10000, 10}, {30001, 1500}}, {}},
+        ImageRow{"FailingReads", 512, 5 * kRun4, {}, {{kRun4 + 100, 1}, {3 * kRun4, 9000}}},
+        ImageRow{
+            "BothWith4096Sectors", 4096, 5 * kRun4 + 1000, {{8192, 8192}}, {{4 * kRun4, 4096}}}),
+    [](const ::testing::TestParamInfo<ImageRow>& info) { return info.param.name; });
+
+TEST_F(FastScan, TheHelperIsDoneWhenThePassStopsOrRaises) {
+    SimDevice& device = Device("/dev/sim0", DenseHeaders(40 * kSmallRun, 15), 512);
+    FastScanSettings settings = SmallRuns();
+    settings.readAhead = 4;
+    const auto ExpectNoMoreReads = [&device] {
+        const int reads = device.reads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(device.reads, reads) << "something still reads after the pass";
+    };
+
+    stopAt = [](int question) { return question == 1; };
+    EXPECT_EQ(Questions(Scan("/dev/sim0", &settings, kWindow)), 1);
+    ExpectNoMoreReads();
+    // The helper read ahead, but not far past where the pass stopped.
+    EXPECT_LE(device.readLog.size(), 10000 / kSmallRun + 2 + settings.readAhead);
+
+    stopAt = nullptr;
+    class FailingSink : public BlockSink {
+    public:
+        void Accept(const BlockHeader&, uint64_t) override { throw CMemoryException(); }
+    } failing;
+    EventRecorder recorder;
+    RecoverySession session(&EventRecorder::Callback, &recorder);
+    CFile64Ex source(kWindow);
+    ASSERT_TRUE(source.Open("/dev/sim0", kReadFlags, nullptr));
+    EXPECT_THROW(ScanBlocksFast(session, source, failing, settings), CMemoryException);
+    ExpectNoMoreReads();
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include "fault_os.h"
 #include "file64.h"
 #include "image_builder/block.h"
+#include "image_tools.h"
+#include "platform/disk_image.h"
 #include "outfolders.h"
 #include "paths.h"
 #include "recovery_folders.h"
@@ -269,6 +271,32 @@ TEST_F(Faults, AnUnreadableRegionReadsAsZerosAndTheScanGoesOnBeyondIt) {
     EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
 }
 
+TEST_F(Faults, AnImageChunkTheLibraryCannotReadCostsOnlyWhatLiesInIt) {
+    const std::string before = Message(0, 0x100, {"Subject: before\r\n"});
+    Message(0x5000, 0x200, {"Subject: inside\r\n"});
+    Message(0x3000, 0x300, {"Subject: reaching in\r\n", "lost part"});
+    const std::string after = Message(0xA000, 0x400, {"Subject: after\r\n", "second block"});
+    image.resize(0x20000);
+    // The source is an E01 of those bytes (libewf finds the segments of an
+    // EWF set by their names: it must be called .E01).
+    scratch.WriteFile("image.bin", image);
+    if (!platform::ImageLibrariesBuiltIn()) GTEST_SKIP() << "built without image libraries";
+    const std::string ewf = testing::MakeEwfImage(imagePath, temp, "acquired", 0, true);
+    ASSERT_FALSE(ewf.empty());
+    faults.DamageImage(ewf, 0x4000, 0x8000);
+
+    HookedRecorder hooked;
+    EXPECT_EQ(RunHooked(ewf, output, VARROW_OPTION_IMAGE_FORMATS, hooked), 1);
+    EXPECT_GT(faults.damagedImageReads, 0);
+    EXPECT_EQ(hooked.recorder.Texts(EV_LOG)[0], "Source format: EWF (E01)");
+    EXPECT_EQ(ListFolder(output),
+              (std::vector<std::string>{"after.eml", "before.eml", "reaching in.eml"}));
+    EXPECT_EQ(Output("before.eml"), before);
+    EXPECT_EQ(Output("after.eml"), after);
+    EXPECT_EQ(Output("reaching in.eml"), "Subject: reaching in\r\n");
+    EXPECT_TRUE(hooked.recorder.Texts(EV_ERROR).empty());
+}
+
 TEST_F(Faults, DataThatRunsIntoAnUnreadableSectorIsKeptAsZeros) {
     // The region starts inside the message's data; the whole sector that
     // holds its first byte reads as zeros.
@@ -393,10 +421,13 @@ TEST_F(Faults, AnOutputFolderRemovedDuringTheRunFailsEveryLaterCopyWithError6) {
 
 TEST_F(Faults, ASourceCutShortDuringTheScanKeepsWhatWasFoundBeforeTheCut) {
     constexpr uint64_t kMiB = 1 << 20;
+    // The scan's helper thread reads up to two runs of 1 MiB ahead of the
+    // one being tested: what lies in them may have been read before the
+    // cut. The later messages lie beyond them.
     const std::string early = Message(100 * 1024, 0x100, {"Subject: early\r\n"});
-    Message(kMiB + kMiB / 2, 0x200, {"Subject: middle\r\n"});
-    Message(2 * kMiB + kMiB / 2, 0x300, {"Subject: late\r\n"});
-    image.resize(3 * kMiB);
+    Message(3 * kMiB + kMiB / 2, 0x200, {"Subject: middle\r\n"});
+    Message(5 * kMiB + kMiB / 2, 0x300, {"Subject: late\r\n"});
+    image.resize(6 * kMiB);
     HookedRecorder hooked;
     hooked.hook = [&](const testing::RecordedEvent& event) {
         if (event.code == EV_QUERY_ABORT && hooked.recorder.questions == 1) fs::resize_file(imagePath, kMiB);

@@ -36,14 +36,15 @@ protected:
     // A message of blocks of the given texts, 0x400 apart from position on,
     // with offsets from firstOffset on; the last block ends the chain unless
     // lastNext says otherwise.
-    std::string Message(uint64_t position, uint32_t firstOffset, const std::vector<std::string>& blocks,
-                        uint32_t lastNext = 0) {
+    std::string Message(uint64_t position, uint32_t firstOffset,
+                        const std::vector<std::string>& blocks, uint32_t lastNext = 0) {
         std::string text;
         for (size_t i = 0; i < blocks.size(); ++i) {
             const uint32_t offset = firstOffset + 0x210 * static_cast<uint32_t>(i);
             const uint32_t next = i + 1 < blocks.size() ? offset + 0x210 : lastNext;
             WriteBlock(image, position + 0x400 * i,
-                       BlockFields{offset, 512, static_cast<uint32_t>(blocks[i].size()), next}, blocks[i]);
+                       BlockFields{offset, 512, static_cast<uint32_t>(blocks[i].size()), next},
+                       blocks[i]);
             text += blocks[i];
         }
         return text;
@@ -61,13 +62,15 @@ protected:
             if (run.flags & VARROW_RUN_ZEROS) {
                 bytes += std::string(run.length, '\0');
             } else {
-                bytes.append(reinterpret_cast<const char*>(image.data()) + run.position, run.length);
+                bytes.append(reinterpret_cast<const char*>(image.data()) + run.position,
+                             run.length);
             }
         }
         return bytes;
     }
 
-    static const MessageRecordCopy& BySubject(const EventRecorder& recorder, const std::string& subject) {
+    static const MessageRecordCopy& BySubject(const EventRecorder& recorder,
+                                              const std::string& subject) {
         for (const MessageRecordCopy& record : recorder.records) {
             if (record.subject == subject) return record;
         }
@@ -76,11 +79,13 @@ protected:
 };
 
 TEST_F(MessageRecords, SayWhatEachCopyBecameAndWhereItsBytesLie) {
-    const std::string whole = Message(0, 0x100, {"Subject: whole\r\n\r\n" + std::string(490, 'a'), "end\r\n"});
+    const std::string whole =
+        Message(0, 0x100, {"Subject: whole\r\n\r\n" + std::string(490, 'a'), "end\r\n"});
     // Its second block names a successor that is nowhere.
     const std::string broken = Message(0x2000, 0x1000, {"Subject: broken\r\n\r\n", "part"}, 0x7770);
     // Its first block was overwritten: what is left starts in the body.
-    const std::string tail = Message(0x4000, 0x2210, {"ing of the meeting: at ten\r\n", "rest of the body\r\n"});
+    const std::string tail =
+        Message(0x4000, 0x2210, {"ing of the meeting: at ten\r\n", "rest of the body\r\n"});
     EventRecorder recorder;
     ASSERT_EQ(Recover(recorder, kRecords), 1);
 
@@ -103,8 +108,9 @@ TEST_F(MessageRecords, SayWhatEachCopyBecameAndWhereItsBytesLie) {
     EXPECT_EQ(BytesOfRuns(cut), broken);
 
     // No subject line: it is named by its number.
-    const auto untitled = std::find_if(recorder.records.begin(), recorder.records.end(),
-                                       [](const MessageRecordCopy& r) { return r.subject.rfind("Message ", 0) == 0; });
+    const auto untitled = std::find_if(
+        recorder.records.begin(), recorder.records.end(),
+        [](const MessageRecordCopy& r) { return r.subject.rfind("Message ", 0) == 0; });
     ASSERT_NE(untitled, recorder.records.end());
     const MessageRecordCopy& late = *untitled;
     EXPECT_EQ(late.fields.startsWithHeader, 0u);
@@ -119,7 +125,8 @@ TEST_F(MessageRecords, SayWhatEachCopyBecameAndWhereItsBytesLie) {
     EXPECT_EQ(totals.written, 3u);
     EXPECT_EQ(totals.complete, 1u);
     EXPECT_EQ(totals.incomplete, 2u);
-    EXPECT_EQ(totals.failed + totals.duplicatesSkipped + totals.empty + totals.unreadableSectors, 0u);
+    EXPECT_EQ(totals.failed + totals.duplicatesSkipped + totals.empty + totals.unreadableSectors,
+              0u);
     // The totals come last, right before the closing progress.
     const std::vector<int32_t> codes = recorder.Codes();
     ASSERT_GE(codes.size(), 2u);
@@ -172,7 +179,8 @@ TEST_F(MessageRecords, ACopyThatCouldNotBeWrittenIsCountedAsFailed) {
     output = scratch / "missing";
     EventRecorder recorder;
     ASSERT_EQ(Recover(recorder, kRecords), 1);
-    EXPECT_EQ(recorder.Texts(EV_ERROR), std::vector<std::string>(2, "Error 6: Cannot create message file."));
+    EXPECT_EQ(recorder.Texts(EV_ERROR),
+              std::vector<std::string>(2, "Error 6: Cannot create message file."));
     ASSERT_EQ(recorder.records.size(), 2u);
     for (const MessageRecordCopy& record : recorder.records) {
         EXPECT_EQ(record.fields.outcome, static_cast<uint32_t>(VARROW_COPY_FAILED));
@@ -208,7 +216,8 @@ TEST_F(MessageRecords, ASourceThatShrinksUnderTheRunEndsItInsteadOfWritingEmptyF
     recorder.stopAt = [&](int) {
         // Once the scan is over (the first question of pass 2), the image
         // loses all but its first messages.
-        if (!cut && !recorder.Numbers(EV_PROGRESS).empty() && recorder.Numbers(EV_PROGRESS).back() >= 50) {
+        if (!cut && !recorder.Numbers(EV_PROGRESS).empty() &&
+            recorder.Numbers(EV_PROGRESS).back() >= 50) {
             fs::resize_file(imagePath, 0x400 * 5);
             cut = true;
         }
@@ -221,7 +230,8 @@ TEST_F(MessageRecords, ASourceThatShrinksUnderTheRunEndsItInsteadOfWritingEmptyF
     }
     const std::vector<std::string> errors = recorder.Texts(EV_ERROR);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("stopped answering: it is shorter than when the scan began"), std::string::npos)
+    EXPECT_NE(errors[0].find("stopped answering: it is shorter than when the scan began"),
+              std::string::npos)
         << errors[0];
     ASSERT_EQ(recorder.totals.size(), 1u);
     EXPECT_EQ(recorder.totals[0].sourceFailed, 1u);
@@ -230,7 +240,8 @@ TEST_F(MessageRecords, ASourceThatShrinksUnderTheRunEndsItInsteadOfWritingEmptyF
 }
 
 TEST_F(MessageRecords, AnImageCutShortDuringTheScanIsReportedAndWhatWasFoundIsWritten) {
-    for (uint32_t i = 0; i < 10; ++i) Message(0x1000 * i, 0x100 + 0x210 * i, {"Subject: m" + std::to_string(i) + "\r\n"});
+    for (uint32_t i = 0; i < 10; ++i)
+        Message(0x1000 * i, 0x100 + 0x210 * i, {"Subject: m" + std::to_string(i) + "\r\n"});
     image.resize(3 << 20);
     EventRecorder recorder;
     recorder.stopAt = [&](int question) {
@@ -240,7 +251,8 @@ TEST_F(MessageRecords, AnImageCutShortDuringTheScanIsReportedAndWhatWasFoundIsWr
     ASSERT_EQ(Recover(recorder, kRecords | VARROW_OPTION_SOURCE_HEALTH), 1);
     const std::vector<std::string> errors = recorder.Texts(EV_ERROR);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("became shorter while it was scanned"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("became shorter while it was scanned"), std::string::npos)
+        << errors[0];
     EXPECT_EQ(testing::ListFolder(output).size(), 10u);
     EXPECT_EQ(recorder.totals.at(0).written, 10u);
     EXPECT_EQ(recorder.totals.at(0).sourceFailed, 1u);
@@ -260,7 +272,8 @@ TEST_F(MessageRecords, ADeviceThatGoesAwayDuringTheScanEndsTheRunWithAnError) {
     Recover(recorder, kRecords | VARROW_OPTION_SOURCE_HEALTH);
     const std::vector<std::string> errors = recorder.Texts(EV_ERROR);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("stopped answering: its first sector cannot be read any more"), std::string::npos)
+    EXPECT_NE(errors[0].find("stopped answering: its first sector cannot be read any more"),
+              std::string::npos)
         << errors[0];
     EXPECT_EQ(recorder.totals.at(0).sourceFailed, 1u);
     // It stopped after a long stretch of failures, well before the end.

@@ -80,8 +80,8 @@ TEST_P(Placement, NeverReplacesWhatIsThereWhateverItIs) {
     EXPECT_EQ(Text(ReadWholeFile(file)), "earlier");
     EXPECT_FALSE(fs::exists(scratch / "out/missing"));  // the dangling link was not followed
     EXPECT_EQ(ListFolder(scratch / "out"),
-              (std::vector<std::string>{"dangling-dir.eml", "dangling.eml", "file.eml", "folder.eml",
-                                        "link.eml"}));
+              (std::vector<std::string>{"dangling-dir.eml", "dangling.eml", "file.eml",
+                                        "folder.eml", "link.eml"}));
 }
 
 TEST_P(Placement, RefusesNamesThatReachOutOfTheFolder) {

@@ -22,7 +22,8 @@ using ostrel::builder::WriteBlock;
 using testing::EventRecorder;
 using testing::ListFolder;
 
-constexpr uint32_t kReadable = VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | VARROW_OPTION_RECORDS;
+constexpr uint32_t kReadable =
+    VARROW_OPTION_READABLE_NAMES | VARROW_OPTION_FILE_DATES | VARROW_OPTION_RECORDS;
 
 class ReadableNames : public testing::RecoveryFolders {
 protected:
@@ -31,7 +32,8 @@ protected:
 
     void Message(const std::string& header) {
         const std::string text = header + "\r\n\r\nbody\r\n";
-        WriteBlock(image, image.size() + 64, BlockFields{nextOffset, 512, static_cast<uint32_t>(text.size()), 0}, text);
+        WriteBlock(image, image.size() + 64,
+                   BlockFields{nextOffset, 512, static_cast<uint32_t>(text.size()), 0}, text);
         nextOffset += 0x210;
     }
 
@@ -48,7 +50,9 @@ protected:
 };
 
 TEST_F(ReadableNames, NameFilesAfterTheDecodedSubjectAndDateThemWhenTheyWereSent) {
-    Message("Date: Thu, 5 Mar 2004 14:22:10 +0100\r\nSubject: =?iso-8859-1?Q?Gr=FC=DFe_aus_M=FCnchen?=");
+    Message(
+        "Date: Thu, 5 Mar 2004 14:22:10 +0100\r\nSubject: "
+        "=?iso-8859-1?Q?Gr=FC=DFe_aus_M=FCnchen?=");
     Message("Subject: =?koi8-r?B?89/F29ggxd2jINzUycg=?=\r\nDate: 5 Mar 04 08:22:10 EST");
     Message("Subject: =?utf-8?Q?a=1Bb?= =?utf-8?Q?=2F..=2Fc?=");
     Message("X-Note: no subject field here\r\nsubject line in the body: caf\xe9");
@@ -72,10 +76,18 @@ TEST_F(ReadableNames, NameFilesAfterTheDecodedSubjectAndDateThemWhenTheyWereSent
     // The log and the report carry the decoded subject, control characters
     // and all; only the name makes them '_'.
     const std::vector<std::string> cells = recorder.Texts(EV_REPORT_CELL);
-    EXPECT_NE(std::find(cells.begin(), cells.end(), "a\x1b" "b/../c"), cells.end());
-    EXPECT_NE(std::find(cells.begin(), cells.end(), "Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen"), cells.end());
+    EXPECT_NE(std::find(cells.begin(), cells.end(),
+                        "a\x1b"
+                        "b/../c"),
+              cells.end());
+    EXPECT_NE(std::find(cells.begin(), cells.end(),
+                        "Gr\xc3\xbc\xc3\x9f"
+                        "e aus M\xc3\xbcnchen"),
+              cells.end());
     for (const auto& record : recorder.records) {
-        if (record.subject == "Gr\xc3\xbc\xc3\x9f" "e aus M\xc3\xbcnchen") {
+        if (record.subject ==
+            "Gr\xc3\xbc\xc3\x9f"
+            "e aus M\xc3\xbcnchen") {
             EXPECT_EQ(record.fields.hasDate, 1u);
             EXPECT_EQ(record.fields.date, 1078492930);
         }
@@ -87,7 +99,8 @@ TEST_F(ReadableNames, WithTheOptionsOffNamesAndTimesAreAsTheyAlwaysWere) {
     Message("Subject: caf\xe9");
     EventRecorder recorder;
     ASSERT_EQ(Recover(recorder, 0), 1);
-    EXPECT_EQ(ListFolder(output), (std::vector<std::string>{"=_iso-8859-1_Q_Gr=FC=DFe_=.eml", "caf\xe9.eml"}));
+    EXPECT_EQ(ListFolder(output),
+              (std::vector<std::string>{"=_iso-8859-1_Q_Gr=FC=DFe_=.eml", "caf\xe9.eml"}));
     EXPECT_GT(ModifiedTime("caf\xe9.eml"), 1700000000);
     EXPECT_GT(ModifiedTime("=_iso-8859-1_Q_Gr=FC=DFe_=.eml"), 1700000000);
     EXPECT_EQ(recorder.Count(EV_MESSAGE_RECORD), 0);

@@ -41,34 +41,36 @@ TEST(BlockRecords, FindsABlockByItsPieceAndOffset) {
 
 TEST(BlockRecords, ListsTheBlocksOfAnOffsetInAscendingPosition) {
     const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.WithOffset(0x1210)), (std::vector<uint64_t>{0x11210, 0x51210}));
+    EXPECT_EQ(Positions(blocks, blocks.WithOffset(0x1210)),
+              (std::vector<uint64_t>{0x11210, 0x51210}));
     EXPECT_TRUE(blocks.WithOffset(0x2000).empty());
 }
 
-TEST(BlockRecords, ListsTheBlocksOfAPieceThatNameAnOffset) {
+TEST(BlockRecords, ListsTheBlocksThatNameAnOffsetAndFindsTheFirstFromAPosition) {
     const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.Naming(0x10000, 0x1210)), std::vector<uint64_t>{0x11000});
-    EXPECT_EQ(Positions(blocks, blocks.Naming(-0x7000, 0x1210)), std::vector<uint64_t>{0x2000});
-    EXPECT_TRUE(blocks.Naming(0x10000, 0x1000).empty());
-    EXPECT_TRUE(blocks.Naming(0x20000, 0x1210).empty());
-}
-
-TEST(BlockRecords, ListsTheBlocksOfAnOffsetRangeAndFindsTheFirstFromAPosition) {
-    const BlockRecords blocks = TwoStores();
-    EXPECT_EQ(Positions(blocks, blocks.WithOffsetIn(0x1000, 0x1210)),
-              (std::vector<uint64_t>{0x11000, 0x51000}));
-    EXPECT_EQ(Positions(blocks, blocks.WithOffsetIn(0x1001, 0x9001)),
-              (std::vector<uint64_t>{0x11210, 0x51210, 0x2000}));
-    EXPECT_TRUE(blocks.WithOffsetIn(0x1211, 0x9000).empty());
+    EXPECT_EQ(Positions(blocks, blocks.Naming(0x1210)),
+              (std::vector<uint64_t>{0x2000, 0x11000, 0x51000}));
+    EXPECT_TRUE(blocks.Naming(0x1000).empty());
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11001)].position, 0x11210u);
     EXPECT_EQ(blocks[blocks.FirstFrom(0x11000)].position, 0x11000u);
     EXPECT_EQ(blocks.FirstFrom(0), 0u);
     EXPECT_EQ(blocks.FirstFrom(0x51211), blocks.size());
 }
 
-TEST(BlockRecords, NamesEachBaseThatTwoOrMoreBlocksShareOnce) {
-    EXPECT_EQ(TwoStores().SharedBases(), (std::vector<int64_t>{0x10000, 0x50000}));
-    EXPECT_TRUE(BlockRecords().SharedBases().empty());
+TEST(BlockRecords, FindsFromANearBlockWhatItFindsFromTheStart) {
+    BlockRecords blocks;
+    for (uint32_t i = 0; i < 300; ++i)
+        blocks.Accept({0x1000 + 0x10 * i, 512, 1, 0}, 0x1000 + 37ull * i * i);
+    blocks.Finish();
+    for (uint64_t position = 0; position < 0x1000 + 37ull * 300 * 300; position += 1013) {
+        for (const uint32_t near : {0u, 1u, 150u, 298u, 299u, BlockRecords::kNoBlock}) {
+            ASSERT_EQ(blocks.FirstFromNear(position, near), blocks.FirstFrom(position))
+                << position << " " << near;
+        }
+    }
+    // Block 5 lies at 0x1000 + 37 * 25 with offset 0x1050.
+    EXPECT_EQ(blocks.At(37 * 25 - 0x50, 0x1050, 290), 5u);
+    EXPECT_EQ(blocks.At(37 * 25 - 0x51, 0x1051, 3), BlockRecords::kNoBlock);
 }
 
 }  // namespace

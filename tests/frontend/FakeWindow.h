@@ -51,12 +51,13 @@ struct FakeClock {
 struct FakeWindow {
     FakeGauge gauge;
     FakeText progressLabel;
+    FakeText figures;
     FakeLog log;
     FakeAlerts alerts;
     FakeRunState runState;
     CountingPump pump;
     TRecoveryEvents events{log, alerts};
-    TMessageDispatcher dispatcher{gauge, progressLabel, runState, pump, events, &FakeClock::Now};
+    TMessageDispatcher dispatcher{gauge, progressLabel, figures, runState, pump, events, &FakeClock::Now};
 
     bool Send(int32_t code, const void* data) { return dispatcher.OnMessage(code, const_cast<void*>(data)); }
     bool Progress(unsigned char percent) { return Send(EV_PROGRESS, &percent); }

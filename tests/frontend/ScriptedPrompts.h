@@ -14,13 +14,16 @@ namespace tolvan::testing {
 
 struct ScriptedPrompts final : TTolvanPrompts {
     // What was shown: "information: <text>", "error: <text>",
-    // "exception: <text>", "confirm: <text>", "dialog: <class name>".
+    // "exception: <text>", "confirm: <text>", "choose: <text> [<buttons>]",
+    // "dialog: <class name>".
     QStringList shown;
     QList<QUrl> opened;
     bool shellWorks = true;
     bool confirmAnswer = true;
     QString folderAnswer;  // ChooseOutputFolder and ChooseDirectory
     QString fileAnswer;    // ChooseImageFile
+    QString saveAnswer;    // ChooseSaveFile
+    QList<int> choiceAnswers;  // Choose, in turn; 0 (the first button) once they run out
     // Runs while a dialog is "shown"; its result is the dialog's.
     std::function<int(QDialog&)> onDialog;
     // Runs while an information box is "shown".
@@ -35,6 +38,10 @@ struct ScriptedPrompts final : TTolvanPrompts {
         shown.append("confirm: " + text);
         return confirmAnswer;
     }
+    int Choose(QWidget*, const QString& text, const QStringList& buttons) override {
+        shown.append("choose: " + text + " [" + buttons.join(" | ") + "]");
+        return choiceAnswers.isEmpty() ? 0 : choiceAnswers.takeFirst();
+    }
     void ShowException(QWidget*, const QString& text) override { shown.append("exception: " + text); }
     int Execute(QDialog& dialog) override {
         shown.append(QStringLiteral("dialog: ") + dialog.metaObject()->className());
@@ -47,6 +54,9 @@ struct ScriptedPrompts final : TTolvanPrompts {
     QString ChooseOutputFolder(QWidget*, const QString&) override { return folderAnswer; }
     QString ChooseDirectory(QWidget*, const QString&, const QString&) override { return folderAnswer; }
     QString ChooseImageFile(QWidget*, const QString&) override { return fileAnswer; }
+    QString ChooseSaveFile(QWidget*, const QString&, const QString&, const QString&) override { return saveAnswer; }
+    bool CanOpenFolders() override { return folderOpener; }
+    bool folderOpener = true;
 };
 
 }  // namespace tolvan::testing

@@ -19,7 +19,8 @@ struct NoDisks final : TDeviceAccess {
 };
 
 // Counts its calls, keeps the unmasked record and the sources it was
-// given, and runs a script with the record (1, success, without one).
+// given, and runs a script with the record; without one it reports one
+// message, as a successful engine does, and returns 1.
 struct FakeEngine {
     static inline int calls = 0;
     static inline RecoveryParams params{};
@@ -37,7 +38,21 @@ struct FakeEngine {
         const auto* from = reinterpret_cast<const unsigned char*>(masked);
         for (size_t i = 0; i < sizeof params; ++i) to[i] = from[i] ^ VARROW_PARAMS_MASK;
         sources.append(QByteArray(params.sourcePath));
-        return script ? script(params) : 1;
+        if (script) return script(params);
+        SendMessages(params, 1);
+        return 1;
+    }
+    // The report of a run that wrote count messages, as the specified
+    // events tell it: the column count, the titles, two cells a message.
+    static void SendMessages(const RecoveryParams& record, int count) {
+        const int32_t columns = 2;
+        Send(record, EV_REPORT_COLUMNS, &columns);
+        Send(record, EV_REPORT_CELL, "Message No.");
+        Send(record, EV_REPORT_CELL, "Subject");
+        for (int m = 1; m <= count; ++m) {
+            Send(record, EV_REPORT_CELL, QByteArray::number(m).constData());
+            Send(record, EV_REPORT_CELL, "Hello");
+        }
     }
     static void Send(const RecoveryParams& record, int32_t code, const void* data) {
         record.callback(code, const_cast<void*>(data), record.userData);

@@ -74,12 +74,14 @@ int main(int argc, char** argv) {
 
     TProgressBarGauge gauge(bar);
     TLabelText labelView(label);
+    QLabel figuresLabel;
+    TLabelText figuresView(&figuresLabel);
     TPlainTextLog logView(log);
     TMessageBoxAlert alerts(&window);
     AlwaysRunning running;
     TApplicationPump pump;
     TRecoveryEvents hook(logView, alerts);
-    TMessageDispatcher dispatcher(gauge, labelView, running, pump, hook);
+    TMessageDispatcher dispatcher(gauge, labelView, figuresView, running, pump, hook);
 
     std::printf("%ld iterations each, platform %s\n", events, qPrintable(QGuiApplication::platformName()));
     Report("QCoreApplication::processEvents(), nothing pending",

@@ -19,6 +19,7 @@
 #include "MainFrm.h"
 #include "ScriptedPrompts.h"
 #include "SelDriveFrm.h"
+#include "TolvanBatch.h"
 #include "TestImages.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
@@ -99,14 +100,14 @@ private Q_SLOTS:
         TMainForm window(Options());
         window.show();
         window.btnBatchRepairTab->click();
-        const QHeaderView* header = window.FileList->header();
+        const QHeaderView* header = window.palBatchRecovery->FileList->header();
         QCOMPARE(header->sectionSize(0), 250);
         QCOMPARE(header->sectionSize(1), 250);
         QVERIFY(header->sectionSize(2) >= 91);
-        QCOMPARE(window.labFileList->buddy(), window.FileList);
+        QCOMPARE(window.palBatchRecovery->labFileList->buddy(), window.palBatchRecovery->FileList);
         for (QWidget* child : window.palBatchRecovery->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             QVERIFY(window.palBatchRecovery->rect().contains(child->geometry()));
-        QVERIFY(!window.btnRepairFiles->geometry().intersects(window.palProgress->geometry()));
+        QVERIFY(!window.palBatchRecovery->btnRepairFiles->geometry().intersects(window.palProgress->geometry()));
     }
 
     // A source is listed once, whatever its folder; compared exactly.
@@ -117,10 +118,10 @@ private Q_SLOTS:
         QCOMPARE(prompts_->shown, QStringList{"error: Drive or disk already exists in the list"});
         window.AddBatchRow("/dev/sdb1  (fixed drive)", "/srv/b");
         window.AddBatchRow("/dev/sdb1", "/srv/c");
-        QCOMPARE(Sources(*window.FileList),
+        QCOMPARE(Sources(*window.palBatchRecovery->FileList),
                  QStringList({"/dev/sdb1  (Fixed Drive)", "/dev/sdb1  (fixed drive)", "/dev/sdb1"}));
-        QCOMPARE(window.FileList->Folder(window.FileList->Rows().first()), QString("/srv/a"));
-        QCOMPARE(Statuses(*window.FileList), QStringList(3, "Not Recovered"));
+        QCOMPARE(window.palBatchRecovery->FileList->Folder(window.palBatchRecovery->FileList->Rows().first()), QString("/srv/a"));
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList(3, "Not Recovered"));
     }
 
     // Delete removes the selected rows, Shift+Delete every row; the
@@ -129,29 +130,29 @@ private Q_SLOTS:
         TMainForm window(Options());
         window.show();
         for (const char* name : {"a", "b", "c", "d"}) window.AddBatchRow(name, QString("/srv/") + name);
-        window.FileList->topLevelItem(0)->setSelected(true);
-        window.FileList->topLevelItem(2)->setSelected(true);
-        QTest::keyClick(window.FileList, Qt::Key_Down);  // other keys keep their usual effect
-        QCOMPARE(window.FileList->RowCount(), 4);
-        window.FileList->clearSelection();
-        window.FileList->topLevelItem(0)->setSelected(true);
-        window.FileList->topLevelItem(2)->setSelected(true);
-        QTest::keyClick(window.FileList, Qt::Key_Delete);
-        QCOMPARE(Sources(*window.FileList), QStringList({"b", "d"}));
-        window.FileList->topLevelItem(1)->setSelected(true);
-        window.btnRemoveFiles->click();
-        QCOMPARE(Sources(*window.FileList), QStringList({"b"}));
-        QTest::keyClick(window.FileList, Qt::Key_Delete, Qt::ShiftModifier);
-        QCOMPARE(window.FileList->RowCount(), 0);
+        window.palBatchRecovery->FileList->topLevelItem(0)->setSelected(true);
+        window.palBatchRecovery->FileList->topLevelItem(2)->setSelected(true);
+        QTest::keyClick(window.palBatchRecovery->FileList, Qt::Key_Down);  // other keys keep their usual effect
+        QCOMPARE(window.palBatchRecovery->FileList->RowCount(), 4);
+        window.palBatchRecovery->FileList->clearSelection();
+        window.palBatchRecovery->FileList->topLevelItem(0)->setSelected(true);
+        window.palBatchRecovery->FileList->topLevelItem(2)->setSelected(true);
+        QTest::keyClick(window.palBatchRecovery->FileList, Qt::Key_Delete);
+        QCOMPARE(Sources(*window.palBatchRecovery->FileList), QStringList({"b", "d"}));
+        window.palBatchRecovery->FileList->topLevelItem(1)->setSelected(true);
+        window.palBatchRecovery->btnRemoveFiles->click();
+        QCOMPARE(Sources(*window.palBatchRecovery->FileList), QStringList({"b"}));
+        QTest::keyClick(window.palBatchRecovery->FileList, Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(window.palBatchRecovery->FileList->RowCount(), 0);
         window.AddBatchRow("e", "/srv/e");
-        window.btnRemoveAll->click();
-        QCOMPARE(window.FileList->RowCount(), 0);
+        window.palBatchRecovery->btnRemoveAll->click();
+        QCOMPARE(window.palBatchRecovery->FileList->RowCount(), 0);
     }
 
     void emptyList() {
         TMainForm window(Options(true));
         window.txtRepairLog->AppendLine("kept");
-        window.btnRepairFiles->click();
+        window.palBatchRecovery->btnRepairFiles->click();
         QCOMPARE(prompts_->shown, QStringList{"information: Please add drives or disks to the list first"});
         QCOMPARE(window.txtRepairLog->Lines(), QStringList{"kept"});
         QVERIFY(!window.FlowActive());
@@ -168,11 +169,11 @@ private Q_SLOTS:
         QString captionDuringRun;
         QStringList logDuringRun;
         prompts_->onInformation = [&](const QString&) {
-            captionDuringRun = window.btnRepairFiles->text();
+            captionDuringRun = window.palBatchRecovery->btnRepairFiles->text();
             logDuringRun = window.txtRepairLog->Lines();
         };
-        window.btnRepairFiles->click();
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Successful", "Not Recovered", "Successful"}));
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Successful", "Not Recovered", "Successful"}));
         QCOMPARE(prompts_->shown, QStringList{"information: 2 drive(s) or disk(s) recovered successfully"});
         QCOMPARE(captionDuringRun, QString("&Stop Recovery"));  // the count box comes before the closing steps
         QVERIFY(!logDuringRun.contains("an older run"));         // the log is emptied at the start...
@@ -181,8 +182,8 @@ private Q_SLOTS:
         QCOMPARE(EmlCount(folders[0]), 3);
         QCOMPARE(EmlCount(folders[2]), 3);
         QVERIFY(!QFileInfo::exists(folders[1]));
-        QCOMPARE(window.btnRepairFiles->text(), QString("&Start Recovery"));
-        QCOMPARE(SkinElement(window.btnRepairFiles), QString(kSkinStartButton));
+        QCOMPARE(window.palBatchRecovery->btnRepairFiles->text(), QString("&Start Recovery"));
+        QCOMPARE(SkinElement(window.palBatchRecovery->btnRepairFiles), QString(kSkinStartButton));
         QVERIFY(!window.Running() && !window.FlowActive() && !window.Timer.isActive());
         QVERIFY(window.ReportCells().isEmpty());
     }
@@ -206,16 +207,16 @@ private Q_SLOTS:
         QString lookDuringRun;
         bool timerDuringRun = false;
         QTimer::singleShot(0, &window, [&] {
-            lookDuringRun = SkinElement(window.btnRepairFiles);
+            lookDuringRun = SkinElement(window.palBatchRecovery->btnRepairFiles);
             timerDuringRun = window.Timer.isActive();
-            (fromRecoveryPage ? window.btnRepair : window.btnRepairFiles)->click();
-            window.btnRepairFiles->click();  // while it stops: still only a stop
+            (fromRecoveryPage ? window.btnRepair : window.palBatchRecovery->btnRepairFiles)->click();
+            window.palBatchRecovery->btnRepairFiles->click();  // while it stops: still only a stop
         });
-        window.btnRepairFiles->click();
+        window.palBatchRecovery->btnRepairFiles->click();
         QCOMPARE(lookDuringRun, QString(kSkinStopButton));
         QVERIFY(timerDuringRun && !window.Timer.isActive());
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
-        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully"});
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
+        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully; 1 aborted"});
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));  // the single run never started
         QVERIFY(!window.FlowActive() && window.txtRepairLog->Lines().isEmpty());
     }
@@ -228,22 +229,24 @@ private Q_SLOTS:
         window.AddBatchRow("/dev/vanished  (Fixed Drive)", NewFolder());
         window.AddBatchRow(images_[1], NewFolder());
         FakeEngine::script = [](const RecoveryParams& record) {
-            return QByteArray(record.sourcePath).endsWith("-1.img") ? 0 : 1;
+            if (QByteArray(record.sourcePath).endsWith("-1.img")) return 0;
+            FakeEngine::SendMessages(record, 2);
+            return 1;
         };
-        window.btnRepairFiles->click();
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Successful", "Failed", "Failed"}));
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Successful", "Failed", "Failed"}));
         QCOMPARE(FakeEngine::calls, 2);
 
         // The second run is stopped during its first row; the rows after it
         // show the reset status, not the last run's.
         FakeEngine::script = [&](const RecoveryParams&) {
-            window.btnRepairFiles->click();
+            window.palBatchRecovery->btnRepairFiles->click();
             return 0;
         };
         prompts_->shown.clear();
-        window.btnRepairFiles->click();
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
-        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully"});
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Aborted", "Not Recovered", "Not Recovered"}));
+        QCOMPARE(prompts_->shown, QStringList{"information: 0 drive(s) or disk(s) recovered successfully; 1 aborted"});
     }
 
     // Rows removed while a run goes on: a later one is not visited, the
@@ -255,20 +258,21 @@ private Q_SLOTS:
         window.AddBatchRow(largeImage_, NewFolder());
         FakeEngine::script = [&](const RecoveryParams& record) {
             if (QByteArray(record.sourcePath) == images_[0].toLocal8Bit()) {
-                window.FileList->topLevelItem(1)->setSelected(true);  // images_[1]
-                window.btnRemoveFiles->click();
+                window.palBatchRecovery->FileList->topLevelItem(1)->setSelected(true);  // images_[1]
+                window.palBatchRecovery->btnRemoveFiles->click();
                 window.AddBatchRow("/dev/added  (Fixed Drive)", NewFolder());
             } else if (QByteArray(record.sourcePath) == images_[2].toLocal8Bit()) {
-                window.FileList->topLevelItem(1)->setSelected(true);  // itself
-                QTest::keyClick(window.FileList, Qt::Key_Delete);
+                window.palBatchRecovery->FileList->topLevelItem(1)->setSelected(true);  // itself
+                QTest::keyClick(window.palBatchRecovery->FileList, Qt::Key_Delete);
             }
+            FakeEngine::SendMessages(record, 1);
             return 1;
         };
-        window.btnRepairFiles->click();
+        window.palBatchRecovery->btnRepairFiles->click();
         QCOMPARE(FakeEngine::sources,
                  QByteArrayList({images_[0].toLocal8Bit(), images_[2].toLocal8Bit(), largeImage_.toLocal8Bit()}));
-        QCOMPARE(Sources(*window.FileList), QStringList({images_[0], largeImage_, "/dev/added  (Fixed Drive)"}));
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Successful", "Successful", "Not Recovered"}));
+        QCOMPARE(Sources(*window.palBatchRecovery->FileList), QStringList({images_[0], largeImage_, "/dev/added  (Fixed Drive)"}));
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Successful", "Successful", "Not Recovered"}));
         QCOMPARE(prompts_->shown, QStringList{"information: 3 drive(s) or disk(s) recovered successfully"});
     }
 
@@ -283,26 +287,85 @@ private Q_SLOTS:
             FakeEngine::Send(record, EV_LOG, "a line");
             throw std::runtime_error("The source vanished.");
         };
-        window.btnRepairFiles->click();
+        window.palBatchRecovery->btnRepairFiles->click();
         QCOMPARE(prompts_->shown, QStringList{"exception: The source vanished."});
         QCOMPARE(FakeEngine::calls, 1);
-        QCOMPARE(window.btnRepairFiles->text(), QString("&Start Recovery"));
+        QCOMPARE(window.palBatchRecovery->btnRepairFiles->text(), QString("&Start Recovery"));
         QVERIFY(!window.Running() && !window.FlowActive() && !window.Timer.isActive());
         QVERIFY(window.txtRepairLog->Lines().isEmpty());
         QCOMPARE(window.ReportColumns(), 0);
     }
 
-    // The window closes once the run has returned, without the count box.
+    // A close during the run asks first; "Stop and close" closes the
+    // window once the run has returned, without the count box.
     void closeDuringARun() {
         TMainForm window(Options());
         window.show();
         window.AddBatchRow(largeImage_, NewFolder());
         window.AddBatchRow(images_[0], NewFolder());
         QTimer::singleShot(0, &window, [&] { window.close(); });
-        window.btnRepairFiles->click();
-        QCOMPARE(Statuses(*window.FileList), QStringList({"Aborted", "Not Recovered"}));
-        QVERIFY(prompts_->shown.isEmpty());
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Aborted", "Not Recovered"}));
+        QCOMPARE(prompts_->shown, QStringList{"choose: A recovery is running. Stop it and close the window? "
+                                              "[Stop and close | Keep running]"});
         QTRY_VERIFY(!window.isVisible());
+    }
+
+    // A row reads what its run did: every copy written, some not, none
+    // (whatever the engine returned), or stopped (whatever it returned);
+    // the count box says the same.
+    void statusPerOutcome() {
+        TMainForm window(Options(true));
+        const QStringList names{"all written", "one could not be written", "none could be written",
+                                "stopped, engine said success"};
+        for (const QString& name : names) window.AddBatchRow(images_[0] + "#" + name, NewFolder());
+        window.Drives->DriveDisplayList = QStringList(names).replaceInStrings(QRegularExpression("^"), images_[0] + "#");
+        window.Drives->DrivePathList = QStringList(4, images_[0]);
+        int row = 0;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            switch (row++) {
+            case 0: FakeEngine::SendMessages(record, 3); break;
+            case 1:
+                FakeEngine::SendMessages(record, 3);
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                break;
+            case 2:
+                FakeEngine::SendMessages(record, 2);
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+                break;
+            default:
+                window.palBatchRecovery->btnRepairFiles->click();  // the stop, during the scan
+                break;
+            }
+            return 1;
+        };
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(Statuses(*window.palBatchRecovery->FileList), QStringList({"Successful", "Partly recovered", "Failed", "Aborted"}));
+        QCOMPARE(prompts_->shown, QStringList{"information: 1 drive(s) or disk(s) recovered successfully; "
+                                              "1 partly recovered; 1 failed; 1 aborted"});
+    }
+
+    // Both Start buttons read "&Stop Recovery" during a run of either kind.
+    void captionsFollowTheRunningState() {
+        TMainForm window(Options(true));
+        window.txtSrcFile->setText(images_[0]);
+        window.txtDstFile->setText(NewFolder());
+        window.AddBatchRow(images_[1], NewFolder());
+        QStringList captions;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            captions << window.btnRepair->text() << window.palBatchRecovery->btnRepairFiles->text();
+            captions << (window.btnRepair->isEnabled() ? "enabled" : "disabled");
+            FakeEngine::SendMessages(record, 1);
+            return 1;
+        };
+        window.btnRepair->click();
+        window.palBatchRecovery->btnRepairFiles->click();
+        QCOMPARE(captions, QStringList({"&Stop Recovery", "&Stop Recovery", "enabled", "&Stop Recovery",
+                                        "&Stop Recovery", "enabled"}));
+        QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
+        QCOMPARE(window.palBatchRecovery->btnRepairFiles->text(), QString("&Start Recovery"));
+        QCOMPARE(SkinElement(window.palBatchRecovery->btnRepairFiles), QString(kSkinStartButton));
     }
 
     // Rows come from the add-drive dialog: the main window's list is
@@ -333,15 +396,15 @@ private Q_SLOTS:
             if (refreshAfterChoosing) add.btnSrcRefresh->click();
             return result;
         };
-        window.btnAddFiles->click();
+        window.palBatchRecovery->btnAddFiles->click();
         QVERIFY(refreshedFirst);
         QCOMPARE(prompts_->shown, QStringList{"dialog: tolvan::TSelDriveForm"});
         if (!added) {
-            QCOMPARE(window.FileList->RowCount(), 0);
+            QCOMPARE(window.palBatchRecovery->FileList->RowCount(), 0);
             return;
         }
-        QCOMPARE(Sources(*window.FileList), QStringList{images_[0]});
-        QCOMPARE(window.FileList->Folder(window.FileList->Rows().first()), QString(" spaced folder "));
+        QCOMPARE(Sources(*window.palBatchRecovery->FileList), QStringList{images_[0]});
+        QCOMPARE(window.palBatchRecovery->FileList->Folder(window.palBatchRecovery->FileList->Rows().first()), QString(" spaced folder "));
     }
 };
 

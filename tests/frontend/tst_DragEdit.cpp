@@ -71,6 +71,21 @@ private Q_SLOTS:
         QVERIFY(!Drop(edit, {QUrl::fromLocalFile("/a/x.img")}));
         QCOMPARE(calls, 0);
     }
+
+    // AcceptsPath picks what the edit takes; what it refuses is refused as
+    // a drag and never lands in the text as a file URL.
+    void onlyWhatAcceptsPathTakes() {
+        TDragEdit edit;
+        edit.SetAcceptFiles(true);
+        edit.setText("typed");
+        QStringList dropped;
+        edit.OnDropFile = [&dropped](TDragEdit*, const QString& file) { dropped.append(file); };
+        edit.AcceptsPath = [](const QString& path) { return path.endsWith("/folder"); };
+        QVERIFY(!Drop(edit, {QUrl::fromLocalFile("/a/x.img")}));
+        QVERIFY(Drop(edit, {QUrl::fromLocalFile("/a/folder")}));
+        QCOMPARE(dropped, QStringList{"/a/folder"});
+        QCOMPARE(edit.text(), QString("typed"));  // OnDropFile decides what the text becomes
+    }
 };
 
 QTEST_MAIN(TestDragEdit)

@@ -5,6 +5,9 @@
 
 #include <map>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "DeviceAccess.h"
 #include "DriveList.h"
 
@@ -215,6 +218,48 @@ private Q_SLOTS:
         drives.DrivePathList = QStringList{"/fake/sda", "/fake/sdc", "/fake/sdd"};
         QCOMPARE(drives.SourceSize(text, &devices), size);
         QVERIFY(devices.open.empty());
+    }
+
+    // /sys/dev/block/M:m links to the device's folder; a partition's disk
+    // is the folder around it.
+    void diskOfDevice() {
+        FakeSysfs sysfs;
+        sysfs.Disk("sda");
+        sysfs.Partition("sda", "sda1");
+        sysfs.Write("sda/dev", "8:0\n");
+        sysfs.Write("sda/sda1/dev", "8:1\n");
+        QDir().mkpath(sysfs.root.filePath("sys/dev/block"));
+        QVERIFY(QFile::link("../../block/sda/sda1", sysfs.root.filePath("sys/dev/block/8:1")));
+        QVERIFY(QFile::link("../../block/sda", sysfs.root.filePath("sys/dev/block/8:0")));
+        const QString sysRoot = sysfs.root.filePath("sys");
+        QCOMPARE(DiskOfDevice(sysRoot, 8, 1), QString("8:0"));
+        QCOMPARE(DiskOfDevice(sysRoot, 8, 0), QString("8:0"));
+        QCOMPARE(DiskOfDevice(sysRoot, 9, 9), QString());
+    }
+
+    // An image file is not changed by files written beside it; a folder on
+    // the block device being scanned is (checked with the device the test
+    // folder lies on, where the system has a node for it).
+    void outputOnTheSource() {
+        QTemporaryDir folder;
+        const QString image = folder.filePath("disk.img");
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(!OutputLiesOnSource(image, folder.filePath("out")));
+        QVERIFY(!OutputLiesOnSource(folder.filePath("missing.img"), folder.filePath("out")));
+
+        struct stat where;
+        QVERIFY(::stat(QFile::encodeName(folder.path()).constData(), &where) == 0);
+        QFile uevent(QString("/sys/dev/block/%1:%2/uevent").arg(major(where.st_dev)).arg(minor(where.st_dev)));
+        QString device;
+        if (uevent.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : uevent.readAll().split('\n'))
+                if (line.startsWith("DEVNAME=")) device = "/dev/" + QString::fromUtf8(line.mid(8));
+        }
+        if (device.isEmpty() || !IsImageSource(device)) QSKIP("the test folder's device has no node under /dev");
+        QVERIFY(OutputLiesOnSource(device, folder.filePath("not/made/yet")));
+        QVERIFY(!OutputLiesOnSource(device, "/proc/self"));  // another file system
     }
 };
 

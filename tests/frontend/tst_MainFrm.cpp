@@ -10,6 +10,9 @@
 #include <functional>
 #include <stdexcept>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -31,6 +34,7 @@
 #include "ReportModel.h"
 #include "ScriptedPrompts.h"
 #include "TestImages.h"
+#include "TolvanBatch.h"
 #include "TolvanLook.h"
 #include "TolvanPanel.h"
 #include "WindowTestKit.h"
@@ -41,6 +45,8 @@ using namespace tolvan::testing;
 namespace {
 
 const QString kSeparator(56, QLatin1Char('-'));
+const QString kCloseQuestion =
+    "choose: A recovery is running. Stop it and close the window? [Stop and close | Keep running]";
 
 // "1,234,567": the log prints sizes with thousands separators.
 QString Grouped(quint64 value) {
@@ -143,12 +149,12 @@ private Q_SLOTS:
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
         QCOMPARE(SkinElement(window.btnRepair), QString(kSkinStartButton));
         QCOMPARE(window.labProgress->text(), QString("0% completed"));
-        QCOMPARE(window.labConsumedTime->text(), QString("0 hour(s) 0 minute(s) "));
+        QCOMPARE(window.labConsumedTime->text(), QString("0 hour(s) 0 minute(s) 0 second(s)"));
         QCOMPARE(window.labSelSrcFile->text(), QString("Select &drive or disk to be scanned:"));
         QCOMPARE(window.labSelDstFile->text(), QString("O&utput recovered messages to:"));
         QVERIFY(!window.Running());
         QVERIFY(!window.Timer.isActive());
-        QCOMPARE(window.Timer.interval(), 60000);
+        QCOMPARE(window.Timer.interval(), 1000);  // the consumed time counts seconds
         // The source field starts 7 pixels after its label and ends 5 before the browse column.
         QCOMPARE(window.txtSrcFile->x(), window.labSelSrcFile->geometry().right() + 1 + 7);
         QCOMPARE(window.txtSrcFile->geometry().right() + 1, window.btnDstMore->x() - 5);
@@ -214,7 +220,9 @@ private Q_SLOTS:
             const int dstBottom = window.txtDstFile->mapTo(window.palClient, QPoint(0, window.txtDstFile->height())).y();
             QCOMPARE(progress.left(), 7);
             QCOMPARE(progress.width(), 733);
-            QCOMPARE(progress.bottom() + 1, dstBottom + 40 + window.Gauge->height());
+            QCOMPARE(progress.top(), dstBottom + 10);
+            QVERIFY(progress.bottom() < window.labRepairLog->mapTo(window.palClient, QPoint(0, 0)).y());
+            QCOMPARE(window.Gauge->geometry().bottom() + 1 + 6, progress.height());
         } else if (page == 2) {
             QCOMPARE(progress.topLeft(), QPoint(8, window.palBatchRecovery->y() + 20));
             QCOMPARE(progress.width(), 590);
@@ -263,10 +271,23 @@ private Q_SLOTS:
                 reportTitle = report->Title;
                 for (int i = 0; i < report->ReportList->model()->columnCount(); ++i)
                     headers.append(report->ReportList->model()->headerData(i, Qt::Horizontal).toString());
+                report->btnExport->click();
             }
             return QDialog::Rejected;
         };
+        prompts_->saveAnswer = NewFolder("exported") + ".csv";
         QTest::mouseClick(window.btnRepair, Qt::LeftButton);
+
+        // Export writes what `varrow recover --report` writes for the same image.
+        const QString reference = NewFolder("varrow-reference");
+        QVERIFY(QDir().mkpath(reference));
+        QProcess varrow;
+        varrow.start(VARROW_PROGRAM, {"recover", "--quiet", "--report", reference + ".csv", smallImage_, reference});
+        QVERIFY(varrow.waitForFinished(60000));
+        QCOMPARE(varrow.exitCode(), 0);
+        QFile exported(prompts_->saveAnswer), expected(reference + ".csv");
+        QVERIFY(exported.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll(), expected.readAll());
 
         const QStringList log = window.txtRepairLog->Lines();
         const QString success = QString("The Outlook Express data on '%1' are recoverable.").arg(smallImage_);
@@ -276,27 +297,33 @@ private Q_SLOTS:
                                   .arg(smallImage_, Grouped(smallImageSize_)),
                               QString("Output recovered messages to: '%1'").arg(output), "Linking: store by store",
                               kSeparator}));
-        QCOMPARE(log.size(), 6 + 6 * kSmallMessages + 6);
+        QCOMPARE(log.size(), 6 + 6 * kSmallMessages + 7);
         for (int m = 0; m < kSmallMessages; ++m) {
             QCOMPARE(log[6 + 6 * m], QString("Start processing message (No.%1) ...").arg(m + 1));
             QCOMPARE(log[6 + 6 * m + 4], QString("Finish processing message (No.%1).").arg(m + 1));
             QCOMPARE(log[6 + 6 * m + 5], kSeparator);
         }
-        const QStringList closing = log.mid(log.size() - 6);
+        const QStringList closing = log.mid(log.size() - 7);
         QCOMPARE(closing[0], kSeparator);
         QVERIFY2(QRegularExpression("^Consumed time: 0 hour\\(s\\) \\d+ minute\\(s\\) \\d+ second\\(s\\) \\d+ "
                                     "millisecond\\(s\\)\\.$")
                      .match(closing[1])
                      .hasMatch(),
                  qPrintable(closing[1]));
-        QCOMPARE(closing.mid(2), QStringList({kSeparator, "Recovery process completes.", kSeparator, success}));
+        const QString totals = QString("%1 message(s) written (%1 complete, 0 incomplete); 0 identical copy(ies) not "
+                                       "written again; 0 could not be written.")
+                                   .arg(kSmallMessages);
+        QCOMPARE(closing.mid(2), QStringList({kSeparator, "Recovery process completes.", kSeparator, success, totals}));
 
         QCOMPARE(prompts_->shown, QStringList({"dialog: tolvan::TMsgForm", "dialog: tolvan::TReportForm"}));
-        QVERIFY2(summaryText.startsWith(success + " "), qPrintable(summaryText));
-        QCOMPARE(headers, QStringList({"Message No.", "Subject"}));
+        QVERIFY2(summaryText.startsWith(success + " " + totals + " "), qPrintable(summaryText));
+        QCOMPARE(headers, QStringList({"Message No.", "Subject", "File", "Size", "Date", "From", "Complete", "Duplicate of"}));
         QCOMPARE(rows.size(), kSmallMessages);
         for (int m = 0; m < kSmallMessages; ++m) QVERIFY2(rows[m].startsWith(QString::number(m + 1) + " | "), qPrintable(rows[m]));
-        QCOMPARE(reportTitle, QString("Totally %1 message(s) in '%2' are recoverable:").arg(kSmallMessages).arg(smallImage_));
+        QCOMPARE(reportTitle, QString("%1 message(s) from '%2' written (0 incomplete); 0 identical copy(ies) not written "
+                                      "again; 0 could not be written:")
+                                  .arg(kSmallMessages)
+                                  .arg(smallImage_));
         QCOMPARE(EmlFiles(output).size(), kSmallMessages);
 
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
@@ -310,12 +337,15 @@ private Q_SLOTS:
         QVERIFY(prompts_->opened.isEmpty());  // chkOpenFixed unticked
     }
 
-    // `tolvan -e IMAGE OUT` writes the same files as `varrow recover IMAGE OUT`.
+    // `tolvan -e IMAGE OUT` writes the same files as `varrow recover IMAGE
+    // OUT`, shows no box and ends with status 0.
     void commandLineExitRecoversAsTheCommandLineClientDoes() {
         const QString output = NewFolder("tolvan-out");
         TMainForm window(Options({"-e", smallImage_, output}));
-        QTRY_VERIFY(prompts_->shown.contains("dialog: tolvan::TMsgForm"));
+        QTRY_VERIFY(!window.txtRepairLog->Lines().isEmpty());
         QTRY_VERIFY(!window.isVisible());  // the program ends after the run
+        QVERIFY(prompts_->shown.isEmpty());
+        QCOMPARE(window.ExitStatus(), 0);
         QCOMPARE(window.txtDstFile->text(), output);
         QCOMPARE(window.Drives->DriveDisplayList.last(), smallImage_);  // its own entry, named by its path
 
@@ -377,20 +407,31 @@ private Q_SLOTS:
         QCOMPARE(StoredValues(store).value("OpenFixed"), savedAfter);
     }
 
+    // Without -e the error box waits and the window stays; with -e nothing
+    // waits: the program ends with status 1 (the text goes to standard error).
     void commandLineNamesNoFile_data() {
         QTest::addColumn<QStringList>("parameters");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("only switches") << QStringList{"-e", "-o"} << "error: Cannot open file ";
-        QTest::newRow("missing file") << QStringList{"/no/such/disk.img"} << "error: Cannot open file /no/such/disk.img";
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<bool>("staysOpen");
+        QTest::newRow("only switches") << QStringList{"-o"} << QStringList{"error: Cannot open file "} << true;
+        QTest::newRow("missing file") << QStringList{"/no/such/disk.img"}
+                                      << QStringList{"error: Cannot open file /no/such/disk.img"} << true;
+        QTest::newRow("only switches, unattended") << QStringList{"-e", "-o"} << QStringList{} << false;
+        QTest::newRow("missing file, unattended") << QStringList{"-e", "/no/such/disk.img"} << QStringList{} << false;
     }
     void commandLineNamesNoFile() {
         QFETCH(QStringList, parameters);
-        QFETCH(QString, message);
+        QFETCH(QStringList, shown);
+        QFETCH(bool, staysOpen);
         TMainFormOptions options = Options(parameters);
         options.engine = &FakeEngine::Entry;
         TMainForm window(options);
-        QTRY_COMPARE(prompts_->shown, QStringList{message});
-        QVERIFY(window.isVisible());  // even with -e the window stays open and idle
+        if (staysOpen)
+            QTRY_VERIFY(window.isVisible() && !prompts_->shown.isEmpty());
+        else
+            QTRY_COMPARE(window.ExitStatus(), 1);
+        QCOMPARE(window.isVisible(), staysOpen);
+        QCOMPARE(prompts_->shown, shown);
         QCOMPARE(FakeEngine::calls, 0);
         QVERIFY(window.txtRepairLog->Lines().isEmpty());
     }
@@ -405,10 +446,12 @@ private Q_SLOTS:
         window.txtDstFile->setText(output);
         QString captionDuringRun, lookDuringRun;
         bool timerDuringRun = false;
+        int gaugeAtStop = -1;
         QTimer::singleShot(0, &window, [&] {
             captionDuringRun = window.btnRepair->text();
             lookDuringRun = SkinElement(window.btnRepair);
             timerDuringRun = window.Timer.isActive();
+            gaugeAtStop = window.Gauge->value();
             window.btnRepair->click();
             window.btnRepair->click();
         });
@@ -418,9 +461,15 @@ private Q_SLOTS:
         QVERIFY(timerDuringRun);
         const QStringList log = window.txtRepairLog->Lines();
         QCOMPARE(log.count("Start recovery process ..."), 1);
-        QCOMPARE(log.last(), QString("User aborts the recovery process"));
-        QCOMPARE(log[log.size() - 2], kSeparator);
-        QCOMPARE(prompts_->shown, QStringList{"information: User aborts the recovery process"});
+        // Nothing was written: a failure that says why, after the stop text.
+        const QString failure = QString("Fail to recover Outlook Express data from '%1'! The recovery was stopped "
+                                        "before any message was written.")
+                                    .arg(largeImage_);
+        QCOMPARE(log.mid(log.size() - 3), QStringList({kSeparator, "User aborts the recovery process", failure}));
+        QCOMPARE(prompts_->shown, QStringList{"information: User aborts the recovery process\n" + failure});
+        // The gauge and its label keep the point of the stop, not the engine's closing 100.
+        QCOMPARE(window.Gauge->value(), gaugeAtStop);
+        QCOMPARE(window.labProgress->text(), QString("%1% completed").arg(gaugeAtStop));
         QCOMPARE(window.btnRepair->text(), QString("&Start Recovery"));
         QCOMPARE(SkinElement(window.btnRepair), QString(kSkinStartButton));
         QVERIFY(!window.FlowActive());
@@ -466,8 +515,9 @@ private Q_SLOTS:
         QDir::setCurrent(previous);
         QVERIFY(QFileInfo(folder_.filePath("relative out")).isDir());
         QCOMPARE(destinationSeen, QByteArray("relative out"));  // the text as typed
-        QCOMPARE(FakeEngine::params.options, (250u << 16) | 1u);
-        const QString failure = QString("Fail to recover Outlook Express data from '%1'!").arg(smallImage_);
+        QCOMPARE(FakeEngine::params.options, (250u << 16) | 1u | (VARROW_OPTIONS_BEST & ~VARROW_OPTION_STORE_AWARE));
+        const QString failure =
+            QString("Fail to recover Outlook Express data from '%1'! The recovery log tells why.").arg(smallImage_);
         QCOMPARE(prompts_->shown, QStringList{"information: " + failure});
         const QStringList log = window.txtRepairLog->Lines();
         QCOMPARE(log[4], QString("Linking: by block offset across the source"));
@@ -537,9 +587,32 @@ private Q_SLOTS:
         });
         window.btnRepair->click();
         QVERIFY(visibleAfterClose);
-        QCOMPARE(window.txtRepairLog->Lines().last(), QString("User aborts the recovery process"));
-        QVERIFY(prompts_->shown.isEmpty());  // a window on its way out shows no box
+        QVERIFY(window.txtRepairLog->Lines().contains("User aborts the recovery process"));
+        // The question, and nothing after it: a window on its way out shows no box.
+        QCOMPARE(prompts_->shown, QStringList{kCloseQuestion});
         QTRY_VERIFY(!window.isVisible());
+    }
+
+    // "Keep running": the run goes on to its end and the window stays.
+    void closeDeclinedDuringARun() {
+        TMainForm window(FakeEngineOptions());
+        window.show();
+        window.chkOpenFixed->setChecked(false);
+        window.txtSrcFile->setText(smallImage_);
+        window.txtDstFile->setText(NewFolder("kept"));
+        prompts_->choiceAnswers = {1};
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            window.close();
+            const uint8_t percent = 60;
+            FakeEngine::Send(record, EV_PROGRESS, &percent);
+            FakeEngine::SendMessages(record, 2);
+            return record.callback(EV_QUERY_ABORT, nullptr, record.userData) == 0 ? 1 : 0;
+        };
+        window.btnRepair->click();
+        QCOMPARE(prompts_->shown, QStringList({kCloseQuestion, "dialog: tolvan::TMsgForm"}));
+        QCOMPARE(window.LastOutcome().kind, TOutcomeKind::Success);
+        QTest::qWait(10);
+        QVERIFY(window.isVisible());
     }
 
     // Disk images as sources: dropped on the window or chosen with the
@@ -563,12 +636,266 @@ private Q_SLOTS:
         QCOMPARE(DragAndDrop(window, {QUrl::fromLocalFile(folder_.path())}), std::make_pair(false, false));
         QCOMPARE(window.cmbSrcDrives->count(), 2);  // a folder is no source
 
+        // A refresh keeps the images the user added, with none selected.
         window.txtDstFile->setText("/tmp/out");
         QVERIFY(window.btnRepair->isEnabled());
         window.btnSrcRefresh->click();
-        QCOMPARE(window.cmbSrcDrives->count(), 0);
+        QCOMPARE(window.cmbSrcDrives->count(), 2);
+        QCOMPARE(window.ImageSources(), QStringList({smallImage_, largeImage_}));
         QCOMPARE(window.txtSrcFile->text(), QString());
         QVERIFY(!window.btnRepair->isEnabled());
+
+        // ...until the user removes one.
+        window.cmbSrcDrives->setCurrentIndex(1);
+        window.RemoveImageSource(largeImage_);
+        QCOMPARE(window.cmbSrcDrives->count(), 1);
+        QCOMPARE(window.txtSrcFile->text(), QString());
+        QVERIFY(window.Drives->DevicePathOf(largeImage_).size() > 0);  // still a file the engine can open...
+        QVERIFY(!window.Drives->DriveDisplayList.contains(largeImage_));  // ...but no entry of the list
+        window.btnSrcRefresh->click();
+        QCOMPARE(window.cmbSrcDrives->count(), 1);
+    }
+
+    // A folder dropped on the output field replaces its text with the
+    // folder's path; a file is not the field's: it goes on to the window,
+    // which takes it as the source.
+    void folderDroppedOnTheOutputField() {
+        TMainForm window(Options());
+        window.show();
+        window.txtDstFile->setText("typed before");
+        window.txtDstFile->setCursorPosition(3);
+        QCOMPARE(DragAndDrop(*window.txtDstFile, {QUrl::fromLocalFile(folder_.path())}), std::make_pair(true, true));
+        QCOMPARE(window.txtDstFile->text(), folder_.path());
+        QCOMPARE(DragAndDrop(*window.txtDstFile, {QUrl::fromLocalFile(smallImage_)}), std::make_pair(true, true));
+        QCOMPARE(window.txtDstFile->text(), folder_.path());
+        QCOMPARE(window.txtSrcFile->text(), smallImage_);
+    }
+
+    // The run's texts name the source it started with, also when the drive
+    // list was refreshed while it ran (Add Drive/Disk refreshes it).
+    void sourceNameKeptAcrossARefresh() {
+        TMainForm window(FakeEngineOptions());
+        window.chkOpenFixed->setChecked(false);
+        window.txtSrcFile->setText(smallImage_);
+        window.txtDstFile->setText(NewFolder("refreshed"));
+        QString summaryText, reportSource;
+        prompts_->onDialog = [&](QDialog& dialog) {
+            if (auto* summary = qobject_cast<TMsgForm*>(&dialog)) summaryText = summary->labMsg->text();
+            reportSource = window.Report().source;
+            return int(QDialog::Rejected);
+        };
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            window.palBatchRecovery->btnAddFiles->click();  // refreshes the list; its dialog is cancelled
+            FakeEngine::SendMessages(record, 1);
+            return 1;
+        };
+        window.btnRepair->click();
+        const QString success = QString("The Outlook Express data on '%1' are recoverable.").arg(smallImage_);
+        QVERIFY(window.txtRepairLog->Lines().contains(success));
+        QVERIFY2(summaryText.startsWith(success), qPrintable(summaryText));
+        QCOMPARE(reportSource, smallImage_);
+        QCOMPARE(window.RunSource(), smallImage_);
+    }
+
+    // Messages found but none written (a read-only output folder): a
+    // failure, not the summary; the folder is not opened.
+    void nothingWrittenIsAFailure() {
+        TMainForm window(FakeEngineOptions());
+        window.chkOpenFixed->setChecked(true);
+        window.txtSrcFile->setText(smallImage_);
+        window.txtDstFile->setText(NewFolder("read-only"));
+        FakeEngine::script = [](const RecoveryParams& record) {
+            FakeEngine::SendMessages(record, 3);
+            for (int i = 0; i < 3; ++i) FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+            return 1;
+        };
+        window.btnRepair->click();
+        const QString failure = QString("Fail to recover Outlook Express data from '%1'! 3 message(s) were found, but "
+                                        "none could be written to the output folder.")
+                                    .arg(smallImage_);
+        const QString totals = "0 message(s) written; 3 could not be written.";
+        QCOMPARE(prompts_->shown, QStringList{"information: " + failure + "\n" + totals});
+        QCOMPARE(window.txtRepairLog->Lines().mid(window.txtRepairLog->LineCount() - 2), QStringList({failure, totals}));
+        QVERIFY(prompts_->opened.isEmpty());
+        QCOMPARE(window.ExitStatus(), 1);
+    }
+
+    // -e never waits: no box, the window closes, the status tells the outcome.
+    void unattendedExitStatus_data() {
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<int>("status");
+        QTest::newRow("every message written") << 3 << 0 << 0;
+        QTest::newRow("some could not be written") << 3 << 1 << 3;
+        QTest::newRow("none could be written") << 0 << 2 << 1;
+    }
+    void unattendedExitStatus() {
+        QFETCH(int, written);
+        QFETCH(int, failed);
+        QFETCH(int, status);
+        TMainFormOptions options = FakeEngineOptions();
+        options.parameters = {smallImage_, NewFolder("unattended"), "-e", "-o"};
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            FakeEngine::SendMessages(record, written + failed);
+            for (int i = 0; i < failed; ++i) FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+            FakeEngine::Send(record, EV_ALERT, "An alert waits for no one either.");
+            return 1;
+        };
+        TMainForm window(options);
+        QTRY_VERIFY(FakeEngine::calls == 1 && !window.isVisible());
+        QVERIFY(prompts_->shown.isEmpty());
+        QCOMPARE(window.ExitStatus(), status);
+        QCOMPARE(prompts_->opened.size(), written > 0 ? 1 : 0);  // -o opens the folder without waiting
+    }
+
+    // While a dialog is open during a run the engine waits inside the
+    // pump; the progress panel says so until the dialog closes.
+    void pausedWhileADialogIsOpen() {
+        TMainForm window(FakeEngineOptions());
+        window.show();
+        window.chkOpenFixed->setChecked(false);
+        window.txtSrcFile->setText(smallImage_);
+        window.txtDstFile->setText(NewFolder("paused"));
+        QString whileOpen, afterClose, beforeOpen;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            uint8_t percent = 10;
+            FakeEngine::Send(record, EV_PROGRESS, &percent);
+            beforeOpen = window.labFigures->text();
+            QTimer::singleShot(0, &window, [&] {
+                QDialog dialog(&window);
+                QTimer::singleShot(0, &dialog, [&] {
+                    whileOpen = window.labFigures->text();
+                    dialog.reject();
+                });
+                dialog.exec();
+                afterClose = window.labFigures->text();
+            });
+            percent = 20;
+            FakeEngine::Send(record, EV_PROGRESS, &percent);  // the pump opens the dialog
+            FakeEngine::SendMessages(record, 1);
+            return 1;
+        };
+        window.btnRepair->click();
+        QCOMPARE(whileOpen, QString("The recovery is paused while a dialog is open; it goes on when the dialog is closed."));
+        QCOMPARE(afterClose, beforeOpen);
+        // Once the run is over the line holds its figures.
+        QCOMPARE(window.labFigures->text(), QString("1 message(s) written; 0 could not be written."));
+    }
+
+    // An empty image: the log says why before the run, and the failure too.
+    void emptySourceSaysWhy() {
+        const QString empty = folder_.filePath("empty.img");
+        QFile file(empty);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        TMainForm window(Options());
+        window.txtSrcFile->setText(empty);
+        window.txtDstFile->setText(NewFolder("from-empty"));
+        window.btnRepair->click();
+        const QStringList log = window.txtRepairLog->Lines();
+        QVERIFY(log.contains(QString("The source '%1' is empty (0 bytes): there is nothing to scan, or no medium in "
+                                     "the drive.")
+                                 .arg(empty)));
+        QCOMPARE(log.last(), QString("Fail to recover Outlook Express data from '%1'! The source is empty: it holds "
+                                     "no data to scan.")
+                                 .arg(empty));
+    }
+
+    // The output folder is opened only after a run that wrote messages and
+    // was not stopped, and only when the desktop can show folders.
+    void openingTheOutputFolder_data() {
+        QTest::addColumn<bool>("folderOpener");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("a program shows folders") << true << false << true;
+        QTest::newRow("no program shows folders") << false << false << false;
+        QTest::newRow("stopped after some messages") << true << true << false;
+    }
+    void openingTheOutputFolder() {
+        QFETCH(bool, folderOpener);
+        QFETCH(bool, stop);
+        QFETCH(bool, opened);
+        TMainForm window(FakeEngineOptions());
+        window.chkOpenFixed->setChecked(true);
+        window.txtSrcFile->setText(smallImage_);
+        window.txtDstFile->setText(NewFolder("open"));
+        prompts_->folderOpener = folderOpener;
+        FakeEngine::script = [&](const RecoveryParams& record) {
+            FakeEngine::SendMessages(record, 2);
+            if (stop) window.btnRepair->click();
+            return 1;
+        };
+        window.btnRepair->click();
+        QCOMPARE(prompts_->opened.size(), opened ? 1 : 0);
+        QVERIFY(!prompts_->shown.join(" ").contains("Cannot open directory"));
+        if (stop) {
+            QCOMPARE(prompts_->shown, QStringList{"information: User aborts the recovery process\n2 message(s) written; 0 "
+                                                  "could not be written."});
+        }
+    }
+
+    // A folder on the disk being scanned: the question comes before the
+    // folder is made; "Choose another folder" makes nothing and opens the
+    // picker, "Continue" runs with a warning in the log. Needs the block
+    // device the test folder lies on.
+    void outputOnTheScannedDisk() {
+        struct stat folder;
+        QVERIFY(::stat(QFile::encodeName(folder_.path()).constData(), &folder) == 0);
+        QFile uevent(QString("/sys/dev/block/%1:%2/uevent").arg(major(folder.st_dev)).arg(minor(folder.st_dev)));
+        QString device;
+        if (uevent.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : uevent.readAll().split('\n'))
+                if (line.startsWith("DEVNAME=")) device = "/dev/" + QString::fromUtf8(line.mid(8));
+        }
+        if (device.isEmpty() || !IsImageSource(device)) QSKIP("the test folder's device has no node under /dev");
+        TMainForm window(FakeEngineOptions());
+        window.chkOpenFixed->setChecked(false);
+        window.txtSrcFile->setText(device);
+        const QString output = NewFolder("on-the-source");
+        window.txtDstFile->setText(output);
+        prompts_->choiceAnswers = {1, 0};
+        window.btnRepair->click();
+        QCOMPARE(FakeEngine::calls, 0);
+        QVERIFY(!QFileInfo::exists(output));
+        QVERIFY(prompts_->shown.value(0).startsWith("choose: The output folder lies on the drive or disk being scanned:"));
+        QVERIFY(prompts_->shown.value(0).endsWith("[Continue | Choose another folder]"));
+        QCOMPARE(window.txtRepairLog->Lines().last(), QString("Recovery process is aborted."));
+
+        prompts_->shown.clear();
+        window.btnRepair->click();
+        QCOMPARE(FakeEngine::calls, 1);
+        QVERIFY(window.txtRepairLog->Lines().contains("Warning: the output folder lies on the drive or disk being scanned."));
+    }
+
+    // The program itself: --help prints the usage and needs no display;
+    // -e ends on its own with the run's status and writes what varrow writes.
+    void theProgramFromAShell() {
+        QProcess help;
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        noDisplay.remove("DISPLAY");
+        noDisplay.remove("QT_QPA_PLATFORM");
+        help.setProcessEnvironment(noDisplay);
+        help.start(TOLVAN_PROGRAM, {"--help"});
+        QVERIFY(help.waitForFinished(30000));
+        QCOMPARE(help.exitCode(), 0);
+        QVERIFY(help.readAllStandardOutput().startsWith("Usage: tolvan [SOURCE [OUTPUT-FOLDER]] [-o] [-e]\n"));
+
+        const QString output = NewFolder("program-out");
+        QProcess tolvan;
+        QProcessEnvironment offscreen = QProcessEnvironment::systemEnvironment();
+        offscreen.insert("QT_QPA_PLATFORM", "offscreen");
+        offscreen.insert("XDG_CONFIG_HOME", folder_.filePath("program-config"));
+        tolvan.setProcessEnvironment(offscreen);
+        tolvan.start(TOLVAN_PROGRAM, {"-e", smallImage_, output});
+        QVERIFY(tolvan.waitForFinished(60000));
+        QCOMPARE(tolvan.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tolvan.exitCode(), 0);
+        QCOMPARE(EmlFiles(output).size(), kSmallMessages);
+
+        tolvan.start(TOLVAN_PROGRAM, {"-e", folder_.filePath("no-such.img"), output});
+        QVERIFY(tolvan.waitForFinished(60000));
+        QCOMPARE(tolvan.exitCode(), 1);
+        QVERIFY(tolvan.readAllStandardError().contains("tolvan: Cannot open file "));
     }
 
     void destinationPicker_data() {
@@ -599,22 +926,32 @@ private Q_SLOTS:
             QVERIFY(!window.txtMaxMsgCount->isEnabled());
             QCOMPARE(window.txtTempDir->text(), QDir::tempPath() + "/");
             QCOMPARE(window.txtBufSize->value(), 512);
-            QVERIFY(window.chkStoreAware->isChecked());
-            QCOMPARE(window.EngineOptions(), (10000u << 16) | 2u);
+            for (QCheckBox* box : {window.chkStoreAware, window.chkReadableNames, window.chkFileDates,
+                                   window.chkSkipIdentical})
+                QVERIFY(box->isChecked());
+            QCOMPARE(window.EngineOptions(), (10000u << 16) | VARROW_OPTIONS_BEST);
 
             window.chkUseNewDir->click();
             QVERIFY(window.txtMaxMsgCount->isEnabled());
             window.txtMaxMsgCount->setValue(123);
             window.txtBufSize->setValue(4096);
             window.chkStoreAware->click();
-            QCOMPARE(window.EngineOptions(), (123u << 16) | 1u);
+            window.chkFileDates->click();
+            QCOMPARE(window.EngineOptions(),
+                     (123u << 16) | 1u | (VARROW_OPTIONS_BEST & ~VARROW_OPTION_STORE_AWARE & ~VARROW_OPTION_FILE_DATES));
             QStringList info;
             window.AddSettingInfo(info);
-            QCOMPARE(info[6], QString("Rebuild messages store by store (recommended for whole disks): No"));
-            QCOMPARE(info[7], QString(56, '-'));
+            QCOMPARE(info.mid(6, 5),
+                     QStringList({"Rebuild messages store by store (recommended for whole disks): No",
+                                  "Name files after the readable subjec&t (decoded, in any language): Yes",
+                                  "Give each &file the date its message was sent: No",
+                                  "&Write identical copies of a message only once: Yes", QString(56, '-')}));
         }
         const QMap<QString, QString> saved = StoredValues(store);
-        QCOMPARE(saved.size(), 9);
+        QCOMPARE(saved.size(), 12);
+        QCOMPARE(saved.value("FileDates"), QString("0"));
+        QCOMPARE(saved.value("ReadableNames"), QString("1"));
+        QCOMPARE(saved.value("SkipIdentical"), QString("1"));
         QCOMPARE(saved.value("OpenFixed"), QString("1"));
         QCOMPARE(saved.value("UseNewDir"), QString("1"));
         QCOMPARE(saved.value("MaxMsgCount"), QString("123"));
@@ -625,6 +962,7 @@ private Q_SLOTS:
         QVERIFY(again.txtMaxMsgCount->isEnabled());
         QCOMPARE(again.txtMaxMsgCount->value(), 123);
         QVERIFY(!again.chkStoreAware->isChecked());
+        QVERIFY(!again.chkFileDates->isChecked() && again.chkReadableNames->isChecked());
     }
 
     void helpAndAboutPage() {

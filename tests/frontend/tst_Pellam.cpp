@@ -97,7 +97,7 @@ private Q_SLOTS:
             return 1;
         };
         QVERIFY(RunRecovery(client, OneDrive("/dev/sdb1  (Floppy Drive)", "/dev/sdb1"), "/dev/sdb1  (Floppy Drive)",
-                            "/home/u/Out Folder", EngineOptions(true, 10000, false), &FakeEngine::Entry));
+                            "/home/u/Out Folder", 655360001u, &FakeEngine::Entry));
         QCOMPARE(source, QByteArray("/dev/sdb1"));
         QCOMPARE(seen.reserved, 0);
         QCOMPARE(seen.options, 655360001u);
@@ -122,25 +122,40 @@ private Q_SLOTS:
         QVERIFY(window.log.lines.isEmpty() && window.progressLabel.texts.isEmpty());
     }
 
+    // The window asks for every improvement but those the Options page
+    // switches off; the records and the source's health are always on.
     void engineOptions_data() {
         QTest::addColumn<bool>("useNewDir");
         QTest::addColumn<double>("maxMsgCount");
-        QTest::addColumn<bool>("storeAware");
+        QTest::addColumn<QList<bool>>("choices");  // store-aware, readable names, file dates, skip identical
         QTest::addColumn<uint>("options");
-        QTest::newRow("10000, ticked") << true << 10000.0 << false << 655360001u;
-        QTest::newRow("10000, unticked") << false << 10000.0 << false << 655360000u;
-        QTest::newRow("10000, ticked, store by store") << true << 10000.0 << true << 655360003u;
-        QTest::newRow("store by store alone") << false << 10000.0 << true << 655360002u;
-        QTest::newRow("highest") << false << 32767.0 << false << 2147418112u;
-        QTest::newRow("rounded") << false << 9999.5 << false << 655360000u;
-        QTest::newRow("kept inside the spin field") << true << 0.0 << false << 65537u;
+        const QList<bool> all{true, true, true, true};
+        const QList<bool> none{false, false, false, false};
+        QTest::newRow("defaults, new folders") << true << 10000.0 << all << (655360000u | 0x7Eu | 1u);
+        QTest::newRow("defaults") << false << 10000.0 << all << (655360000u | 0x7Eu);
+        QTest::newRow("every choice off") << false << 10000.0 << none << (655360000u | 0x04u | 0x10u);
+        QTest::newRow("classic linking") << false << 10000.0 << QList<bool>{false, true, true, true} << (655360000u | 0x7Cu);
+        QTest::newRow("raw names") << false << 10000.0 << QList<bool>{true, false, true, true} << (655360000u | 0x5Eu);
+        QTest::newRow("no file dates") << false << 10000.0 << QList<bool>{true, true, false, true} << (655360000u | 0x3Eu);
+        QTest::newRow("every copy written") << false << 10000.0 << QList<bool>{true, true, true, false}
+                                            << (655360000u | 0x76u);
+        QTest::newRow("highest") << false << 32767.0 << none << (2147418112u | 0x14u);
+        QTest::newRow("rounded") << false << 9999.5 << none << (655360000u | 0x14u);
+        QTest::newRow("kept inside the spin field") << true << 0.0 << none << (65536u | 0x14u | 1u);
     }
     void engineOptions() {
         QFETCH(bool, useNewDir);
         QFETCH(double, maxMsgCount);
-        QFETCH(bool, storeAware);
+        QFETCH(QList<bool>, choices);
         QFETCH(uint, options);
-        QCOMPARE(EngineOptions(useNewDir, maxMsgCount, storeAware), options);
+        TEngineChoices engine;
+        engine.useNewDir = useNewDir;
+        engine.maxMsgCount = maxMsgCount;
+        engine.storeAware = choices[0];
+        engine.readableNames = choices[1];
+        engine.fileDates = choices[2];
+        engine.skipIdentical = choices[3];
+        QCOMPARE(EngineOptions(engine), options);
     }
 
     // An exception of the window must not cross the engine: the engine is
@@ -171,7 +186,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const TDriveList drives = OneDrive("Missing  (Fixed Drive)", folder.filePath("no-such-image.bin"));
         FakeWindow window;
-        QVERIFY(!RunRecovery(window.dispatcher, drives, "Missing  (Fixed Drive)", folder.path(), EngineOptions(false, 10000, false)));
+        QVERIFY(!RunRecovery(window.dispatcher, drives, "Missing  (Fixed Drive)", folder.path(), VARROW_OPTIONS_BEST));
         QCOMPARE(window.log.lines.size(), 3);
         QCOMPARE(window.log.lines[0], kSeparator);
         QVERIFY2(window.log.lines[1].startsWith("Error 1: Cannot open the file to be repaired."), qPrintable(window.log.lines[1]));

@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
+#include "DragEdit.h"
 #include "LogPane.h"
 #include "MainFrm.h"
 #include "ScriptedPrompts.h"
@@ -116,6 +117,37 @@ private Q_SLOTS:
         window_->txtRepairLog->AppendLine("third");
         QCOMPARE(Save("lines.log"), QByteArray("first\r\n\r\nthird\r\n"));
         QVERIFY(prompts_->shown.count("dialog: tolvan::TSaveLogDialog") == 2);
+    }
+
+    // After a run the saved log ends with its figures; a new run forgets
+    // them until it ends.
+    void endsWithTheTotals() {
+        TMainFormOptions options;
+        options.storeFile = folder_.filePath("store-totals.ini");
+        options.drives.sysRoot = folder_.filePath("no-sysfs");
+        options.drives.access = &noDisks_;
+        options.engine = &FakeEngine::Entry;
+        window_ = std::make_unique<TMainForm>(options);
+        const QString image = folder_.filePath("image.img");
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+        file.close();
+        window_->txtSrcFile->setText(image);
+        window_->txtDstFile->setText(folder_.filePath("out"));
+        FakeEngine::Reset();
+        FakeEngine::script = [](const RecoveryParams& record) {
+            FakeEngine::SendMessages(record, 2);
+            FakeEngine::Send(record, EV_ERROR, "Error 6: Cannot create message file.");
+            return 1;
+        };
+        window_->btnRepair->click();
+        untick_ = 0;
+        const QByteArray saved = Save("after-a-run.log");
+        QVERIFY2(saved.endsWith("\r\n" + kSeparator +
+                                "\r\nTotals:\r\nMessages found: 2\r\nMessages written: 1\r\n"
+                                "Messages that could not be written: 1\r\n"),
+                 saved.constData());
+        QVERIFY(saved.contains("1 message(s) written; 1 could not be written.\r\n"));
     }
 
     // The separator, the six sections in order, the setting block, then

@@ -55,11 +55,14 @@ private Q_SLOTS:
         QCOMPARE(setting.TempDir, QDir::tempPath() + "/");
         QCOMPARE(setting.BufSize, 512);
         QCOMPARE(setting.StoreAware, true);
+        QCOMPARE(setting.ReadableNames, true);
+        QCOMPARE(setting.FileDates, true);
+        QCOMPARE(setting.SkipIdentical, true);
         setting.Save();
         const QMap<QString, QString> expected = {
             {"OpenDirectory", ""}, {"OpenFilterIndex", "1"}, {"SaveFilterIndex", "1"}, {"OpenFixed", "1"},
             {"UseNewDir", "0"}, {"MaxMsgCount", "10000"}, {"TempDir", QDir::tempPath() + "/"}, {"BufSize", "512"},
-            {"StoreAware", "1"}};
+            {"StoreAware", "1"}, {"ReadableNames", "1"}, {"FileDates", "1"}, {"SkipIdentical", "1"}};
         QCOMPARE(RawValues(store), expected);
     }
 
@@ -142,14 +145,17 @@ private Q_SLOTS:
 
     void settingInfoBlock() {
         QStringList lines{"earlier line"};
-        AddSettingInfo(lines, {true, false, 9999.6, "/tmp/", 512, true});
+        AddSettingInfo(lines, {true, false, 9999.6, "/tmp/", 512, true, false, true, false});
         const QString separator(56, '-');
         const QString useNewDir = "&Save recovered messages into new folder when messages in current folder reaches";
         QCOMPARE(lines, QStringList({"earlier line", "Setting Information:",
                                      "Op&en the directory containing all the recovered messages: Yes",
                                      useNewDir + ": No", useNewDir + " 10000", "Dire&ctory for temporary files: /tmp/",
                                      "I&nternal Processing Buffer Size: 512",
-                                     "Rebuild messages store by store (recommended for whole disks): Yes", separator,
+                                     "Rebuild messages store by store (recommended for whole disks): Yes",
+                                     "Name files after the readable subjec&t (decoded, in any language): No",
+                                     "Give each &file the date its message was sent: Yes",
+                                     "&Write identical copies of a message only once: No", separator,
                                      "End of Setting Information", separator}));
     }
 };

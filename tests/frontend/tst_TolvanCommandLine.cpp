@@ -39,6 +39,23 @@ private Q_SLOTS:
         QCOMPARE(line.Has('O'), open);
         QCOMPARE(line.Has('e'), exit);
     }
+
+    void help_data() {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<bool>("help");
+        QTest::newRow("--help") << QStringList{"--help"} << true;
+        QTest::newRow("-h among others") << QStringList{"disk.img", "-h"} << true;
+        QTest::newRow("-H") << QStringList{"-H"} << true;
+        QTest::newRow("-?") << QStringList{"-?"} << true;
+        QTest::newRow("a file named help") << QStringList{"help"} << false;
+        QTest::newRow("--helpful") << QStringList{"--helpful"} << false;
+        QTest::newRow("nothing") << QStringList{} << false;
+    }
+    void help() {
+        QFETCH(QStringList, parameters);
+        QFETCH(bool, help);
+        QCOMPARE(HelpRequested(parameters), help);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTolvanCommandLine)

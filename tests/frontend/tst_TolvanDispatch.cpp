@@ -21,10 +21,11 @@ struct RecordingHook final : TEngineEventHook {
 struct Routing {
     FakeGauge gauge;
     FakeText label;
+    FakeText figures;
     FakeRunState runState;
     CountingPump pump;
     RecordingHook hook;
-    TMessageDispatcher dispatcher{gauge, label, runState, pump, hook, &FakeClock::Now};
+    TMessageDispatcher dispatcher{gauge, label, figures, runState, pump, hook, &FakeClock::Now};
 
     bool Progress(unsigned char percent) { return dispatcher.OnMessage(EV_PROGRESS, &percent); }
 };
@@ -92,15 +93,67 @@ private Q_SLOTS:
         QCOMPARE(routing.pump.pumps, 0);
     }
 
+    // After a stop request the gauge, its label and the figures keep the
+    // point where the user stopped (the engine still ends with 100), and
+    // the queue is still pumped.
+    void stopKeepsTheStopPoint() {
+        Routing routing;
+        routing.dispatcher.BeginRun(0);
+        routing.Progress(30);
+        const QStringList figuresBefore = routing.figures.texts;
+        routing.runState.running = false;
+        const int pumps = routing.pump.pumps;
+        FakeClock::now += TRunProgress::kRefreshMs;
+        routing.Progress(31);
+        routing.Progress(100);
+        QCOMPARE(routing.gauge.position, 30);
+        QCOMPARE(routing.label.texts, QStringList{"30% completed"});
+        QCOMPARE(routing.figures.texts, figuresBefore);
+        QCOMPARE(routing.pump.pumps, pumps + 1);  // the interval had passed once
+    }
+
+    // The figures change at most every kRefreshMs, however many events
+    // come, and say how far the scan is from the stop questions.
+    void figuresAreRefreshedAFewTimesASecond() {
+        Routing routing;
+        routing.dispatcher.BeginRun(2000000);
+        for (int step = 0; step < 100; ++step) {
+            FakeClock::now += 10;  // a second of events, one stop question every 10 ms
+            routing.dispatcher.OnMessage(EV_QUERY_ABORT, nullptr);
+            routing.Progress(static_cast<unsigned char>(step / 4));
+        }
+        // BeginRun clears the line; then one refresh per 250 ms.
+        QCOMPARE(routing.figures.texts.size(), 1 + 1000 / TRunProgress::kRefreshMs);
+        QCOMPARE(routing.figures.texts.first(), QString());
+        QCOMPARE(routing.figures.texts.last(), QString("Scanned 1.0 MB of 2.0 MB at 1.0 MB/s, about 1 s left in the scan"));
+    }
+
+    // Every event but progress and the stop question is counted for the
+    // run's outcome before the hook sees it; BeginRun forgets the last run.
+    void eventsAreTalliedForTheOutcome() {
+        Routing routing;
+        const int32_t columns = 2;
+        routing.dispatcher.OnMessage(EV_REPORT_COLUMNS, const_cast<int32_t*>(&columns));
+        for (const char* cell : {"Message No.", "Subject", "1", "a", "2", "b"})
+            routing.dispatcher.OnMessage(EV_REPORT_CELL, const_cast<char*>(cell));
+        routing.dispatcher.OnMessage(EV_ERROR, const_cast<char*>("Error 6: Cannot create message file."));
+        QCOMPARE(routing.dispatcher.Tally().Totals().written, uint64_t{1});
+        QCOMPARE(routing.dispatcher.Tally().Totals().failed, uint64_t{1});
+        QCOMPARE(routing.hook.codes.size(), 8);
+        routing.dispatcher.BeginRun(0);
+        QCOMPARE(routing.dispatcher.Tally().Totals().found, uint64_t{0});
+    }
+
     // The application's pump runs what waits in the event queue, such as
     // a Stop press.
     void applicationPumpRunsPendingEvents() {
         FakeGauge gauge;
         FakeText label;
+        FakeText figures;
         FakeRunState runState;
         TApplicationPump pump;
         RecordingHook hook;
-        TMessageDispatcher dispatcher(gauge, label, runState, pump, hook);
+        TMessageDispatcher dispatcher(gauge, label, figures, runState, pump, hook);
         QMetaObject::invokeMethod(this, [&] { runState.running = false; }, Qt::QueuedConnection);
         unsigned char percent = 1;
         dispatcher.OnMessage(EV_PROGRESS, &percent);

@@ -1,6 +1,7 @@
-// The gauge view over a real progress bar.
+// The gauge view over a real progress bar; the figures line over a label.
 #include <QtTest>
 
+#include <QLabel>
 #include <QProgressBar>
 
 #include "WidgetViews.h"
@@ -20,6 +21,27 @@ private Q_SLOTS:
         QCOMPARE(bar.value(), 100);
         gauge.SetPosition(-5);
         QCOMPARE(bar.value(), 0);
+    }
+
+    // Held on a notice, the label keeps it while texts come, then shows the
+    // latest of them; a text too long for it ends in an ellipsis.
+    void figuresLineHoldsANotice() {
+        QLabel label;
+        label.resize(200, 20);
+        TPausableText figures(&label);
+        figures.SetText("first");
+        figures.Hold("paused");
+        figures.SetText("second");
+        QCOMPARE(label.text(), QString("paused"));
+        QVERIFY(figures.Held());
+        figures.Release();
+        QCOMPARE(label.text(), QString("second"));
+        const QString longText(200, 'x');
+        figures.SetText(longText);
+        QVERIFY(label.text().endsWith(QChar(0x2026)));
+        QCOMPARE(label.toolTip(), longText);
+        figures.SetText("short");
+        QCOMPARE(label.toolTip(), QString());
     }
 };
 

@@ -31,20 +31,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string raw(reinterpret_cast<const char*>(data), size);
     const std::string subject = varrow::ReadableSubject(headers, raw, 7);
     Check(varrow::IsValidUtf8(subject), "a decoded subject is UTF-8");
-    Check(!subject.empty() && subject.size() <= varrow::kMaxSubjectBytes, "a subject has 1 to 4096 bytes");
+    Check(!subject.empty() && subject.size() <= varrow::kMaxSubjectBytes,
+          "a subject has 1 to 4096 bytes");
     Check(varrow::IsValidUtf8(headers.from), "a decoded sender is UTF-8");
     if (headers.subject) Check(varrow::IsValidUtf8(*headers.subject), "a decoded field is UTF-8");
-    if (headers.date) Check(*headers.date > kYear1900 && *headers.date < kYear10000, "a date lies in a sane range");
+    if (headers.date)
+        Check(*headers.date > kYear1900 && *headers.date < kYear10000,
+              "a date lies in a sane range");
 
     const std::string title = varrow::FileTitleOf(subject, varrow::TitleStyle::Readable);
     for (size_t i = 0; i < title.size(); ++i) {
         const auto byte = static_cast<unsigned char>(title[i]);
-        Check(byte >= 0x20 && byte != 0x7f && byte != '/' && byte != '\\', "a title holds no control or separator");
-        Check(!(byte == 0xc2 && i + 1 < title.size() && static_cast<unsigned char>(title[i + 1]) < 0xa0),
+        Check(byte >= 0x20 && byte != 0x7f && byte != '/' && byte != '\\',
+              "a title holds no control or separator");
+        Check(!(byte == 0xc2 && i + 1 < title.size() &&
+                static_cast<unsigned char>(title[i + 1]) < 0xa0),
               "a title holds no C1 control");
     }
     Check(title.empty() || title[0] != '.', "a title never starts with a dot");
-    Check(varrow::DecodeHeaderText(raw) == varrow::DecodeHeaderText(raw), "decoding is deterministic");
+    Check(varrow::DecodeHeaderText(raw) == varrow::DecodeHeaderText(raw),
+          "decoding is deterministic");
     varrow::ParseMailDate(raw);
     return 0;
 }

@@ -2,8 +2,10 @@
 // held against a plain model of the bytes it must deliver.
 //
 // The input picks the sector size (512, 2048 or 4096), the window size, the
-// device's length, a few failing sectors and where failing seeks begin,
-// then a list of operations. The model: the device's bytes with failing
+// device's length, a few failing sectors and where failing seeks begin, or
+// instead a disk image whose failing sectors are parts the library cannot
+// read (failing or delivered as zeros and reported damaged), then a list of
+// operations. The model: the device's bytes with failing
 // sectors as zeros (a failing last sector counts whole, as a sector read
 // that fails delivers a whole sector). Every byte a Read delivers must be
 // the model's; a Read is complete unless it ends at the end of the model or
@@ -25,6 +27,7 @@ namespace {
 using ostrel::fuzz::Check;
 
 constexpr char kDevicePath[] = "/ostrel-fuzz/device";
+constexpr char kImagePath[] = "/ostrel-fuzz/device.E01";
 constexpr uint32_t kReadFlags =
     varrow::CFile64::modeRead | varrow::CFile64::shareDenyNone | varrow::CFile64::typeBinary;
 
@@ -109,16 +112,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         device.badSectors.insert(input.ConsumeIntegralInRange<uint64_t>(0, sectors));
     }
     uint64_t seekLimit = UINT64_MAX;
-    if (input.ConsumeBool()) {
+    const bool asImage = input.ConsumeBool();
+    if (asImage) {
+        // An image has no positioning to fail; its bad sectors are parts
+        // that the library cannot read.
+        varrow::testing::SimImage& image = sim.AddImage(kImagePath);
+        image = varrow::testing::SimImage{};
+        image.media = device.bytes;
+        image.sectorSize = device.sectorSize;
+        for (const uint64_t bad : device.badSectors) {
+            const varrow::platform::MediaRange sector{bad * device.sectorSize, device.sectorSize};
+            (bad % 2 ? image.damaged : image.failing).push_back(sector);
+        }
+    } else if (input.ConsumeBool()) {
         seekLimit = input.ConsumeIntegralInRange<uint64_t>(0, device.bytes.size() + device.sectorSize);
         device.seekFails = [seekLimit](uint64_t position) { return position >= seekLimit; };
     }
     const Model model = ModelOf(device, seekLimit);
 
     varrow::CFile64Ex reader(windowSize);
+    reader.ReadImageFormats(asImage);
     varrow::CFileException error(varrow::CFileException::none, -1);
-    Check(reader.Open(kDevicePath, kReadFlags, &error), "the device does not open");
+    Check(reader.Open(asImage ? kImagePath : kDevicePath, kReadFlags, &error),
+          "the source does not open");
     Check(reader.SectorSize() == device.sectorSize, "the reader took another sector size");
+    Check((reader.Facts().kind == varrow::SourceKind::Image) == asImage,
+          "the source is of another kind");
 
     uint64_t position = 0;
     bool eof = false;
@@ -168,6 +187,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         Check(reader.GetPosition() == position, "the position does not follow the reads and seeks");
         Check((reader.IsEOF() != 0) == eof, "the end-of-file flag is wrong");
+    }
+    // Every sector that arrived as zeros for a failure is on record, and
+    // nothing else.
+    for (uint64_t at = 0; at < model.bytes.size(); at += model.sectorSize) {
+        if (reader.Failures().Overlaps(at, 1)) {
+            Check(device.badSectors.count(at / model.sectorSize) != 0,
+                  "a good sector is recorded as failed");
+        }
     }
     reader.Close();
     Check(sim.OpenHandles() == 0, "a handle was left open");

@@ -2,11 +2,12 @@
 //
 // Input: four bytes that shape the device and the scan (sector size, run
 // size, kernel, a whole disk with a reported length, failing seeks from
-// some position to the end, a failing sector, a "stop" at some question);
-// the rest is the image. Both scans run over the same device with small
-// runs and must hand the same blocks to the sink in the same order, with
-// the same questions asked before each, fill the indexes alike (offsets,
-// positions and walking order) and send the same events.
+// some position to the end, a failing sector, a "stop" at some question,
+// runs read ahead on the helper thread or not, a disk image with a damaged
+// and a failing part instead of a device); the rest is the image. Both scans run over the same
+// device with small runs and must hand the same blocks to the sink in the same order, with the same
+// questions asked before each, fill the indexes alike (offsets, positions and walking order) and
+// send the same events.
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -27,6 +28,7 @@ namespace {
 using ostrel::fuzz::Check;
 
 constexpr char kDevicePath[] = "/ostrel-fuzz/scan";
+constexpr char kImagePath[] = "/ostrel-fuzz/scan.E01";
 constexpr uint32_t kReadFlags =
     varrow::CFile64::modeRead | varrow::CFile64::shareDenyNone | varrow::CFile64::typeBinary;
 
@@ -82,14 +84,15 @@ Entries InWalkingOrder(const varrow::BlockIndex& index) {
 }
 
 // settings null: the reference scan.
-Outcome Scan(int stopAt, const varrow::FastScanSettings* settings) {
+Outcome Scan(const char* path, int stopAt, const varrow::FastScanSettings* settings) {
     Recorder recorder;
     recorder.stopAt = stopAt;
     varrow::RecoverySession session(&Recorder::Callback, &recorder);
     RecordingSink sink(session, recorder);
     varrow::CFile64Ex source(4096);
+    source.ReadImageFormats(true);
     varrow::CFileException error(varrow::CFileException::none, -1);
-    Check(source.Open(kDevicePath, kReadFlags, &error), "the device does not open");
+    Check(source.Open(path, kReadFlags, &error), "the source does not open");
     if (settings) {
         varrow::ScanBlocksFast(session, source, sink, *settings);
     } else {
@@ -139,12 +142,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (faults & 0x40) device.badSectors.insert(spot / device.sectorSize);
     const int stopAt = faults & 7;
 
+    const char* path = kDevicePath;
+    if (faults & 0x10) {
+        // The same bytes as the media of an image: a damaged part that the
+        // library delivers as zeros, and a part whose reads fail.
+        varrow::testing::SimImage& image = sim.AddImage(kImagePath);
+        image = varrow::testing::SimImage{};
+        image.media = device.bytes;
+        image.sectorSize = device.sectorSize;
+        if (faults & 0x80)
+            image.damaged.push_back({data[2] * uint64_t{97} % (length + 1), 1 + data[2] * 13u});
+        if (faults & 0x40) image.failing.push_back({spot, 1 + data[3] * 7u});
+        path = kImagePath;
+    }
+
     varrow::FastScanSettings settings;
     settings.runSize = 4096u * (1 + ((shape >> 2) & 3));
     settings.finder = FinderFrom((shape >> 4) & 3);
+    settings.readAhead = (faults & 0x08) ? 2 : 0;
 
-    const Outcome reference = Scan(stopAt, nullptr);
-    const Outcome fast = Scan(stopAt, &settings);
+    const Outcome reference = Scan(path, stopAt, nullptr);
+    const Outcome fast = Scan(path, stopAt, &settings);
     Check(fast.accepted == reference.accepted, "the scans accepted different blocks");
     Check(fast.linkedBlocks == reference.linkedBlocks, "the scans filled linkedBlocks differently");
     Check(fast.chainHeads == reference.chainHeads, "the scans filled chainHeads differently");

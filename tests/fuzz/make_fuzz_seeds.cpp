@@ -187,6 +187,9 @@ void ScanSeeds(const fs::path& folder) {
     Write(folder, "whole-disk-reports-less", {0x40, 0, 0, 180}, large);
     Write(folder, "seeks-fail-at-end", {0x80 | 1, 0, 0, 200}, large);
     Write(folder, "bad-sectors", {0x02, 0x80 | 0x40, 9, 100}, large);
+    Write(folder, "read-ahead-bad-sectors", {0x04, 0x80 | 0x40 | 0x08, 9, 100}, large);
+    Write(folder, "image-damaged-read-ahead", {0x04, 0x80 | 0x40 | 0x10 | 0x08, 90, 120}, large);
+    Write(folder, "image-4096-stop-3", {0x05, 0x80 | 0x10 | 3, 40, 60}, large);
     Write(folder, "linking-cases", {0x20, 0, 0, 0}, LinkingCases());
     Write(folder, "dense-headers", {0, 0, 0, 0}, DenseHeaders(1024));
 }

@@ -15,6 +15,56 @@ void FaultOs::FailReads(const std::string& path, uint64_t begin, uint64_t end) {
     failingReads_[path].push_back(Region{begin, end});
 }
 
+void FaultOs::DamageImage(const std::string& path, uint64_t begin, uint64_t end) {
+    damagedImages_[path].push_back(Region{begin, end});
+}
+
+namespace {
+
+// An image whose reads deliver the damaged regions as zeros and report them.
+class DamagedImage : public platform::DiskImage {
+public:
+    DamagedImage(std::unique_ptr<platform::DiskImage> inner,
+                 std::vector<platform::MediaRange> regions, std::atomic<int>& damagedReads)
+        : inner_(std::move(inner)), regions_(std::move(regions)), damagedReads_(damagedReads) {}
+
+    std::string FormatName() const override { return inner_->FormatName(); }
+    uint32_t FileCount() const override { return inner_->FileCount(); }
+    uint64_t MediaSize() const override { return inner_->MediaSize(); }
+    uint32_t SectorSize() const override { return inner_->SectorSize(); }
+
+    bool Read(uint64_t position, void* buffer, uint32_t count,
+              std::vector<platform::MediaRange>* damaged) override {
+        if (!inner_->Read(position, buffer, count, damaged)) return false;
+        for (const platform::MediaRange& region : regions_) {
+            const uint64_t from = std::max(region.position, position);
+            const uint64_t to = std::min(region.position + region.length, position + count);
+            if (from >= to) continue;
+            ++damagedReads_;
+            std::fill_n(static_cast<uint8_t*>(buffer) + (from - position), to - from, uint8_t{0});
+            if (damaged) damaged->push_back({from, to - from});
+        }
+        return true;
+    }
+
+private:
+    std::unique_ptr<platform::DiskImage> inner_;
+    std::vector<platform::MediaRange> regions_;
+    std::atomic<int>& damagedReads_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::DiskImage> FaultOs::OpenDiskImage(const std::string& path) {
+    std::unique_ptr<platform::DiskImage> image = inner_.OpenDiskImage(path);
+    const auto damage = damagedImages_.find(path);
+    if (!image || damage == damagedImages_.end()) return image;
+    std::vector<platform::MediaRange> regions;
+    for (const Region& region : damage->second)
+        regions.push_back({region.begin, region.end - region.begin});
+    return std::make_unique<DamagedImage>(std::move(image), std::move(regions), damagedImageReads);
+}
+
 const FaultOs::Region* FaultOs::FailingRegion(Handle handle, uint64_t position,
                                               uint64_t count) {
     const auto open = openPaths_.find(handle);

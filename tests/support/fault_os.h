@@ -3,9 +3,11 @@
 // or temporary files that cannot be had, folders that seem to hold more
 // entries than they do. It also keeps a journal of every path the engine
 // creates, writes, copies to or deletes, so that a test can check that
-// nothing was changed outside the folders it allowed.
+// nothing was changed outside the folders it allowed. Reads may come from
+// two threads (the fast scan's read-ahead).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -33,6 +35,10 @@ public:
     // delivers the bytes up to it, as a disk does before a bad area. Reads
     // from the end of the file on end there as usual: only the medium fails.
     void FailReads(const std::string& path, uint64_t begin, uint64_t end);
+    // A disk image opened from path delivers [begin, end) of its media as
+    // zeros and reports it damaged, as libewf does with chunks whose
+    // checksum fails.
+    void DamageImage(const std::string& path, uint64_t begin, uint64_t end);
     // A non-zero answer makes the open fail with that error code.
     std::function<long(const std::string& path, const platform::OpenRequest& request)> openError;
     // True: CreateTempFile makes nothing and returns an empty path.
@@ -46,7 +52,8 @@ public:
     // call order; temporary files by the path CreateTempFile returned.
     std::vector<std::string> changedPaths;
     int failedWrites = 0;
-    int failedReads = 0;
+    std::atomic<int> failedReads = 0;
+    std::atomic<int> damagedImageReads = 0;
 
     // Called before a message file is placed under name in a folder whose
     // path is folder; a test puts something there to play a second program
@@ -62,6 +69,8 @@ public:
                long* error) override;
     bool ReadAt(platform::Handle handle, uint64_t position, void* buffer, uint32_t count,
                 uint32_t* got, long* error) override;
+
+    std::unique_ptr<platform::DiskImage> OpenDiskImage(const std::string& path) override;
 
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
     bool CreateNewFile(const std::string& path, long* error) override;
@@ -103,6 +112,7 @@ private:
                      const std::function<void(const std::string&)>& visit) const;
 
     std::map<std::string, std::vector<Region>> failingReads_;
+    std::map<std::string, std::vector<Region>> damagedImages_;
     std::map<platform::Handle, std::string> openPaths_;
     std::map<platform::Handle, std::string> folderPaths_;
 };

@@ -12,9 +12,67 @@ using platform::Handle;
 SimOs::SimOs() : ForwardingOs(platform::SystemOs()) {}
 
 SimDevice& SimOs::AddDevice(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto& slot = devices_[path];
     if (!slot) slot = std::make_unique<SimDevice>();
     return *slot;
+}
+
+SimImage& SimOs::AddImage(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    SimDevice& file = AddDevice(path);
+    if (file.bytes.empty()) file.bytes.assign(4096, 0x45);  // the container's own bytes
+    auto& slot = images_[path];
+    if (!slot) slot = std::make_unique<SimImage>();
+    return *slot;
+}
+
+namespace {
+
+// A simulated image as the engine sees it through its Os.
+class SimDiskImage : public platform::DiskImage {
+public:
+    SimDiskImage(SimImage& image, std::recursive_mutex& mutex) : image_(image), mutex_(mutex) {}
+
+    std::string FormatName() const override { return image_.format; }
+    uint32_t FileCount() const override { return image_.files; }
+    uint64_t MediaSize() const override { return image_.media.size(); }
+    uint32_t SectorSize() const override { return image_.sectorSize; }
+
+    bool Read(uint64_t position, void* buffer, uint32_t count,
+              std::vector<platform::MediaRange>* damaged) override {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        ++image_.reads;
+        image_.readLog.emplace_back(position, count);
+        if (position + count > image_.media.size()) return false;
+        const uint64_t end = position + count;
+        for (const platform::MediaRange& range : image_.failing) {
+            if (range.position < end && position < range.position + range.length) return false;
+        }
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        std::memcpy(bytes, image_.media.data() + position, count);
+        for (const platform::MediaRange& range : image_.damaged) {
+            const uint64_t from = std::max(range.position, position);
+            const uint64_t to = std::min(range.position + range.length, end);
+            if (from >= to) continue;
+            std::memset(bytes + (from - position), 0, to - from);
+            if (damaged) damaged->push_back({from, to - from});
+        }
+        return true;
+    }
+
+private:
+    SimImage& image_;
+    std::recursive_mutex& mutex_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::DiskImage> SimOs::OpenDiskImage(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = images_.find(path);
+    if (it == images_.end()) return inner_.OpenDiskImage(path);
+    return std::make_unique<SimDiskImage>(*it->second, mutex_);
 }
 
 SimOs::OpenDevice* SimOs::Find(Handle handle) {
@@ -23,6 +81,7 @@ SimOs::OpenDevice* SimOs::Find(Handle handle) {
 }
 
 Handle SimOs::Open(const std::string& path, const platform::OpenRequest& request, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto it = devices_.find(path);
     if (it == devices_.end()) return inner_.Open(path, request, error);
     SimDevice& device = *it->second;
@@ -37,11 +96,13 @@ Handle SimOs::Open(const std::string& path, const platform::OpenRequest& request
 }
 
 bool SimOs::Close(Handle handle, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (open_.erase(handle) != 0) return true;
     return inner_.Close(handle, error);
 }
 
 bool SimOs::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.Read(handle, buffer, count, got, error);
     SimDevice& device = *open->device;
@@ -71,6 +132,7 @@ bool SimOs::ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t 
 
 bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
                    long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.ReadAt(handle, position, buffer, count, got, error);
     SimDevice& device = *open->device;
@@ -88,12 +150,14 @@ bool SimOs::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t coun
 }
 
 void SimOs::AdviseSequential(Handle handle) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.AdviseSequential(handle);
     ++open->device->sequentialAdvice;
 }
 
 void SimOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.DropCachedRange(handle, position, length);
     open->device->droppedRanges.emplace_back(position, length);
@@ -101,6 +165,7 @@ void SimOs::DropCachedRange(Handle handle, uint64_t position, uint64_t length) {
 
 bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
                   long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.Write(handle, buffer, count, written, error);
     *written = 0;
     *error = kErrorBadHandle;
@@ -109,6 +174,7 @@ bool SimOs::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* w
 
 bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_t* position,
                  long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.Seek(handle, offset, from, position, error);
     SimDevice& device = *open->device;
@@ -127,6 +193,7 @@ bool SimOs::Seek(Handle handle, int64_t offset, platform::SeekFrom from, uint64_
 }
 
 bool SimOs::GetSize(Handle handle, uint64_t* size, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.GetSize(handle, size, error);
     *size = open->device->bytes.size();
@@ -134,17 +201,20 @@ bool SimOs::GetSize(Handle handle, uint64_t* size, long* error) {
 }
 
 bool SimOs::SetEnd(Handle handle, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.SetEnd(handle, error);
     *error = kErrorBadHandle;
     return false;
 }
 
 bool SimOs::Flush(Handle handle, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.Flush(handle, error);
     return true;
 }
 
 Handle SimOs::Duplicate(Handle handle, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.Duplicate(handle, error);
     const Handle copy = nextHandle_++;
@@ -153,26 +223,31 @@ Handle SimOs::Duplicate(Handle handle, long* error) {
 }
 
 bool SimOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.LockRange(handle, position, count, error);
     return true;
 }
 
 bool SimOs::UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.UnlockRange(handle, position, count, error);
     return true;
 }
 
 bool SimOs::IsBlockDevice(Handle handle) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     return open ? open->device->blockDevice : inner_.IsBlockDevice(handle);
 }
 
 bool SimOs::IsWholeDisk(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto it = devices_.find(path);
     return it != devices_.end() ? it->second->wholeDisk : inner_.IsWholeDisk(path);
 }
 
 bool SimOs::DiskLength(Handle handle, uint64_t* length) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.DiskLength(handle, length);
     if (!open->device->answersLength) return false;
@@ -181,6 +256,7 @@ bool SimOs::DiskLength(Handle handle, uint64_t* length) {
 }
 
 bool SimOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.DiskGeometry(handle, geometry);
     if (!open->device->answersGeometry) return false;
@@ -189,6 +265,7 @@ bool SimOs::DiskGeometry(Handle handle, platform::DiskGeometry* geometry) {
 }
 
 bool SimOs::DiskSectorSize(Handle handle, uint32_t* bytesPerSector) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     OpenDevice* open = Find(handle);
     if (!open) return inner_.DiskSectorSize(handle, bytesPerSector);
     if (!open->device->blockDevice) return false;
@@ -220,7 +297,10 @@ bool SimOs::VolumeSpaceClusters(const std::string& root, platform::VolumeCluster
     return true;
 }
 
-bool SimOs::Exists(const std::string& path) { return devices_.count(path) || inner_.Exists(path); }
+bool SimOs::Exists(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return devices_.count(path) || inner_.Exists(path);
+}
 
 std::string SimOs::FullPath(const std::string& path) { return devices_.count(path) ? path : inner_.FullPath(path); }
 

@@ -2,14 +2,17 @@
 //
 // Paths registered with AddDevice open a device held in memory whose sector
 // size, failing sectors, failing or misplaced seeks and size answers the test
-// chooses, and which counts its calls. Every other path and handle goes to
-// the real system.
+// chooses, and which counts its calls. Paths registered with AddImage open
+// as a simulated disk image of the image-library kind, with damaged and
+// failing areas. Every other path and handle goes to the real system.
+// Calls may come from two threads (the fast scan's read-ahead).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,11 +48,29 @@ struct SimDevice {
     }
 };
 
+// The media of a simulated disk image, as an image library would read it.
+struct SimImage {
+    std::vector<uint8_t> media;
+    uint32_t sectorSize = 512;  // what the image records; 0 for nothing
+    std::string format = "EWF (E01)";
+    uint32_t files = 1;
+    // Delivered as zeros and reported as damaged, as libewf does with a
+    // chunk whose checksum fails.
+    std::vector<platform::MediaRange> damaged;
+    // Reads that touch these fail.
+    std::vector<platform::MediaRange> failing;
+
+    int reads = 0;
+    std::vector<std::pair<uint64_t, uint32_t>> readLog;  // position and size of each read
+};
+
 class SimOs : public ForwardingOs {
 public:
     SimOs();
     // The device behind path; registered at its first use.
     SimDevice& AddDevice(const std::string& path);
+    // The image in the file at path, which opens as a plain device too.
+    SimImage& AddImage(const std::string& path);
     int OpenHandles() const { return static_cast<int>(open_.size()); }
 
     platform::Handle Open(const std::string& path, const platform::OpenRequest& request,
@@ -86,6 +107,7 @@ public:
     bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
                        uint64_t* total) override;
     bool VolumeSpaceClusters(const std::string& root, platform::VolumeClusters* clusters) override;
+    std::unique_ptr<platform::DiskImage> OpenDiskImage(const std::string& path) override;
 
     // A registered device exists under its path.
     bool Exists(const std::string& path) override;
@@ -109,7 +131,9 @@ private:
     static bool ReadDevice(SimDevice& device, uint64_t from, void* buffer, uint32_t count,
                            uint32_t* got, long* error);
 
+    std::recursive_mutex mutex_;
     std::map<std::string, std::unique_ptr<SimDevice>> devices_;
+    std::map<std::string, std::unique_ptr<SimImage>> images_;
     std::map<platform::Handle, OpenDevice> open_;
     platform::Handle nextHandle_ = platform::Handle{1} << 40;
 };

@@ -96,4 +96,7 @@ bool Win32Os::VolumeSpaceClusters(const std::string& root, VolumeClusters* clust
     return true;
 }
 
+// The image libraries are the build's (none in the MinGW build).
+std::unique_ptr<DiskImage> Win32Os::OpenDiskImage(const std::string& path) { return OpenLibraryImage(path); }
+
 }  // namespace varrow::platform

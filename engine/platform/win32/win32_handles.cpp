@@ -1,4 +1,13 @@
 // Files and devices by handle (CreateFileA and the handle functions).
+//
+// A handle's read and write position is kept here, not in the handle: every
+// transfer names its offset (OVERLAPPED), so a read at a position on the
+// read-ahead thread never disturbs the position of the engine's thread.
+// Windows would move the file pointer of a synchronous handle even for a
+// transfer at an explicit offset.
+#include <map>
+#include <mutex>
+
 #include "platform/win32/windows_api.h"
 #include "platform/win32/win32_os.h"
 
@@ -43,10 +52,46 @@ DWORD DispositionOf(Disposition disposition) {
 // reads at one position would differ from call to call.
 bool IsPositionable(HANDLE handle) { return GetFileType(handle) == FILE_TYPE_DISK; }
 
-bool MoveTo(HANDLE handle, uint64_t position, long* error) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(handle, distance, nullptr, FILE_BEGIN) != 0 || FailWithLastError(error);
+std::mutex g_positionLock;
+
+std::map<Handle, uint64_t>& Positions() {
+    static std::map<Handle, uint64_t> positions;
+    return positions;
+}
+
+uint64_t PositionOf(Handle handle) {
+    const std::lock_guard<std::mutex> hold(g_positionLock);
+    const auto known = Positions().find(handle);
+    return known == Positions().end() ? 0 : known->second;
+}
+
+void SetPosition(Handle handle, uint64_t position) {
+    const std::lock_guard<std::mutex> hold(g_positionLock);
+    Positions()[handle] = position;
+}
+
+void ForgetPosition(Handle handle) {
+    const std::lock_guard<std::mutex> hold(g_positionLock);
+    Positions().erase(handle);
+}
+
+OVERLAPPED At(uint64_t position) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    return at;
+}
+
+// One ReadFile of count bytes at position. Reading at or past the end
+// delivers nothing and is no failure.
+bool ReadOnceAt(HANDLE handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got, long* error) {
+    OVERLAPPED at = At(position);
+    DWORD n = 0;
+    const BOOL read = ReadFile(handle, buffer, count, &n, &at);
+    *got = n;
+    if (read || GetLastError() == ERROR_HANDLE_EOF) return true;
+    *got = 0;
+    return FailWithLastError(error);
 }
 
 }  // namespace
@@ -72,50 +117,57 @@ Handle Win32Os::Open(const std::string& path, const OpenRequest& request, long* 
         FailWith(ERROR_SEEK_ON_DEVICE, error);
         return kInvalidHandle;
     }
+    SetPosition(Ours(handle), 0);
     return Ours(handle);
 }
 
 bool Win32Os::Close(Handle handle, long* error) {
     ForgetFolder(handle);
+    ForgetPosition(handle);
     return CloseHandle(Win(handle)) != 0 || FailWithLastError(error);
 }
 
 bool Win32Os::Read(Handle handle, void* buffer, uint32_t count, uint32_t* got, long* error) {
-    DWORD n = 0;
-    const BOOL read = ReadFile(Win(handle), buffer, count, &n, nullptr);
-    *got = n;
-    if (read) return true;
-    // At the end of a file read at a position; nothing more is there.
-    if (GetLastError() == ERROR_HANDLE_EOF) return true;
-    *got = 0;
-    return FailWithLastError(error);
+    const uint64_t position = PositionOf(handle);
+    if (!ReadOnceAt(Win(handle), position, buffer, count, got, error)) return false;
+    SetPosition(handle, position + *got);
+    return true;
 }
 
 bool Win32Os::Write(Handle handle, const void* buffer, uint32_t count, uint32_t* written,
                     long* error) {
     const auto* bytes = static_cast<const char*>(buffer);
+    const uint64_t position = PositionOf(handle);
     uint32_t done = 0;
+    bool failed = false;
     while (done < count) {
+        OVERLAPPED at = At(position + done);
         DWORD n = 0;
-        if (!WriteFile(Win(handle), bytes + done, count - done, &n, nullptr)) {
-            *written = done;
-            return FailWithLastError(error);
+        if (!WriteFile(Win(handle), bytes + done, count - done, &n, &at)) {
+            failed = !FailWithLastError(error);
+            break;
         }
         if (n == 0) break;
         done += n;
     }
+    SetPosition(handle, position + done);
     *written = done;
-    return true;
+    return !failed;
 }
 
 bool Win32Os::Seek(Handle handle, int64_t offset, SeekFrom from, uint64_t* position, long* error) {
-    const DWORD method = from == SeekFrom::Begin ? FILE_BEGIN : from == SeekFrom::Current ? FILE_CURRENT
-                                                                                          : FILE_END;
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    LARGE_INTEGER landed;
-    if (!SetFilePointerEx(Win(handle), distance, &landed, method)) return FailWithLastError(error);
-    *position = static_cast<uint64_t>(landed.QuadPart);
+    int64_t base = 0;
+    if (from == SeekFrom::Current) {
+        base = static_cast<int64_t>(PositionOf(handle));
+    } else if (from == SeekFrom::End) {
+        uint64_t size = 0;
+        if (!GetSize(handle, &size, error)) return false;
+        base = static_cast<int64_t>(size);
+    }
+    const int64_t target = base + offset;
+    if (target < 0) return FailWith(ERROR_NEGATIVE_SEEK, error);
+    SetPosition(handle, static_cast<uint64_t>(target));
+    *position = static_cast<uint64_t>(target);
     return true;
 }
 
@@ -132,6 +184,10 @@ bool Win32Os::GetSize(Handle handle, uint64_t* size, long* error) {
 }
 
 bool Win32Os::SetEnd(Handle handle, long* error) {
+    // SetEndOfFile ends the file at the handle's own pointer.
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(PositionOf(handle));
+    if (!SetFilePointerEx(Win(handle), distance, nullptr, FILE_BEGIN)) return FailWithLastError(error);
     return SetEndOfFile(Win(handle)) != 0 || FailWithLastError(error);
 }
 
@@ -146,6 +202,7 @@ Handle Win32Os::Duplicate(Handle handle, long* error) {
         FailWithLastError(error);
         return kInvalidHandle;
     }
+    SetPosition(Ours(copy), PositionOf(handle));
     return Ours(copy);
 }
 
@@ -165,34 +222,20 @@ bool Win32Os::ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t co
                      long* error) {
     *got = 0;
     if (position > static_cast<uint64_t>(INT64_MAX)) return FailWith(ERROR_NEGATIVE_SEEK, error);
-    // A read at a position moves the file pointer of a handle opened for
-    // synchronous reads; it is put back where it was.
-    uint64_t before = 0;
-    if (!Seek(handle, 0, SeekFrom::Current, &before, error)) return false;
     auto* bytes = static_cast<char*>(buffer);
     uint32_t done = 0;
-    bool failed = false;
-    long readError = 0;
     // A device may deliver a long transfer in parts; an error after some
     // bytes arrived ends the run there, and the next read meets it again.
     while (done < count) {
-        if (!MoveTo(Win(handle), position + done, &readError)) {
-            failed = done == 0;
-            break;
-        }
-        DWORD n = 0;
-        if (!ReadFile(Win(handle), bytes + done, count - done, &n, nullptr)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) break;
-            readError = static_cast<long>(GetLastError());
-            failed = done == 0;
+        uint32_t n = 0;
+        long readError = 0;
+        if (!ReadOnceAt(Win(handle), position + done, bytes + done, count - done, &n, &readError)) {
+            if (done == 0) return FailWith(static_cast<unsigned long>(readError), error);
             break;
         }
         if (n == 0) break;
         done += n;
     }
-    long ignored = 0;
-    MoveTo(Win(handle), before, &ignored);
-    if (failed) return FailWith(static_cast<unsigned long>(readError), error);
     *got = done;
     return true;
 }

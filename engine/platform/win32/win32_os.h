@@ -41,6 +41,7 @@ public:
     bool VolumeSpace64(const std::string& root, uint64_t* availableToCaller,
                        uint64_t* total) override;
     bool VolumeSpaceClusters(const std::string& root, VolumeClusters* clusters) override;
+    std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path) override;
 
     // win32_names.cpp
     std::string CurrentDirectory() override;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # varrow.dll exports ordinals 1, 2 and 3, each at one of the three engine
 # functions, and no name at all.
-# Usage: check_exports_win32.sh OBJDUMP varrow.dll
+# Usage: check_exports.sh OBJDUMP varrow.dll
 set -eu
 objdump=$1
 library=$2

@@ -3,7 +3,7 @@
  * masked record (24 bytes on 32-bit Windows) and callbacks with the Windows
  * API calling convention. Exits non-zero on a mismatch.
  *
- * Usage: recover_messages_win32 PATH-OF-varrow.dll
+ * Usage: recover_messages PATH-OF-varrow.dll
  * (run with --hold FILE EVENT, it is the other process that holds FILE
  * open without sharing until it is ended). */
 #include <windows.h>

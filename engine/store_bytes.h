@@ -1,0 +1,79 @@
+// Reading store bytes wherever a rebuilt store file says they lie, and the
+// two tests of what those bytes look like.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace varrow {
+
+class CFile64Ex;
+
+// The source as the linking reads it: small pieces at scattered places,
+// many of them again and again (the ends of pieces, the blocks around
+// them), through a cache of 4 KiB pages (2 MiB in all).
+class CachedSource {
+public:
+    explicit CachedSource(CFile64Ex& source);
+
+    // count bytes from position, which may lie before the source start or
+    // run past its end: bytes that are not there (or cannot be read) are 0.
+    // *delivered, when given, learns how many of the first bytes the source
+    // did deliver.
+    std::vector<uint8_t> Read(int64_t position, uint32_t count, uint32_t* delivered = nullptr);
+
+private:
+    static constexpr uint32_t kPageSize = 4096;
+    static constexpr uint32_t kPages = 512;
+
+    // The slot holding page, read when it is not there; *length learns how
+    // many of its bytes the source delivered.
+    const uint8_t* Page(uint64_t page, uint32_t* length);
+
+    CFile64Ex& source_;
+    std::vector<uint8_t> bytes_;
+    std::vector<uint64_t> tags_;     // page number + 1 held in each slot; 0 for none
+    std::vector<uint32_t> lengths_;  // bytes delivered of each slot's page
+};
+
+// Whether bytes could be message text: no control byte but TAB, LF, CR and
+// ESC, and no DEL; every byte from 0x80 up is allowed (8-bit charsets).
+bool IsPlausibleText(std::span<const uint8_t> bytes);
+
+// Whether data opens like a message: a field name of at most 76 letters,
+// digits and hyphens (a letter first) directly followed by a colon, where
+// the name is a known header name, From, To, Cc, Bcc or Date, or begins
+// with "X-" and is longer than two bytes.
+bool IsMessageStart(std::span<const uint8_t> data);
+
+// What the text before a cluster boundary says about the text after it,
+// where a message may run on from one to the other:
+//  - kTextGoesOn when a header name cut in two makes a known name again,
+//    or when lines of base64 of one fixed length go on at that length;
+//  - kTextBreaks when base64 lines of a fixed length would come out
+//    longer, or go on in bytes that are no base64;
+//  - kTextSaysNothing otherwise.
+enum class TextJoin { kTextBreaks, kTextSaysNothing, kTextGoesOn };
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
+// What MIME boundaries say about message text after a cluster boundary,
+// given the message's text before it (earlier blocks included): the first
+// delimiter line after ("--" and a boundary) is kTextGoesOn when before
+// declares that boundary or delimits a part with it, and kTextBreaks when
+// before delimits a part with another boundary and neither side declares
+// the new one (which an outer boundary declared further back also does);
+// kTextSaysNothing otherwise.
+TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
+// The longest line of text in bytes (between line feeds, without the
+// carriage return; lines that hold bytes no text holds, such as block
+// headers, do not count), when it holds four such lines or more; 0
+// otherwise.
+size_t LongestTextLine(std::span<const uint8_t> bytes);
+
+// The length of the line that before's last line and after's first line
+// make together; SIZE_MAX when after holds no line end.
+size_t JoinedLineLength(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
+}  // namespace varrow
