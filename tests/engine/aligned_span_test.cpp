@@ -1,5 +1,5 @@
 // The arithmetic of aligned reading, on its own.
-#include "aligned_span.h"
+#include "source/aligned_span.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The chain index: its walking order decides the numbers of messages.
-#include "block_index.h"
+#include "link/block_index.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The disk length and volume capacity queries.
-#include "devsize.h"
+#include "source/devsize.h"
 
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "file64.h"
 #include "scratch.h"
 #include "sim_os.h"
+#include "source/file64.h"
 #include "varrow.h"
 
 namespace varrow {

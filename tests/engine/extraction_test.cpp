@@ -10,7 +10,7 @@
 
 #include "event_recorder.h"
 #include "image_builder/block.h"
-#include "outfolders.h"
+#include "output/outfolders.h"
 #include "recovery_folders.h"
 #include "scratch.h"
 

@@ -1,8 +1,8 @@
-#include "failed_sectors.h"
+#include "source/failed_sectors.h"
 
 #include <gtest/gtest.h>
 
-#include "chain_trace.h"
+#include "link/chain_trace.h"
 
 namespace varrow {
 namespace {

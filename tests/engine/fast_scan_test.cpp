@@ -7,7 +7,7 @@
 // devices here keep to them: a sector reads the same every time, and
 // positioning fails only beyond the readable part of a source, so a region
 // of failing or misplaced seeks runs from its start to the end of the device.
-#include "fast_scan.h"
+#include "scan/fast_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +21,20 @@
 #include <utility>
 #include <vector>
 
-#include "block_index.h"
 #include "event_recorder.h"
-#include "file64.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/message_factory.h"
 #include "image_builder/random.h"
 #include "image_builder/store_builder.h"
-#include "scan.h"
+#include "link/block_index.h"
+#include "link/classic/chain_indexer.h"
+#include "scan/block_layout.h"
+#include "scan/reference_scan.h"
+#include "scan/simd_header_search.h"
 #include "scratch.h"
 #include "session.h"
 #include "sim_os.h"
-#include "simd_header_search.h"
+#include "source/file64.h"
 
 namespace varrow {
 namespace {

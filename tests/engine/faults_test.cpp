@@ -17,14 +17,14 @@
 
 #include "event_recorder.h"
 #include "fault_os.h"
-#include "file64.h"
 #include "image_builder/block.h"
 #include "image_tools.h"
+#include "output/outfolders.h"
 #include "platform/disk_image.h"
-#include "outfolders.h"
 #include "recovery_folders.h"
 #include "scratch.h"
 #include "sim_os.h"
+#include "source/file64.h"
 
 namespace varrow {
 namespace {

@@ -1,5 +1,5 @@
 // The windowed, sector-aligned reader over a simulated device and real files.
-#include "file64.h"
+#include "source/file64.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

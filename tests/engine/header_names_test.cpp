@@ -1,5 +1,5 @@
 // The header names and word characters that decide between candidate blocks.
-#include "header_names.h"
+#include "link/header_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Subjects and senders as Outlook Express and its correspondents wrote
 // them: encoded words in many character sets, raw 8-bit text, folded and
 // malformed fields; and the header fields and dates they come from.
-#include "header_text.h"
+#include "output/header_text.h"
 
 #include <gtest/gtest.h>
 
-#include "header_fields.h"
-#include "mail_date.h"
-#include "message_headers.h"
-#include "naming.h"
+#include "output/header_fields.h"
+#include "output/mail_date.h"
+#include "output/message_headers.h"
+#include "output/naming.h"
 
 namespace varrow {
 namespace {

@@ -17,7 +17,7 @@
 #include "event_recorder.h"
 #include "fault_os.h"
 #include "image_builder/block.h"
-#include "outfolders.h"
+#include "output/outfolders.h"
 #include "recovery_folders.h"
 #include "scratch.h"
 

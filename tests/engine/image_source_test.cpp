@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "event_recorder.h"
-#include "file64.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/message_factory.h"
 #include "image_builder/store_builder.h"
@@ -23,7 +22,8 @@
 #include "recovery_folders.h"
 #include "scratch.h"
 #include "sim_os.h"
-#include "source_report.h"
+#include "source/file64.h"
+#include "source/source_report.h"
 
 namespace varrow {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "message_file.h"
+#include "assembly/message_file.h"
 #include "scratch.h"
 
 namespace varrow {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <map>
 
-#include "completeness.h"
+#include "assembly/completeness.h"
 #include "event_recorder.h"
 #include "fault_os.h"
 #include "image_builder/block.h"

@@ -1,5 +1,5 @@
 // Subjects read from message text and the output paths made from them.
-#include "naming.h"
+#include "output/naming.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "paths.h"
+#include "base/paths.h"
 #include "scratch.h"
 #include "sim_os.h"
 

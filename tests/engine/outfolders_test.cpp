@@ -1,5 +1,5 @@
 // Temporary files, folder counts and rollover subfolder names.
-#include "outfolders.h"
+#include "output/outfolders.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "paths.h"
+#include "base/paths.h"
 #include "scratch.h"
 #include "sim_os.h"
 

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "outfolders.h"
-#include "platform/posix_os.h"
+#include "output/outfolders.h"
+#include "platform/posix/posix_os.h"
 #include "scratch.h"
 
 namespace varrow {

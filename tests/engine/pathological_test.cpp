@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "block_index.h"
 #include "event_recorder.h"
 #include "image_builder/block.h"
 #include "image_builder/random.h"
-#include "outfolders.h"
+#include "link/block_index.h"
+#include "output/outfolders.h"
 #include "recovery_folders.h"
 #include "scratch.h"
 #include "sim_os.h"

@@ -1,5 +1,5 @@
 // Path operations and the absolute form of paths.
-#include "paths.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The records of the scanned blocks and the lookups by piece and offset.
-#include "block_records.h"
+#include "link/store_aware/block_records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The cluster size read from where the pieces of the stores change.
-#include "cluster_size.h"
+#include "link/store_aware/cluster_size.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "block_records.h"
+#include "link/store_aware/block_records.h"
 
 namespace varrow {
 namespace {

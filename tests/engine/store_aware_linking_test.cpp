@@ -1,7 +1,7 @@
 // The rules of store-aware linking, each on a small image whose store
 // pieces are placed by hand: which blocks are heads, which block follows
 // a block, the data and headers that cross a cluster boundary.
-#include "store_aware_linking.h"
+#include "link/store_aware/store_aware_linking.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "event_recorder.h"
-#include "linked_chains.h"
 #include "image_builder/block.h"
-#include "outfolders.h"
+#include "link/store_aware/store_bytes.h"
+#include "linked_chains.h"
+#include "output/outfolders.h"
 #include "scratch.h"
-#include "store_bytes.h"
 
 namespace varrow {
 namespace {

@@ -15,19 +15,20 @@
 #include <vector>
 
 #include "event_recorder.h"
-#include "file64.h"
 #include "image_builder/colliding_stores.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/message_factory.h"
 #include "image_builder/store_builder.h"
 #include "image_builder/store_layouts.h"
+#include "link/store_aware/store_aware_linking.h"
 #include "linked_chains.h"
-#include "outfolders.h"
+#include "output/outfolders.h"
 #include "sample/sample_image.h"
-#include "scan.h"
+#include "scan/block_layout.h"
+#include "scan/reference_scan.h"
 #include "scratch.h"
 #include "session.h"
-#include "store_aware_linking.h"
+#include "source/file64.h"
 
 namespace varrow {
 namespace {

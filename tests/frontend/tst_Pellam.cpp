@@ -7,9 +7,9 @@
 #include <functional>
 #include <stdexcept>
 
+#include "DriveList.h"
 #include "FakeWindow.h"
 #include "Pellam.h"
-#include "DriveList.h"
 
 using namespace tolvan;
 using namespace tolvan::testing;
