@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "link/chain_trace.h"
 
 namespace varrow {
 namespace {
@@ -32,23 +31,6 @@ TEST(FailedSectors, OverlapsOnlyWhereASectorFailed) {
     EXPECT_TRUE(failed.Overlaps(11 * 512, 9 * 512 + 1));
     EXPECT_TRUE(failed.Overlaps(0, 10 * 512 + 1));
     EXPECT_FALSE(failed.Overlaps(10 * 512 + 100, 0));
-}
-
-TEST(ChainTrace, JoinsRunsThatMeetAndKeepsZerosApart) {
-    ChainTrace trace;
-    trace.AddRun(100, 50, false);
-    trace.AddRun(150, 10, false);  // goes on where the last ended
-    trace.AddRun(300, 5, false);
-    trace.AddRun(0, 7, true);
-    trace.AddRun(0, 3, true);
-    trace.AddRun(305, 0, false);  // nothing
-    ASSERT_EQ(trace.runs.size(), 3u);
-    EXPECT_EQ(trace.runs[0].position, 100u);
-    EXPECT_EQ(trace.runs[0].length, 60u);
-    EXPECT_EQ(trace.runs[1].position, 300u);
-    EXPECT_TRUE(trace.runs[2].zeros);
-    EXPECT_EQ(trace.runs[2].length, 10u);
-    EXPECT_EQ(trace.Bytes(), 75u);
 }
 
 }  // namespace
