@@ -38,14 +38,16 @@
 #include <vector>
 
 #include "bench_images.h"
-#include "block_index.h"
+#include "link/block_index.h"
+#include "link/classic/chain_indexer.h"
+#include "link/store_aware/store_aware_linking.h"
 #include "platform/disk_image.h"
-#include "fast_scan.h"
-#include "file64.h"
-#include "scan.h"
+#include "scan/block_layout.h"
+#include "scan/fast_scan.h"
+#include "scan/reference_scan.h"
+#include "scan/simd_header_search.h"
 #include "session.h"
-#include "simd_header_search.h"
-#include "store_aware_linking.h"
+#include "source/file64.h"
 #include "varrow.h"
 
 namespace {

@@ -30,19 +30,19 @@
 
 #include <unistd.h>
 
+#include "assembly/completeness.h"
 #include "bench_images.h"
-#include "chain_trace.h"
-#include "classic_linking.h"
-#include "completeness.h"
-#include "fast_scan.h"
-#include "file64.h"
 #include "image_builder/colliding_stores.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/store_layouts.h"
-#include "outfolders.h"
+#include "link/chain_trace.h"
+#include "link/classic/classic_linking.h"
+#include "link/store_aware/store_aware_linking.h"
+#include "output/outfolders.h"
 #include "sample/sample_image.h"
+#include "scan/fast_scan.h"
 #include "session.h"
-#include "store_aware_linking.h"
+#include "source/file64.h"
 #include "varrow.h"
 
 namespace {
@@ -245,7 +245,7 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
         aware = owned.get();
         linker = std::move(owned);
     } else {
-        linker = std::make_unique<varrow::ClassicLinker>(session);
+        linker = std::make_unique<varrow::ClassicLinker>(session.linkedBlocks, session.chainHeads);
     }
     varrow::ScanBlocksFast(session, source, linker->Collector());
     const Clock::time_point scanned = Clock::now();

@@ -1,8 +1,8 @@
 // The library's three exports.
 #include <cstring>
 
-#include "devsize.h"
 #include "session.h"
+#include "source/devsize.h"
 #include "varrow.h"
 
 extern "C" {

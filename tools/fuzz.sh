@@ -37,7 +37,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DOSTREL_FUZZ=ON -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF > /dev/null
+  -DOSTREL_FUZZ=ON -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=ON > /dev/null
 fuzzers=""
 for target in $targets; do fuzzers="$fuzzers fuzz_$target"; done
 # shellcheck disable=SC2086
@@ -73,7 +73,7 @@ if [ "$stress" = yes ]; then
   cmake --build "$build" -j "$jobs" --target pathological_stress
   scratch=/tmp
   [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
-  "$build/tests/fuzz/pathological_stress" --timeout 1800 --scratch "$scratch"
+  "$build/bench/pathological_stress" --timeout 1800 --scratch "$scratch"
   echo "== Pathological images, store-aware linking =="
-  "$build/tests/fuzz/pathological_stress" --timeout 1800 --scratch "$scratch" --store-aware
+  "$build/bench/pathological_stress" --timeout 1800 --scratch "$scratch" --store-aware
 fi

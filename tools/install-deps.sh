@@ -3,11 +3,13 @@
 # that are missing. Uses sudo when not run as root.
 set -eu
 
-packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core binutils"
+# the build, the tests (GoogleTest), the window (Qt 6 and a font for its
+# screenshots), objdump for the export and install checks
+packages="cmake ninja-build g++ googletest libgtest-dev qt6-base-dev fonts-dejavu-core binutils"
 # the command line's digests and DFXML report
 packages="$packages libssl-dev libxml2-dev pkg-config"
-# checking the DFXML report in the tests
-packages="$packages libxml2-utils"
+# checking the installed desktop entry
+packages="$packages desktop-file-utils"
 # the window report's message preview (MIME)
 packages="$packages libgmime-3.0-dev"
 # a real X server for tools/screenshots.sh

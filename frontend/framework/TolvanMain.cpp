@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -57,9 +58,16 @@ void TTolvanMainForm::FormCreate() {
     // The program's title, and the manual bundled beside the program.
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    // Beside the program in a build; in share/ostrel/ when installed.
     const QString folder = QFileInfo(programPath_).absolutePath();
-    HelpFile = folder + QStringLiteral("/help/index.html");
-    ReadmeFile = folder + QStringLiteral("/help/README.md");
+    QString help = folder + QStringLiteral("/help");
+    const QString installed = folder + QStringLiteral("/../share/ostrel/help");
+    if (!QFileInfo::exists(help + QStringLiteral("/index.html")) &&
+        QFileInfo::exists(installed + QStringLiteral("/index.html"))) {
+        help = QDir::cleanPath(installed);
+    }
+    HelpFile = help + QStringLiteral("/index.html");
+    ReadmeFile = help + QStringLiteral("/README.md");
 
     // A fixed size, centred on the desktop.
     setFixedSize(kWidth, kHeight);

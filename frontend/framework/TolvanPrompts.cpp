@@ -72,8 +72,10 @@ QString TTolvanPrompts::ChooseDirectory(QWidget* parent, const QString& title, c
 }
 
 QString TTolvanPrompts::ChooseImageFile(QWidget* parent, const QString& start) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Add a disk image file"), start,
-                                        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso);;All files (*)"));
+    return QFileDialog::getOpenFileName(
+        parent, QStringLiteral("Add a disk image file"), start,
+        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.001 *.E01 *.e01 *.S01 *.s01 "
+                       "*.aff *.afd *.afm *.vmdk *.vhd *.vhdx);;All files (*)"));
 }
 
 QString TTolvanPrompts::ChooseSaveFile(QWidget* parent, const QString& title, const QString& start,

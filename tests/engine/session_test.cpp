@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file_exception.h"
+#include "base/messages.h"
 #include "event_recorder.h"
-#include "file_exception.h"
-#include "messages.h"
 #include "scratch.h"
 
 namespace varrow {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <stdexcept>
 
+#include "DriveList.h"
 #include "FakeWindow.h"
 #include "Pellam.h"
-#include "DriveList.h"
 
 using namespace tolvan;
 using namespace tolvan::testing;
@@ -123,7 +123,8 @@ private Q_SLOTS:
     }
 
     // The window asks for every improvement but those the Options page
-    // switches off; the records and the source's health are always on.
+    // switches off; the records, the source's health and image formats are
+    // always on.
     void engineOptions_data() {
         QTest::addColumn<bool>("useNewDir");
         QTest::addColumn<double>("maxMsgCount");
@@ -131,17 +132,17 @@ private Q_SLOTS:
         QTest::addColumn<uint>("options");
         const QList<bool> all{true, true, true, true};
         const QList<bool> none{false, false, false, false};
-        QTest::newRow("defaults, new folders") << true << 10000.0 << all << (655360000u | 0x7Eu | 1u);
-        QTest::newRow("defaults") << false << 10000.0 << all << (655360000u | 0x7Eu);
-        QTest::newRow("every choice off") << false << 10000.0 << none << (655360000u | 0x04u | 0x10u);
-        QTest::newRow("classic linking") << false << 10000.0 << QList<bool>{false, true, true, true} << (655360000u | 0x7Cu);
-        QTest::newRow("raw names") << false << 10000.0 << QList<bool>{true, false, true, true} << (655360000u | 0x5Eu);
-        QTest::newRow("no file dates") << false << 10000.0 << QList<bool>{true, true, false, true} << (655360000u | 0x3Eu);
+        QTest::newRow("defaults, new folders") << true << 10000.0 << all << (655360000u | 0xFEu | 1u);
+        QTest::newRow("defaults") << false << 10000.0 << all << (655360000u | 0xFEu);
+        QTest::newRow("every choice off") << false << 10000.0 << none << (655360000u | 0x84u | 0x90u);
+        QTest::newRow("classic linking") << false << 10000.0 << QList<bool>{false, true, true, true} << (655360000u | 0xFCu);
+        QTest::newRow("raw names") << false << 10000.0 << QList<bool>{true, false, true, true} << (655360000u | 0xDEu);
+        QTest::newRow("no file dates") << false << 10000.0 << QList<bool>{true, true, false, true} << (655360000u | 0xBEu);
         QTest::newRow("every copy written") << false << 10000.0 << QList<bool>{true, true, true, false}
-                                            << (655360000u | 0x76u);
-        QTest::newRow("highest") << false << 32767.0 << none << (2147418112u | 0x14u);
-        QTest::newRow("rounded") << false << 9999.5 << none << (655360000u | 0x14u);
-        QTest::newRow("kept inside the spin field") << true << 0.0 << none << (65536u | 0x14u | 1u);
+                                            << (655360000u | 0xF6u);
+        QTest::newRow("highest") << false << 32767.0 << none << (2147418112u | 0x94u);
+        QTest::newRow("rounded") << false << 9999.5 << none << (655360000u | 0x94u);
+        QTest::newRow("kept inside the spin field") << true << 0.0 << none << (65536u | 0x94u | 1u);
     }
     void engineOptions() {
         QFETCH(bool, useNewDir);

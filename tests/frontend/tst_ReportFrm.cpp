@@ -16,9 +16,9 @@
 #include <QTemporaryDir>
 
 #include "MsgFrm.h"
+#include "ReportCsv.h"
 #include "ReportFrm.h"
 #include "ReportModel.h"
-#include "ReportCsv.h"
 #include "ScriptedPrompts.h"
 #include "TolvanLook.h"
 

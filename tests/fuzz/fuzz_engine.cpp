@@ -26,7 +26,7 @@
 
 #include "fault_os.h"
 #include "fuzz_support.h"
-#include "outfolders.h"
+#include "output/outfolders.h"
 #include "sim_os.h"
 #include "varrow.h"
 

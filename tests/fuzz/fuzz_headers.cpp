@@ -12,10 +12,10 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "header_text.h"
-#include "mail_date.h"
-#include "message_headers.h"
-#include "naming.h"
+#include "output/header_text.h"
+#include "output/mail_date.h"
+#include "output/message_headers.h"
+#include "output/naming.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include <fstream>
 #include <string>
 
+#include "base/messages.h"
+#include "base/paths.h"
 #include "fuzz_support.h"
-#include "messages.h"
-#include "naming.h"
-#include "paths.h"
+#include "output/naming.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "file64.h"
 #include "fuzz_support.h"
 #include "sim_os.h"
+#include "source/file64.h"
 
 namespace {
 

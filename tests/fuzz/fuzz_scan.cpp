@@ -14,14 +14,16 @@
 #include <utility>
 #include <vector>
 
-#include "block_index.h"
-#include "fast_scan.h"
-#include "file64.h"
 #include "fuzz_support.h"
-#include "scan.h"
+#include "link/block_index.h"
+#include "link/classic/chain_indexer.h"
+#include "scan/block_layout.h"
+#include "scan/fast_scan.h"
+#include "scan/reference_scan.h"
+#include "scan/simd_header_search.h"
 #include "session.h"
 #include "sim_os.h"
-#include "simd_header_search.h"
+#include "source/file64.h"
 
 namespace {
 

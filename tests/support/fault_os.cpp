@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "paths.h"
+#include "base/paths.h"
 #include "system_facts.h"
 
 namespace varrow::testing {

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "classic_linking.h"
-#include "completeness.h"
-#include "fast_scan.h"
-#include "file64.h"
+#include "assembly/completeness.h"
+#include "link/classic/classic_linking.h"
+#include "link/store_aware/store_aware_linking.h"
+#include "scan/fast_scan.h"
 #include "session.h"
-#include "store_aware_linking.h"
+#include "source/file64.h"
 
 namespace varrow::testing {
 
@@ -37,7 +37,7 @@ std::vector<LinkedChain> LinkChains(const std::string& imagePath, bool storeAwar
     if (storeAware)
         linker = std::make_unique<StoreAwareLinker>();
     else
-        linker = std::make_unique<ClassicLinker>(session);
+        linker = std::make_unique<ClassicLinker>(session.linkedBlocks, session.chainHeads);
     ScanBlocksFast(session, source, linker->Collector());
     linker->ValidateHeads(session, source);
     std::vector<LinkedChain> chains;

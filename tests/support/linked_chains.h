@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "chain_trace.h"
+#include "link/chain_trace.h"
 
 namespace varrow::testing {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "outfolders.h"
+#include "output/outfolders.h"
 
 namespace varrow::testing {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "environment.h"
-#include "paths.h"
+#include "base/paths.h"
 #include "platform/os.h"
 
 namespace varrow::testing {

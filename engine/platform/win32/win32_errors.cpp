@@ -1,5 +1,5 @@
 // The one table from Windows error codes to file error causes.
-#include "file_exception.h"
+#include "base/file_exception.h"
 #include "platform/win32/windows_api.h"
 
 namespace varrow {

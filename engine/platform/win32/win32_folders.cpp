@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "paths.h"
-#include "platform/win32/windows_api.h"
+#include "base/paths.h"
 #include "platform/win32/win32_os.h"
+#include "platform/win32/windows_api.h"
 
 namespace varrow::platform {
 

@@ -1,9 +1,9 @@
 // Files and folders by name, memory pages, and the system Os itself.
 #include <vector>
 
-#include "paths.h"
-#include "platform/win32/windows_api.h"
+#include "base/paths.h"
 #include "platform/win32/win32_os.h"
+#include "platform/win32/windows_api.h"
 
 namespace varrow::platform {
 

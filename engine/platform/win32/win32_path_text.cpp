@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/path_text.h"
-#include "platform/win32/windows_api.h"
+#include "base/path_text.h"
 #include "platform/win32/win32_os.h"
+#include "platform/win32/windows_api.h"
 
 namespace varrow::platform {
 

@@ -1,0 +1,83 @@
+#include "link/store_aware/cluster_size.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "link/store_aware/block_records.h"
+#include "scan/block_layout.h"
+
+namespace varrow {
+
+namespace {
+
+// Fewer changes of base than this tell nothing about clusters.
+constexpr size_t kMinBaseChanges = 3;
+
+// The non-negative remainder of value by a power of two.
+int64_t Mod(int64_t value, uint32_t size) {
+    return static_cast<int64_t>(static_cast<uint64_t>(value) & (size - 1));
+}
+
+}  // namespace
+
+uint32_t InferClusterSize(const BlockRecords& blocks) {
+    // (last block of a run, first block of the next run), for consecutive
+    // runs of two or more blocks with different bases.
+    std::vector<std::pair<uint32_t, uint32_t>> changes;
+    uint32_t previousLast = BlockRecords::kNoBlock;
+    for (uint32_t first = 0; first < blocks.size();) {
+        uint32_t last = first;
+        while (last + 1 < blocks.size() && blocks[last + 1].Base() == blocks[first].Base()) ++last;
+        if (last > first) {
+            if (previousLast != BlockRecords::kNoBlock &&
+                blocks[previousLast].Base() != blocks[first].Base()) {
+                changes.emplace_back(previousLast, first);
+            }
+            previousLast = last;
+        }
+        first = last + 1;
+    }
+    if (changes.size() < kMinBaseChanges) return kAssumedClusterSize;
+
+    const auto agreeing = [&](uint32_t size) {
+        size_t count = 0;
+        for (const auto& [i, j] : changes) {
+            const auto pi = static_cast<int64_t>(blocks[i].position);
+            const auto pj = static_cast<int64_t>(blocks[j].position);
+            // The end of the file cluster that holds i's header, then the
+            // first file-cluster start of j's piece from there.
+            const int64_t x =
+                pi + kBlockHeaderSize + Mod(blocks[i].Base() - pi - kBlockHeaderSize, size);
+            const int64_t y = x + Mod(blocks[j].Base() - x, size);
+            if (y <= pj) ++count;
+        }
+        return count;
+    };
+    const size_t smallest = agreeing(kSmallestClusterSize);
+    if (smallest == 0) return kAssumedClusterSize;
+    uint32_t fromChanges = kSmallestClusterSize;
+    for (uint32_t size = kLargestClusterSize; size > kSmallestClusterSize; size /= 2) {
+        if (agreeing(size) * 100 >= smallest * 95) {
+            fromChanges = size;
+            break;
+        }
+    }
+    // Pieces far apart agree with any size; the distances between their
+    // bases, which the volume's clusters divide, bound it, though not below
+    // the assumed size: stores that lie on no cluster grid at all (an image
+    // of files placed anywhere) have no better size.
+    size_t divisible = 0;
+    uint32_t fromDistances = kLargestClusterSize;
+    for (; fromDistances > kAssumedClusterSize; fromDistances /= 2) {
+        divisible = 0;
+        for (const auto& [i, j] : changes) {
+            divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) &
+                          (fromDistances - 1)) == 0;
+        }
+        if (divisible * 100 >= changes.size() * 90) break;
+    }
+    return std::min(fromChanges, fromDistances);
+}
+
+}  // namespace varrow

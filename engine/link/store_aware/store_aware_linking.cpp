@@ -1,0 +1,360 @@
+#include "link/store_aware/store_aware_linking.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/run_events.h"
+#include "link/block_data.h"
+#include "link/chain_trace.h"
+#include "link/store_aware/cluster_size.h"
+#include "link/store_aware/store_bytes.h"
+#include "source/file64.h"
+
+namespace varrow {
+
+namespace {
+
+constexpr uint32_t kNoBlock = BlockRecords::kNoBlock;
+constexpr uint32_t kLargestBlockSize = 1048576;
+// Offsets with more candidates than this have their choice prepared once.
+constexpr size_t kFewCandidates = 16;
+// A block named from more distinct offsets than this is a crafted case:
+// whether its own predecessor was lost is not looked into.
+constexpr size_t kMostPredecessorOffsets = 256;
+
+// Appends count zero bytes to output, as bytes the source does not hold.
+void WriteZeros(CFile64& output, uint32_t count, ChainTrace& trace) {
+    static const uint8_t zeros[kBlockDataSize] = {};
+    trace.AddRun(0, count, true);
+    while (count > 0) {
+        const uint32_t piece = std::min<uint32_t>(count, kBlockDataSize);
+        output.Write(zeros, piece);
+        count -= piece;
+    }
+}
+
+}  // namespace
+
+void StoreAwareLinker::Link(CFile64Ex& source) {
+    if (linked_) return;
+    linked_ = true;
+    blocks_.Finish();
+    cache_ = std::make_unique<CachedSource>(source);
+    stores_.Build(*cache_, blocks_, InferClusterSize(blocks_));
+    FindHeads(source);
+}
+
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
+                                                                     int64_t ownBase,
+                                                                     uint32_t offset,
+                                                                     uint32_t near) const {
+    const uint32_t size = stores_.ClusterSize();
+    const uint32_t cluster = offset / size;
+    const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
+    if (hold.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
+    const int64_t base = hold.hold == StoreReassembly::Hold::Base ? hold.base : ownBase;
+    const int64_t signedPosition = base + offset;
+    if (signedPosition < 0) return std::nullopt;
+    const auto position = static_cast<uint64_t>(signedPosition);
+
+    if (offset % size + kBlockHeaderSize > size) {
+        // The header runs into the next cluster, which may lie elsewhere.
+        const StoreReassembly::ClusterHold next = stores_.At(store, cluster + 1);
+        if (next.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
+        if (next.hold == StoreReassembly::Hold::Base && next.base != base) {
+            const uint64_t boundary = (uint64_t{cluster} + 1) * size;
+            const auto first = static_cast<uint32_t>(boundary - offset);
+            std::vector<uint8_t> bytes = cache_->Read(signedPosition, first);
+            const std::vector<uint8_t> rest =
+                cache_->Read(next.base + static_cast<int64_t>(boundary), kBlockHeaderSize - first);
+            bytes.insert(bytes.end(), rest.begin(), rest.end());
+            const BlockHeader header = DecodeBlockHeader(bytes.data());
+            if (!IsAcceptedHeader(header) || header.selfOffset != offset) return std::nullopt;
+            return ChainBlock{store, base, blocks_.AtPosition(position), header, position, true};
+        }
+    }
+    const uint32_t block = blocks_.At(base, offset, near);
+    if (block == kNoBlock) return std::nullopt;
+    const BlockRecord& record = blocks_[block];
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
+    return ChainBlock{stores_.StoreOf(block), base, block, header, position, false};
+}
+
+StoreAwareLinker::ChainBlock StoreAwareLinker::BlockAt(uint32_t block) const {
+    const BlockRecord& record = blocks_[block];
+    const uint32_t store = stores_.StoreOf(block);
+    // Only a header that runs into the next cluster can read otherwise.
+    const bool crosses =
+        record.selfOffset % stores_.ClusterSize() + kBlockHeaderSize > stores_.ClusterSize();
+    if (std::optional<ChainBlock> located =
+            crosses ? Locate(store, record.Base(), record.selfOffset) : std::nullopt) {
+        if (located->position == record.position) return *located;
+    }
+    const BlockHeader header{record.selfOffset, kBlockDataSize, record.dataLength,
+                             record.nextOffset};
+    return ChainBlock{store, record.Base(), block, header, record.position, false};
+}
+
+uint32_t StoreAwareLinker::ClassicSuccessor(CFile64Ex& source, uint64_t position, uint32_t offset) {
+    const std::span<const uint32_t> candidates = blocks_.WithOffset(offset);
+    if (candidates.empty()) return kNoBlock;
+    if (candidates.size() == 1) return candidates[0];
+    if (candidates.size() <= kFewCandidates) {
+        PositionList positions;
+        for (const uint32_t candidate : candidates)
+            positions.push_back(blocks_[candidate].position);
+        return blocks_.AtPosition(ChooseNextBlock(source, position, positions));
+    }
+    const auto [entry, fresh] = manyCandidates_.try_emplace(offset);
+    if (fresh) {
+        for (const uint32_t candidate : candidates)
+            entry->second.push_back(blocks_[candidate].position);
+    }
+    return blocks_.AtPosition(chooser_.Choose(source, position, entry->second));
+}
+
+uint32_t StoreAwareLinker::SharedSuccessor(uint32_t offset) {
+    const auto [entry, fresh] = sharedSuccessors_.try_emplace(offset, kNoBlock);
+    if (!fresh) return entry->second;
+    uint32_t chosen = kNoBlock;
+    std::vector<uint8_t> chosenData;
+    for (const uint32_t candidate : blocks_.WithOffset(offset)) {
+        const BlockRecord& record = blocks_[candidate];
+        const std::vector<uint8_t> data = cache_->Read(
+            static_cast<int64_t>(record.position + kBlockHeaderSize), record.dataLength);
+        if (IsMessageStart(data)) continue;
+        if (chosen == kNoBlock) {
+            chosen = candidate;
+            chosenData = data;
+            continue;
+        }
+        if (blocks_[candidate].nextOffset != blocks_[chosen].nextOffset || data != chosenData) {
+            chosen = kNoBlock;
+            break;
+        }
+    }
+    entry->second = chosen;
+    return chosen;
+}
+
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Successor(CFile64Ex& source,
+                                                                        const ChainBlock& current) {
+    const uint32_t next = current.header.nextOffset;
+    if (next == 0) return std::nullopt;
+    if (std::optional<ChainBlock> own = Locate(current.store, current.base, next, current.block))
+        return own;
+    uint32_t block = kNoBlock;
+    if (!stores_.IsSolid(current.store)) {
+        block = ClassicSuccessor(source, current.position, next);
+    } else if (stores_.At(current.store, next / stores_.ClusterSize()).hold ==
+               StoreReassembly::Hold::Unknown) {
+        // The file does not reach that cluster: only a block that all
+        // other files agree on can be its.
+        block = SharedSuccessor(next);
+    }
+    if (block == kNoBlock) return std::nullopt;
+    return BlockAt(block);
+}
+
+bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs) const {
+    const uint32_t size = stores_.ClusterSize();
+    const bool solid = stores_.IsSolid(block.store);
+    uint64_t offset = uint64_t{block.header.selfOffset} + kBlockHeaderSize;
+    const uint64_t end = offset + block.header.dataLength;
+    int64_t base = block.base;
+    bool first = true;
+    const size_t firstRun = runs.size();
+    const uint64_t headerCluster = block.header.selfOffset / size;
+    while (offset < end) {
+        const uint64_t cluster = offset / size;
+        const uint64_t clusterEnd = std::min(end, (cluster + 1) * size);
+        // The cluster of the block's own header lies where the block does.
+        const StoreReassembly::ClusterHold hold =
+            cluster == headerCluster
+                ? StoreReassembly::ClusterHold{StoreReassembly::Hold::Base, block.base}
+            : cluster <= 0xFFFFFFFFu ? stores_.At(block.store, static_cast<uint32_t>(cluster))
+                                     : StoreReassembly::ClusterHold{};
+        if (hold.hold == StoreReassembly::Hold::Blocked) return false;
+        if (hold.hold == StoreReassembly::Hold::Base) {
+            base = hold.base;
+        } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
+            return false;
+        }
+        const Run run{base + static_cast<int64_t>(offset),
+                      static_cast<uint32_t>(clusterEnd - offset)};
+        // Text that turns into bytes no text holds where the file only
+        // bridges a headerless cluster: other data overwrote it.
+        if (!first && hold.bridged &&
+            IsPlausibleText(cache_->Read(runs[firstRun].position, runs[firstRun].length)) &&
+            !IsPlausibleText(cache_->Read(run.position, run.length))) {
+            return false;
+        }
+        first = false;
+        runs.push_back(run);
+        offset = clusterEnd;
+    }
+    return true;
+}
+
+std::vector<uint8_t> StoreAwareLinker::DataOf(const ChainBlock& block) const {
+    std::vector<Run> runs;
+    DataRuns(block, runs);
+    std::vector<uint8_t> data;
+    for (const Run& run : runs) {
+        const std::vector<uint8_t> bytes = cache_->Read(run.position, run.length);
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    return data;
+}
+
+bool StoreAwareLinker::MayHaveLostPredecessor(const ChainBlock& block) {
+    std::vector<uint32_t> offsets;
+    for (const uint32_t g : blocks_.Naming(block.header.selfOffset))
+        offsets.push_back(blocks_[g].selfOffset);
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    if (offsets.size() > kMostPredecessorOffsets) return false;
+    for (const uint32_t offset : offsets) {
+        if (!Locate(block.store, block.base, offset)) return true;
+    }
+    return false;
+}
+
+void StoreAwareLinker::FindHeads(CFile64Ex& source) {
+    // Blocks that are some block's successor, and offsets that a stray
+    // block names (every block with such an offset may be the one meant,
+    // as in the classic linking).
+    std::vector<bool> named(blocks_.size(), false);
+    std::unordered_set<uint32_t> strayNames;
+    for (uint32_t g = 0; g < blocks_.size(); ++g) {
+        if (blocks_[g].nextOffset == 0) continue;
+        const ChainBlock current = BlockAt(g);
+        if (current.header.nextOffset == 0) continue;
+        if (!stores_.IsSolid(current.store)) {
+            const std::optional<ChainBlock> next =
+                Locate(current.store, current.base, current.header.nextOffset);
+            if (next) {
+                if (next->block != kNoBlock) named[next->block] = true;
+            } else {
+                strayNames.insert(current.header.nextOffset);
+            }
+            continue;
+        }
+        const std::optional<ChainBlock> next = Successor(source, current);
+        if (next && next->block != kNoBlock) named[next->block] = true;
+    }
+
+    // Heads by the scan's first meeting of their offset, then position.
+    std::vector<std::pair<uint32_t, uint32_t>> heads;  // (first block with the offset, head)
+    for (uint32_t h = 0; h < blocks_.size(); ++h) {
+        if (named[h] || strayNames.count(blocks_[h].selfOffset) != 0) continue;
+        const ChainBlock block = BlockAt(h);
+        if (MayHaveLostPredecessor(block) && !IsMessageStart(DataOf(block))) continue;
+        heads.emplace_back(blocks_.WithOffset(blocks_[h].selfOffset)[0], h);
+    }
+    std::sort(heads.begin(), heads.end());
+    heads_.Reset(kChainHeadBuckets);
+    for (const auto& [first, head] : heads)
+        heads_.FindOrCreate(blocks_[head].selfOffset).push_back(blocks_[head].position);
+}
+
+void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
+    Link(source);
+    for (const uint32_t offset : heads_.OffsetsInWalkingOrder()) {
+        if (events.QueryAbort()) return;
+        PositionList& positions = *heads_.Find(offset);
+        for (size_t i = positions.size(); i-- > 0;) {
+            // A header that cannot be read counts as one with a colon, as
+            // in the classic linking.
+            uint32_t delivered = 0;
+            cache_->Read(static_cast<int64_t>(positions[i]), kBlockHeaderSize, &delivered);
+            if (delivered < kBlockHeaderSize) continue;
+            const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(positions[i])));
+            if (std::find(data.begin(), data.end(), ':') == data.end()) positions.erase(i);
+        }
+        if (positions.empty()) heads_.Remove(offset);
+    }
+}
+
+std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const {
+    return heads_.OffsetsInWalkingOrder();
+}
+
+const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
+    static const PositionList kNone{};
+    const PositionList* positions = heads_.Find(headOffset);
+    return positions ? *positions : kNone;
+}
+
+void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
+                                  CFile64& output, ChainTrace& trace) {
+    const uint32_t head = blocks_.AtPosition(headPosition);
+    if (head == kNoBlock) {
+        trace.end = ChainEnd::ReadError;
+        return;
+    }
+    ChainBlock current = BlockAt(head);
+    std::unordered_set<uint32_t> visitedOffsets;
+    uint32_t offset = headOffset;
+    std::vector<Run> runs;
+    for (;;) {
+        visitedOffsets.insert(offset);
+        if (!current.rebuilt) {
+            // As the classic linking does: the header as the source gives it now.
+            source.Seek(static_cast<int64_t>(current.position), CFile64::begin);
+            uint8_t bytes[kBlockHeaderSize];
+            if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) {
+                trace.end = ChainEnd::ReadError;
+                return;
+            }
+            current.header = DecodeBlockHeader(bytes);
+        }
+        const BlockHeader& header = current.header;
+        if (header.dataLength > header.blockSize || header.blockSize == 0 ||
+            header.blockSize > kLargestBlockSize) {
+            trace.end = source.Failures().Overlaps(current.position, kBlockHeaderSize)
+                            ? ChainEnd::ReadError
+                            : ChainEnd::HeaderUnreadable;
+            return;
+        }
+        trace.blocks.push_back(current.position);
+        runs.clear();
+        const bool whole = DataRuns(current, runs);
+        for (const Run& run : runs) {
+            if (run.position < 0) {
+                WriteZeros(output, run.length, trace);
+                continue;
+            }
+            source.Seek(run.position, CFile64::begin);
+            CopyBlockData(source, output, run.length, trace);
+        }
+        if (!whole) {
+            trace.end = ChainEnd::NextMissing;
+            return;
+        }
+        const uint32_t next = header.nextOffset;
+        if (next == 0) {
+            trace.end = ChainEnd::Complete;
+            return;
+        }
+        if (visitedOffsets.count(next) != 0) {
+            trace.end = ChainEnd::Loop;
+            return;
+        }
+        const std::optional<ChainBlock> successor = Successor(source, current);
+        if (!successor) {
+            trace.end = ChainEnd::NextMissing;
+            return;
+        }
+        current = *successor;
+        offset = next;
+    }
+}
+
+size_t StoreAwareLinker::MemoryUsed() const {
+    return blocks_.MemoryUsed() + stores_.MemoryUsed() + heads_.MemoryUsed() +
+           sharedSuccessors_.size() * (sizeof(uint32_t) * 2 + sizeof(void*) * 2);
+}
+
+}  // namespace varrow

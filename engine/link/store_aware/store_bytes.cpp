@@ -1,0 +1,267 @@
+#include "link/store_aware/store_bytes.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/header_names.h"
+#include "source/file64.h"
+
+namespace varrow {
+
+namespace {
+
+constexpr size_t kLongestFieldName = 76;
+
+bool IsAsciiLetter(uint8_t byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CachedSource::CachedSource(CFile64Ex& source)
+    : source_(source), bytes_(size_t{kPageSize} * kPages), tags_(kPages, 0), lengths_(kPages, 0) {}
+
+const uint8_t* CachedSource::Page(uint64_t page, uint32_t* length) {
+    const size_t slot = page % kPages;
+    uint8_t* bytes = bytes_.data() + slot * kPageSize;
+    if (tags_[slot] != page + 1) {
+        std::fill(bytes, bytes + kPageSize, 0);
+        source_.Seek(static_cast<int64_t>(page * kPageSize), CFile64::begin);
+        lengths_[slot] = source_.Read(bytes, kPageSize);
+        tags_[slot] = page + 1;
+    }
+    *length = lengths_[slot];
+    return bytes;
+}
+
+std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32_t* delivered) {
+    std::vector<uint8_t> bytes(count, 0);
+    uint32_t done = 0;
+    bool whole = position >= 0;
+    if (position < 0) {
+        if (static_cast<uint64_t>(-position) >= count) {
+            if (delivered) *delivered = 0;
+            return bytes;
+        }
+        done = static_cast<uint32_t>(-position);
+    }
+    uint32_t got = 0;
+    while (done < count) {
+        const uint64_t at = static_cast<uint64_t>(position + done);
+        const uint32_t within = static_cast<uint32_t>(at % kPageSize);
+        const uint32_t piece = std::min(count - done, kPageSize - within);
+        uint32_t length = 0;
+        std::copy_n(Page(at / kPageSize, &length) + within, piece, bytes.data() + done);
+        if (whole) {
+            got += std::min(piece, length > within ? length - within : 0);
+            whole = length >= within + piece;
+        }
+        done += piece;
+    }
+    if (delivered) *delivered = got;
+    return bytes;
+}
+
+namespace {
+
+// Base64 lines shorter than this are not told apart from other text.
+constexpr size_t kShortestFixedLine = 40;
+
+bool IsBase64(uint8_t byte) {
+    return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9') || byte == '+' || byte == '/' ||
+           byte == '=';
+}
+
+bool AllBase64(std::span<const uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), IsBase64);
+}
+
+// The length of the complete lines of text (between line feeds, without
+// the carriage return) when there are two or more, all of one length, all
+// base64; 0 otherwise.
+size_t FixedBase64LineLength(std::span<const uint8_t> text) {
+    size_t length = 0;
+    size_t lines = 0;
+    size_t start = SIZE_MAX;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        if (start != SIZE_MAX) {
+            size_t end = i;
+            if (end > start && text[end - 1] == '\r') --end;
+            const std::span<const uint8_t> line = text.subspan(start, end - start);
+            if (!AllBase64(line) || (lines > 0 && line.size() != length)) return 0;
+            length = line.size();
+            ++lines;
+        }
+        start = i + 1;
+    }
+    return lines >= 2 && length >= kShortestFixedLine ? length : 0;
+}
+
+// Whether the last word of before and the first of after, followed by a
+// colon, make a known header name.
+bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = before.size();
+    while (tail > 0 && IsWordChar(before[tail - 1])) --tail;
+    size_t head = 0;
+    while (head < after.size() && IsWordChar(after[head])) ++head;
+    if (tail == before.size() || head == 0 || head >= after.size() || after[head] != ':')
+        return false;
+    std::string name(before.begin() + static_cast<ptrdiff_t>(tail), before.end());
+    name.append(after.begin(), after.begin() + static_cast<ptrdiff_t>(head));
+    if (IsKnownHeaderName(name)) return true;
+    for (const std::string_view address : {"From", "To", "Cc", "Bcc", "Date"}) {
+        if (EqualsNoCase(name, address)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    if (before.empty() || after.empty()) return TextJoin::kTextSaysNothing;
+    if (JoinsHeaderName(before, after)) return TextJoin::kTextGoesOn;
+    const size_t length = FixedBase64LineLength(before);
+    if (length == 0) return TextJoin::kTextSaysNothing;
+    size_t lastLineFeed = before.size();
+    while (lastLineFeed > 0 && before[lastLineFeed - 1] != '\n') --lastLineFeed;
+    const std::span<const uint8_t> tail = before.subspan(lastLineFeed);
+    if (!AllBase64(tail)) return TextJoin::kTextSaysNothing;
+    size_t head = 0;
+    while (head < after.size() && after[head] != '\r' && after[head] != '\n') ++head;
+    if (tail.size() + head > length || !AllBase64(after.first(head))) return TextJoin::kTextBreaks;
+    // A shorter line may end the base64; only one of the full length, or
+    // the line break right where it is due, says more.
+    return tail.size() + head == length && head < after.size() ? TextJoin::kTextGoesOn
+                                                               : TextJoin::kTextSaysNothing;
+}
+
+namespace {
+
+// Boundaries shorter than this are not told apart from a line of dashes.
+constexpr size_t kShortestBoundary = 8;
+
+std::string_view AsText(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The boundaries of the delimiter lines of text ("--" boundary, or
+// "--" boundary "--" for the last part), in order.
+std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
+    std::vector<std::string_view> boundaries;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const bool complete = end != std::string_view::npos;
+        if (!complete) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // A line cut by the end of the text may yet run on.
+        if (complete && line.size() >= 2 + kShortestBoundary && line.substr(0, 2) == "--") {
+            line.remove_prefix(2);
+            if (line.size() >= 2 + kShortestBoundary && line.substr(line.size() - 2) == "--")
+                line.remove_suffix(2);
+            boundaries.push_back(line);
+        }
+        start = end + 1;
+    }
+    return boundaries;
+}
+
+// Whether text declares boundary (boundary=..., quoted or not).
+bool Declares(std::string_view text, std::string_view boundary) {
+    for (size_t at = text.find(boundary); at != std::string_view::npos;
+         at = text.find(boundary, at + 1)) {
+        const std::string_view lead = text.substr(0, at);
+        if (lead.size() >= 9 && EqualsNoCase(lead.substr(lead.size() - 9), "boundary="))
+            return true;
+        if (lead.size() >= 10 && EqualsNoCase(lead.substr(lead.size() - 10), "boundary=\""))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
+    const std::string_view next = AsText(after);
+    const std::vector<std::string_view> coming = DelimitedBoundaries(next);
+    if (coming.empty()) return TextJoin::kTextSaysNothing;
+    const std::string_view first = coming.front();
+    const std::vector<std::string_view> past = DelimitedBoundaries(text);
+    if (Declares(text, first) || std::find(past.begin(), past.end(), first) != past.end()) {
+        return TextJoin::kTextGoesOn;
+    }
+    if (!past.empty() && !Declares(next, first)) return TextJoin::kTextBreaks;
+    return TextJoin::kTextSaysNothing;
+}
+
+size_t LongestTextLine(std::span<const uint8_t> bytes) {
+    size_t longest = 0;
+    size_t lines = 0;
+    size_t start = SIZE_MAX;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n') continue;
+        if (start != SIZE_MAX) {
+            size_t end = i;
+            if (end > start && bytes[end - 1] == '\r') --end;
+            const std::span<const uint8_t> line = bytes.subspan(start, end - start);
+            if (IsPlausibleText(line)) {
+                longest = std::max(longest, line.size());
+                ++lines;
+            }
+        }
+        start = i + 1;
+    }
+    return lines >= 4 ? longest : 0;
+}
+
+size_t JoinedLineLength(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = 0;
+    while (tail < before.size() && before[before.size() - 1 - tail] != '\n') ++tail;
+    size_t head = 0;
+    while (head < after.size() && after[head] != '\r' && after[head] != '\n') ++head;
+    return head == after.size() ? SIZE_MAX : tail + head;
+}
+
+bool IsPlausibleText(std::span<const uint8_t> bytes) {
+    for (const uint8_t byte : bytes) {
+        if (byte == 0x7F) return false;
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != 0x1B)
+            return false;
+    }
+    return true;
+}
+
+bool IsMessageStart(std::span<const uint8_t> data) {
+    if (data.empty() || !IsAsciiLetter(data[0])) return false;
+    size_t length = 1;
+    while (length < data.size() && length <= kLongestFieldName &&
+           (IsAsciiLetter(data[length]) || (data[length] >= '0' && data[length] <= '9') ||
+            data[length] == '-')) {
+        ++length;
+    }
+    if (length > kLongestFieldName || length >= data.size() || data[length] != ':') return false;
+    const std::string_view name(reinterpret_cast<const char*>(data.data()), length);
+    if (IsKnownHeaderName(name)) return true;
+    for (const std::string_view address : {"From", "To", "Cc", "Bcc", "Date"}) {
+        if (EqualsNoCase(name, address)) return true;
+    }
+    return length > 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '-';
+}
+
+}  // namespace varrow

@@ -1,0 +1,423 @@
+// Which piece a store file goes on in after a piece ends.
+//
+// At the end of a piece (file cluster f) the options are the pieces that
+// start at f + 1 elsewhere, and the disk cluster right after (in place)
+// unless it holds only other files' blocks. The blocks on both sides speak
+// for or against each option (strong evidence):
+//  - a block of the ending piece that names an offset in f + 1 finds it in
+//    the option (+1) or finds no header there (-1); a block of the starting
+//    piece that names an offset in f finds it in the ending piece or not;
+//  - a header cut by the boundary must read as a header with its own
+//    offset when put together from both sides (+2), and a last block whose
+//    data runs over the boundary must go on in plausible text (+1);
+//  - the text across the boundary: a header name cut in two (+1), base64
+//    lines that go on at their length (+1) or would not (no option),
+//    wrapped text that would go on in a line longer than any around (-1),
+//    and a MIME part delimited with the message's own boundary (+1);
+// and an option with nothing for it is no option. Among options of equal
+// evidence the in-place one, or one on the store's block grid, counts as
+// likelier (weak), then one that starts shortly after the end on disk
+// (near: where a file system puts the rest of a file it had to split);
+// shared 8-byte substrings across the boundary (affinity) settle what is
+// left only by a wide lead. An end whose options stay tied is blocked: its
+// messages stop there, flagged incomplete, rather than guess.
+#include <algorithm>
+#include <span>
+#include <tuple>
+
+#include "link/store_aware/store_bytes.h"
+#include "link/store_aware/store_reassembly.h"
+#include "scan/block_layout.h"
+
+namespace varrow {
+
+namespace {
+
+constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
+constexpr uint32_t kGram = 8;
+constexpr uint32_t kAffinityLeft = 2048;
+constexpr uint32_t kAffinitySpan = 1024;
+// Affinity settles a tie only when it is this many times the rival's and
+// more by the slack: mail of one sender shares much of its wording, so
+// smaller leads were wrong too often.
+constexpr size_t kAffinityFactor = 4;
+constexpr size_t kAffinitySlack = 64;
+// Blocks of the ending piece read back for the MIME boundaries of a message.
+constexpr int kBoundaryLookBack = 6;
+// How far after the end of a piece, in clusters, the next fragment of its
+// file counts as near.
+constexpr uint32_t kNearClusters = 16;
+
+// Twice the most substrings of one end, so that probing stays short.
+constexpr size_t kGramSlots = 4096;
+
+size_t SlotOf(uint64_t gram) { return static_cast<size_t>((gram * 0x9E3779B97F4A7C15ull) >> 52); }
+
+uint64_t Gram(const uint8_t* bytes) {
+    uint64_t gram = 0;
+    for (uint32_t i = 0; i < kGram; ++i) gram = gram << 8 | bytes[i];
+    return gram;
+}
+
+bool IsOneByteRepeated(const uint8_t* bytes) {
+    return std::all_of(bytes, bytes + kGram, [&](uint8_t b) { return b == bytes[0]; });
+}
+
+}  // namespace
+
+StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint32_t end) const {
+    const Key& e = keys_[pieces_[end].lastKey];
+    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    const uint32_t length = std::min(clusterSize_, kAffinityLeft);
+    const std::vector<uint8_t> left = source.Read(e.base + lo - length, length);
+    GramSet grams(kGramSlots, 0);
+    for (size_t i = 0; i + kGram <= left.size(); ++i) {
+        // Eight equal bytes (the zero gram among them) never count, which
+        // leaves 0 free to mark an empty slot.
+        if (IsOneByteRepeated(&left[i])) continue;
+        const uint64_t gram = Gram(&left[i]);
+        for (size_t slot = SlotOf(gram);; slot = (slot + 1) % kGramSlots) {
+            if (grams[slot] == gram) break;
+            if (grams[slot] == 0) {
+                grams[slot] = gram;
+                break;
+            }
+        }
+    }
+    return grams;
+}
+
+size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
+                                 const Option& option) const {
+    const Key& e = keys_[pieces_[option.end].lastKey];
+    const int64_t base =
+        option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
+    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    const std::vector<uint8_t> right =
+        source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
+    size_t shared = 0;
+    for (size_t i = 0; i + kGram <= right.size(); ++i) {
+        const uint64_t gram = Gram(&right[i]);
+        if (gram == 0) continue;
+        for (size_t slot = SlotOf(gram); grams[slot] != 0; slot = (slot + 1) % kGramSlots) {
+            if (grams[slot] == gram) {
+                ++shared;
+                break;
+            }
+        }
+    }
+    return shared;
+}
+
+const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, uint32_t end,
+                                                         const std::vector<uint8_t>& before) const {
+    if (endSide_.end == end) return endSide_;
+    const BlockRecords& blocks = *blocks_;
+    const Key& e = keys_[pieces_[end].lastKey];
+    endSide_ = {end, before, 0};
+    // The message's text as far back as a few blocks of the piece.
+    uint32_t current = LastBlock(pieces_[end].lastKey);
+    for (int back = 0; back < kBoundaryLookBack; ++back) {
+        const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
+        const auto previous = std::find_if(naming.begin(), naming.end(),
+                                           [&](uint32_t g) { return blocks[g].Base() == e.base; });
+        if (previous == naming.end()) break;
+        current = *previous;
+        const std::vector<uint8_t> data =
+            source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize),
+                        blocks[current].dataLength);
+        endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
+    }
+    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    const uint32_t span = std::min(clusterSize_, kAffinityLeft);
+    endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
+    return endSide_;
+}
+
+StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end,
+                                                  uint32_t start, bool* needed) const {
+    const BlockRecords& blocks = *blocks_;
+    const bool inPlace = start == kNone;
+    const Key& e = keys_[pieces_[end].lastKey];
+    const uint32_t f = e.cluster;
+    const int64_t baseE = e.base;
+    const int64_t baseK = inPlace ? baseE : keys_[pieces_[start].firstKey].base;
+    const uint64_t lo = (uint64_t{f} + 1) * clusterSize_;
+    const uint64_t hi = lo + clusterSize_;
+    Option option{end, start};
+    const auto reject = [&option] {
+        option.rejected = true;
+        return option;
+    };
+
+    const uint32_t x = LastBlock(pieces_[end].lastKey);
+    const BlockRecord& last = blocks[x];
+    const bool crossing = uint64_t{last.selfOffset} + kBlockHeaderSize > lo;
+    // The option's header at offset, if any.
+    const auto optionHas = [&](uint64_t offset) {
+        return offset <= 0xFFFFFFFFu &&
+               blocks.At(baseK, static_cast<uint32_t>(offset)) != BlockRecords::kNoBlock;
+    };
+
+    if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1)) return reject();
+
+    // Forward links: blocks of the ending piece that name offsets in f + 1.
+    for (const auto& [piece, g] : OfPiece(namingAfter_, end)) {
+        if (g == x && crossing) continue;
+        *needed = true;
+        const uint32_t next = blocks[g].nextOffset;
+        const uint32_t found = optionHas(next) ? blocks.At(baseK, next) : BlockRecords::kNoBlock;
+        if (found != BlockRecords::kNoBlock) {
+            // A chain does not run into the start of a message, nor into a
+            // block that its own piece names: a block has one predecessor.
+            const std::vector<uint8_t> data =
+                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
+                            blocks[found].dataLength);
+            const std::span<const uint32_t> naming = blocks.Naming(next);
+            const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
+                return blocks[n].Base() == baseK;
+            });
+            if (!IsMessageStart(data) && !namedInPlace) option.strong += 1;
+        } else if (next + kBlockHeaderSize <= hi) {
+            option.strong -= 1;
+        }
+    }
+
+    // Offsets named on either side whose header the boundary cuts.
+    std::vector<uint64_t> cutOffsets;
+    for (const auto& [piece, g] : OfPiece(namingLastEdge_, end)) {
+        if (g == x && crossing) continue;
+        cutOffsets.push_back(blocks[g].nextOffset);
+    }
+    if (crossing) cutOffsets.push_back(last.selfOffset);
+    if (!inPlace) {
+        for (const auto& [piece, h] : OfPiece(namingBefore_, start)) {
+            const uint32_t next = blocks[h].nextOffset;
+            if (next + kBlockHeaderSize > lo) {
+                cutOffsets.push_back(next);
+            } else {
+                // Backward links: blocks of the starting piece that name
+                // offsets in f.
+                option.strong += blocks.At(baseE, next) != BlockRecords::kNoBlock ? 1 : -1;
+            }
+        }
+    }
+    if (!cutOffsets.empty()) *needed = true;
+
+    // A header cut by the boundary, put together from both sides.
+    const auto rebuilt = [&](uint64_t offset) {
+        std::vector<uint8_t> bytes =
+            source.Read(baseE + static_cast<int64_t>(offset), static_cast<uint32_t>(lo - offset));
+        const std::vector<uint8_t> rest =
+            source.Read(baseK + static_cast<int64_t>(lo),
+                        static_cast<uint32_t>(offset + kBlockHeaderSize - lo));
+        bytes.insert(bytes.end(), rest.begin(), rest.end());
+        return DecodeBlockHeader(bytes.data());
+    };
+
+    // The last block's data, where it runs over the boundary.
+    uint32_t lastLength = last.dataLength;
+    if (crossing) {
+        const BlockHeader header = rebuilt(last.selfOffset);
+        if (IsAcceptedHeader(header)) lastLength = header.dataLength;
+    }
+    const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
+    const uint64_t dataEnd = dataStart + lastLength;
+    // The message text just before the boundary and just after it.
+    std::vector<uint8_t> before, after;
+    if (dataEnd > lo) {
+        *needed = true;
+        if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd)
+            return reject();
+        if (dataStart < lo)
+            before = source.Read(baseE + static_cast<int64_t>(dataStart),
+                                 static_cast<uint32_t>(lo - dataStart));
+        const uint64_t from = std::max(lo, dataStart);
+        after = source.Read(baseK + static_cast<int64_t>(from),
+                            static_cast<uint32_t>(std::min(dataEnd, hi) - from));
+        if (IsPlausibleText(before)) {
+            if (!IsPlausibleText(after)) return reject();
+            option.strong += 1;
+        }
+    } else if (!crossing) {
+        before =
+            source.Read(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength);
+    }
+    // The block the last one names, when the option holds it.
+    if (!crossing && last.nextOffset != 0 && (!after.empty() || dataEnd <= lo)) {
+        const uint32_t j =
+            optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
+        if (j != BlockRecords::kNoBlock) {
+            const std::vector<uint8_t> data = source.Read(
+                static_cast<int64_t>(blocks[j].position + kBlockHeaderSize), blocks[j].dataLength);
+            after.insert(after.end(), data.begin(), data.end());
+        }
+    }
+    switch (JoinText(before, after)) {
+        case TextJoin::kTextBreaks: return reject();
+        case TextJoin::kTextGoesOn: option.strong += 1; break;
+        case TextJoin::kTextSaysNothing: break;
+    }
+    if (!after.empty()) {
+        // A boundary the last blocks do not show may have been declared
+        // further back (nested parts), so only a match counts.
+        if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+            option.strong += 1;
+    }
+    // Text wrapped at some width on both sides does not go on in a line
+    // longer than any of theirs. (Not in place: a long line, such as a long
+    // Subject, is no reason to doubt the file system's own contiguity.)
+    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) &&
+        IsPlausibleText(after)) {
+        const size_t widthBefore = EndText(source, end, before).width;
+        const auto [known, fresh] = startWidths_.try_emplace(start, 0);
+        if (fresh) {
+            known->second = LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo),
+                                                        std::min(clusterSize_, kAffinitySpan)));
+        }
+        const size_t widthAfter = known->second;
+        const size_t joined = JoinedLineLength(before, after);
+        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX &&
+            joined > std::max(widthBefore, widthAfter)) {
+            option.strong -= 1;
+        }
+    }
+
+    // Cut headers: the named ones must be headers, and so may the block
+    // after the last one on the store's grid.
+    const uint64_t grid = uint64_t{last.selfOffset} + kBlockSpan;
+    std::vector<std::pair<uint64_t, bool>> cuts;  // (offset, named)
+    for (const uint64_t offset : cutOffsets) cuts.emplace_back(offset, true);
+    if (grid + kBlockHeaderSize > lo && grid < lo) cuts.emplace_back(grid, false);
+    std::sort(cuts.begin(), cuts.end());
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        if (i > 0 && cuts[i].first == cuts[i - 1].first) continue;
+        bool named = false;
+        for (size_t j = i; j < cuts.size() && cuts[j].first == cuts[i].first; ++j)
+            named = named || cuts[j].second;
+        const BlockHeader header = rebuilt(cuts[i].first);
+        if (IsAcceptedHeader(header) && header.selfOffset == cuts[i].first) {
+            if (!inPlace) option.strong += 2;
+        } else if (named) {
+            return reject();
+        }
+    }
+
+    // A file system's prior for contiguity, or a start right on the grid.
+    const uint32_t firstOffset =
+        inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
+    option.weak = inPlace || grid == firstOffset ? 1 : 0;
+    const int64_t ahead = baseK - baseE;
+    option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
+
+    return option;
+}
+
+void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
+                             const std::vector<bool>& needs) {
+    const auto startBase = [&](const Option& o) {
+        return keys_[pieces_[o.start == kNone ? o.end : o.start].firstKey].base;
+    };
+    const auto distance = [&](const Option& o) {
+        const int64_t d = startBase(o) - keys_[pieces_[o.end].lastKey].base;
+        return d < 0 ? -d : d;
+    };
+    std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
+        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity),
+                               distance(a), a.end, a.start) <
+               std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
+                               distance(b), b.end, b.start);
+    });
+    std::vector<uint32_t> done, taken;
+    const auto has = [](const std::vector<uint32_t>& set, uint32_t item) {
+        return std::find(set.begin(), set.end(), item) != set.end();
+    };
+    const auto link = [&](const Option& o) {
+        Piece& end = pieces_[o.end];
+        if (o.start == kNone) {
+            end.next = Next::InPlace;
+        } else {
+            end.next = Next::Start;
+            end.nextPiece = o.start;
+            pieces_[o.start].linkedFrom = true;
+            taken.push_back(o.start);
+        }
+        ++linkCount_;
+    };
+    const auto linked = [&](uint32_t end) { return pieces_[end].next != Next::Unknown; };
+
+    // Pass 1: links that nothing rivals, or that share far more of their
+    // text across the boundary than any rival.
+    for (const Option& o : options) {
+        if (has(done, o.end) || (o.start != kNone && has(taken, o.start))) continue;
+        done.push_back(o.end);
+        size_t rival = 0;
+        bool rivalled = false;
+        for (const Option& other : options) {
+            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
+            const bool sameEnd = other.end == o.end && other.start != o.start &&
+                                 (other.start == kNone || !has(taken, other.start));
+            const bool sameStart = o.start != kNone && other.start == o.start &&
+                                   other.end != o.end && !linked(other.end);
+            if (sameEnd || sameStart) {
+                rivalled = true;
+                rival = std::max(rival, other.affinity);
+            }
+        }
+        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack) link(o);
+    }
+
+    // Pass 2: an end that needs a continuation takes the one option left
+    // for it, unless that start is the one option left for another such
+    // end too; each link can leave another end with one option, so this
+    // repeats.
+    // Ends left with none, or with several the evidence cannot tell apart,
+    // are blocked there.
+    const auto bestOpen = [&](uint32_t end) {
+        std::vector<const Option*> open;
+        for (const Option& o : options) {
+            if (o.end == end && (o.start == kNone || !has(taken, o.start))) open.push_back(&o);
+        }
+        std::vector<const Option*> best;
+        for (const Option* o : open) {
+            if (o->strong == open.front()->strong && o->weak == open.front()->weak &&
+                o->near == open.front()->near) {
+                best.push_back(o);
+            }
+        }
+        size_t most = 0;
+        for (const Option* o : best) most = std::max(most, o->affinity);
+        std::vector<const Option*> left;
+        for (const Option* o : best) {
+            if (kAffinityFactor * o->affinity + kAffinitySlack > most) left.push_back(o);
+        }
+        return left;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t i = 0; i < ends.size(); ++i) {
+            const uint32_t end = ends[i];
+            if (linked(end) || !needs[i]) continue;
+            const std::vector<const Option*> left = bestOpen(end);
+            if (left.size() != 1) continue;
+            const uint32_t start = left.front()->start;
+            bool contested = false;
+            for (size_t j = 0; j < ends.size() && !contested && start != kNone; ++j) {
+                if (j == i || linked(ends[j]) || !needs[j]) continue;
+                const std::vector<const Option*> theirs = bestOpen(ends[j]);
+                if (theirs.size() != 1) continue;
+                for (const Option* o : theirs) contested = contested || o->start == start;
+            }
+            if (contested) continue;
+            link(*left.front());
+            changed = true;
+        }
+    }
+    for (size_t i = 0; i < ends.size(); ++i) {
+        if (linked(ends[i]) || !needs[i]) continue;
+        pieces_[ends[i]].next = Next::Blocked;
+        ++blockedCount_;
+    }
+}
+
+}  // namespace varrow

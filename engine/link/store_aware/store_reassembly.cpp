@@ -1,0 +1,356 @@
+#include "link/store_aware/store_reassembly.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+#include "link/store_aware/store_bytes.h"
+#include "scan/block_layout.h"
+
+namespace varrow {
+
+namespace {
+
+// Keys of one base further apart than this many clusters are not joined:
+// a headerless stretch that long is more likely other files than one
+// store's data.
+constexpr uint32_t kGapJoin = 16;
+// A piece of fewer blocks is solid only at an alignment that real pieces
+// share.
+constexpr uint32_t kMinSolid = 2;
+// Bytes one block takes in a store: its header and data area.
+constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
+constexpr int64_t kBlockedBase = std::numeric_limits<int64_t>::min();
+
+int64_t Mod(int64_t value, uint32_t size) {
+    return static_cast<int64_t>(static_cast<uint64_t>(value) & (size - 1));
+}
+
+}  // namespace
+
+void StoreReassembly::Build(CachedSource& source, const BlockRecords& blocks,
+                            uint32_t clusterSize) {
+    blocks_ = &blocks;
+    clusterSize_ = clusterSize;
+    MakeKeys();
+    JoinKeys();
+    MakePieces();
+    LinkEnds(source);
+    MakeStores();
+}
+
+void StoreReassembly::MakeKeys() {
+    const BlockRecords& blocks = *blocks_;
+    byBase_.resize(blocks.size());
+    std::iota(byBase_.begin(), byBase_.end(), 0u);
+    // Block numbers ascend with the position, which within a base ascends
+    // with the offset.
+    std::stable_sort(byBase_.begin(), byBase_.end(),
+                     [&](uint32_t a, uint32_t b) { return blocks[a].Base() < blocks[b].Base(); });
+    for (uint32_t i = 0; i < byBase_.size(); ++i) {
+        const BlockRecord& block = blocks[byBase_[i]];
+        const uint32_t cluster = block.selfOffset / clusterSize_;
+        if (keys_.empty() || keys_.back().base != block.Base() || keys_.back().cluster != cluster) {
+            keys_.push_back({block.Base(), cluster, i, 0});
+        }
+        ++keys_.back().count;
+    }
+    for (uint32_t key = 0; key < keys_.size(); ++key) {
+        if (keys_[key].count >= 2) fullKeys_.emplace_back(keys_[key].cluster, key);
+    }
+    std::sort(fullKeys_.begin(), fullKeys_.end());
+}
+
+uint32_t StoreReassembly::FindKey(int64_t base, uint32_t cluster) const {
+    const auto it =
+        std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(base, cluster),
+                         [](const Key& key, const std::pair<int64_t, uint32_t>& wanted) {
+                             return std::make_pair(key.base, key.cluster) < wanted;
+                         });
+    if (it == keys_.end() || it->base != base || it->cluster != cluster) return kNone;
+    return static_cast<uint32_t>(it - keys_.begin());
+}
+
+uint32_t StoreReassembly::StoreOf(uint32_t block) const {
+    const BlockRecord& record = (*blocks_)[block];
+    return keys_[FindKey(record.Base(), record.selfOffset / clusterSize_)].store;
+}
+
+bool StoreReassembly::HasBlockIn(uint64_t from, uint64_t to) const {
+    const uint32_t first = blocks_->FirstFrom(from);
+    return first < blocks_->size() && (*blocks_)[first].position < to;
+}
+
+bool StoreReassembly::IsForeign(int64_t base, uint32_t cluster) const {
+    const int64_t from = base + int64_t{cluster} * clusterSize_;
+    const int64_t to = from + clusterSize_;
+    if (to <= 0) return false;
+    const BlockRecords& blocks = *blocks_;
+    bool any = false;
+    for (uint32_t block = blocks.FirstFrom(static_cast<uint64_t>(std::max<int64_t>(from, 0)));
+         block < blocks.size() && blocks[block].position < static_cast<uint64_t>(to); ++block) {
+        if (blocks[block].Base() == base) return false;
+        any = true;
+    }
+    return any;
+}
+
+bool StoreReassembly::IsDamagedGap(uint32_t key, uint32_t h) const {
+    const Key& k = keys_[key];
+    const auto first = std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(h, 0u));
+    std::vector<int64_t> copies;
+    for (auto it = first; it != fullKeys_.end() && it->first == h; ++it) {
+        if (keys_[it->second].base != k.base) copies.push_back(keys_[it->second].base);
+    }
+    if (copies.empty()) return false;
+    const uint64_t low = uint64_t{h} * clusterSize_;
+    const uint64_t high = low + clusterSize_ - kBlockHeaderSize;
+    for (uint32_t i = k.first; i < k.first + k.count; ++i) {
+        const uint32_t next = (*blocks_)[byBase_[i]].nextOffset;
+        if (next >= low && next <= high) return true;
+    }
+    const uint64_t grid = uint64_t{(*blocks_)[LastBlock(key)].selfOffset} + kBlockSpan;
+    if (grid < low || grid > high) return false;
+    for (const int64_t base : copies) {
+        if (blocks_->At(base, static_cast<uint32_t>(grid)) != BlockRecords::kNoBlock) return true;
+    }
+    return false;
+}
+
+bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
+    // Blocks of either key that name an offset of the other: found there,
+    // they speak for one file; missing, against.
+    int found = 0;
+    int missing = 0;
+    const auto check = [&](uint32_t from, uint32_t to) {
+        const Key& other = keys_[to];
+        const uint64_t low = uint64_t{other.cluster} * clusterSize_;
+        const uint64_t high = low + clusterSize_ - kBlockHeaderSize;
+        for (uint32_t i = keys_[from].first; i < keys_[from].first + keys_[from].count; ++i) {
+            const uint32_t next = (*blocks_)[byBase_[i]].nextOffset;
+            if (next < low || next > high) continue;
+            if (blocks_->At(other.base, next) != BlockRecords::kNoBlock)
+                ++found;
+            else
+                ++missing;
+        }
+    };
+    check(first, second);
+    check(second, first);
+    return missing > found;
+}
+
+void StoreReassembly::JoinKeys() {
+    for (uint32_t key = 0; key + 1 < keys_.size(); ++key) {
+        const Key& k = keys_[key];
+        const Key& next = keys_[key + 1];
+        if (next.base != k.base || next.cluster - k.cluster > kGapJoin) continue;
+        if (next.cluster == k.cluster + 1 && NamesDisagree(key, key + 1)) continue;
+        if (next.cluster != k.cluster + 1) {
+            const int64_t from = k.base + int64_t{k.cluster + 1} * clusterSize_;
+            const int64_t to = k.base + int64_t{next.cluster} * clusterSize_;
+            if (to > 0 && HasBlockIn(static_cast<uint64_t>(std::max<int64_t>(from, 0)),
+                                     static_cast<uint64_t>(to))) {
+                continue;
+            }
+            bool damaged = false;
+            for (uint32_t h = k.cluster + 1; h < next.cluster && !damaged; ++h)
+                damaged = IsDamagedGap(key, h);
+            if (damaged) continue;
+        }
+        keys_[key].joinsNext = true;
+        keys_[key + 1].joinedFrom = true;
+    }
+}
+
+void StoreReassembly::MakePieces() {
+    for (uint32_t key = 0; key < keys_.size(); ++key) {
+        if (keys_[key].joinedFrom) continue;
+        Piece piece;
+        piece.firstKey = key;
+        for (uint32_t k = key;; ++k) {
+            keys_[k].piece = static_cast<uint32_t>(pieces_.size());
+            piece.lastKey = k;
+            piece.blocks += keys_[k].count;
+            if (!keys_[k].joinsNext) break;
+        }
+        pieces_.push_back(piece);
+    }
+    // Alignments (base mod C) of pieces of several blocks: a lone block at
+    // one of them sits where a real piece could.
+    std::vector<int64_t> alignments;
+    for (const Piece& piece : pieces_) {
+        if (piece.blocks >= kMinSolid)
+            alignments.push_back(Mod(keys_[piece.firstKey].base, clusterSize_));
+    }
+    std::sort(alignments.begin(), alignments.end());
+    for (Piece& piece : pieces_) {
+        piece.solid = piece.blocks >= kMinSolid ||
+                      std::binary_search(alignments.begin(), alignments.end(),
+                                         Mod(keys_[piece.firstKey].base, clusterSize_));
+    }
+    FindNamesAroundEnds();
+    for (const Piece& piece : pieces_) {
+        if (!piece.solid) continue;
+        for (uint32_t key = piece.firstKey; key <= piece.lastKey; ++key)
+            solidClusters_.push_back(keys_[key].cluster);
+    }
+    std::sort(solidClusters_.begin(), solidClusters_.end());
+    solidClusters_.erase(std::unique(solidClusters_.begin(), solidClusters_.end()),
+                         solidClusters_.end());
+}
+
+void StoreReassembly::FindNamesAroundEnds() {
+    const BlockRecords& blocks = *blocks_;
+    for (uint32_t p = 0; p < pieces_.size(); ++p) {
+        const Piece& piece = pieces_[p];
+        if (!piece.solid) continue;
+        const uint64_t after = uint64_t{keys_[piece.lastKey].cluster} + 1;
+        const uint64_t lastEdge = after * clusterSize_;
+        const uint64_t before = keys_[piece.firstKey].cluster;
+        const Key& first = keys_[piece.firstKey];
+        const Key& last = keys_[piece.lastKey];
+        for (uint32_t i = first.first; i < last.first + last.count; ++i) {
+            const uint32_t next = blocks[byBase_[i]].nextOffset;
+            if (next == 0) continue;
+            const uint64_t cluster = next / clusterSize_;
+            if (cluster == after) namingAfter_.emplace_back(p, byBase_[i]);
+            if (next < lastEdge && next + kBlockHeaderSize > lastEdge)
+                namingLastEdge_.emplace_back(p, byBase_[i]);
+            if (cluster + 1 == before) namingBefore_.emplace_back(p, byBase_[i]);
+        }
+    }
+}
+
+std::span<const std::pair<uint32_t, uint32_t>> StoreReassembly::OfPiece(const PieceBlocks& list,
+                                                                        uint32_t piece) {
+    const auto first = std::lower_bound(list.begin(), list.end(), std::make_pair(piece, 0u));
+    const auto last = std::lower_bound(first, list.end(), std::make_pair(piece + 1, 0u));
+    return {list.data() + (first - list.begin()), static_cast<size_t>(last - first)};
+}
+
+void StoreReassembly::LinkEnds(CachedSource& source) {
+    // Ends and starts of solid pieces by file cluster.
+    std::vector<std::pair<uint32_t, uint32_t>> ends, starts;
+    for (uint32_t p = 0; p < pieces_.size(); ++p) {
+        if (!pieces_[p].solid) continue;
+        ends.emplace_back(keys_[pieces_[p].lastKey].cluster, p);
+        starts.emplace_back(keys_[pieces_[p].firstKey].cluster, p);
+    }
+    std::sort(ends.begin(), ends.end());
+    std::sort(starts.begin(), starts.end());
+    for (size_t i = 0; i < ends.size();) {
+        const uint32_t f = ends[i].first;
+        std::vector<uint32_t> group;
+        for (; i < ends.size() && ends[i].first == f; ++i) group.push_back(ends[i].second);
+        if (f == std::numeric_limits<uint32_t>::max() ||
+            !std::binary_search(solidClusters_.begin(), solidClusters_.end(), f + 1)) {
+            continue;  // no other piece holds the next cluster: the file goes on in place
+        }
+        std::vector<uint32_t> next;
+        for (auto it = std::lower_bound(starts.begin(), starts.end(), std::make_pair(f + 1, 0u));
+             it != starts.end() && it->first == f + 1; ++it) {
+            next.push_back(it->second);
+        }
+        std::vector<Option> options;
+        std::vector<bool> needs;
+        for (const uint32_t end : group) {
+            bool needed = false;
+            const int64_t base = keys_[pieces_[end].lastKey].base;
+            // A rejected option means the file does go on there, somewhere.
+            const auto consider = [&](uint32_t start) {
+                const Option option = Evaluate(source, end, start, &needed);
+                if (option.rejected) needed = true;
+                if (!option.rejected && option.strong >= 1) options.push_back(option);
+            };
+            for (const uint32_t start : next) {
+                if (keys_[pieces_[start].firstKey].base != base) consider(start);
+            }
+            if (!IsForeign(base, f + 1)) consider(kNone);
+            needs.push_back(needed);
+        }
+        MeasureAffinity(source, options);
+        Assign(options, group, needs);
+    }
+}
+
+void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>& options) const {
+    // Affinity only tells apart options of equal evidence that compete for
+    // an end or a start; the others never need it.
+    const auto rivals = [](const Option& a, const Option& b) {
+        return a.strong == b.strong && a.weak == b.weak && a.near == b.near &&
+               (a.end == b.end || (a.start != kNone && a.start == b.start));
+    };
+    uint32_t gramsOf = kNone;
+    GramSet grams;
+    for (Option& option : options) {
+        const bool rivalled = std::any_of(options.begin(), options.end(), [&](const Option& other) {
+            return &other != &option && rivals(option, other);
+        });
+        if (!rivalled) continue;
+        if (gramsOf != option.end) {
+            grams = GramsBefore(source, option.end);
+            gramsOf = option.end;
+        }
+        option.affinity = Affinity(source, grams, option);
+    }
+}
+
+void StoreReassembly::MakeStores() {
+    for (uint32_t p = 0; p < pieces_.size(); ++p) {
+        if (pieces_[p].linkedFrom) continue;
+        const auto store = static_cast<uint32_t>(storeSolid_.size());
+        storeSolid_.push_back(pieces_[p].solid ? 1 : 0);
+        for (uint32_t piece = p;;) {
+            const Piece& current = pieces_[piece];
+            for (uint32_t key = current.firstKey; key <= current.lastKey; ++key) {
+                const Key& k = keys_[key];
+                keys_[key].store = store;
+                if (!current.solid) continue;
+                // Clusters inside a join's gap belong to the piece too.
+                if (key > current.firstKey) {
+                    for (uint32_t c = keys_[key - 1].cluster + 1; c < k.cluster; ++c) {
+                        storeClusters_.push_back({store, c, k.base, true});
+                    }
+                }
+                storeClusters_.push_back({store, k.cluster, k.base});
+            }
+            const Key& last = keys_[current.lastKey];
+            if (current.next == Next::Start) {
+                piece = current.nextPiece;
+                continue;
+            }
+            if (current.next == Next::InPlace)
+                storeClusters_.push_back({store, last.cluster + 1, last.base});
+            if (current.next == Next::Blocked)
+                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase});
+            break;
+        }
+    }
+    // Links only go one cluster on and joins further on, so each store's
+    // clusters already ascend.
+    storeClusters_.shrink_to_fit();
+}
+
+StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluster) const {
+    const auto it = std::lower_bound(
+        storeClusters_.begin(), storeClusters_.end(), std::make_pair(store, cluster),
+        [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
+            return std::make_pair(c.store, c.cluster) < wanted;
+        });
+    if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) return {};
+    if (it->base == kBlockedBase) return {Hold::Blocked, 0};
+    return {Hold::Base, it->base, it->bridged};
+}
+
+size_t StoreReassembly::MemoryUsed() const {
+    return byBase_.capacity() * sizeof(uint32_t) + keys_.capacity() * sizeof(Key) +
+           pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() +
+           storeClusters_.capacity() * sizeof(StoreCluster) +
+           fullKeys_.capacity() * sizeof(fullKeys_[0]) +
+           solidClusters_.capacity() * sizeof(uint32_t) +
+           (namingAfter_.capacity() + namingLastEdge_.capacity() + namingBefore_.capacity()) *
+               sizeof(namingAfter_[0]);
+}
+
+}  // namespace varrow

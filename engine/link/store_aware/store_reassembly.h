@@ -1,0 +1,196 @@
+// Store files rebuilt from the pieces the scan found.
+//
+// Every store lays its message blocks out at the same offsets, so on a disk
+// with several stores, or old copies and versions of one, an offset names
+// blocks of many. A block's base (block_records.h) says where offset 0 of
+// its store file would lie if the file were contiguous there, so the blocks
+// of one contiguous piece of a file share a base.
+//
+// The file is rebuilt in clusters (C, cluster_size.h), the unit in which a
+// file system places a file:
+//  - a key is one cluster of one placed piece: (base, file cluster), held
+//    by the blocks with that base whose offsets lie in that cluster;
+//  - keys of one base that follow each other on disk join into a piece;
+//  - the end of a piece is linked to the piece that starts one file cluster
+//    further on elsewhere, or goes on in place, when the blocks' own
+//    evidence says so (store_links.cpp); where it needs a continuation and
+//    the evidence does not settle one, the file is blocked there;
+//  - a chain of linked pieces is a store: a map from file cluster to the
+//    base that holds it.
+// On a single contiguous store every block has one base, nothing is linked
+// and the store is read exactly where the blocks lie.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "link/store_aware/block_records.h"
+
+namespace varrow {
+
+class CachedSource;
+
+class StoreReassembly {
+public:
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    // What a store holds at one file cluster.
+    enum class Hold : uint8_t {
+        Unknown,  // no piece of the store covers it
+        Base,     // the cluster lies at `base` + its file offset
+        Blocked,  // the store goes on there, but where is not known
+    };
+    struct ClusterHold {
+        Hold hold = Hold::Unknown;
+        int64_t base = 0;
+        // No block lies there: the cluster only sits between two clusters
+        // of one piece, and may have been overwritten since.
+        bool bridged = false;
+    };
+
+    // Rebuilds the stores of blocks (finished, in ascending position) with
+    // clusters of clusterSize, a power of two. Reads the source for the
+    // evidence of links.
+    void Build(CachedSource& source, const BlockRecords& blocks, uint32_t clusterSize);
+
+    uint32_t ClusterSize() const { return clusterSize_; }
+    size_t StoreCount() const { return storeSolid_.size(); }
+    size_t KeyCount() const { return keys_.size(); }
+    // Links between the end of one piece and the start of another.
+    size_t LinkCount() const { return linkCount_; }
+    // Ends whose continuation was needed and not found.
+    size_t BlockedCount() const { return blockedCount_; }
+
+    // The store that holds a scanned block.
+    uint32_t StoreOf(uint32_t block) const;
+    // A store is solid unless it is one stray block (or a few at an
+    // alignment no real piece has), which is followed by offset alone.
+    bool IsSolid(uint32_t store) const { return storeSolid_[store] != 0; }
+    ClusterHold At(uint32_t store, uint32_t cluster) const;
+    // Whether the disk range of file cluster `cluster` at base holds
+    // blocks, none of them of that base: the cluster is another file's.
+    bool IsForeign(int64_t base, uint32_t cluster) const;
+
+    // Bytes held: the base-ordered block list, keys, pieces and stores.
+    size_t MemoryUsed() const;
+
+private:
+    struct Key {
+        int64_t base = 0;
+        uint32_t cluster = 0;
+        uint32_t first = 0;  // index of its first block in byBase_
+        uint32_t count = 0;
+        uint32_t piece = kNone;
+        uint32_t store = kNone;
+        bool joinsNext = false;  // key + 1 goes on from it on disk
+        bool joinedFrom = false;
+    };
+    // How the file goes on after a piece's last cluster.
+    enum class Next : uint8_t { Unknown, Start, InPlace, Blocked };
+    struct Piece {
+        uint32_t firstKey = 0;
+        uint32_t lastKey = 0;
+        uint32_t blocks = 0;
+        uint32_t nextPiece = kNone;  // with Next::Start
+        Next next = Next::Unknown;
+        bool solid = false;
+        bool linkedFrom = false;
+    };
+    // One cluster of a solid store.
+    struct StoreCluster {
+        uint32_t store = 0;
+        uint32_t cluster = 0;
+        int64_t base = 0;  // kBlockedBase where the store is blocked
+        bool bridged = false;
+    };
+    // (piece, block) pairs, by piece: the blocks of a piece that name one
+    // kind of offset.
+    using PieceBlocks = std::vector<std::pair<uint32_t, uint32_t>>;
+    // One way the file could go on after an end, and what the blocks say
+    // for it (store_links.cpp).
+    struct Option {
+        uint32_t end = 0;        // piece
+        uint32_t start = kNone;  // piece, or kNone for in place
+        bool rejected = false;
+        int strong = 0;
+        int weak = 0;
+        // The option starts shortly after the end on disk, where a file
+        // system puts the next fragment of a file it had to split.
+        int near = 0;
+        size_t affinity = 0;
+    };
+
+    void MakeKeys();
+    void JoinKeys();
+    void MakePieces();
+    void FindNamesAroundEnds();
+    void LinkEnds(CachedSource& source);
+    void MakeStores();
+
+    uint32_t FindKey(int64_t base, uint32_t cluster) const;
+    bool HasBlockIn(uint64_t from, uint64_t to) const;
+    // Whether cluster h lies damaged in key's file: another copy holds it
+    // with blocks, and key's blocks expect a header there that this disk
+    // range lacks.
+    bool IsDamagedGap(uint32_t key, uint32_t h) const;
+    // Whether the blocks of two keys of one base, adjacent on disk, name
+    // more offsets of each other that are missing than are there: two
+    // files' clusters that happen to lie in line.
+    bool NamesDisagree(uint32_t first, uint32_t second) const;
+    // The last block of a key (largest offset).
+    uint32_t LastBlock(uint32_t key) const {
+        return byBase_[keys_[key].first + keys_[key].count - 1];
+    }
+    static std::span<const std::pair<uint32_t, uint32_t>> OfPiece(const PieceBlocks& list,
+                                                                  uint32_t piece);
+
+    // store_links.cpp: the evidence for one option and the choice among all.
+    Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool* needed) const;
+    // What an end shows of its last message, the same for all its options:
+    // the text of its last blocks (up to the boundary) and the width of the
+    // text before the boundary. Kept for the end last asked about.
+    struct EndSide {
+        uint32_t end = kNone;
+        std::vector<uint8_t> message;
+        size_t width = 0;
+    };
+    const EndSide& EndText(CachedSource& source, uint32_t end,
+                           const std::vector<uint8_t>& before) const;
+    // An open-addressed set of 8-byte substrings; 0 marks an empty slot.
+    using GramSet = std::vector<uint64_t>;
+    // The 8-byte substrings of the ending piece's last bytes (up to 2048),
+    // and how many 8-byte windows of an option's first bytes (up to 1024)
+    // are among them.
+    GramSet GramsBefore(CachedSource& source, uint32_t end) const;
+    size_t Affinity(CachedSource& source, const GramSet& grams, const Option& option) const;
+    void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
+    void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
+                const std::vector<bool>& needs);
+
+    const BlockRecords* blocks_ = nullptr;
+    uint32_t clusterSize_ = 0;
+    std::vector<uint32_t> byBase_;  // block numbers by (base, position)
+    std::vector<Key> keys_;         // by (base, cluster)
+    std::vector<Piece> pieces_;     // in the order of their first keys
+    std::vector<uint8_t> storeSolid_;
+    std::vector<StoreCluster> storeClusters_;  // solid stores only, by (store, cluster)
+    // Blocks of solid pieces whose nextOffset lies in the cluster after the
+    // piece's last one, in the last 15 bytes of its last one, and in the
+    // cluster before its first one.
+    PieceBlocks namingAfter_, namingLastEdge_, namingBefore_;
+    // Keys of two or more blocks, by (cluster, key).
+    std::vector<std::pair<uint32_t, uint32_t>> fullKeys_;
+    // Clusters that some solid piece holds, ascending, once each.
+    std::vector<uint32_t> solidClusters_;
+    mutable EndSide endSide_;
+    // The width of the text each start's cluster opens with.
+    mutable std::unordered_map<uint32_t, size_t> startWidths_;
+    size_t linkCount_ = 0;
+    size_t blockedCount_ = 0;
+};
+
+}  // namespace varrow

@@ -1,0 +1,685 @@
+// The rules of store-aware linking, each on a small image whose store
+// pieces are placed by hand: which blocks are heads, which block follows
+// a block, the data and headers that cross a cluster boundary.
+#include "link/store_aware/store_aware_linking.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "event_recorder.h"
+#include "image_builder/block.h"
+#include "link/store_aware/store_bytes.h"
+#include "linked_chains.h"
+#include "output/outfolders.h"
+#include "scratch.h"
+
+namespace varrow {
+namespace {
+
+using ostrel::builder::BlockFields;
+using ostrel::builder::HeaderBytes;
+using ostrel::builder::WriteBlock;
+using testing::EventRecorder;
+using testing::ListFolder;
+using testing::ReadWholeFile;
+using testing::RunRecovery;
+using testing::ScratchFolder;
+
+constexpr uint32_t kCluster = 4096;
+constexpr uint32_t kSpan = 0x210;
+
+// The bytes of one store file, with blocks where a test puts them; tests
+// place its pieces on the image by hand.
+struct StoreFile {
+    std::vector<uint8_t> bytes;
+
+    void Block(uint32_t offset, const std::string& data, uint32_t next = 0) {
+        WriteBlock(bytes, offset,
+                   BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
+    }
+};
+
+// Copies [from, from + length) of file to position; what the file does not
+// hold is written as zeros.
+void Place(std::vector<uint8_t>& image, const StoreFile& file, uint32_t from, uint32_t length,
+           uint64_t position) {
+    if (image.size() < position + length) image.resize(position + length, 0);
+    for (uint32_t i = 0; i < length; ++i) {
+        image[position + i] = from + i < file.bytes.size() ? file.bytes[from + i] : 0;
+    }
+}
+
+void Put(std::vector<uint8_t>& image, uint64_t position, const std::string& bytes) {
+    if (image.size() < position + bytes.size()) image.resize(position + bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<ptrdiff_t>(position));
+}
+
+std::string Text(const std::vector<uint8_t>& bytes, uint64_t from, size_t length) {
+    return std::string(bytes.begin() + static_cast<ptrdiff_t>(from),
+                       bytes.begin() + static_cast<ptrdiff_t>(from + length));
+}
+
+class StoreAwareLinking : public ::testing::Test {
+protected:
+    ScratchFolder scratch;
+    std::vector<uint8_t> image;
+    std::string output = scratch / "out";
+    std::optional<testing::ScopedTmpdir> tmpdir;
+
+    void SetUp() override {
+        std::filesystem::create_directory(scratch / "tmp");
+        tmpdir.emplace((scratch / "tmp"));
+    }
+
+    // Every file the recovery wrote, by name.
+    std::map<std::string, std::string> Recover(uint32_t options = VARROW_OPTION_STORE_AWARE) {
+        const std::string source = scratch.WriteFile("image.bin", image);
+        std::filesystem::remove_all(output);
+        std::filesystem::create_directory(output);
+        SetSubfolderCounter(1);
+        EventRecorder recorder;
+        RunRecovery(source, output, options, &recorder);
+        std::map<std::string, std::string> files;
+        for (const std::string& name : ListFolder(output)) {
+            const auto bytes = ReadWholeFile(output + "/" + name);
+            files[name] = std::string(bytes.begin(), bytes.end());
+        }
+        return files;
+    }
+    std::map<std::string, std::string> RecoverClassic() { return Recover(0); }
+
+    // A one-store piece: the blocks (offset, data, next) at base.
+    void Piece(int64_t base,
+               const std::vector<std::tuple<uint32_t, std::string, uint32_t>>& blocks) {
+        for (const auto& [offset, data, next] : blocks) {
+            WriteBlock(image, static_cast<uint64_t>(base) + offset,
+                       BlockFields{offset, 512, static_cast<uint32_t>(data.size()), next}, data);
+        }
+    }
+};
+
+using Files = std::map<std::string, std::string>;
+
+// --- Heads -----------------------------------------------------------------
+
+TEST_F(StoreAwareLinking, AFirstBlockNamedByAnotherStoreThatHoldsThatOffsetItselfStaysAHead) {
+    // Both stores use offset 0x1000: store A for a first block, store B for
+    // the second block of its message.
+    Piece(0x10000, {{0x1000, "Subject: a\r\n\r\nfirst of a ", 0x1210}, {0x1210, "rest of a", 0}});
+    Piece(0x40000, {{0x0df0, "Subject: b\r\n\r\nfirst of b ", 0x1000}, {0x1000, "rest of b", 0}});
+    EXPECT_EQ(Recover(), (Files{{"a.eml", "Subject: a\r\n\r\nfirst of a rest of a"},
+                                {"b.eml", "Subject: b\r\n\r\nfirst of b rest of b"}}));
+    // Keyed by offset alone, store A's first block counts as named.
+    EXPECT_EQ(RecoverClassic().count("a.eml"), 0u);
+}
+
+TEST_F(StoreAwareLinking, EveryBlockOfAnOffsetNamedFromAPieceWithoutItIsLinked) {
+    // Piece 1 ends after its first block; its message goes on in piece 2.
+    // Piece 3 holds another block with that offset, which may be the one
+    // that follows as well, so it is no head either.
+    Piece(0x10000, {{0x1000, "Subject: c\r\n\r\nstart, ", 0x1210}});
+    Piece(0x52000, {{0x1210, "and the rest: of c", 0}});
+    Piece(0x90000, {{0x1210, "Subject: lost\r\n", 0}});
+    EXPECT_EQ(Recover(), (Files{{"c.eml", "Subject: c\r\n\r\nstart, and the rest: of c"}}));
+}
+
+TEST_F(StoreAwareLinking, HeadsAreNumberedInTheWalkingOrderWithCopiesSharingANumber) {
+    // Offsets 0x300 and 0x100 lie in buckets 48 and 16, and so does
+    // 0x100 + 16 * 14983, which the scan meets later: the newer offset of a
+    // bucket comes first. Both copies of 0x100 carry one number, in
+    // ascending position.
+    Piece(0x10000, {{0x300, "Subject: three\r\n", 0}});
+    Piece(0x20000, {{0x100, "Subject: one\r\n", 0}});
+    Piece(0x30000, {{0x100, "Subject: one\r\n", 0}});
+    Piece(0x40000, {{0x100 + 16 * 14983, "Subject: same bucket\r\n", 0}});
+    const std::string source = scratch.WriteFile("image.bin", image);
+    std::filesystem::create_directory(output);
+    EventRecorder recorder;
+    EXPECT_EQ(RunRecovery(source, output, VARROW_OPTION_STORE_AWARE, &recorder), 1);
+    EXPECT_EQ(recorder.Texts(EV_REPORT_CELL),
+              (std::vector<std::string>{"Message No.", "Subject", "1", "same bucket", "2", "one",
+                                        "2", "one", "3", "three"}));
+}
+
+// --- Successors ------------------------------------------------------------
+
+// The message "Subject: pick" begins at 0x0c00 of a store whose cluster 0
+// lies at 0x10000 (with a block before it, so that the piece is solid) and
+// names 0x1020, in cluster 1. Pieces that begin with cluster 1 of some
+// store lie at 0x40000 and 0x60000 (bases 0x3f000, 0x5f000); each holds a
+// block at 0x1020 and, in some cases, one at 0x1230 that names back into
+// cluster 0.
+class NextCluster : public StoreAwareLinking {
+protected:
+    using Blocks = std::vector<std::tuple<uint32_t, std::string, uint32_t>>;
+    const std::string head = "Subject: pick\r\n\r\nfirst part, ";
+
+    void Build(const Blocks& near, const Blocks& far) {
+        image.clear();
+        Piece(0x10000, {{0x0a00, "Subject: before\r\n", 0}, {0x0c00, head, 0x1020}});
+        Put(image, 0x11000, std::string(kCluster, '#'));
+        Piece(0x3f000, near);
+        Piece(0x5f000, far);
+    }
+    // The message's chain as the store-aware linker follows it.
+    testing::LinkedChain Pick() {
+        const std::string source = scratch.WriteFile("image.bin", image);
+        for (testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            if (chain.text.rfind("Subject: pick", 0) == 0) return chain;
+        }
+        ADD_FAILURE() << "no message";
+        return {};
+    }
+};
+
+TEST_F(NextCluster, IsThePieceTheBlocksOnBothSidesSpeakFor) {
+    struct Case {
+        const char* what;
+        Blocks near, far;
+        std::string next;  // empty: the message stops at the boundary, incomplete
+    };
+    const Blocks back = {{0x1230, "more", 0x0e10}};     // names 0x0e10, which the store lacks
+    const Blocks backOwn = {{0x1230, "more", 0x0a00}};  // names 0x0a00, which it holds
+    const std::vector<Case> cases = {
+        {"the only piece with the named block",
+         {{0x1020, "rest", 0}},
+         {{0x1030, "other", 0}},
+         "rest"},
+        {"not one that names back what the store lacks",
+         {{0x1020, "near", 0}, back[0]},
+         {{0x1020, "far", 0}},
+         "far"},
+        {"one that names back what the store holds",
+         {{0x1020, "near", 0}},
+         {{0x1020, "far", 0}, backOwn[0]},
+         "far"},
+        {"not one whose block opens a message",
+         {{0x1020, "Received: from", 0}},
+         {{0x1020, "body", 0}},
+         "body"},
+        {"no guess between equals", {{0x1020, "near", 0}}, {{0x1020, "far", 0}}, ""},
+        {"none when no piece holds the block", {{0x1030, "near", 0}}, {{0x1040, "far", 0}}, ""},
+    };
+    for (const Case& c : cases) {
+        Build(c.near, c.far);
+        const testing::LinkedChain chain = Pick();
+        EXPECT_EQ(chain.text, head + c.next) << c.what;
+        EXPECT_EQ(chain.Incomplete(), c.next.empty()) << c.what;
+    }
+}
+
+// The store of "Subject: pick" does not reach the cluster its chain jumps
+// to (no piece holds cluster 1 at all): only a block that every other
+// piece holding that offset agrees on can be the one.
+TEST_F(StoreAwareLinking, AChainThatJumpsOutOfItsFileTakesOnlyWhatAllCopiesAgreeOn) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> copies;
+        std::string next;
+    };
+    const std::vector<Case> cases = {
+        {"one copy", {"jumped"}, "jumped"},
+        {"identical copies", {"jumped", "jumped"}, "jumped"},
+        {"copies that disagree", {"jumped", "other"}, ""},
+        {"not a block that opens a message", {"jumped", "From: x"}, "jumped"},
+    };
+    for (const Case& c : cases) {
+        image.clear();
+        const std::string head = "Subject: jump\r\n\r\nfirst, ";
+        Piece(0x10000, {{0x0a00, "Subject: before\r\n", 0}, {0x0c00, head, 0x5020}});
+        for (size_t i = 0; i < c.copies.size(); ++i) {
+            Piece(0x81000 + 0x23000 * static_cast<int64_t>(i),
+                  {{0x5020, c.copies[i], 0}, {0x5230, "x", 0}});
+        }
+        const std::string source = scratch.WriteFile("image.bin", image);
+        bool found = false;
+        for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            if (chain.text.rfind("Subject: jump", 0) != 0) continue;
+            found = true;
+            EXPECT_EQ(chain.text, head + c.next) << c.what;
+            EXPECT_EQ(chain.Incomplete(), c.next.empty()) << c.what;
+        }
+        EXPECT_TRUE(found) << c.what;
+    }
+}
+
+// A stray block (alone at an alignment no piece of several blocks has) is
+// followed by offset alone: the candidate that completes a cut header name,
+// else the nearest.
+TEST_F(StoreAwareLinking, AStrayBlockIsFollowedByOffsetAlone) {
+    Piece(0x10123, {{0x1000, "Subject: stray\r\nContent-Ty", 0x1210}});
+    Piece(0x12345, {{0x1210, "Received: near", 0}});
+    Piece(0x90567, {{0x1210, "pe: text/plain", 0}});
+    EXPECT_EQ(Recover().at("stray.eml"), "Subject: stray\r\nContent-Type: text/plain");
+    image.clear();
+    Piece(0x10123, {{0x1000, "Subject: stray\r\n", 0x1210}});
+    Piece(0x12345, {{0x1210, "near", 0}});
+    Piece(0x90567, {{0x1210, "far", 0}});
+    EXPECT_EQ(Recover().at("stray.eml"), "Subject: stray\r\nnear");
+}
+
+// A store whose cluster 2 other data overwrote, beside an older copy that
+// still holds it: the message that runs through cluster 2 stops there
+// (incomplete) instead of taking the overwriting bytes for its own, and
+// the copy gives it whole.
+TEST_F(StoreAwareLinking, AnOverwrittenClusterThatACopyHoldsStopsTheMessage) {
+    StoreFile file;
+    const std::string first = "Subject: through\r\n\r\n" + std::string(490, 'a');
+    file.Block(0x0a00, "Subject: before\r\n", 0);
+    file.Block(0x1a00, first, 0x1c10);
+    file.Block(0x1c10, std::string(512, 'b'), 0x1e20);
+    file.Block(0x1e20, std::string(512, 'c'), 0x2030);
+    file.Block(0x2030, std::string(512, 'd'), 0x2240);
+    file.Block(0x2240, std::string(512, 'e'), 0x3050);
+    file.Block(0x3050, "end", 0);
+    file.Block(0x3260, "Subject: after\r\n", 0);
+    Place(image, file, 0, 4 * kCluster, 0x10000);
+    Place(image, file, 0, 4 * kCluster, 0x40000);
+    Put(image, 0x12000, std::string(kCluster, 'N'));  // cluster 2 of the live store
+    const std::string whole = first + std::string(512, 'b') + std::string(512, 'c') +
+                              std::string(512, 'd') + std::string(512, 'e') + "end";
+    const std::string source = scratch.WriteFile("image.bin", image);
+    std::vector<std::string> complete, incomplete;
+    for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+        if (chain.text.rfind("Subject: through", 0) != 0) continue;
+        (chain.Incomplete() ? incomplete : complete).push_back(chain.text);
+    }
+    EXPECT_EQ(complete, std::vector<std::string>{whole});
+    ASSERT_EQ(incomplete.size(), 1u);
+    EXPECT_EQ(whole.rfind(incomplete[0], 0), 0u) << "a prefix of the message";
+    EXPECT_EQ(incomplete[0].find('N'), std::string::npos);
+}
+
+// The older copy of a store lost the cluster of a message's first block;
+// the rest of that message there starts no message of its own, colon or
+// not, unless it opens like one.
+TEST_F(StoreAwareLinking, ARemnantWhoseFirstBlockIsLostStartsNoMessage) {
+    for (const bool opensLikeAMessage : {false, true}) {
+        StoreFile file;
+        const std::string second =
+            opensLikeAMessage ? "Reply-To: x\r\n" : "second part: with a colon";
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(0x0e00, "Subject: lost head\r\n\r\n", 0x1010);
+        file.Block(0x1010, second, 0x1220);
+        file.Block(0x1220, " end", 0);
+        Place(image, file, 0, 2 * kCluster, 0x10000);
+        Place(image, file, 0, 2 * kCluster, 0x40000);
+        Put(image, 0x40000, std::string(kCluster, 'N'));  // cluster 0 of the older copy
+        const Files files = Recover();
+        EXPECT_EQ(files.at("lost head.eml"), "Subject: lost head\r\n\r\n" + second + " end");
+        EXPECT_EQ(files.size(), opensLikeAMessage ? 3u : 2u) << opensLikeAMessage;
+    }
+}
+
+TEST(StoreText, MessageStartsAndPlausibleText) {
+    const std::vector<std::pair<std::string, bool>> starts = {
+        {"Received: from", true},
+        {"X-Mailer: x", true},
+        {"from: a", true},
+        {"DATE:", true},
+        {"Content-Type: text/plain", true},
+        {"pe: text/plain", false},
+        {"X-: short", false},
+        {"Xy: unknown", false},
+        {"Subject : space", false},
+        {"Subject", false},
+        {"", false},
+        {"1Subject: digit first", false},
+        {"X-1: digit", true},
+        {"--boundary:", false},
+    };
+    for (const auto& [text, expected] : starts) {
+        EXPECT_EQ(IsMessageStart(std::vector<uint8_t>(text.begin(), text.end())), expected) << text;
+    }
+    const std::vector<std::pair<std::string, bool>> texts = {
+        {"plain words\r\n\t", true},
+        {"\x1b$B escape", true},
+        {"caf\xe9 \xc3\xa9", true},
+        {"", true},
+        {std::string("nul\0", 4), false},
+        {"bell\a", false},
+        {"del\x7f", false},
+        {"form\f", false},
+    };
+    for (const auto& [text, expected] : texts) {
+        EXPECT_EQ(IsPlausibleText(std::vector<uint8_t>(text.begin(), text.end())), expected)
+            << text;
+    }
+}
+
+TEST(StoreText, MimeBoundariesAcrossABoundary) {
+    const std::string declared =
+        "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
+    const std::string part = "------=_Part_1234_ABCD\r\nContent-Type: text/plain\r\n\r\ntext\r\n";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n",
+         TextJoin::kTextGoesOn},
+        {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n",
+         TextJoin::kTextGoesOn},
+        {"a part delimited before", part, "x\r\n------=_Part_1234_ABCD\r\n", TextJoin::kTextGoesOn},
+        {"another message's boundary", part, "------=_Part_9999_ZZZZ\r\n", TextJoin::kTextBreaks},
+        {"a nested boundary declared after", part,
+         "Content-Type: multipart/alternative; "
+         "boundary=\"inner_boundary_1\"\r\n\r\n--inner_boundary_1\r\n",
+         TextJoin::kTextSaysNothing},
+        {"no part in progress", "plain text\r\n", "------=_Part_9999_ZZZZ\r\n",
+         TextJoin::kTextSaysNothing},
+        {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
+        {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinBoundaries(before, after), c.expected) << c.what;
+    }
+}
+
+TEST(StoreText, LineWidths) {
+    const auto bytes = [](const std::string& text) {
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
+    EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\ndddd\r\ne\r\n")), 4u);
+    EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\n")), 0u) << "fewer than four lines";
+    EXPECT_EQ(LongestTextLine(bytes("x\na\nbb\n\x01\x02\x03\x04\x05\x06\nc\nd\n")), 2u)
+        << "a block header is no line";
+    EXPECT_EQ(JoinedLineLength(bytes("one\r\ntwo th"), bytes("ree\r\nfour")), 9u);
+    EXPECT_EQ(JoinedLineLength(bytes("no line feed"), bytes("\r\n")), 12u);
+    EXPECT_EQ(JoinedLineLength(bytes("x\n"), bytes("no line end")), SIZE_MAX);
+}
+
+TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
+    const std::string line(60, 'Q');  // base64 lines of 60
+    const std::string lines = "\r\n" + line + "\r\n" + line + "\r\n";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"a header name cut in two", "body\r\nContent-Ty", "pe: text/plain", TextJoin::kTextGoesOn},
+        {"a cut address field", "\r\nFr", "om: a@b", TextJoin::kTextGoesOn},
+        {"two words that make no name", "\r\nHello", "World: x", TextJoin::kTextSaysNothing},
+        {"a name without its colon", "\r\nContent-Ty", "pe text", TextJoin::kTextSaysNothing},
+        {"base64 going on at its length", lines + line.substr(0, 20), line.substr(0, 40) + "\r\nQQ",
+         TextJoin::kTextGoesOn},
+        {"base64 breaking right at the boundary", lines, "\r\n" + line, TextJoin::kTextSaysNothing},
+        {"base64 ending in a shorter line", lines + line.substr(0, 20), "QQ\r\n\r\n--b",
+         TextJoin::kTextSaysNothing},
+        {"base64 running longer", lines + line.substr(0, 20), line + "\r\n", TextJoin::kTextBreaks},
+        {"base64 going on in other bytes", lines + line.substr(0, 20), "hello, world\r\n",
+         TextJoin::kTextBreaks},
+        {"lines of different lengths", "\r\nshort\r\n" + line + "\r\nQQ", line + "\r\n",
+         TextJoin::kTextSaysNothing},
+        {"nothing after", lines, "", TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinText(before, after), c.expected) << c.what;
+    }
+}
+
+// --- Data across a cluster boundary ------------------------------------------
+
+TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
+    // Store file clusters 0 and 1 lie at 0x10000 and 0x30000, with other
+    // data between; the head's data crosses from cluster 0 into cluster 1.
+    StoreFile file;
+    const std::string head = "Subject: spliced\r\n\r\n" + std::string(492, 'h');
+    file.Block(0x0c00, "Subject: other\r\n");
+    file.Block(0x0e10, head, 0x1020);
+    file.Block(0x1020, std::string(512, 'f'), 0x1230);
+    file.Block(0x1230, "end", 0);
+    Place(image, file, 0, kCluster, 0x10000);
+    Put(image, 0x11000, std::string(kCluster, '#'));
+    Place(image, file, 0x1000, kCluster, 0x30000);
+    const std::string text = head + std::string(512, 'f') + "end";
+    EXPECT_EQ(Recover().at("spliced.eml"), text);
+    EXPECT_NE(RecoverClassic().at("spliced.eml"), text);
+}
+
+// --- Chains without a successor across a cluster boundary -------------------
+
+// A store file in two clusters, cluster 0 placed at 0x10000 and cluster 1
+// wherever a test puts it (where its base is an odd multiple of 0x1000, so
+// that the cluster size found stays 0x1000). The last block of "Subject: tail" runs from
+// 0x0e10 across the boundary at file offset 0x1000 by 32 bytes; cluster 1
+// begins with those 32 bytes and then holds "Subject: after".
+class LastBlockAcross : public StoreAwareLinking {
+protected:
+    StoreFile file;
+    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'l') + std::string(32, 'r');
+    const std::string after = "Subject: after\r\n\r\nbody";
+
+    void SetUp() override {
+        StoreAwareLinking::SetUp();
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(0x0c00, head, 0x0e10);
+        file.Block(0x0e10, last, 0);
+        file.Block(0x1020, after, 0x1230);
+        file.Block(0x1230, "\r\n", 0);
+        Place(image, file, 0, kCluster, 0x10000);
+    }
+    std::string Text() const { return head + last; }
+    // What the last block's bytes give where they lie from 0x10e10.
+    std::string AsItLies() const { return head + ::varrow::Text(image, 0x10e20, 512); }
+};
+
+TEST_F(LastBlockAcross, TakesTheRestOfItsDataFromThePieceThatBeginsTheStoresNextCluster) {
+    Put(image, 0x11000, std::string(kCluster, '#'));
+    Place(image, file, 0x1000, kCluster, 0x30000);
+    const Files files = Recover();
+    EXPECT_EQ(files.at("tail.eml"), Text());
+    EXPECT_EQ(files.at("after.eml"), after + "\r\n");
+    EXPECT_EQ(RecoverClassic().at("tail.eml"), AsItLies());
+    EXPECT_NE(AsItLies(), Text());
+}
+
+TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTheCluster) {
+    // Another store's cluster 1, with its own data where the rest would be.
+    StoreFile other;
+    other.Block(0x1020, "Subject: other\r\n", 0x1230);
+    other.Block(0x1230, "x", 0);
+    for (size_t i = 0; i < 32; ++i) other.bytes[0x1000 + i] = 'o';
+    enum Read { InPlace, Spliced, Stopped };
+    struct Case {
+        const char* what;
+        std::function<void()> place;
+        Read read;
+    };
+    const std::vector<Case> cases = {
+        {"its piece goes on past the boundary",
+         [&] { Place(image, file, 0x1000, kCluster, 0x11000); }, InPlace},
+        {"no piece begins the cluster", [&] { Put(image, 0x11000, std::string(kCluster, '#')); },
+         InPlace},
+        // The other copy holds a block where this store's next one would
+        // be, and the cluster after this piece holds none.
+        {"the other piece begins before the cluster",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             StoreFile whole = other;
+             whole.Block(0x0e10, "in the cluster before", 0);
+             Place(image, whole, 0, 2 * kCluster, 0x43000);
+         },
+         Stopped},
+        {"the other piece has a block where the rest would be",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             StoreFile close;
+             close.Block(0x1010, "Subject: close\r\n", 0x1220);
+             close.Block(0x1220, "x", 0);
+             Place(image, close, 0x1000, kCluster, 0x42000);
+         },
+         InPlace},
+        {"the one of two pieces that begin it whose text goes on",
+         [&] {
+             Put(image, 0x11000, std::string(kCluster, '#'));
+             StoreFile binary = other;
+             for (size_t i = 0; i < 32; ++i) binary.bytes[0x1000 + i] = static_cast<uint8_t>(i);
+             Place(image, binary, 0x1000, kCluster, 0x60000);
+             Place(image, file, 0x1000, kCluster, 0x20000);
+         },
+         Spliced},
+    };
+    for (const Case& c : cases) {
+        image.resize(0x11000);
+        c.place();
+        const Files files = Recover();
+        const std::string expected = c.read == Spliced   ? Text()
+                                     : c.read == InPlace ? AsItLies()
+                                                         : head + last.substr(0, 480);
+        EXPECT_EQ(files.at("tail.eml"), expected) << c.what;
+    }
+}
+
+// The block after the head of "Subject: cut" has its header cut by the
+// boundary at file offset 0x1000, `first` bytes before it; cluster 1 lies
+// at 0x30000 and the cluster after cluster 0 on the source is other data,
+// so the scan finds no block with that offset at all.
+TEST_F(StoreAwareLinking, ANextBlockWhoseCutHeaderTheScanMissedIsRebuiltFromTheStoresNextCluster) {
+    for (const uint32_t first : {4u, 6u, 11u, 15u}) {
+        const uint32_t cut = 0x1000 - first;
+        StoreFile file;
+        const std::string head = "Subject: cut\r\n\r\n" + std::string(496, 'h');
+        const std::string second = std::string(512, 's');
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(cut - kSpan, head, cut);
+        file.Block(cut, second, cut + kSpan);
+        file.Block(cut + kSpan, "the end", 0);
+        file.Block(cut + 2 * kSpan, "Subject: after\r\n", 0);
+        image.clear();
+        Place(image, file, 0, kCluster, 0x10000);
+        Put(image, 0x11000, std::string(kCluster, '#'));
+        Place(image, file, 0x1000, kCluster, 0x30000);
+        const Files files = Recover();
+        EXPECT_EQ(files.at("cut.eml"), head + second + "the end") << first;
+        EXPECT_EQ(files.at("after.eml"), "Subject: after\r\n") << first;
+        EXPECT_NE(RecoverClassic().at("cut.eml"), head + second + "the end") << first;
+
+        // A rebuilt header that is no block header of its own ends the chain:
+        // data length 0.
+        for (uint32_t byte = 8; byte < 12; ++byte) {
+            image[byte < first ? 0x10000 + cut + byte : 0x30000 + (byte - first)] = 0;
+        }
+        EXPECT_EQ(Recover().at("cut.eml"), head) << first;
+    }
+}
+
+// --- Headers across a cluster boundary -----------------------------------------
+
+// A message of four blocks whose third block header is cut: `first` bytes
+// of it end cluster 1 of the store file (placed at 0x10000), the rest
+// begins cluster 2 (placed at 0x30000). The cluster after cluster 1 on the
+// source belongs to another file, which happens to begin like the tail of
+// a header, so the scan accepts the cut header with that tail.
+class SplitHeader : public StoreAwareLinking {
+protected:
+    static constexpr uint64_t kCluster1 = 0x10000;
+    static constexpr uint64_t kOtherFile = 0x11000;
+    static constexpr uint64_t kCluster2 = 0x30000;
+
+    StoreFile file;
+    uint32_t cut = 0;  // selfOffset of the cut block
+    std::string text;
+
+    void Build(uint32_t first, const std::string& secondCluster = std::string(512, 'x')) {
+        cut = 0x2000 - first;
+        const std::string head = "Subject: split\r\n\r\n" + std::string(494, 'h');
+        file = {};
+        file.Block(cut - kSpan, head, cut);
+        file.Block(cut, secondCluster, cut + kSpan);
+        file.Block(cut + kSpan, "f: " + std::string(509, 'f'), cut + 2 * kSpan);
+        file.Block(cut + 2 * kSpan, "end", 0);
+        text = head + secondCluster + "f: " + std::string(509, 'f') + "end";
+        Place(image, file, 0x1000, kCluster, kCluster1);
+        Place(image, file, 0x2000, kCluster, kCluster2);
+        const auto tail = HeaderBytes(BlockFields{cut, 512, 512, 0x5555});
+        Put(image, kOtherFile,
+            std::string(tail.begin() + first, tail.end()) + std::string(kCluster - 16, '#'));
+    }
+    // The chain of "Subject: split" as the store-aware linker follows it.
+    static testing::LinkedChain Split(const std::string& source) {
+        for (testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            if (chain.text.rfind("Subject: split", 0) == 0) return chain;
+        }
+        ADD_FAILURE() << "no message";
+        return {};
+    }
+};
+
+TEST_F(SplitHeader, IsRebuiltFromTheStartOfTheStoresNextCluster) {
+    for (const uint32_t first : {2u, 6u, 9u, 15u}) {
+        image.clear();
+        Build(first);
+        // One message: the rebuilt header names the fourth block's predecessor,
+        // which therefore starts no message of its own despite its colon.
+        EXPECT_EQ(Recover(), (Files{{"split.eml", text}})) << first;
+        EXPECT_NE(RecoverClassic().at("split.eml"), text) << first;
+    }
+}
+
+TEST_F(SplitHeader, StopsTheMessageWhenTheRebuiltOneIsNoBlockHeaderOfItsOwn) {
+    struct Case {
+        const char* what;
+        uint32_t first;  // header bytes before the boundary
+        uint32_t field;  // byte of the header to spoil
+        std::string value;
+    };
+    const std::vector<Case> cases = {
+        {"block size 0x10200", 6, 6, std::string("\x01", 1)},
+        {"data length 0", 6, 8, std::string(4, '\0')},
+        {"data length 513", 6, 8, std::string("\x01\x02\0\0", 4)},
+        {"another selfOffset", 2, 2, std::string("\x01", 1)},
+    };
+    for (const Case& c : cases) {
+        image.clear();
+        Build(c.first);
+        Put(image, kCluster2 + (c.field - c.first), c.value);
+        const std::string source = scratch.WriteFile("image.bin", image);
+        const testing::LinkedChain chain = Split(source);
+        // Neither the foreign tail that the scan read nor the spoilt one.
+        EXPECT_EQ(chain.text, text.substr(0, 512)) << c.what;
+        EXPECT_TRUE(chain.Incomplete()) << c.what;
+    }
+}
+
+TEST_F(SplitHeader, PrefersAnUnnamedRestToTheCopyOfAWholeStore) {
+    Build(6);
+    // A whole copy of clusters 1 and 2, nearer, with other data in cluster 2:
+    // there the block after the cut one is named by its own piece.
+    StoreFile copy = file;
+    copy.Block(cut, std::string(512, 'X'), cut + kSpan);
+    Place(image, copy, 0x1000, 2 * kCluster, 0x12000);
+    const Files files = Recover();
+    EXPECT_EQ(files.at("split.eml"), text);
+    EXPECT_EQ(files.at("split(1).eml"),
+              text.substr(0, 512) + std::string(512, 'X') + text.substr(1024));
+}
+
+TEST_F(SplitHeader, IsNotGuessedBetweenTwoRestsThatDisagree) {
+    Build(6);
+    StoreFile copy = file;
+    copy.Block(cut, std::string(512, 'X'), cut + kSpan);
+    Place(image, copy, 0x2000, kCluster, 0x80000);
+    const std::string source = scratch.WriteFile("image.bin", image);
+    const testing::LinkedChain chain = Split(source);
+    EXPECT_EQ(chain.text, text.substr(0, 512));
+    EXPECT_TRUE(chain.Incomplete());
+}
+
+}  // namespace
+}  // namespace varrow
