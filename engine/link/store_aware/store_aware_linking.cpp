@@ -181,8 +181,12 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
             return false;
         }
+        const uint32_t guesses =
+            cluster == headerCluster
+                ? stores_.At(block.store, static_cast<uint32_t>(cluster)).guesses
+                : hold.guesses;
         const Run run{base + static_cast<int64_t>(offset),
-                      static_cast<uint32_t>(clusterEnd - offset)};
+                      static_cast<uint32_t>(clusterEnd - offset), guesses};
         // Text that turns into bytes no text holds where the file only
         // bridges a headerless cluster: other data overwrote it.
         if (!first && hold.bridged &&
@@ -295,6 +299,15 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
         return;
     }
     ChainBlock current = BlockAt(head);
+    // Bytes read from two clusters of one store that only a guessed link
+    // puts together make the message's end uncertain.
+    uint32_t lastStore = current.store;
+    uint32_t lastGuesses = stores_.At(current.store, headOffset / stores_.ClusterSize()).guesses;
+    const auto note = [&](uint32_t store, uint32_t guesses) {
+        if (store == lastStore && guesses != lastGuesses) trace.endGuessed = true;
+        lastStore = store;
+        lastGuesses = guesses;
+    };
     std::unordered_set<uint32_t> visitedOffsets;
     uint32_t offset = headOffset;
     std::vector<Run> runs;
@@ -319,9 +332,12 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
             return;
         }
         trace.blocks.push_back(current.position);
+        note(current.store,
+             stores_.At(current.store, current.header.selfOffset / stores_.ClusterSize()).guesses);
         runs.clear();
         const bool whole = DataRuns(current, runs);
         for (const Run& run : runs) {
+            note(current.store, run.guesses);
             if (run.position < 0) {
                 WriteZeros(output, run.length, trace);
                 continue;

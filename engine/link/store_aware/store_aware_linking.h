@@ -21,7 +21,8 @@
 //
 // Where the file is blocked (its continuation is unknown) or a cluster
 // belongs to another file, the message stops there and its chain does not
-// end Complete. On a single contiguous store everything above reduces to
+// end Complete. Where it goes on over a link that was a guess (the
+// evidence tied), it goes on, but its trace says the end was guessed. On a single contiguous store everything above reduces to
 // the classic linking, file for file.
 //
 // The linking reads the source given to ValidateHeads through a page cache
@@ -79,6 +80,7 @@ private:
     struct Run {
         int64_t position = 0;
         uint32_t length = 0;
+        uint32_t guesses = 0;  // of the store's cluster (StoreReassembly::ClusterHold)
     };
 
     void Link(CFile64Ex& source);

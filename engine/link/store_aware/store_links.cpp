@@ -20,7 +20,9 @@
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
 // left only by a wide lead. An end whose options stay tied is blocked: its
-// messages stop there, flagged incomplete, rather than guess.
+// messages stop there, flagged incomplete, rather than guess. A link that
+// only the priors, affinity or the elimination of rivals chose is kept but
+// marked guessed: messages read across it are flagged too.
 #include <algorithm>
 #include <span>
 #include <tuple>
@@ -332,8 +334,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     const auto has = [](const std::vector<uint32_t>& set, uint32_t item) {
         return std::find(set.begin(), set.end(), item) != set.end();
     };
-    const auto link = [&](const Option& o) {
+    const auto link = [&](const Option& o, bool guessed) {
         Piece& end = pieces_[o.end];
+        end.guessed = guessed;
         if (o.start == kNone) {
             end.next = Next::InPlace;
         } else {
@@ -347,24 +350,31 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     const auto linked = [&](uint32_t end) { return pieces_[end].next != Next::Unknown; };
 
     // Pass 1: links that nothing rivals, or that share far more of their
-    // text across the boundary than any rival.
+    // text across the boundary than any rival. A link that won over an
+    // option of equal strong evidence only by the priors or by affinity is
+    // marked guessed, and so is every link of pass 2.
     for (const Option& o : options) {
         if (has(done, o.end) || (o.start != kNone && has(taken, o.start))) continue;
         done.push_back(o.end);
         size_t rival = 0;
         bool rivalled = false;
+        bool contested = false;
         for (const Option& other : options) {
-            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
             const bool sameEnd = other.end == o.end && other.start != o.start &&
                                  (other.start == kNone || !has(taken, other.start));
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
+            // An option as strongly supported that only the weaker priors
+            // or affinity put behind: the link is a guess.
+            if ((sameEnd || sameStart) && other.strong == o.strong) contested = true;
+            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
             if (sameEnd || sameStart) {
                 rivalled = true;
                 rival = std::max(rival, other.affinity);
             }
         }
-        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack) link(o);
+        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack)
+            link(o, rivalled || contested);
     }
 
     // Pass 2: an end that needs a continuation takes the one option left
@@ -409,7 +419,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                 for (const Option* o : theirs) contested = contested || o->start == start;
             }
             if (contested) continue;
-            link(*left.front());
+            link(*left.front(), true);
             changed = true;
         }
     }

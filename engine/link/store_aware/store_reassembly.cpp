@@ -1,6 +1,7 @@
 #include "link/store_aware/store_reassembly.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <numeric>
 
@@ -301,6 +302,7 @@ void StoreReassembly::MakeStores() {
         if (pieces_[p].linkedFrom) continue;
         const auto store = static_cast<uint32_t>(storeSolid_.size());
         storeSolid_.push_back(pieces_[p].solid ? 1 : 0);
+        uint32_t guesses = 0;
         for (uint32_t piece = p;;) {
             const Piece& current = pieces_[piece];
             for (uint32_t key = current.firstKey; key <= current.lastKey; ++key) {
@@ -310,20 +312,21 @@ void StoreReassembly::MakeStores() {
                 // Clusters inside a join's gap belong to the piece too.
                 if (key > current.firstKey) {
                     for (uint32_t c = keys_[key - 1].cluster + 1; c < k.cluster; ++c) {
-                        storeClusters_.push_back({store, c, k.base, true});
+                        storeClusters_.push_back({store, c, k.base, true, guesses});
                     }
                 }
-                storeClusters_.push_back({store, k.cluster, k.base});
+                storeClusters_.push_back({store, k.cluster, k.base, false, guesses});
             }
             const Key& last = keys_[current.lastKey];
+            if (current.guessed) ++guesses;
             if (current.next == Next::Start) {
                 piece = current.nextPiece;
                 continue;
             }
             if (current.next == Next::InPlace)
-                storeClusters_.push_back({store, last.cluster + 1, last.base});
+                storeClusters_.push_back({store, last.cluster + 1, last.base, false, guesses});
             if (current.next == Next::Blocked)
-                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase});
+                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase, false, guesses});
             break;
         }
     }
@@ -338,9 +341,14 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
         [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
             return std::make_pair(c.store, c.cluster) < wanted;
         });
-    if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) return {};
-    if (it->base == kBlockedBase) return {Hold::Blocked, 0};
-    return {Hold::Base, it->base, it->bridged};
+    if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) {
+        ClusterHold unknown;
+        if (it != storeClusters_.begin() && std::prev(it)->store == store)
+            unknown.guesses = std::prev(it)->guesses;
+        return unknown;
+    }
+    if (it->base == kBlockedBase) return {Hold::Blocked, 0, false, it->guesses};
+    return {Hold::Base, it->base, it->bridged, it->guesses};
 }
 
 size_t StoreReassembly::MemoryUsed() const {

@@ -50,6 +50,11 @@ public:
         // No block lies there: the cluster only sits between two clusters
         // of one piece, and may have been overwritten since.
         bool bridged = false;
+        // How many guessed links (see Piece::guessed) the store passes from
+        // its first cluster up to this one. Two clusters of one store with
+        // different counts are only as much one file as the guesses were
+        // right. An unknown cluster counts as the last known one before it.
+        uint32_t guesses = 0;
     };
 
     // Rebuilds the stores of blocks (finished, in ascending position) with
@@ -99,6 +104,10 @@ private:
         Next next = Next::Unknown;
         bool solid = false;
         bool linkedFrom = false;
+        // The link after the piece was picked among options the blocks'
+        // evidence did not set apart (by affinity, or because the rivals
+        // went elsewhere): text read across it may be another file's.
+        bool guessed = false;
     };
     // One cluster of a solid store.
     struct StoreCluster {
@@ -106,6 +115,7 @@ private:
         uint32_t cluster = 0;
         int64_t base = 0;  // kBlockedBase where the store is blocked
         bool bridged = false;
+        uint32_t guesses = 0;
     };
     // (piece, block) pairs, by piece: the blocks of a piece that name one
     // kind of offset.

@@ -216,6 +216,33 @@ TEST_F(NextCluster, IsThePieceTheBlocksOnBothSidesSpeakFor) {
     }
 }
 
+TEST_F(NextCluster, ChosenOnlyByItsSharedWordingIsFollowedButFlagged) {
+    // Both pieces hold the named block and nothing else speaks for either;
+    // one goes on in the message's own words. The message follows it, but
+    // as a guess: its record says the end may be missing.
+    std::string echo;
+    for (int i = 0; i < 40; ++i) echo += "first part, ";
+    struct Case {
+        const char* what;
+        Blocks near, far;
+        std::string next;
+        bool flagged;
+    };
+    const std::vector<Case> cases = {
+        {"picked by shared wording", {{0x1020, echo, 0}}, {{0x1020, "far", 0}}, echo, true},
+        {"the only piece with the named block", {{0x1020, echo, 0}}, {{0x1030, "far", 0}}, echo,
+         false},
+    };
+    for (const Case& c : cases) {
+        Build(c.near, c.far);
+        const testing::LinkedChain chain = Pick();
+        EXPECT_EQ(chain.text, head + c.next) << c.what;
+        EXPECT_EQ(chain.trace.end, ChainEnd::Complete) << c.what;
+        EXPECT_EQ(chain.trace.endGuessed, c.flagged) << c.what;
+        EXPECT_EQ(chain.Incomplete(), c.flagged) << c.what;
+    }
+}
+
 // The store of "Subject: pick" does not reach the cluster its chain jumps
 // to (no piece holds cluster 1 at all): only a block that every other
 // piece holding that offset agrees on can be the one.
