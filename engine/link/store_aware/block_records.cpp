@@ -35,7 +35,8 @@ std::vector<uint32_t> SortedByField(size_t count, FieldOf fieldOf) {
         for (const uint32_t block : blocks) ++starts[(fieldOf(block) >> shift) & 0xFFFF];
         size_t next = 0;
         for (size_t& start : starts) next += std::exchange(start, next);
-        for (const uint32_t block : blocks) sorted[starts[(fieldOf(block) >> shift) & 0xFFFF]++] = block;
+        for (const uint32_t block : blocks)
+            sorted[starts[(fieldOf(block) >> shift) & 0xFFFF]++] = block;
         blocks.swap(sorted);
     }
     return blocks;

@@ -66,7 +66,8 @@ public:
         return Place(slots_, offset);
     }
     bool Contains(uint32_t offset) const {
-        for (size_t slot = SlotOf(offset, slots_.size());; slot = (slot + 1) & (slots_.size() - 1)) {
+        for (size_t slot = SlotOf(offset, slots_.size());;
+             slot = (slot + 1) & (slots_.size() - 1)) {
             if (slots_[slot] == offset) return true;
             if (slots_[slot] == 0) return false;
         }
@@ -326,32 +327,29 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     std::sort(heads.begin(), heads.end());
     // The heads of one offset share their first block, so they lie
     // together, and their offsets come in the order the classic index
-    // would create its entries.
-    std::vector<std::pair<uint32_t, uint32_t>> walk;  // (bucket, creation), in walking order
-    for (const auto& [first, head] : heads) {
-        if (headOffsets_.empty() || headOffsets_.back() != blocks_[head].selfOffset) {
-            const uint32_t offset = blocks_[head].selfOffset;
-            walk.emplace_back((offset / 16) % kChainHeadBuckets,
-                              static_cast<uint32_t>(headOffsets_.size()));
-            headOffsets_.push_back(offset);
-            headPositions_.emplace_back();
-        }
-        headPositions_.back().push_back(blocks_[head].position);
+    // would create its entries. Its walk visits the buckets in ascending
+    // order, the newest entry of a bucket first.
+    struct Entry {
+        uint32_t bucket = 0;
+        uint32_t created = 0;  // also where its heads begin in heads
+    };
+    std::vector<Entry> walk;
+    for (uint32_t i = 0; i < heads.size(); ++i) {
+        if (i == 0 || heads[i].first != heads[i - 1].first)
+            walk.push_back({(blocks_[heads[i].second].selfOffset / 16) % kChainHeadBuckets, i});
     }
-    // The classic walk: buckets ascending, the newest entry of a bucket first.
-    std::sort(walk.begin(), walk.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second > b.second;
+    std::sort(walk.begin(), walk.end(), [](const Entry& a, const Entry& b) {
+        return a.bucket != b.bucket ? a.bucket < b.bucket : a.created > b.created;
     });
-    std::vector<uint32_t> offsets;
-    std::vector<PositionList> positions;
-    offsets.reserve(walk.size());
-    positions.reserve(walk.size());
-    for (const auto& [bucket, created] : walk) {
-        offsets.push_back(headOffsets_[created]);
-        positions.push_back(std::move(headPositions_[created]));
+    headOffsets_.reserve(walk.size());
+    headPositions_.reserve(walk.size());
+    for (const Entry& entry : walk) {
+        headOffsets_.push_back(blocks_[heads[entry.created].second].selfOffset);
+        headPositions_.emplace_back();
+        for (uint32_t i = entry.created;
+             i < heads.size() && heads[i].first == heads[entry.created].first; ++i)
+            headPositions_.back().push_back(blocks_[heads[i].second].position);
     }
-    headOffsets_.swap(offsets);
-    headPositions_.swap(positions);
     headIndex_.reserve(headOffsets_.size());
     for (uint32_t i = 0; i < headOffsets_.size(); ++i) headIndex_.emplace_back(headOffsets_[i], i);
     std::sort(headIndex_.begin(), headIndex_.end());
@@ -363,14 +361,15 @@ void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
     // far better than the walking order; what is dropped is the same. The
     // question whether to stop comes once per head offset, as in the
     // classic linking, when the offset's first head is met.
-    std::vector<std::pair<uint64_t, uint32_t>> byPosition;  // (position, entry)
+    std::vector<std::pair<uint32_t, uint32_t>> byPosition;  // (head block, entry)
     for (uint32_t entry = 0; entry < headPositions_.size(); ++entry) {
-        for (const uint64_t position : headPositions_[entry]) byPosition.emplace_back(position, entry);
+        for (const uint64_t position : headPositions_[entry])
+            byPosition.emplace_back(blocks_.AtPosition(position), entry);
     }
     std::sort(byPosition.begin(), byPosition.end());
-    std::vector<uint64_t> colonless;
+    std::vector<bool> colonless(blocks_.size(), false);
     std::vector<bool> asked(headPositions_.size(), false);
-    for (const auto& [position, entry] : byPosition) {
+    for (const auto& [head, entry] : byPosition) {
         if (!asked[entry]) {
             asked[entry] = true;
             if (events.QueryAbort()) return;
@@ -378,15 +377,14 @@ void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
         // A header that cannot be read counts as one with a colon, as in
         // the classic linking.
         uint32_t delivered = 0;
-        cache_->Read(static_cast<int64_t>(position), kBlockHeaderSize, &delivered);
+        cache_->Read(static_cast<int64_t>(blocks_[head].position), kBlockHeaderSize, &delivered);
         if (delivered < kBlockHeaderSize) continue;
-        const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(position)));
-        if (std::find(data.begin(), data.end(), ':') == data.end()) colonless.push_back(position);
+        const std::vector<uint8_t> data = DataOf(BlockAt(head));
+        if (std::find(data.begin(), data.end(), ':') == data.end()) colonless[head] = true;
     }
     for (PositionList& positions : headPositions_) {
         for (size_t i = positions.size(); i-- > 0;) {
-            if (std::binary_search(colonless.begin(), colonless.end(), positions[i]))
-                positions.erase(i);
+            if (colonless[blocks_.AtPosition(positions[i])]) positions.erase(i);
         }
     }
 }
@@ -401,8 +399,8 @@ std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const {
 
 const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     static const PositionList kNone{};
-    const auto it = std::lower_bound(headIndex_.begin(), headIndex_.end(),
-                                     std::make_pair(headOffset, 0u));
+    const auto it =
+        std::lower_bound(headIndex_.begin(), headIndex_.end(), std::make_pair(headOffset, 0u));
     return it != headIndex_.end() && it->first == headOffset ? headPositions_[it->second] : kNone;
 }
 

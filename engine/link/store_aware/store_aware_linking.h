@@ -22,8 +22,9 @@
 // Where the file is blocked (its continuation is unknown) or a cluster
 // belongs to another file, the message stops there and its chain does not
 // end Complete. Where it goes on over a link that was a guess (the
-// evidence tied), it goes on, but its trace says the end was guessed. On a single contiguous store everything above reduces to
-// the classic linking, file for file.
+// evidence tied), it goes on, but its trace says the end was guessed. On
+// a single contiguous store everything above reduces to the classic
+// linking, file for file.
 //
 // The linking reads the source given to ValidateHeads through a page cache
 // of its own; WriteChain must be given the same source.
@@ -85,8 +86,8 @@ private:
 
     void Link(CFile64Ex& source);
     // WriteChain's work, writing into output as it goes.
-    void FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
-                     CFile64& output, ChainTrace& trace);
+    void FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition, CFile64& output,
+                     ChainTrace& trace);
     void FindHeads(CFile64Ex& source);
     // The block at offset of a store file, read at ownBase where the store
     // does not place the cluster; near is a block number to search from.

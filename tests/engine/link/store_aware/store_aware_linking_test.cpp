@@ -230,7 +230,10 @@ TEST_F(NextCluster, ChosenOnlyByItsSharedWordingIsFollowedButFlagged) {
     };
     const std::vector<Case> cases = {
         {"picked by shared wording", {{0x1020, echo, 0}}, {{0x1020, "far", 0}}, echo, true},
-        {"the only piece with the named block", {{0x1020, echo, 0}}, {{0x1030, "far", 0}}, echo,
+        {"the only piece with the named block",
+         {{0x1020, echo, 0}},
+         {{0x1030, "far", 0}},
+         echo,
          false},
     };
     for (const Case& c : cases) {
