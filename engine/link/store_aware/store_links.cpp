@@ -19,10 +19,11 @@
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
-// left only by a wide lead. An end whose options stay tied is blocked: its
-// messages stop there, flagged incomplete, rather than guess. A link that
-// only the priors, affinity or the elimination of rivals chose is kept but
-// marked guessed: messages read across it are flagged too.
+// left only by a wide lead. A link that only the priors, affinity, the
+// elimination of rivals or, last, the order of likelihood chose is marked
+// guessed: messages read across it go on but are flagged incomplete. An
+// end that needs a continuation and has no option left is blocked: its
+// messages stop there, flagged too.
 #include <algorithm>
 #include <span>
 #include <tuple>
@@ -422,6 +423,16 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             link(*left.front(), true);
             changed = true;
         }
+    }
+    // Pass 3: an end that needs a continuation and still has open options
+    // takes the likeliest, best first, as a guess; messages read across it
+    // are flagged, so a wrong one is no unmarked message, and a right one
+    // keeps its end. Ends left with none are blocked.
+    for (const Option& o : options) {
+        const auto i =
+            static_cast<size_t>(std::find(ends.begin(), ends.end(), o.end) - ends.begin());
+        if (linked(o.end) || !needs[i] || (o.start != kNone && has(taken, o.start))) continue;
+        link(o, true);
     }
     for (size_t i = 0; i < ends.size(); ++i) {
         if (linked(ends[i]) || !needs[i]) continue;

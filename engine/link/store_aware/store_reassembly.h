@@ -13,8 +13,9 @@
 //  - keys of one base that follow each other on disk join into a piece;
 //  - the end of a piece is linked to the piece that starts one file cluster
 //    further on elsewhere, or goes on in place, when the blocks' own
-//    evidence says so (store_links.cpp); where it needs a continuation and
-//    the evidence does not settle one, the file is blocked there;
+//    evidence says so (store_links.cpp); where the evidence does not
+//    settle it the likeliest is taken as a guess, and where nothing is
+//    left, the file is blocked there;
 //  - a chain of linked pieces is a store: a map from file cluster to the
 //    base that holds it.
 // On a single contiguous store every block has one base, nothing is linked
