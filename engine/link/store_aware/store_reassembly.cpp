@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <tuple>
 #include <numeric>
 
 #include "link/store_aware/store_bytes.h"
@@ -277,17 +279,26 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
 
 void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>& options) const {
     // Affinity only tells apart options of equal evidence that compete for
-    // an end or a start; the others never need it.
-    const auto rivals = [](const Option& a, const Option& b) {
-        return a.strong == b.strong && a.weak == b.weak && a.near == b.near &&
-               (a.end == b.end || (a.start != kNone && a.start == b.start));
+    // an end or a start; the others never need it. Options are counted by
+    // (side, piece, evidence), so that many copies of one cluster cost no
+    // more than their options.
+    const auto evidence = [](const Option& o) {
+        return std::make_tuple(o.strong, o.weak, o.near);
     };
+    std::map<std::tuple<bool, uint32_t, int, int, int>, uint32_t> counts;
+    const auto keyOf = [&](const Option& o, bool byStart) {
+        const auto [strong, weak, near] = evidence(o);
+        return std::make_tuple(byStart, byStart ? o.start : o.end, strong, weak, near);
+    };
+    for (const Option& o : options) {
+        ++counts[keyOf(o, false)];
+        if (o.start != kNone) ++counts[keyOf(o, true)];
+    }
     uint32_t gramsOf = kNone;
     GramSet grams;
     for (Option& option : options) {
-        const bool rivalled = std::any_of(options.begin(), options.end(), [&](const Option& other) {
-            return &other != &option && rivals(option, other);
-        });
+        const bool rivalled = counts[keyOf(option, false)] > 1 ||
+                              (option.start != kNone && counts[keyOf(option, true)] > 1);
         if (!rivalled) continue;
         if (gramsOf != option.end) {
             grams = GramsBefore(source, option.end);
