@@ -143,6 +143,16 @@ bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
     return missing > found;
 }
 
+bool StoreReassembly::AnotherCopyEndsAt(int64_t base, uint32_t cluster) const {
+    const auto first =
+        std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(cluster, 0u));
+    for (auto it = first; it != fullKeys_.end() && it->first == cluster; ++it) {
+        const int64_t other = keys_[it->second].base;
+        if (other != base && FindKey(other, cluster + 1) == kNone) return true;
+    }
+    return false;
+}
+
 void StoreReassembly::JoinKeys() {
     for (uint32_t key = 0; key + 1 < keys_.size(); ++key) {
         const Key& k = keys_[key];
@@ -163,6 +173,8 @@ void StoreReassembly::JoinKeys() {
         }
         keys_[key].joinsNext = true;
         keys_[key + 1].joinedFrom = true;
+        keys_[key].joinGuessed =
+            next.cluster == k.cluster + 1 && AnotherCopyEndsAt(k.base, k.cluster);
     }
 }
 
@@ -274,6 +286,16 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         MeasureAffinity(source, options);
         Assign(options, group, needs);
+        // A join at f that another copy's end could have taken stays a
+        // guess only where some end here was left to a guess.
+        const bool unsure = std::any_of(group.begin(), group.end(),
+                                        [&](uint32_t end) { return pieces_[end].guessed; });
+        if (!unsure) {
+            const auto first =
+                std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(f, 0u));
+            for (auto it = first; it != fullKeys_.end() && it->first == f; ++it)
+                keys_[it->second].joinGuessed = false;
+        }
     }
 }
 
@@ -282,9 +304,7 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     // an end or a start; the others never need it. Options are counted by
     // (side, piece, evidence), so that many copies of one cluster cost no
     // more than their options.
-    const auto evidence = [](const Option& o) {
-        return std::make_tuple(o.strong, o.weak, o.near);
-    };
+    const auto evidence = [](const Option& o) { return std::make_tuple(o.strong, o.weak, o.near); };
     std::map<std::tuple<bool, uint32_t, int, int, int>, uint32_t> counts;
     const auto keyOf = [&](const Option& o, bool byStart) {
         const auto [strong, weak, near] = evidence(o);
@@ -327,6 +347,7 @@ void StoreReassembly::MakeStores() {
                     }
                 }
                 storeClusters_.push_back({store, k.cluster, k.base, false, guesses});
+                if (k.joinGuessed) ++guesses;
             }
             const Key& last = keys_[current.lastKey];
             if (current.guessed) ++guesses;

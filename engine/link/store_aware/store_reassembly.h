@@ -94,6 +94,9 @@ private:
         uint32_t store = kNone;
         bool joinsNext = false;  // key + 1 goes on from it on disk
         bool joinedFrom = false;
+        // The join to key + 1 may be wrong: another copy's file ends at
+        // this cluster, and two copies' clusters may lie in line.
+        bool joinGuessed = false;
     };
     // How the file goes on after a piece's last cluster.
     enum class Next : uint8_t { Unknown, Start, InPlace, Blocked };
@@ -152,6 +155,11 @@ private:
     // more offsets of each other that are missing than are there: two
     // files' clusters that happen to lie in line.
     bool NamesDisagree(uint32_t first, uint32_t second) const;
+    // Whether a key of two or more blocks of another base holds cluster
+    // and none of that base holds the next: a copy whose file goes on
+    // elsewhere, which the cluster after (base, cluster) may continue as
+    // well as base's own file does.
+    bool AnotherCopyEndsAt(int64_t base, uint32_t cluster) const;
     // The last block of a key (largest offset).
     uint32_t LastBlock(uint32_t key) const {
         return byBase_[keys_[key].first + keys_[key].count - 1];
