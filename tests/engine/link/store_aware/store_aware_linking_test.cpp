@@ -346,6 +346,54 @@ TEST_F(StoreAwareLinking, AnOverwrittenClusterThatACopyHoldsStopsTheMessage) {
 // The older copy of a store lost the cluster of a message's first block;
 // the rest of that message there starts no message of its own, colon or
 // not, unless it opens like one.
+// Three stores with one block grid: a message runs from file cluster 1
+// into cluster 2. Cluster 1 of B lies right after cluster 1 of A, and
+// right after it cluster 2 of A, which therefore shares B's base and joins
+// B's cluster 1 as if it were B's own. A's end and C's end at cluster 1
+// both fit the starts of B's and C's cluster 2 equally well, so A's link
+// is a guess, and so is the join that another copy's end could have
+// continued in: B's message, read across it, is flagged.
+TEST_F(StoreAwareLinking, AJoinThatAnotherCopysGuessedEndCouldContinueInIsAGuessToo) {
+    const auto store = [](char letter) {
+        StoreFile file;
+        const std::string tag(1, letter);
+        file.Block(0x1a00, "Subject: " + tag + "\r\n\r\n" + std::string(400, letter), 0x1c10);
+        file.Block(0x1c10, std::string(512, letter), 0x2030);
+        file.Block(0x2030, "more of " + tag, 0x2240);
+        file.Block(0x2240, "end of " + tag, 0);
+        return file;
+    };
+    const StoreFile a = store('a'), b = store('b'), c = store('c');
+    struct Case {
+        const char* what;
+        bool withC;
+        bool flagged;
+    };
+    for (const Case& layout : {Case{"another copy's end is a guess", true, true},
+                               Case{"A's end has nothing to guess between", false, false}}) {
+        image.clear();
+        Place(image, a, kCluster, kCluster, 0x10000);
+        Place(image, b, kCluster, kCluster, 0x11000);
+        Place(image, a, 2 * kCluster, kCluster, 0x12000);
+        if (layout.withC) {
+            Place(image, b, 2 * kCluster, kCluster, 0x30000);
+            Place(image, c, kCluster, kCluster, 0x50000);
+            Place(image, c, 2 * kCluster, kCluster, 0x70000);
+        }
+        const std::string source = scratch.WriteFile("image.bin", image);
+        bool found = false;
+        for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            if (chain.text.rfind("Subject: b", 0) != 0) continue;
+            found = true;
+            // B's own text up to the boundary, whatever follows it.
+            EXPECT_EQ(chain.text.substr(0, 400 + 14), "Subject: b\r\n\r\n" + std::string(400, 'b'))
+                << layout.what;
+            EXPECT_EQ(chain.Incomplete(), layout.flagged) << layout.what;
+        }
+        EXPECT_TRUE(found) << layout.what;
+    }
+}
+
 TEST_F(StoreAwareLinking, ARemnantWhoseFirstBlockIsLostStartsNoMessage) {
     for (const bool opensLikeAMessage : {false, true}) {
         StoreFile file;
