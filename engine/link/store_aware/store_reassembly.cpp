@@ -173,9 +173,9 @@ void StoreReassembly::JoinKeys() {
         }
         keys_[key].joinsNext = true;
         keys_[key + 1].joinedFrom = true;
-        keys_[key].joinGuessed =
-            next.cluster == k.cluster + 1 && AnotherCopyEndsAt(k.base, k.cluster);
+        if (next.cluster == k.cluster + 1) adjacentJoins_.emplace_back(k.cluster, key);
     }
+    std::sort(adjacentJoins_.begin(), adjacentJoins_.end());
 }
 
 void StoreReassembly::MakePieces() {
@@ -286,15 +286,17 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         MeasureAffinity(source, options);
         Assign(options, group, needs);
-        // A join at f that another copy's end could have taken stays a
-        // guess only where some end here was left to a guess.
-        const bool unsure = std::any_of(group.begin(), group.end(),
-                                        [&](uint32_t end) { return pieces_[end].guessed; });
-        if (!unsure) {
-            const auto first =
-                std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(f, 0u));
-            for (auto it = first; it != fullKeys_.end() && it->first == f; ++it)
-                keys_[it->second].joinGuessed = false;
+        // Where some end here was left to a guess, a join of adjacent
+        // clusters at f that another copy's end could have continued in
+        // is a guess too.
+        if (std::any_of(group.begin(), group.end(),
+                        [&](uint32_t end) { return pieces_[end].guessed; })) {
+            const auto first = std::lower_bound(adjacentJoins_.begin(), adjacentJoins_.end(),
+                                                std::make_pair(f, 0u));
+            for (auto it = first; it != adjacentJoins_.end() && it->first == f; ++it) {
+                Key& key = keys_[it->second];
+                key.joinGuessed = AnotherCopyEndsAt(key.base, f);
+            }
         }
     }
 }
@@ -387,7 +389,7 @@ size_t StoreReassembly::MemoryUsed() const {
     return byBase_.capacity() * sizeof(uint32_t) + keys_.capacity() * sizeof(Key) +
            pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() +
            storeClusters_.capacity() * sizeof(StoreCluster) +
-           fullKeys_.capacity() * sizeof(fullKeys_[0]) +
+           (fullKeys_.capacity() + adjacentJoins_.capacity()) * sizeof(fullKeys_[0]) +
            solidClusters_.capacity() * sizeof(uint32_t) +
            (namingAfter_.capacity() + namingLastEdge_.capacity() + namingBefore_.capacity()) *
                sizeof(namingAfter_[0]);

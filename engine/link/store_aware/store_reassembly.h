@@ -95,7 +95,8 @@ private:
         bool joinsNext = false;  // key + 1 goes on from it on disk
         bool joinedFrom = false;
         // The join to key + 1 may be wrong: another copy's file ends at
-        // this cluster, and two copies' clusters may lie in line.
+        // this cluster, an end there was left to a guess, and two copies'
+        // clusters may lie in line.
         bool joinGuessed = false;
     };
     // How the file goes on after a piece's last cluster.
@@ -203,6 +204,8 @@ private:
     PieceBlocks namingAfter_, namingLastEdge_, namingBefore_;
     // Keys of two or more blocks, by (cluster, key).
     std::vector<std::pair<uint32_t, uint32_t>> fullKeys_;
+    // Keys joined to a key of the next cluster, by (cluster, key).
+    std::vector<std::pair<uint32_t, uint32_t>> adjacentJoins_;
     // Clusters that some solid piece holds, ascending, once each.
     std::vector<uint32_t> solidClusters_;
     mutable EndSide endSide_;
