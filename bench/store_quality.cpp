@@ -13,6 +13,11 @@
 //   store_quality --mixed MIB    only time and memory of both modes over the
 //                                benchmark's image of noise and one store
 //                                fragmented among it (no manifest)
+//   store_quality --copies N     only the time of both modes over images of
+//                                N/4, N/2 and N copies of one store layout
+//                                with different text, shuffled by cluster:
+//                                how the linking grows with the copies of
+//                                one file cluster
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 #include <algorithm>
@@ -33,6 +38,8 @@
 #include "assembly/completeness.h"
 #include "bench_images.h"
 #include "image_builder/colliding_stores.h"
+#include "image_builder/random.h"
+#include "image_builder/block.h"
 #include "image_builder/image_builder.h"
 #include "image_builder/store_layouts.h"
 #include "link/chain_trace.h"
@@ -120,12 +127,14 @@ struct Output {
 
 struct Figures {
     size_t real = 0, exact = 0, outputs = 0, wrong = 0, flagged = 0;
+    // Outputs that are real messages, byte for byte, yet flagged incomplete.
+    size_t exactFlagged = 0;
     double linkSeconds = 0, recoverSeconds = 0;
     size_t blocks = 0, memory = 0, links = 0, blocked = 0;
 
     Figures& operator+=(const Figures& o) {
         real += o.real, exact += o.exact, outputs += o.outputs, wrong += o.wrong,
-            flagged += o.flagged;
+            flagged += o.flagged, exactFlagged += o.exactFlagged;
         linkSeconds += o.linkSeconds, recoverSeconds += o.recoverSeconds;
         blocks += o.blocks, memory += o.memory, links += o.links, blocked += o.blocked;
         return *this;
@@ -174,7 +183,10 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
     }
     figures.outputs += outputs.size();
     for (const Output& output : outputs) {
-        if (known.count(output.text) != 0) continue;
+        if (known.count(output.text) != 0) {
+            figures.exactFlagged += output.flagged;
+            continue;
+        }
         if (output.flagged) {
             ++figures.flagged;
             continue;
@@ -302,7 +314,7 @@ void PrintLine(const std::string& name, const Figures& classic, const Figures& a
     Print(classic);
     std::printf(" | ");
     Print(aware);
-    std::printf(" | %zu, %zu\n", aware.links, aware.blocked);
+    std::printf(" | %zu, %zu, %zu\n", aware.links, aware.blocked, aware.exactFlagged);
     std::fflush(stdout);
 }
 
@@ -335,9 +347,81 @@ int Mixed(uint64_t mebibytes) {
     return 0;
 }
 
+// copies store files of eight 4 KiB clusters, all with their blocks at the
+// same offsets (three-block messages on the 0x210 grid from 0x1000) and
+// each with its own text, their clusters shuffled over the image.
+std::vector<uint8_t> CopiesImage(size_t copies) {
+    constexpr uint32_t kCluster = 4096, kClusters = 8, kSpan = 0x210, kFirst = 0x1000;
+    constexpr uint32_t kEnd = kFirst + kClusters * kCluster;
+    builder::Random random(copies);
+    std::vector<std::vector<uint8_t>> files(copies);
+    for (size_t c = 0; c < copies; ++c) {
+        std::vector<uint8_t>& file = files[c];
+        file.assign(kEnd + kCluster, 0);
+        for (uint32_t offset = kFirst, block = 0; offset + kSpan <= kEnd;
+             offset += kSpan, ++block) {
+            std::string data;
+            if (block % 3 == 0)
+                data = "Subject: copy " + std::to_string(c) + " block " + std::to_string(block) +
+                       "\r\n\r\n";
+            while (data.size() < 512) {
+                data += static_cast<char>('a' + random.Below(26));
+                if (random.Percent(15)) data += ' ';
+                if (random.Percent(2)) data += "\r\n";
+            }
+            data.resize(512);
+            const bool last = block % 3 == 2 || offset + 2 * kSpan > kEnd;
+            builder::WriteBlock(file, offset,
+                                builder::BlockFields{offset, 512, 512, last ? 0 : offset + kSpan},
+                                data);
+        }
+    }
+    std::vector<std::pair<size_t, uint32_t>> slots;  // (copy, file cluster)
+    for (size_t c = 0; c < copies; ++c) {
+        for (uint32_t k = kFirst / kCluster; k < kEnd / kCluster; ++k) slots.emplace_back(c, k);
+    }
+    random.Shuffle(slots);
+    std::vector<uint8_t> image((slots.size() + 2) * kCluster, 0);
+    for (size_t slot = 0; slot < slots.size(); ++slot) {
+        const auto& [copy, k] = slots[slot];
+        std::copy_n(files[copy].begin() + static_cast<ptrdiff_t>(k * kCluster), kCluster,
+                    image.begin() + static_cast<ptrdiff_t>((slot + 1) * kCluster));
+    }
+    return image;
+}
+
+// Linking time of both modes as the copies of one layout grow.
+int Copies(size_t most) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const std::string image = (folder / "copies.bin").string();
+    std::printf(
+        "copies | classic: outputs, seconds | store-aware: outputs, seconds, links, blocked\n");
+    for (const size_t copies : {most / 4, most / 2, most}) {
+        if (copies == 0) continue;
+        {
+            const std::vector<uint8_t> bytes = CopiesImage(copies);
+            std::ofstream out(image, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+        }
+        Figures c, a;
+        const size_t classic = Link(image, false, c).size();
+        const size_t aware = Link(image, true, a).size();
+        std::printf("%6zu | %6zu %8.2f | %6zu %8.2f %6zu %6zu\n", copies, classic, c.linkSeconds,
+                    aware, a.linkSeconds, a.links, a.blocked);
+        std::fflush(stdout);
+    }
+    fs::remove_all(folder);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0)
         return Mixed(std::strtoull(argv[2], nullptr, 10));
+    if (argc > 2 && std::strcmp(argv[1], "--copies") == 0)
+        return Copies(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
     const uint64_t last = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : first + 2;
     const std::string only = argc > 3 ? argv[3] : "";
@@ -352,7 +436,7 @@ int main(int argc, char** argv) {
     std::printf(
         "seeds %llu..%llu. Per mode: exact/real messages, unflagged wrong of outputs,\n"
         "seconds to link into memory and to recover into files, linking bytes per block;\n"
-        "store-aware also: links, blocked ends\n",
+        "store-aware also: links, blocked ends, real messages written whole but flagged\n",
         static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
     std::printf("%-30s | %-45s | %-45s |\n", "layout", "classic", "store-aware");
     Figures allClassic, allAware, hardClassic, hardAware;

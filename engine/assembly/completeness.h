@@ -16,7 +16,8 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size);
 
 // The VARROW_INCOMPLETE_* reasons of a message: its beginning is missing
 // (no header line first, or the linker knows it started late), its end is
-// missing (the chain did not end at a next offset of 0), or some of its
+// missing (the chain did not end at a next offset of 0, or the linker
+// guessed where it went on), or some of its
 // bytes came from sectors that could not be read. 0 when it is complete.
 uint32_t IncompleteReasons(const ChainTrace& trace, bool startsWithHeader);
 

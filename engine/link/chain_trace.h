@@ -38,6 +38,10 @@ struct ChainTrace {
     // The linker knows that the first block written is not the message's
     // own first block.
     bool startsLate = false;
+    // The linker had to pick where the message goes on among readings it
+    // could not tell apart: the text after that point may be another
+    // message's, so the message's own end may be missing.
+    bool endGuessed = false;
 
     // Appends bytes that follow the last run; runs that meet are joined.
     void AddRun(uint64_t position, uint64_t length, bool zeros);

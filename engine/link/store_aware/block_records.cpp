@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
-#include <tuple>
+#include <utility>
 
 namespace varrow {
 
@@ -22,12 +22,23 @@ std::span<const uint32_t> EqualRange(const std::vector<uint32_t>& sorted, const 
     return {sorted.data() + (first - sorted.begin()), static_cast<size_t>(last - first)};
 }
 
-// The block numbers 0 .. count - 1 sorted by less.
-template <typename Less>
-std::vector<uint32_t> SortedBlocks(size_t count, Less less) {
+// The block numbers 0 .. count - 1 sorted by a 32-bit field, ties in
+// ascending block number: a stable radix sort in two passes of 16 bits,
+// linear in count whatever the fields hold.
+template <typename FieldOf>
+std::vector<uint32_t> SortedByField(size_t count, FieldOf fieldOf) {
     std::vector<uint32_t> blocks(count);
     std::iota(blocks.begin(), blocks.end(), 0u);
-    std::sort(blocks.begin(), blocks.end(), less);
+    std::vector<uint32_t> sorted(count);
+    for (const uint32_t shift : {0u, 16u}) {
+        std::vector<size_t> starts(size_t{1} << 16, 0);
+        for (const uint32_t block : blocks) ++starts[(fieldOf(block) >> shift) & 0xFFFF];
+        size_t next = 0;
+        for (size_t& start : starts) next += std::exchange(start, next);
+        for (const uint32_t block : blocks)
+            sorted[starts[(fieldOf(block) >> shift) & 0xFFFF]++] = block;
+        blocks.swap(sorted);
+    }
     return blocks;
 }
 
@@ -62,12 +73,8 @@ void BlockRecords::SortByPosition() {
 void BlockRecords::Finish() {
     if (!InPositionOrder()) SortByPosition();
     // Block numbers ascend with the position, so the number breaks ties.
-    bySelfOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
-        return std::tie((*this)[a].selfOffset, a) < std::tie((*this)[b].selfOffset, b);
-    });
-    byNextOffset_ = SortedBlocks(size_, [this](uint32_t a, uint32_t b) {
-        return std::tie((*this)[a].nextOffset, a) < std::tie((*this)[b].nextOffset, b);
-    });
+    bySelfOffset_ = SortedByField(size_, [this](uint32_t b) { return (*this)[b].selfOffset; });
+    byNextOffset_ = SortedByField(size_, [this](uint32_t b) { return (*this)[b].nextOffset; });
 }
 
 uint32_t BlockRecords::FirstFrom(uint64_t position) const {

@@ -33,6 +33,73 @@ void WriteZeros(CFile64& output, uint32_t count, ChainTrace& trace) {
     }
 }
 
+// Gathers a message's bytes and hands them to the output in large pieces:
+// a chain of many small blocks would otherwise cost one write each.
+class GatheredOutput : public CFile64 {
+public:
+    explicit GatheredOutput(CFile64& target) : target_(target) {}
+    void Write(const void* buffer, uint32_t count) override {
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        gathered_.insert(gathered_.end(), bytes, bytes + count);
+        if (gathered_.size() >= kPiece) Flush();
+    }
+    void Flush() override {
+        if (gathered_.empty()) return;
+        target_.Write(gathered_.data(), static_cast<uint32_t>(gathered_.size()));
+        gathered_.clear();
+    }
+
+private:
+    static constexpr size_t kPiece = 1 << 16;
+    CFile64& target_;
+    std::vector<uint8_t> gathered_;
+};
+
+// The offsets a chain has met: an open-addressed set of 32-bit numbers
+// (0, which no block has, marks a free slot), a few bytes per block where
+// a node-based set takes some forty.
+class OffsetSet {
+public:
+    // Adds offset (not 0); whether it was new.
+    bool Insert(uint32_t offset) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        return Place(slots_, offset);
+    }
+    bool Contains(uint32_t offset) const {
+        for (size_t slot = SlotOf(offset, slots_.size());;
+             slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot] == offset) return true;
+            if (slots_[slot] == 0) return false;
+        }
+    }
+
+private:
+    static size_t SlotOf(uint32_t offset, size_t size) {
+        return static_cast<size_t>((offset * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+    }
+    bool Place(std::vector<uint32_t>& slots, uint32_t offset) {
+        for (size_t slot = SlotOf(offset, slots.size());; slot = (slot + 1) & (slots.size() - 1)) {
+            if (slots[slot] == offset) return false;
+            if (slots[slot] == 0) {
+                slots[slot] = offset;
+                ++count_;
+                return true;
+            }
+        }
+    }
+    void Grow() {
+        std::vector<uint32_t> larger(std::max<size_t>(16, slots_.size() * 2), 0);
+        count_ = 0;
+        for (const uint32_t offset : slots_) {
+            if (offset != 0) Place(larger, offset);
+        }
+        slots_.swap(larger);
+    }
+
+    std::vector<uint32_t> slots_ = std::vector<uint32_t>(16, 0);
+    size_t count_ = 0;
+};
+
 }  // namespace
 
 void StoreAwareLinker::Link(CFile64Ex& source) {
@@ -181,8 +248,12 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
             return false;
         }
+        const uint32_t guesses =
+            cluster == headerCluster
+                ? stores_.At(block.store, static_cast<uint32_t>(cluster)).guesses
+                : hold.guesses;
         const Run run{base + static_cast<int64_t>(offset),
-                      static_cast<uint32_t>(clusterEnd - offset)};
+                      static_cast<uint32_t>(clusterEnd - offset), guesses};
         // Text that turns into bytes no text holds where the file only
         // bridges a headerless cluster: other data overwrote it.
         if (!first && hold.bridged &&
@@ -254,52 +325,114 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
         heads.emplace_back(blocks_.WithOffset(blocks_[h].selfOffset)[0], h);
     }
     std::sort(heads.begin(), heads.end());
-    heads_.Reset(kChainHeadBuckets);
-    for (const auto& [first, head] : heads)
-        heads_.FindOrCreate(blocks_[head].selfOffset).push_back(blocks_[head].position);
+    // The heads of one offset share their first block, so they lie
+    // together, and their offsets come in the order the classic index
+    // would create its entries. Its walk visits the buckets in ascending
+    // order, the newest entry of a bucket first.
+    struct Entry {
+        uint32_t bucket = 0;
+        uint32_t created = 0;  // also where its heads begin in heads
+    };
+    std::vector<Entry> walk;
+    for (uint32_t i = 0; i < heads.size(); ++i) {
+        if (i == 0 || heads[i].first != heads[i - 1].first)
+            walk.push_back({(blocks_[heads[i].second].selfOffset / 16) % kChainHeadBuckets, i});
+    }
+    std::sort(walk.begin(), walk.end(), [](const Entry& a, const Entry& b) {
+        return a.bucket != b.bucket ? a.bucket < b.bucket : a.created > b.created;
+    });
+    headOffsets_.reserve(walk.size());
+    headPositions_.reserve(walk.size());
+    for (const Entry& entry : walk) {
+        headOffsets_.push_back(blocks_[heads[entry.created].second].selfOffset);
+        headPositions_.emplace_back();
+        for (uint32_t i = entry.created;
+             i < heads.size() && heads[i].first == heads[entry.created].first; ++i)
+            headPositions_.back().push_back(blocks_[heads[i].second].position);
+    }
+    headIndex_.reserve(headOffsets_.size());
+    for (uint32_t i = 0; i < headOffsets_.size(); ++i) headIndex_.emplace_back(headOffsets_[i], i);
+    std::sort(headIndex_.begin(), headIndex_.end());
 }
 
 void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
     Link(source);
-    for (const uint32_t offset : heads_.OffsetsInWalkingOrder()) {
-        if (events.QueryAbort()) return;
-        PositionList& positions = *heads_.Find(offset);
-        for (size_t i = positions.size(); i-- > 0;) {
-            // A header that cannot be read counts as one with a colon, as
-            // in the classic linking.
-            uint32_t delivered = 0;
-            cache_->Read(static_cast<int64_t>(positions[i]), kBlockHeaderSize, &delivered);
-            if (delivered < kBlockHeaderSize) continue;
-            const std::vector<uint8_t> data = DataOf(BlockAt(blocks_.AtPosition(positions[i])));
-            if (std::find(data.begin(), data.end(), ':') == data.end()) positions.erase(i);
+    // Each head is read in position order, which the page cache serves
+    // far better than the walking order; what is dropped is the same. The
+    // question whether to stop comes once per head offset, as in the
+    // classic linking, when the offset's first head is met.
+    std::vector<std::pair<uint32_t, uint32_t>> byPosition;  // (head block, entry)
+    for (uint32_t entry = 0; entry < headPositions_.size(); ++entry) {
+        for (const uint64_t position : headPositions_[entry])
+            byPosition.emplace_back(blocks_.AtPosition(position), entry);
+    }
+    std::sort(byPosition.begin(), byPosition.end());
+    std::vector<bool> colonless(blocks_.size(), false);
+    std::vector<bool> asked(headPositions_.size(), false);
+    for (const auto& [head, entry] : byPosition) {
+        if (!asked[entry]) {
+            asked[entry] = true;
+            if (events.QueryAbort()) return;
         }
-        if (positions.empty()) heads_.Remove(offset);
+        // A header that cannot be read counts as one with a colon, as in
+        // the classic linking.
+        uint32_t delivered = 0;
+        cache_->Read(static_cast<int64_t>(blocks_[head].position), kBlockHeaderSize, &delivered);
+        if (delivered < kBlockHeaderSize) continue;
+        const std::vector<uint8_t> data = DataOf(BlockAt(head));
+        if (std::find(data.begin(), data.end(), ':') == data.end()) colonless[head] = true;
+    }
+    for (PositionList& positions : headPositions_) {
+        for (size_t i = positions.size(); i-- > 0;) {
+            if (colonless[blocks_.AtPosition(positions[i])]) positions.erase(i);
+        }
     }
 }
 
 std::vector<uint32_t> StoreAwareLinker::HeadOffsets() const {
-    return heads_.OffsetsInWalkingOrder();
+    std::vector<uint32_t> offsets;
+    for (size_t i = 0; i < headOffsets_.size(); ++i) {
+        if (!headPositions_[i].empty()) offsets.push_back(headOffsets_[i]);
+    }
+    return offsets;
 }
 
 const PositionList& StoreAwareLinker::HeadPositions(uint32_t headOffset) const {
     static const PositionList kNone{};
-    const PositionList* positions = heads_.Find(headOffset);
-    return positions ? *positions : kNone;
+    const auto it =
+        std::lower_bound(headIndex_.begin(), headIndex_.end(), std::make_pair(headOffset, 0u));
+    return it != headIndex_.end() && it->first == headOffset ? headPositions_[it->second] : kNone;
 }
 
 void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
                                   CFile64& output, ChainTrace& trace) {
+    GatheredOutput gathered(output);
+    FollowChain(source, headOffset, headPosition, gathered, trace);
+    gathered.Flush();
+}
+
+void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
+                                   CFile64& output, ChainTrace& trace) {
     const uint32_t head = blocks_.AtPosition(headPosition);
     if (head == kNoBlock) {
         trace.end = ChainEnd::ReadError;
         return;
     }
     ChainBlock current = BlockAt(head);
-    std::unordered_set<uint32_t> visitedOffsets;
+    // Bytes read from two clusters of one store that only a guessed link
+    // puts together make the message's end uncertain.
+    uint32_t lastStore = current.store;
+    uint32_t lastGuesses = stores_.At(current.store, headOffset / stores_.ClusterSize()).guesses;
+    const auto note = [&](uint32_t store, uint32_t guesses) {
+        if (store == lastStore && guesses != lastGuesses) trace.endGuessed = true;
+        lastStore = store;
+        lastGuesses = guesses;
+    };
+    OffsetSet visitedOffsets;
     uint32_t offset = headOffset;
     std::vector<Run> runs;
     for (;;) {
-        visitedOffsets.insert(offset);
+        visitedOffsets.Insert(offset);
         if (!current.rebuilt) {
             // As the classic linking does: the header as the source gives it now.
             source.Seek(static_cast<int64_t>(current.position), CFile64::begin);
@@ -319,9 +452,12 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
             return;
         }
         trace.blocks.push_back(current.position);
+        note(current.store,
+             stores_.At(current.store, current.header.selfOffset / stores_.ClusterSize()).guesses);
         runs.clear();
         const bool whole = DataRuns(current, runs);
         for (const Run& run : runs) {
+            note(current.store, run.guesses);
             if (run.position < 0) {
                 WriteZeros(output, run.length, trace);
                 continue;
@@ -338,7 +474,7 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
             trace.end = ChainEnd::Complete;
             return;
         }
-        if (visitedOffsets.count(next) != 0) {
+        if (visitedOffsets.Contains(next)) {
             trace.end = ChainEnd::Loop;
             return;
         }
@@ -352,8 +488,18 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
     }
 }
 
+size_t StoreAwareLinker::HeadsMemoryUsed() const {
+    size_t bytes = headOffsets_.capacity() * sizeof(uint32_t) +
+                   headPositions_.capacity() * sizeof(PositionList) +
+                   headIndex_.capacity() * sizeof(headIndex_[0]);
+    for (const PositionList& positions : headPositions_) {
+        if (positions.capacity() > 1) bytes += positions.capacity() * sizeof(uint64_t);
+    }
+    return bytes;
+}
+
 size_t StoreAwareLinker::MemoryUsed() const {
-    return blocks_.MemoryUsed() + stores_.MemoryUsed() + heads_.MemoryUsed() +
+    return blocks_.MemoryUsed() + stores_.MemoryUsed() + HeadsMemoryUsed() +
            sharedSuccessors_.size() * (sizeof(uint32_t) * 2 + sizeof(void*) * 2);
 }
 

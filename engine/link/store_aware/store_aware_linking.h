@@ -21,8 +21,10 @@
 //
 // Where the file is blocked (its continuation is unknown) or a cluster
 // belongs to another file, the message stops there and its chain does not
-// end Complete. On a single contiguous store everything above reduces to
-// the classic linking, file for file.
+// end Complete. Where it goes on over a link that was a guess (the
+// evidence tied), it goes on, but its trace says the end was guessed. On
+// a single contiguous store everything above reduces to the classic
+// linking, file for file.
 //
 // The linking reads the source given to ValidateHeads through a page cache
 // of its own; WriteChain must be given the same source.
@@ -49,8 +51,8 @@ class StoreAwareLinker : public MessageLinker {
 public:
     BlockSink& Collector() override { return blocks_; }
     // Rebuilds the stores and finds the heads, then drops the heads whose
-    // data holds no colon, asking whether to stop before each head offset
-    // as ClassicLinker does.
+    // data holds no colon, asking whether to stop once per head offset as
+    // ClassicLinker does.
     void ValidateHeads(RunEvents& events, CFile64Ex& source) override;
     // Head offsets in the walking order of BlockIndex, the entries created
     // in the order the scan first met each offset, the heads of an offset
@@ -79,9 +81,13 @@ private:
     struct Run {
         int64_t position = 0;
         uint32_t length = 0;
+        uint32_t guesses = 0;  // of the store's cluster (StoreReassembly::ClusterHold)
     };
 
     void Link(CFile64Ex& source);
+    // WriteChain's work, writing into output as it goes.
+    void FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition, CFile64& output,
+                     ChainTrace& trace);
     void FindHeads(CFile64Ex& source);
     // The block at offset of a store file, read at ownBase where the store
     // does not place the cluster; near is a block number to search from.
@@ -102,13 +108,19 @@ private:
     // Whether a predecessor of the block may have been lost: a block names
     // it from an offset its own file does not hold.
     bool MayHaveLostPredecessor(const ChainBlock& block);
+    size_t HeadsMemoryUsed() const;
 
     BlockRecords blocks_;
     // The source for the linking's own reads, from Link on.
     std::unique_ptr<CachedSource> cache_;
     StoreReassembly stores_;
     bool linked_ = false;
-    BlockIndex heads_;
+    // The heads in the classic walking order: their offsets and each
+    // offset's positions (emptied by ValidateHeads where no head is left),
+    // and (offset, index into both) by offset.
+    std::vector<uint32_t> headOffsets_;
+    std::vector<PositionList> headPositions_;
+    std::vector<std::pair<uint32_t, uint32_t>> headIndex_;
     std::unordered_map<uint32_t, uint32_t> sharedSuccessors_;
     // Candidates of offsets with many blocks, for stray blocks' choices.
     std::unordered_map<uint32_t, PositionList> manyCandidates_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -31,16 +32,37 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+void CachedSource::AlignedDelete::operator()(uint8_t* bytes) const {
+    ::operator delete[](bytes, std::align_val_t{kPageSize});
+}
+
 CachedSource::CachedSource(CFile64Ex& source)
-    : source_(source), bytes_(size_t{kPageSize} * kPages), tags_(kPages, 0), lengths_(kPages, 0) {}
+    : source_(source),
+      bytes_(static_cast<uint8_t*>(
+          ::operator new[](size_t{kPageSize} * kPages, std::align_val_t{kPageSize}))),
+      tags_(kPages, 0),
+      lengths_(kPages, 0) {}
 
 const uint8_t* CachedSource::Page(uint64_t page, uint32_t* length) {
     const size_t slot = page % kPages;
-    uint8_t* bytes = bytes_.data() + slot * kPageSize;
+    uint8_t* bytes = bytes_.get() + slot * kPageSize;
     if (tags_[slot] != page + 1) {
         std::fill(bytes, bytes + kPageSize, 0);
-        source_.Seek(static_cast<int64_t>(page * kPageSize), CFile64::begin);
-        lengths_[slot] = source_.Read(bytes, kPageSize);
+        const uint64_t position = page * kPageSize;
+        // One call for the whole page where the source delivers it all;
+        // otherwise sector by sector through the windows, which give
+        // zeros for unreadable sectors and record them.
+        const bool whole =
+            kPageSize % source_.SectorSize() == 0 &&
+            source_.ReadAligned(position, bytes, kPageSize, Transfer::OneCall).delivered ==
+                kPageSize;
+        if (!whole) {
+            std::fill(bytes, bytes + kPageSize, 0);
+            source_.Seek(static_cast<int64_t>(position), CFile64::begin);
+            lengths_[slot] = source_.Read(bytes, kPageSize);
+        } else {
+            lengths_[slot] = kPageSize;
+        }
         tags_[slot] = page + 1;
     }
     *length = lengths_[slot];

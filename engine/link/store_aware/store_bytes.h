@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -31,8 +32,13 @@ private:
     // many of its bytes the source delivered.
     const uint8_t* Page(uint64_t page, uint32_t* length);
 
+    // The pages lie page-aligned, so that a page is read with one call.
+    struct AlignedDelete {
+        void operator()(uint8_t* bytes) const;
+    };
+
     CFile64Ex& source_;
-    std::vector<uint8_t> bytes_;
+    std::unique_ptr<uint8_t[], AlignedDelete> bytes_;
     std::vector<uint64_t> tags_;     // page number + 1 held in each slot; 0 for none
     std::vector<uint32_t> lengths_;  // bytes delivered of each slot's page
 };

@@ -19,11 +19,16 @@
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
-// left only by a wide lead. An end whose options stay tied is blocked: its
-// messages stop there, flagged incomplete, rather than guess.
+// left only by a wide lead. A link that only the priors, affinity, the
+// elimination of rivals or, last, the order of likelihood chose is marked
+// guessed: messages read across it go on but are flagged incomplete. An
+// end that needs a continuation and has no option left is blocked: its
+// messages stop there, flagged too.
 #include <algorithm>
 #include <span>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "link/store_aware/store_bytes.h"
 #include "link/store_aware/store_reassembly.h"
@@ -44,6 +49,9 @@ constexpr size_t kAffinityFactor = 4;
 constexpr size_t kAffinitySlack = 64;
 // Blocks of the ending piece read back for the MIME boundaries of a message.
 constexpr int kBoundaryLookBack = 6;
+// Ends or starts at one boundary up to which every option is weighed
+// against its rivals.
+constexpr size_t kMostWeighed = 64;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
@@ -328,62 +336,83 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
                                distance(b), b.end, b.start);
     });
-    std::vector<uint32_t> done, taken;
-    const auto has = [](const std::vector<uint32_t>& set, uint32_t item) {
-        return std::find(set.begin(), set.end(), item) != set.end();
-    };
-    const auto link = [&](const Option& o) {
+    std::unordered_set<uint32_t> done, taken;
+    std::unordered_map<uint32_t, bool> needed;  // by end
+    for (size_t i = 0; i < ends.size(); ++i) needed[ends[i]] = needs[i];
+    // The options of each end and of each start, in the order above.
+    std::unordered_map<uint32_t, std::vector<const Option*>> ofEnd, ofStart;
+    for (const Option& o : options) {
+        ofEnd[o.end].push_back(&o);
+        if (o.start != kNone) ofStart[o.start].push_back(&o);
+    }
+    const auto isTaken = [&](const Option& o) { return o.start != kNone && taken.count(o.start); };
+    const auto link = [&](const Option& o, bool guessed) {
         Piece& end = pieces_[o.end];
+        end.guessed = guessed;
         if (o.start == kNone) {
             end.next = Next::InPlace;
         } else {
             end.next = Next::Start;
             end.nextPiece = o.start;
             pieces_[o.start].linkedFrom = true;
-            taken.push_back(o.start);
+            taken.insert(o.start);
         }
         ++linkCount_;
     };
     const auto linked = [&](uint32_t end) { return pieces_[end].next != Next::Unknown; };
+    // Many copies of one cluster: weighing every option against every
+    // rival would cost the cube of their number, so only an option that
+    // is the one of its end and of its start is sure, and the rest are
+    // guessed in order of likelihood.
+    const bool weighed = ends.size() <= kMostWeighed && ofStart.size() <= kMostWeighed;
 
     // Pass 1: links that nothing rivals, or that share far more of their
-    // text across the boundary than any rival.
+    // text across the boundary than any rival. A link that won over an
+    // option of equal strong evidence only by the priors or by affinity is
+    // marked guessed, and so is every link of pass 2.
     for (const Option& o : options) {
-        if (has(done, o.end) || (o.start != kNone && has(taken, o.start))) continue;
-        done.push_back(o.end);
+        if (done.count(o.end) || isTaken(o)) continue;
+        done.insert(o.end);
+        if (!weighed) {
+            if (ofEnd[o.end].size() == 1 && (o.start == kNone || ofStart[o.start].size() == 1))
+                link(o, false);
+            continue;
+        }
         size_t rival = 0;
         bool rivalled = false;
-        for (const Option& other : options) {
-            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) continue;
-            const bool sameEnd = other.end == o.end && other.start != o.start &&
-                                 (other.start == kNone || !has(taken, other.start));
+        bool contested = false;
+        const auto weigh = [&](const Option& other) {
+            const bool sameEnd = other.end == o.end && other.start != o.start && !isTaken(other);
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
-            if (sameEnd || sameStart) {
-                rivalled = true;
-                rival = std::max(rival, other.affinity);
-            }
+            if (!sameEnd && !sameStart) return;
+            // An option as strongly supported that only the weaker priors
+            // or affinity put behind: the link is a guess.
+            if (other.strong == o.strong) contested = true;
+            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) return;
+            rivalled = true;
+            rival = std::max(rival, other.affinity);
+        };
+        for (const Option* other : ofEnd[o.end]) weigh(*other);
+        if (o.start != kNone) {
+            for (const Option* other : ofStart[o.start]) weigh(*other);
         }
-        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack) link(o);
+        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack)
+            link(o, rivalled || contested);
     }
 
     // Pass 2: an end that needs a continuation takes the one option left
     // for it, unless that start is the one option left for another such
     // end too; each link can leave another end with one option, so this
     // repeats.
-    // Ends left with none, or with several the evidence cannot tell apart,
-    // are blocked there.
     const auto bestOpen = [&](uint32_t end) {
-        std::vector<const Option*> open;
-        for (const Option& o : options) {
-            if (o.end == end && (o.start == kNone || !has(taken, o.start))) open.push_back(&o);
-        }
         std::vector<const Option*> best;
-        for (const Option* o : open) {
-            if (o->strong == open.front()->strong && o->weak == open.front()->weak &&
-                o->near == open.front()->near) {
-                best.push_back(o);
-            }
+        for (const Option* o : ofEnd[end]) {
+            if (isTaken(*o)) continue;
+            if (!best.empty() && (o->strong != best.front()->strong ||
+                                  o->weak != best.front()->weak || o->near != best.front()->near))
+                break;
+            best.push_back(o);
         }
         size_t most = 0;
         for (const Option* o : best) most = std::max(most, o->affinity);
@@ -393,7 +422,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         }
         return left;
     };
-    for (bool changed = true; changed;) {
+    for (bool changed = weighed; changed;) {
         changed = false;
         for (size_t i = 0; i < ends.size(); ++i) {
             const uint32_t end = ends[i];
@@ -409,9 +438,18 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                 for (const Option* o : theirs) contested = contested || o->start == start;
             }
             if (contested) continue;
-            link(*left.front());
+            link(*left.front(), true);
             changed = true;
         }
+    }
+
+    // Pass 3: an end that needs a continuation and still has open options
+    // takes the likeliest, best first, as a guess; messages read across it
+    // are flagged, so a wrong one is no unmarked message, and a right one
+    // keeps its end. Ends left with none are blocked.
+    for (const Option& o : options) {
+        if (linked(o.end) || !needed[o.end] || isTaken(o)) continue;
+        link(o, true);
     }
     for (size_t i = 0; i < ends.size(); ++i) {
         if (linked(ends[i]) || !needs[i]) continue;

@@ -1,7 +1,10 @@
 #include "link/store_aware/store_reassembly.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
+#include <map>
+#include <tuple>
 #include <numeric>
 
 #include "link/store_aware/store_bytes.h"
@@ -140,6 +143,16 @@ bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
     return missing > found;
 }
 
+bool StoreReassembly::AnotherCopyEndsAt(int64_t base, uint32_t cluster) const {
+    const auto first =
+        std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(cluster, 0u));
+    for (auto it = first; it != fullKeys_.end() && it->first == cluster; ++it) {
+        const int64_t other = keys_[it->second].base;
+        if (other != base && FindKey(other, cluster + 1) == kNone) return true;
+    }
+    return false;
+}
+
 void StoreReassembly::JoinKeys() {
     for (uint32_t key = 0; key + 1 < keys_.size(); ++key) {
         const Key& k = keys_[key];
@@ -160,7 +173,9 @@ void StoreReassembly::JoinKeys() {
         }
         keys_[key].joinsNext = true;
         keys_[key + 1].joinedFrom = true;
+        if (next.cluster == k.cluster + 1) adjacentJoins_.emplace_back(k.cluster, key);
     }
+    std::sort(adjacentJoins_.begin(), adjacentJoins_.end());
 }
 
 void StoreReassembly::MakePieces() {
@@ -271,22 +286,41 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         MeasureAffinity(source, options);
         Assign(options, group, needs);
+        // Where some end here was left to a guess, a join of adjacent
+        // clusters at f that another copy's end could have continued in
+        // is a guess too.
+        if (std::any_of(group.begin(), group.end(),
+                        [&](uint32_t end) { return pieces_[end].guessed; })) {
+            const auto first = std::lower_bound(adjacentJoins_.begin(), adjacentJoins_.end(),
+                                                std::make_pair(f, 0u));
+            for (auto it = first; it != adjacentJoins_.end() && it->first == f; ++it) {
+                Key& key = keys_[it->second];
+                key.joinGuessed = AnotherCopyEndsAt(key.base, f);
+            }
+        }
     }
 }
 
 void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>& options) const {
     // Affinity only tells apart options of equal evidence that compete for
-    // an end or a start; the others never need it.
-    const auto rivals = [](const Option& a, const Option& b) {
-        return a.strong == b.strong && a.weak == b.weak && a.near == b.near &&
-               (a.end == b.end || (a.start != kNone && a.start == b.start));
+    // an end or a start; the others never need it. Options are counted by
+    // (side, piece, evidence), so that many copies of one cluster cost no
+    // more than their options.
+    const auto evidence = [](const Option& o) { return std::make_tuple(o.strong, o.weak, o.near); };
+    std::map<std::tuple<bool, uint32_t, int, int, int>, uint32_t> counts;
+    const auto keyOf = [&](const Option& o, bool byStart) {
+        const auto [strong, weak, near] = evidence(o);
+        return std::make_tuple(byStart, byStart ? o.start : o.end, strong, weak, near);
     };
+    for (const Option& o : options) {
+        ++counts[keyOf(o, false)];
+        if (o.start != kNone) ++counts[keyOf(o, true)];
+    }
     uint32_t gramsOf = kNone;
     GramSet grams;
     for (Option& option : options) {
-        const bool rivalled = std::any_of(options.begin(), options.end(), [&](const Option& other) {
-            return &other != &option && rivals(option, other);
-        });
+        const bool rivalled = counts[keyOf(option, false)] > 1 ||
+                              (option.start != kNone && counts[keyOf(option, true)] > 1);
         if (!rivalled) continue;
         if (gramsOf != option.end) {
             grams = GramsBefore(source, option.end);
@@ -301,6 +335,7 @@ void StoreReassembly::MakeStores() {
         if (pieces_[p].linkedFrom) continue;
         const auto store = static_cast<uint32_t>(storeSolid_.size());
         storeSolid_.push_back(pieces_[p].solid ? 1 : 0);
+        uint32_t guesses = 0;
         for (uint32_t piece = p;;) {
             const Piece& current = pieces_[piece];
             for (uint32_t key = current.firstKey; key <= current.lastKey; ++key) {
@@ -310,20 +345,22 @@ void StoreReassembly::MakeStores() {
                 // Clusters inside a join's gap belong to the piece too.
                 if (key > current.firstKey) {
                     for (uint32_t c = keys_[key - 1].cluster + 1; c < k.cluster; ++c) {
-                        storeClusters_.push_back({store, c, k.base, true});
+                        storeClusters_.push_back({store, c, k.base, true, guesses});
                     }
                 }
-                storeClusters_.push_back({store, k.cluster, k.base});
+                storeClusters_.push_back({store, k.cluster, k.base, false, guesses});
+                if (k.joinGuessed) ++guesses;
             }
             const Key& last = keys_[current.lastKey];
+            if (current.guessed) ++guesses;
             if (current.next == Next::Start) {
                 piece = current.nextPiece;
                 continue;
             }
             if (current.next == Next::InPlace)
-                storeClusters_.push_back({store, last.cluster + 1, last.base});
+                storeClusters_.push_back({store, last.cluster + 1, last.base, false, guesses});
             if (current.next == Next::Blocked)
-                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase});
+                storeClusters_.push_back({store, last.cluster + 1, kBlockedBase, false, guesses});
             break;
         }
     }
@@ -338,16 +375,21 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
         [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
             return std::make_pair(c.store, c.cluster) < wanted;
         });
-    if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) return {};
-    if (it->base == kBlockedBase) return {Hold::Blocked, 0};
-    return {Hold::Base, it->base, it->bridged};
+    if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) {
+        ClusterHold unknown;
+        if (it != storeClusters_.begin() && std::prev(it)->store == store)
+            unknown.guesses = std::prev(it)->guesses;
+        return unknown;
+    }
+    if (it->base == kBlockedBase) return {Hold::Blocked, 0, false, it->guesses};
+    return {Hold::Base, it->base, it->bridged, it->guesses};
 }
 
 size_t StoreReassembly::MemoryUsed() const {
     return byBase_.capacity() * sizeof(uint32_t) + keys_.capacity() * sizeof(Key) +
            pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() +
            storeClusters_.capacity() * sizeof(StoreCluster) +
-           fullKeys_.capacity() * sizeof(fullKeys_[0]) +
+           (fullKeys_.capacity() + adjacentJoins_.capacity()) * sizeof(fullKeys_[0]) +
            solidClusters_.capacity() * sizeof(uint32_t) +
            (namingAfter_.capacity() + namingLastEdge_.capacity() + namingBefore_.capacity()) *
                sizeof(namingAfter_[0]);

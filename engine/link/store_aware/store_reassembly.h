@@ -13,8 +13,9 @@
 //  - keys of one base that follow each other on disk join into a piece;
 //  - the end of a piece is linked to the piece that starts one file cluster
 //    further on elsewhere, or goes on in place, when the blocks' own
-//    evidence says so (store_links.cpp); where it needs a continuation and
-//    the evidence does not settle one, the file is blocked there;
+//    evidence says so (store_links.cpp); where the evidence does not
+//    settle it the likeliest is taken as a guess, and where nothing is
+//    left, the file is blocked there;
 //  - a chain of linked pieces is a store: a map from file cluster to the
 //    base that holds it.
 // On a single contiguous store every block has one base, nothing is linked
@@ -50,6 +51,11 @@ public:
         // No block lies there: the cluster only sits between two clusters
         // of one piece, and may have been overwritten since.
         bool bridged = false;
+        // How many guessed links (see Piece::guessed) the store passes from
+        // its first cluster up to this one. Two clusters of one store with
+        // different counts are only as much one file as the guesses were
+        // right. An unknown cluster counts as the last known one before it.
+        uint32_t guesses = 0;
     };
 
     // Rebuilds the stores of blocks (finished, in ascending position) with
@@ -88,6 +94,10 @@ private:
         uint32_t store = kNone;
         bool joinsNext = false;  // key + 1 goes on from it on disk
         bool joinedFrom = false;
+        // The join to key + 1 may be wrong: another copy's file ends at
+        // this cluster, an end there was left to a guess, and two copies'
+        // clusters may lie in line.
+        bool joinGuessed = false;
     };
     // How the file goes on after a piece's last cluster.
     enum class Next : uint8_t { Unknown, Start, InPlace, Blocked };
@@ -99,6 +109,10 @@ private:
         Next next = Next::Unknown;
         bool solid = false;
         bool linkedFrom = false;
+        // The link after the piece was picked among options the blocks'
+        // evidence did not set apart (by affinity, or because the rivals
+        // went elsewhere): text read across it may be another file's.
+        bool guessed = false;
     };
     // One cluster of a solid store.
     struct StoreCluster {
@@ -106,6 +120,7 @@ private:
         uint32_t cluster = 0;
         int64_t base = 0;  // kBlockedBase where the store is blocked
         bool bridged = false;
+        uint32_t guesses = 0;
     };
     // (piece, block) pairs, by piece: the blocks of a piece that name one
     // kind of offset.
@@ -141,6 +156,11 @@ private:
     // more offsets of each other that are missing than are there: two
     // files' clusters that happen to lie in line.
     bool NamesDisagree(uint32_t first, uint32_t second) const;
+    // Whether a key of two or more blocks of another base holds cluster
+    // and none of that base holds the next: a copy whose file goes on
+    // elsewhere, which the cluster after (base, cluster) may continue as
+    // well as base's own file does.
+    bool AnotherCopyEndsAt(int64_t base, uint32_t cluster) const;
     // The last block of a key (largest offset).
     uint32_t LastBlock(uint32_t key) const {
         return byBase_[keys_[key].first + keys_[key].count - 1];
@@ -184,6 +204,8 @@ private:
     PieceBlocks namingAfter_, namingLastEdge_, namingBefore_;
     // Keys of two or more blocks, by (cluster, key).
     std::vector<std::pair<uint32_t, uint32_t>> fullKeys_;
+    // Keys joined to a key of the next cluster, by (cluster, key).
+    std::vector<std::pair<uint32_t, uint32_t>> adjacentJoins_;
     // Clusters that some solid piece holds, ascending, once each.
     std::vector<uint32_t> solidClusters_;
     mutable EndSide endSide_;
