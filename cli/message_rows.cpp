@@ -25,6 +25,7 @@ std::string IncompleteText(uint32_t reasons) {
     if (reasons & VARROW_INCOMPLETE_BEGINNING) add("beginning missing");
     if (reasons & VARROW_INCOMPLETE_END) add("end missing");
     if (reasons & VARROW_INCOMPLETE_UNREADABLE) add("unreadable bytes");
+    if (reasons & VARROW_INCOMPLETE_UNCERTAIN) add("continuation uncertain");
     return text;
 }
 
@@ -46,6 +47,16 @@ std::string RelativeTo(const std::string& path, const std::string& folder) {
     return path;
 }
 
+namespace {
+
+// "uncertain" when the only doubt is a continuation chosen among rivals.
+const char* CompleteWord(uint32_t reasons) {
+    if (reasons == 0) return "yes";
+    return reasons == VARROW_INCOMPLETE_UNCERTAIN ? "uncertain" : "no";
+}
+
+}  // namespace
+
 std::vector<std::string> MessageRow(const VarrowMessageRecord& record,
                                     const std::string& outputFolder,
                                     const std::optional<FileDigests>& digests, bool hashes) {
@@ -65,7 +76,7 @@ std::vector<std::string> MessageRow(const VarrowMessageRecord& record,
         std::to_string(record.bytes),
         std::to_string(record.blockCount),
         record.blockCount > 0 ? std::to_string(record.blocks[0]) : "",
-        record.incomplete == 0 ? "yes" : "no",
+        CompleteWord(record.incomplete),
         IncompleteText(record.incomplete),
         record.outcome == VARROW_COPY_DUPLICATE ? std::to_string(record.duplicateOfNumber) + "/" +
                                                       std::to_string(record.duplicateOfCopy)

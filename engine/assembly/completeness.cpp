@@ -27,8 +27,9 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
 uint32_t IncompleteReasons(const ChainTrace& trace, bool startsWithHeader) {
     uint32_t reasons = 0;
     if (!startsWithHeader || trace.startsLate) reasons |= VARROW_INCOMPLETE_BEGINNING;
-    if (trace.end != ChainEnd::Complete || trace.endGuessed) reasons |= VARROW_INCOMPLETE_END;
+    if (trace.end != ChainEnd::Complete) reasons |= VARROW_INCOMPLETE_END;
     if (trace.unreadable) reasons |= VARROW_INCOMPLETE_UNREADABLE;
+    if (trace.endGuessed) reasons |= VARROW_INCOMPLETE_UNCERTAIN;
     return reasons;
 }
 

@@ -117,12 +117,15 @@ typedef struct RecoveryParams {
 #define VARROW_END_READ_ERROR 4        /* a block header could not be read */
 #define VARROW_END_NOT_FOLLOWED 5      /* the copy failed before its chain was followed */
 
-/* Why a message is incomplete (VarrowMessageRecord.incomplete); 0 when its
- * chain ended at a next offset of 0, every byte was read and its text
- * starts with a header line. */
+/* Why a message is incomplete or may be (VarrowMessageRecord.incomplete);
+ * 0 when its chain ended at a next offset of 0, every block followed was
+ * the only one that could follow, every byte was read and its text starts
+ * with a header line. */
 #define VARROW_INCOMPLETE_BEGINNING 0x1u  /* the text does not start with a header line */
 #define VARROW_INCOMPLETE_END 0x2u        /* the chain ended before its last block */
 #define VARROW_INCOMPLETE_UNREADABLE 0x4u /* some bytes came from unreadable sectors */
+#define VARROW_INCOMPLETE_UNCERTAIN 0x8u  /* a continuation was chosen among rivals without
+                                           * proof: what follows may be another message's */
 
 /* Where some of a message's bytes lie on the source. */
 #define VARROW_RUN_ZEROS 0x1u /* not on the source: written as zeros */

@@ -71,13 +71,19 @@ QString IncompleteReason(const TMessageRecord& record) {
     }
     if (record.incomplete & VARROW_INCOMPLETE_UNREADABLE)
         reasons.append(QStringLiteral("some bytes unreadable"));
+    if (record.incomplete & VARROW_INCOMPLETE_UNCERTAIN)
+        reasons.append(QStringLiteral("continuation uncertain (chosen among several; the rest may "
+                                      "belong to another message)"));
     return reasons.join(QStringLiteral("; "));
 }
 
 QString CompleteText(const TMessageRecord& record) {
     switch (record.outcome) {
         case VARROW_COPY_WRITTEN:
-            return record.incomplete ? QStringLiteral("No") : QStringLiteral("Yes");
+            if (record.incomplete == 0) return QStringLiteral("Yes");
+            // Only a guessed continuation: whole perhaps, but not proven.
+            if (record.incomplete == VARROW_INCOMPLETE_UNCERTAIN) return QStringLiteral("Uncertain");
+            return QStringLiteral("No");
         case VARROW_COPY_DUPLICATE: return QStringLiteral("Identical copy");
         case VARROW_COPY_FAILED: return QStringLiteral("Not written");
         case VARROW_COPY_EMPTY: return QStringLiteral("Unreadable");

@@ -8,6 +8,12 @@ namespace tolvan {
 
 namespace {
 
+// "uncertain" when the only doubt is a continuation chosen among rivals.
+QString CompleteWord(uint32_t reasons) {
+    if (reasons == 0) return QStringLiteral("yes");
+    return reasons == VARROW_INCOMPLETE_UNCERTAIN ? QStringLiteral("uncertain") : QStringLiteral("no");
+}
+
 // What a spreadsheet would take for a formula (or a control) is led by a
 // quote mark; a field that holds a comma, a quote or a line end is quoted.
 QString Field(const QString& text) {
@@ -27,6 +33,7 @@ QString IncompleteWords(uint32_t reasons) {
     if (reasons & VARROW_INCOMPLETE_BEGINNING) words.append(QStringLiteral("beginning missing"));
     if (reasons & VARROW_INCOMPLETE_END) words.append(QStringLiteral("end missing"));
     if (reasons & VARROW_INCOMPLETE_UNREADABLE) words.append(QStringLiteral("unreadable bytes"));
+    if (reasons & VARROW_INCOMPLETE_UNCERTAIN) words.append(QStringLiteral("continuation uncertain"));
     return words.join(QStringLiteral("; "));
 }
 
@@ -77,7 +84,7 @@ QByteArray ReportCsv(const TRunReport& report) {
                           QString::number(record.copy), FileField(record, model),
                           QString::number(record.bytes), QString::number(record.blockCount),
                           record.blockCount > 0 ? QString::number(record.firstBlock) : QString(),
-                          record.incomplete == 0 ? QStringLiteral("yes") : QStringLiteral("no"),
+                          CompleteWord(record.incomplete),
                           IncompleteWords(record.incomplete), duplicate, date, record.from});
     }
     return csv;

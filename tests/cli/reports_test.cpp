@@ -81,6 +81,15 @@ TEST(MessageRows, MatchEachCopyToItsFileAndTellWhatIsMissing) {
         (std::vector<std::string>{"7", "Re: x", "2", testing::NativePath("Recovered_Msg1/Re_ x.eml"), "900", "2", "4096",
                                   "no", "beginning missing; unreadable bytes", "",
                                   "2004-03-05T14:22:10Z", "Anna <anna@example.org>", "m", "s"}));
+    // A continuation chosen among rivals is doubt, not a known loss.
+    record.incomplete = VARROW_INCOMPLETE_UNCERTAIN;
+    const std::vector<std::string> guessed = MessageRow(record, testing::NativePath("/out"), std::nullopt, false);
+    EXPECT_EQ(guessed[7], "uncertain");
+    EXPECT_EQ(guessed[8], "continuation uncertain");
+    record.incomplete = VARROW_INCOMPLETE_END | VARROW_INCOMPLETE_UNCERTAIN;
+    const std::vector<std::string> cut = MessageRow(record, testing::NativePath("/out"), std::nullopt, false);
+    EXPECT_EQ(cut[7], "no");
+    EXPECT_EQ(cut[8], "end missing; continuation uncertain");
     record.outcome = VARROW_COPY_DUPLICATE;
     record.path = "";
     record.duplicateOfNumber = 3;

@@ -278,6 +278,13 @@ private Q_SLOTS:
                  QString("end missing (next block not found)"));
         QCOMPARE(model.index(3, TReportModel::kComplete).data(Qt::ToolTipRole).toString(),
                  QString("not written: the file could not be created"));
+        // A continuation chosen among rivals is doubt, not a known loss.
+        TMessageRecord guessed = records[0];
+        guessed.incomplete = VARROW_INCOMPLETE_UNCERTAIN;
+        QCOMPARE(CompleteText(guessed), QString("Uncertain"));
+        guessed.incomplete |= VARROW_INCOMPLETE_BEGINNING;
+        QCOMPARE(CompleteText(guessed), QString("No"));
+        QVERIFY(IncompleteReason(guessed).startsWith("beginning missing; continuation uncertain"));
         QCOMPARE(model.index(1, TReportModel::kSubject).data(Qt::ToolTipRole).toString(), QString("lunch?"));
         QCOMPARE(model.index(0, TReportModel::kSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
                  Qt::AlignRight | Qt::AlignVCenter);
