@@ -47,7 +47,7 @@ private:
     // From EV_MESSAGE_RECORD.
     uint64_t records_ = 0;
     TRunTotals fromRecords_;
-    // From the specified events.
+    // From the classic events (report columns and cells, errors).
     int32_t columns_ = 0;
     uint64_t cells_ = 0;
     uint64_t copyErrors_ = 0;  // "Error 6": a copy that could not be placed

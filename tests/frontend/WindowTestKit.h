@@ -42,7 +42,7 @@ struct FakeEngine {
         SendMessages(params, 1);
         return 1;
     }
-    // The report of a run that wrote count messages, as the specified
+    // The report of a run that wrote count messages, as the classic
     // events tell it: the column count, the titles, two cells a message.
     static void SendMessages(const RecoveryParams& record, int count) {
         const int32_t columns = 2;

@@ -1,5 +1,5 @@
 // How a run's events are counted and what the window then says: the tally
-// from records, totals or the specified report cells and error texts; the
+// from records, totals or the classic report cells and error texts; the
 // outcome of every kind of run with its texts, batch status and exit
 // status.
 #include <QtTest>
@@ -57,7 +57,7 @@ private Q_SLOTS:
               Record(3, VARROW_COPY_WRITTEN), Record(3, VARROW_COPY_DUPLICATE),
               Record(4, VARROW_COPY_FAILED), Record(5, VARROW_COPY_EMPTY)})
             tally.Observe(EV_MESSAGE_RECORD, &record);
-        // The specified events of the same run change nothing.
+        // The classic events of the same run change nothing.
         tally.Observe(EV_ERROR, "Error 6: Cannot create message file.");
         QCOMPARE(tally.MessagesHandled(), uint64_t{6});
         const TRunTotals totals = tally.Totals();

@@ -14,7 +14,7 @@
 #include "base/paths.h"
 #include "scratch.h"
 #include "sim_os.h"
-#include "special_files.h"
+#include "links_and_fifos.h"
 #include "system_facts.h"
 
 namespace varrow {

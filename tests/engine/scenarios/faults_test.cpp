@@ -26,7 +26,7 @@
 #include "scratch.h"
 #include "sim_os.h"
 #include "source/file64.h"
-#include "special_files.h"
+#include "links_and_fifos.h"
 #include "system_facts.h"
 
 namespace varrow {

@@ -22,7 +22,7 @@
 #include "output/outfolders.h"
 #include "recovery_folders.h"
 #include "scratch.h"
-#include "special_files.h"
+#include "links_and_fifos.h"
 #include "system_facts.h"
 
 namespace varrow {

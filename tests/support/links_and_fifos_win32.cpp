@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "special_files.h"
+#include "links_and_fifos.h"
 
 namespace varrow::testing {
 

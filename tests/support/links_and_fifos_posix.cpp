@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "special_files.h"
+#include "links_and_fifos.h"
 
 namespace varrow::testing {
 
