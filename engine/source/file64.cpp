@@ -422,7 +422,7 @@ AlignedRead CFile64Ex::ReadAligned(uint64_t position, uint8_t* buffer, uint32_t 
         if (!m_medium->MoveTo(sectorPosition)) return outcome;
         const uint32_t got = readSector(sectorPosition);
         sectorPosition += sector;
-        if (succeeded && got <= span.headOffset) return outcome;
+        if (got <= span.headOffset) return outcome;  // the source ends before position
         total = std::min(got - span.headOffset, span.head);
         std::memcpy(buffer, m_pSectorBuffer + span.headOffset, total);
         if (!onward) return outcome;
@@ -458,10 +458,32 @@ uint32_t CFile64Ex::ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool
     // the next sector. When the device cannot be moved past it, the next
     // read would take this sector again and pass its zeros off as the
     // next one's bytes: the transfer ends after it instead.
+    const uint32_t zeros = SectorBytesOnSource(sectorPosition);
+    if (zeros == 0) {
+        // Past the end of the source: that is where reading stops.
+        *succeeded = true;
+        return 0;
+    }
     std::memset(m_pSectorBuffer, 0, m_nSectorSize);
-    m_failedSectors.Add(sectorPosition, m_nSectorSize);
+    m_failedSectors.Add(sectorPosition, zeros);
     *onward = m_medium->StepOver(m_nSectorSize);
-    return m_nSectorSize;
+    return zeros;
+}
+
+uint32_t CFile64Ex::SectorBytesOnSource(uint64_t sectorPosition) const {
+    // A volume's length is its file system's, which may end before the
+    // volume does; every other source's length is where its bytes end, and
+    // a last sector cut short by it arrives as no more zeros than it holds.
+    if (m_facts.kind == SourceKind::Volume) return m_nSectorSize;
+    uint64_t length = 0;
+    try {
+        length = GetLength();
+    } catch (...) {
+        return m_nSectorSize;
+    }
+    if (length == 0) return m_nSectorSize;  // not known
+    if (length <= sectorPosition) return 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(m_nSectorSize, length - sectorPosition));
 }
 
 bool CFile64Ex::CanPosition(uint64_t position) { return m_medium && m_medium->MoveTo(position); }

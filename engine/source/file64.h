@@ -178,6 +178,9 @@ private:
     // One sector into the sector buffer; a failed read gives zeros, and
     // *onward tells whether the device could be moved past it.
     uint32_t ReadOneSector(uint64_t sectorPosition, bool* succeeded, bool* onward);
+    // How many bytes of the sector at sectorPosition lie on the source, as
+    // far as its length is known: the whole sector when it is not.
+    uint32_t SectorBytesOnSource(uint64_t sectorPosition) const;
     // Finds out what the open handle is and sets up the medium and the
     // sector size; an image library is asked only with ReadImageFormats.
     void ExamineSource();

@@ -110,6 +110,24 @@ TEST_F(ReaderOnSimDevice, FailingSectorReadsAsZerosAndTheNextSectorFromItsPlace)
     EXPECT_FALSE(file.IsEOF());
 }
 
+
+TEST_F(ReaderOnSimDevice, FailingLastSectorGivesNoZerosPastTheEndOfTheSource) {
+    device.bytes = Pattern(1000);  // the last sector holds 488 bytes
+    device.blockDevice = true;
+    device.answersLength = true;
+    device.reportedLength = 1000;
+    device.badSectors = {1};
+    CFile64Ex file(4096);
+    OpenOrFail(file);
+    std::vector<uint8_t> bytes(4096, 0xAA);
+    file.Seek(900, CFile64::begin);
+    EXPECT_EQ(file.Read(bytes.data(), 4096), 100u);
+    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.begin() + 100, [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(file.Failures().Bytes(), 488u);
+    // A read that starts beyond the bytes the failed sector holds finds the end.
+    file.Seek(1200, CFile64::begin);
+    EXPECT_EQ(file.Read(bytes.data(), 16), 0u);
+}
 TEST_F(ReaderOnSimDevice, FailedSeekEndsTheReadShort) {
     device.bytes = Pattern(20000);
     device.seekFails = [](uint64_t position) { return position >= 8192; };
