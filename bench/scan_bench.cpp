@@ -446,6 +446,13 @@ void PrintPass2Figures(const std::string& messages, const std::string& folder) {
 
 }
 
+int Usage() {
+    std::fputs("usage: scan_bench [--run-kib N] [--read-ahead N] [--pass1 | --pass2 | --images] [FOLDER]\n"
+               "       scan_bench --mixed PATH MIB | --noise PATH MIB\n",
+               stderr);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -480,6 +487,7 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) return Usage();
     const char* tmpdir = std::getenv("TMPDIR");
     const std::string folder = argc > 1 ? argv[1] : (tmpdir && *tmpdir ? tmpdir : "/tmp");
     const std::string mixed = folder + "/ostrel-bench-mixed-2g.img";
