@@ -145,6 +145,10 @@ public:
         ++accepted;
         if (index_) indexer_.Accept(header, position);
     }
+    void AcceptAll(const varrow::FoundBlock* blocks, size_t count) override {
+        accepted += count;
+        if (index_) indexer_.AcceptAll(blocks, count);
+    }
     size_t accepted = 0;
 
 private:
@@ -374,7 +378,7 @@ public:
     void Accept(const varrow::BlockHeader& header, uint64_t position) override {
         blocks.push_back({header, position});
     }
-    std::vector<std::pair<varrow::BlockHeader, uint64_t>> blocks;
+    std::vector<varrow::FoundBlock> blocks;
 };
 
 // Filing the blocks of one scan into the chain index alone, the fastest of
@@ -395,7 +399,7 @@ double IndexSecondsAlone(const std::string& path, size_t* blocks) {
         varrow::ChainIndexer indexer(session.linkedBlocks, session.chainHeads);
         const auto start = Clock::now();
         indexer.Begin();
-        for (const auto& [header, position] : recorded.blocks) indexer.Accept(header, position);
+        indexer.AcceptAll(recorded.blocks.data(), recorded.blocks.size());
         const double seconds = SecondsSince(start);
         if (i == 0 || seconds < best) best = seconds;
     }
