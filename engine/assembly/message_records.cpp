@@ -16,10 +16,13 @@ uint32_t CopyOutcome::Incomplete() const {
 void RunTotals::Count(const CopyOutcome& copy) {
     ++copiesHandled;
     switch (copy.outcome) {
-        case VARROW_COPY_WRITTEN:
+        case VARROW_COPY_WRITTEN: {
             ++written;
-            ++(copy.Incomplete() == 0 ? complete : incomplete);
+            const uint32_t reasons = copy.Incomplete();
+            ++(reasons == 0 ? complete : incomplete);
+            if (reasons == VARROW_INCOMPLETE_UNCERTAIN) ++uncertain;
             break;
+        }
         case VARROW_COPY_DUPLICATE: ++duplicatesSkipped; break;
         case VARROW_COPY_FAILED: ++failed; break;
         case VARROW_COPY_EMPTY: ++empty; break;
@@ -68,6 +71,7 @@ void SendTotals(RunEvents& events, const RunTotals& totals, bool stopped) {
     sent.written = totals.written;
     sent.complete = totals.complete;
     sent.incomplete = totals.incomplete;
+    sent.uncertain = totals.uncertain;
     sent.duplicatesSkipped = totals.duplicatesSkipped;
     sent.failed = totals.failed;
     sent.empty = totals.empty;

@@ -40,6 +40,7 @@ struct RunTotals {
     uint64_t written = 0;
     uint64_t complete = 0;
     uint64_t incomplete = 0;
+    uint64_t uncertain = 0;  // of the incomplete, only uncertain
     uint64_t duplicatesSkipped = 0;
     uint64_t failed = 0;
     uint64_t empty = 0;

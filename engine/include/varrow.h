@@ -178,6 +178,8 @@ typedef struct VarrowTotals {
     uint64_t unreadableSectors;  /* sectors of the source that could not be read */
     uint32_t sourceFailed;       /* 1 when the source stopped answering and the run ended */
     uint32_t reserved;
+    uint64_t uncertain;          /* of the incomplete, those whose one reason is
+                                    VARROW_INCOMPLETE_UNCERTAIN: likely whole */
 } VarrowTotals;
 
 #if UINTPTR_MAX == 0xFFFFFFFFu

@@ -8,6 +8,13 @@ const char kStopText[] = "User aborts the recovery process";
 
 QString Count(uint64_t value) { return QString::number(value); }
 
+// ", 10 of them only uncertain" when some incomplete messages are only
+// uncertain where a continuation was chosen.
+QString UncertainPart(const TRunTotals& totals) {
+    if (totals.uncertain == 0) return {};
+    return QStringLiteral(", %1 of them only uncertain").arg(Count(totals.uncertain));
+}
+
 }  // namespace
 
 TRunOutcome ClassifyRun(bool engineSuccess, bool stopped, bool sourceEmpty,
@@ -103,8 +110,9 @@ QString TotalsSentence(const TRunTotals& totals) {
     if (totals.fromRecords) {
         text +=
             QStringLiteral(
-                " (%1 complete, %2 incomplete); %3 identical copy(ies) not written again")
-                .arg(Count(totals.complete), Count(totals.incomplete), Count(totals.duplicates));
+                " (%1 complete, %2 incomplete%3); %4 identical copy(ies) not written again")
+                .arg(Count(totals.complete), Count(totals.incomplete), UncertainPart(totals),
+                     Count(totals.duplicates));
     }
     text += QStringLiteral("; %1 could not be written").arg(Count(totals.failed));
     if (totals.empty > 0) text += QStringLiteral("; %1 could not be read").arg(Count(totals.empty));
@@ -127,8 +135,9 @@ QStringList TotalsLines(const TRunTotals& totals) {
                       QStringLiteral("Messages found: %1").arg(Count(totals.found))};
     if (totals.fromRecords) {
         lines.append(
-            QStringLiteral("Messages written: %1 (%2 complete, %3 incomplete)")
-                .arg(Count(totals.written), Count(totals.complete), Count(totals.incomplete)));
+            QStringLiteral("Messages written: %1 (%2 complete, %3 incomplete%4)")
+                .arg(Count(totals.written), Count(totals.complete), Count(totals.incomplete),
+                     UncertainPart(totals)));
         lines.append(
             QStringLiteral("Identical copies not written again: %1").arg(Count(totals.duplicates)));
     } else {

@@ -44,6 +44,7 @@ void TRunTally::Observe(int32_t code, const void* data) {
                 case VARROW_COPY_WRITTEN:
                     ++fromRecords_.written;
                     ++(record->incomplete ? fromRecords_.incomplete : fromRecords_.complete);
+                    if (record->incomplete == VARROW_INCOMPLETE_UNCERTAIN) ++fromRecords_.uncertain;
                     break;
                 case VARROW_COPY_DUPLICATE: ++fromRecords_.duplicates; break;
                 case VARROW_COPY_FAILED: ++fromRecords_.failed; break;
@@ -61,6 +62,9 @@ void TRunTally::Observe(int32_t code, const void* data) {
             totals_.written = totals->written;
             totals_.complete = totals->complete;
             totals_.incomplete = totals->incomplete;
+            // An engine that does not count them leaves the records' count.
+            totals_.uncertain = HasRecordField(totals, &VarrowTotals::uncertain) ? totals->uncertain
+                                                                                : fromRecords_.uncertain;
             totals_.duplicates = totals->duplicatesSkipped;
             totals_.failed = totals->failed;
             totals_.empty = totals->empty;

@@ -18,6 +18,7 @@ struct TRunTotals {
     uint64_t written = 0;     // files placed
     uint64_t complete = 0;    // of those, complete (records only)
     uint64_t incomplete = 0;  // of those, incomplete (records only)
+    uint64_t uncertain = 0;   // of the incomplete, only uncertain where a continuation was chosen
     uint64_t duplicates = 0;  // identical copies not written again
     uint64_t failed = 0;      // copies that could not be written
     uint64_t empty = 0;       // copies of which nothing could be read

@@ -45,6 +45,15 @@ TEST(RunSummary, SaysWhatWasWrittenAndWhatNot) {
     EXPECT_EQ(SummaryLine(totals),
               "336 messages written (320 complete, 16 incomplete); 24 identical copies not written "
               "again; 0 failed");
+    totals.uncertain = 10;
+    EXPECT_EQ(SummaryLine(totals),
+              "336 messages written (320 complete, 16 incomplete, 10 of them only uncertain); 24 "
+              "identical copies not written again; 0 failed");
+    // An engine whose totals end before the count says nothing of it.
+    totals.size = offsetof(VarrowTotals, uncertain);
+    EXPECT_EQ(SummaryLine(totals),
+              "336 messages written (320 complete, 16 incomplete); 24 identical copies not written "
+              "again; 0 failed");
     totals = Totals(1, 2, 1);
     totals.duplicatesSkipped = 1;
     totals.unreadableSectors = 8;

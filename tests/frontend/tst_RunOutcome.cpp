@@ -55,17 +55,20 @@ private Q_SLOTS:
         for (const VarrowMessageRecord& record :
              {Record(1, VARROW_COPY_WRITTEN), Record(2, VARROW_COPY_WRITTEN, VARROW_INCOMPLETE_END),
               Record(3, VARROW_COPY_WRITTEN), Record(3, VARROW_COPY_DUPLICATE),
+              Record(6, VARROW_COPY_WRITTEN, VARROW_INCOMPLETE_UNCERTAIN),
+              Record(7, VARROW_COPY_WRITTEN, VARROW_INCOMPLETE_UNCERTAIN | VARROW_INCOMPLETE_END),
               Record(4, VARROW_COPY_FAILED), Record(5, VARROW_COPY_EMPTY)})
             tally.Observe(EV_MESSAGE_RECORD, &record);
         // The classic events of the same run change nothing.
         tally.Observe(EV_ERROR, "Error 6: Cannot create message file.");
-        QCOMPARE(tally.MessagesHandled(), uint64_t{6});
+        QCOMPARE(tally.MessagesHandled(), uint64_t{8});
         const TRunTotals totals = tally.Totals();
         QVERIFY(totals.fromRecords);
-        QCOMPARE(totals.found, uint64_t{6});
-        QCOMPARE(totals.written, uint64_t{3});
+        QCOMPARE(totals.found, uint64_t{8});
+        QCOMPARE(totals.written, uint64_t{5});
         QCOMPARE(totals.complete, uint64_t{2});
-        QCOMPARE(totals.incomplete, uint64_t{1});
+        QCOMPARE(totals.incomplete, uint64_t{3});
+        QCOMPARE(totals.uncertain, uint64_t{1});
         QCOMPARE(totals.duplicates, uint64_t{1});
         QCOMPARE(totals.failed, uint64_t{1});
         QCOMPARE(totals.empty, uint64_t{1});
@@ -83,6 +86,7 @@ private Q_SLOTS:
         totals.written = 30;
         totals.complete = 25;
         totals.incomplete = 5;
+        totals.uncertain = 3;
         totals.duplicatesSkipped = 6;
         totals.failed = 4;
         totals.unreadableSectors = 7;
@@ -92,6 +96,7 @@ private Q_SLOTS:
         QCOMPARE(seen.found, uint64_t{40});
         QCOMPARE(seen.written, uint64_t{30});
         QCOMPARE(seen.incomplete, uint64_t{5});
+        QCOMPARE(seen.uncertain, uint64_t{3});
         QCOMPARE(seen.duplicates, uint64_t{6});
         QCOMPARE(seen.failed, uint64_t{4});
         QCOMPARE(seen.unreadableSectors, uint64_t{7});
@@ -295,6 +300,13 @@ private Q_SLOTS:
                          "Identical copies not written again: 6",
                          "Messages that could not be written: 4",
                          "Messages of which nothing could be read: 1", "Unreadable sectors: 2"}));
+        totals.uncertain = 3;
+        QCOMPARE(TotalsLines(totals).at(2),
+                 QString("Messages written: 30 (25 complete, 5 incomplete, 3 of them only uncertain)"));
+        QCOMPARE(TotalsSentence(totals),
+                 QString("30 message(s) written (25 complete, 5 incomplete, 3 of them only "
+                         "uncertain); 6 identical copy(ies) not written again; 4 could not be "
+                         "written; 1 could not be read."));
         QCOMPARE(ReportTitle("disk.img", Totals(2, 1, false)),
                  QString("2 message(s) from 'disk.img' written; 1 could not be written:"));
         QCOMPARE(TotalsLines(Totals(2, 1, false)),
