@@ -232,6 +232,79 @@ TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t
     return TextJoin::kTextSaysNothing;
 }
 
+namespace {
+
+enum class LineKind {
+    kField,      // a header field: a name and a colon
+    kProse,      // any other text line
+    kFolded,     // a line that begins with blanks: a folded field or indented text
+    kParagraph,  // an empty line or a MIME delimiter line, which ends a paragraph
+};
+
+LineKind KindOf(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.substr(0, 2) == "--") return LineKind::kParagraph;
+    if (line[0] == ' ' || line[0] == '\t') return LineKind::kFolded;
+    if (!IsAsciiLetter(static_cast<uint8_t>(line[0]))) return LineKind::kProse;
+    size_t length = 1;
+    while (length < line.size() && length <= kLongestFieldName &&
+           (IsAsciiLetter(static_cast<uint8_t>(line[length])) ||
+            (line[length] >= '0' && line[length] <= '9') || line[length] == '-')) {
+        ++length;
+    }
+    return length <= kLongestFieldName && length < line.size() && line[length] == ':'
+               ? LineKind::kField
+               : LineKind::kProse;
+}
+
+struct LineCounts {
+    size_t fields = 0, prose = 0;
+
+    void Count(LineKind kind) {
+        fields += kind == LineKind::kField;
+        prose += kind == LineKind::kProse;
+    }
+};
+
+}  // namespace
+
+TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
+    const std::string_view next = AsText(after);
+    // Before: the whole lines of its last paragraph, back from its last
+    // line feed (what follows it is the line the boundary cuts).
+    const size_t lastFeed = text.rfind('\n');
+    const size_t firstFeed = next.find('\n');
+    if (lastFeed == std::string_view::npos || firstFeed == std::string_view::npos)
+        return TextJoin::kTextSaysNothing;
+    LineCounts back;
+    for (size_t end = lastFeed;;) {
+        const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        // The first line of before may begin in the middle of a line.
+        if (feed == std::string_view::npos) break;
+        const LineKind kind = KindOf(text.substr(feed + 1, end - feed - 1));
+        if (kind == LineKind::kParagraph) break;
+        back.Count(kind);
+        end = feed;
+    }
+    // After: its whole lines after the one the boundary cuts, up to the
+    // end of the paragraph.
+    LineCounts ahead;
+    for (size_t start = firstFeed + 1;;) {
+        const size_t feed = next.find('\n', start);
+        if (feed == std::string_view::npos) break;
+        const LineKind kind = KindOf(next.substr(start, feed - start));
+        if (kind == LineKind::kParagraph) break;
+        ahead.Count(kind);
+        start = feed + 1;
+    }
+    const bool fieldsGoOnInProse = back.fields >= 2 && back.prose == 0 && ahead.prose >= 1;
+    const bool proseGoesOnInFields =
+        back.prose >= 2 && back.fields == 0 && ahead.fields >= 2 && ahead.prose == 0;
+    return fieldsGoOnInProse || proseGoesOnInFields ? TextJoin::kTextBreaks
+                                                    : TextJoin::kTextSaysNothing;
+}
+
 size_t LongestTextLine(std::span<const uint8_t> bytes) {
     size_t longest = 0;
     size_t lines = 0;

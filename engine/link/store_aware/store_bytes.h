@@ -72,6 +72,16 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
 // kTextSaysNothing otherwise.
 TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
+// What the kinds of lines say about message text after a cluster boundary,
+// given the text before it: within one paragraph (lines between empty
+// lines or MIME delimiter lines) header fields ("Name: value") do not go
+// on in prose, nor prose in header fields. kTextBreaks when before's last
+// paragraph is two fields or more and after's first whole lines hold
+// prose, or when before's is two prose lines or more and after's are two
+// fields or more and no prose; kTextSaysNothing otherwise. The line the
+// boundary cuts counts on neither side.
+TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
 // The longest line of text in bytes (between line feeds, without the
 // carriage return; lines that hold bytes no text holds, such as block
 // headers, do not count), when it holds four such lines or more; 0

@@ -271,6 +271,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         // further back (nested parts), so only a match counts.
         if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
             option.strong += 1;
+        // Header fields and prose do not mix within one paragraph.
+        if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
+            return reject();
     }
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
