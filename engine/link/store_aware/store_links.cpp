@@ -13,7 +13,9 @@
 //  - the text across the boundary: a header name cut in two (+1), base64
 //    lines that go on at their length (+1) or would not (no option),
 //    wrapped text that would go on in a line longer than any around (-1),
-//    and a MIME part delimited with the message's own boundary (+1);
+//    header fields going on in prose or prose in fields within one
+//    paragraph (-1), and a MIME part delimited with the message's own
+//    boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
 // evidence the in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
@@ -273,7 +275,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             option.strong += 1;
         // Header fields and prose do not mix within one paragraph.
         if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
-            return reject();
+            option.strong -= 1;
     }
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
