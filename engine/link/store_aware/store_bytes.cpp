@@ -305,6 +305,68 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
                                                     : TextJoin::kTextSaysNothing;
 }
 
+namespace {
+
+// Words longer than this are not looked for.
+constexpr size_t kLongestWord = 32;
+// How far back before the boundary a space must occur for the bytes there
+// to count as text with words.
+constexpr size_t kWordSpan = 200;
+
+// Letters of any script: bytes from 0x80 up belong to 8-bit and UTF-8 letters.
+bool IsWordByte(uint8_t byte) { return IsAsciiLetter(byte) || byte >= 0x80; }
+
+bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
+
+uint8_t Lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte; }
+
+// Whether word (lower case) occurs in text as a whole run of word bytes,
+// ASCII case ignored.
+bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
+    for (size_t start = 0; start < text.size();) {
+        if (!IsWordByte(text[start])) {
+            ++start;
+            continue;
+        }
+        size_t end = start;
+        while (end < text.size() && IsWordByte(text[end])) ++end;
+        if (end - start == word.size() &&
+            std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
+                       [](uint8_t w, uint8_t t) { return w == Lower(t); })) {
+            return true;
+        }
+        start = end;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinWords(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = 0;
+    while (tail < before.size() && tail <= kLongestWord &&
+           IsWordByte(before[before.size() - 1 - tail])) {
+        ++tail;
+    }
+    size_t head = 0;
+    while (head < after.size() && head <= kLongestWord && IsWordByte(after[head])) ++head;
+    // The word must be bounded on both sides, by no digit (which would make
+    // it part of a token such as an identifier).
+    if (tail + head < 2 || tail + head > kLongestWord || tail == before.size() ||
+        head == after.size() || IsDigit(before[before.size() - 1 - tail]) || IsDigit(after[head])) {
+        return TextJoin::kTextSaysNothing;
+    }
+    const std::span<const uint8_t> recent = before.last(std::min(before.size(), kWordSpan));
+    if (std::find(recent.begin(), recent.end(), ' ') == recent.end())
+        return TextJoin::kTextSaysNothing;
+    std::vector<uint8_t> word;
+    for (size_t i = before.size() - tail; i < before.size(); ++i) word.push_back(Lower(before[i]));
+    for (size_t i = 0; i < head; ++i) word.push_back(Lower(after[i]));
+    return HasWord(before.first(before.size() - tail), word) || HasWord(after.subspan(head), word)
+               ? TextJoin::kTextGoesOn
+               : TextJoin::kTextSaysNothing;
+}
+
 size_t LongestTextLine(std::span<const uint8_t> bytes) {
     size_t longest = 0;
     size_t lines = 0;

@@ -273,6 +273,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         // further back (nested parts), so only a match counts.
         if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
             option.strong += 1;
+        // A word cut by the boundary makes a word the message uses.
+        if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+            option.strong += 1;
         // Header fields and prose do not mix within one paragraph.
         if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
             option.strong -= 1;
