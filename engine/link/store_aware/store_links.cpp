@@ -17,7 +17,9 @@
 //    paragraph (-1), and a MIME part delimited with the message's own
 //    boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
-// evidence the in-place one, or one on the store's block grid, counts as
+// strong evidence one where a word cut by the boundary makes a word the
+// message uses elsewhere is likelier; among those of equal evidence the
+// in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
@@ -275,7 +277,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             option.strong += 1;
         // A word cut by the boundary makes a word the message uses.
         if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
-            option.strong += 1;
+            option.words = 1;
         // Header fields and prose do not mix within one paragraph.
         if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
             option.strong -= 1;
@@ -339,10 +341,10 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity),
-                               distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
-                               distance(b), b.end, b.start);
+        return std::make_tuple(-a.strong, -a.words, -a.weak, -a.near,
+                               -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
+               std::make_tuple(-b.strong, -b.words, -b.weak, -b.near,
+                               -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
     std::unordered_map<uint32_t, bool> needed;  // by end
@@ -397,7 +399,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
-            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) return;
+            if (other.strong != o.strong || other.words != o.words || other.weak != o.weak ||
+                other.near != o.near)
+                return;
             rivalled = true;
             rival = std::max(rival, other.affinity);
         };
@@ -417,8 +421,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         std::vector<const Option*> best;
         for (const Option* o : ofEnd[end]) {
             if (isTaken(*o)) continue;
-            if (!best.empty() && (o->strong != best.front()->strong ||
-                                  o->weak != best.front()->weak || o->near != best.front()->near))
+            if (!best.empty() &&
+                (o->strong != best.front()->strong || o->words != best.front()->words ||
+                 o->weak != best.front()->weak || o->near != best.front()->near))
                 break;
             best.push_back(o);
         }
