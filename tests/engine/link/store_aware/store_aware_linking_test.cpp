@@ -525,6 +525,86 @@ TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
     }
 }
 
+TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
+    const std::string fields =
+        "Subject: hello\r\nFrom: \"A\" <a@example.com>\r\nTo: b@example.com\r\nCc: \"C";
+    const std::string prose =
+        "Hello all,\r\nWe meet on Monday after lunch.\r\nBring the draft and the\r\nnumbers for the "
+        "report, pl";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"fields going on in fields", fields, "arl\" <c@x.org>\r\nDate: Mon\r\nMIME-Version: 1.0\r\n",
+         TextJoin::kTextSaysNothing},
+        {"fields going on in folded fields", fields,
+         "\"\r\nContent-Type: text/plain;\r\n\tcharset=\"utf-8\"\r\n", TextJoin::kTextSaysNothing},
+        {"fields going on in prose", fields, "ease.\r\nSee you then, and thanks\r\n",
+         TextJoin::kTextBreaks},
+        {"fields ending before the prose", fields, "x\"\r\n\r\nSee you then, and thanks\r\n",
+         TextJoin::kTextSaysNothing},
+        {"prose going on in prose", prose, "ease.\r\nSee you then.\r\n",
+         TextJoin::kTextSaysNothing},
+        {"prose going on in fields", prose,
+         "et\"\r\nX-Priority: 3\r\nX-Mailer: Microsoft Outlook Express 6.00\r\n",
+         TextJoin::kTextBreaks},
+        {"prose going on in one field line", prose, "ease.\r\nNote: one line\r\n",
+         TextJoin::kTextSaysNothing},
+        {"prose, then a part with its fields", prose,
+         "ease.\r\n------=_Part_1\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: "
+         "7bit\r\n",
+         TextJoin::kTextSaysNothing},
+        {"a single field before", "x\r\nSubject: hi\r\nTo: b", "ob\r\nsome prose\r\n",
+         TextJoin::kTextSaysNothing},
+        {"the first line of before may be cut", "Bring the draft\r\nTo: b", "ob\r\nsome prose\r\n",
+         TextJoin::kTextSaysNothing},
+        {"no whole line after", fields, "arl\" <c@x.org>", TextJoin::kTextSaysNothing},
+        {"no whole line before", "Subject: one line, cut", "ting\r\nprose\r\n",
+         TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinParagraph(before, after), c.expected) << c.what;
+    }
+}
+
+TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
+    const std::string text = "The project report is ready. Send the project notes on Monday.\r\n";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        TextJoin expected;
+    };
+    const std::vector<Case> cases = {
+        {"a word cut in two", text + "Our proj", "ect is late.", TextJoin::kTextGoesOn},
+        {"case ignored", text + "Our PROJ", "ect, late", TextJoin::kTextGoesOn},
+        {"a word found only after", "Some words here and rep", "ort, and the report.",
+         TextJoin::kTextGoesOn},
+        {"a word the message never uses", text + "Our proj", "xyz is late.",
+         TextJoin::kTextSaysNothing},
+        {"a word starting right after the boundary", text + "Our ", "notes are late.",
+         TextJoin::kTextGoesOn},
+        {"a word ending right at the boundary", text + "Our notes", " are late.",
+         TextJoin::kTextGoesOn},
+        {"the word itself is no other occurrence", "a few words then unique", "ly more",
+         TextJoin::kTextSaysNothing},
+        {"one letter", text + "Our ", "x", TextJoin::kTextSaysNothing},
+        {"a word that may run on after", text + "Our proj", "ect", TextJoin::kTextSaysNothing},
+        {"a token with digits", text + "id k97proj", "ect7 sent", TextJoin::kTextSaysNothing},
+        {"base64 has no spaces", "QUJDRA\r\nproject\r\nQUJDRAproj", "ect\r\n",
+         TextJoin::kTextSaysNothing},
+        {"nothing after", text + "proj", "", TextJoin::kTextSaysNothing},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
+        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
+        EXPECT_EQ(JoinWords(before, after), c.expected) << c.what;
+    }
+}
+
 // --- Data across a cluster boundary ------------------------------------------
 
 TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
