@@ -275,12 +275,6 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         // further back (nested parts), so only a match counts.
         if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
             option.strong += 1;
-        // A word cut by the boundary makes a word the message uses.
-        if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
-            option.words = 1;
-        // Header fields and prose do not mix within one paragraph.
-        if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
-            option.strong -= 1;
     }
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
@@ -327,6 +321,19 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     option.weak = inPlace || grid == firstOffset ? 1 : 0;
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
+
+    // What the message's lines and words say, looked at last and only for
+    // an option that is one still (they cost a scan of the text).
+    if (!after.empty() && option.strong >= 1) {
+        // Header fields and prose do not mix within one paragraph.
+        if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
+            option.strong -= 1;
+    }
+    if (!after.empty() && option.strong >= 1) {
+        // A word cut by the boundary makes a word the message uses.
+        if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+            option.words = 1;
+    }
 
     return option;
 }
