@@ -221,6 +221,12 @@ PositionList& BlockIndex::FindOrCreate(uint32_t offset) {
     return entry.positions;
 }
 
+void BlockIndex::Prefetch(uint32_t offset) const {
+    if (!impl_) return;
+    __builtin_prefetch(&impl_->slots[impl_->HomeSlot(offset)]);
+    __builtin_prefetch(&impl_->buckets[impl_->BucketOf(offset)]);
+}
+
 void BlockIndex::Remove(uint32_t offset) {
     if (!impl_) return;
     const uint32_t id = impl_->FindId(offset);

@@ -78,6 +78,9 @@ public:
     // The entry of offset, created with an empty list at the front of its
     // bucket's chain when there is none.
     PositionList& FindOrCreate(uint32_t offset);
+    // A hint that offset will be looked up soon: starts bringing its slot
+    // and its bucket into the cache. Changes nothing.
+    void Prefetch(uint32_t offset) const;
     // Removes the entry of offset, if any, and frees its list.
     void Remove(uint32_t offset);
 

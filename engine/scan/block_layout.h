@@ -2,6 +2,7 @@
 // accepts as one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace varrow {
@@ -34,6 +35,12 @@ bool IsAcceptedHeader(const BlockHeader& header);
 // truncated, and never above 50.
 uint8_t ScanProgress(uint64_t position, uint64_t length);
 
+// An accepted header and where the scan found it.
+struct FoundBlock {
+    BlockHeader header;
+    uint64_t position = 0;
+};
+
 // Receives every accepted header of the scan, in ascending position.
 class BlockSink {
 public:
@@ -41,6 +48,11 @@ public:
     // The scan begins: whatever an earlier scan left is forgotten.
     virtual void Begin() {}
     virtual void Accept(const BlockHeader& header, uint64_t position) = 0;
+    // The blocks of one stretch of the scan, in their order: as many calls
+    // of Accept, unless the sink can do better knowing the later ones.
+    virtual void AcceptAll(const FoundBlock* blocks, size_t count) {
+        for (size_t i = 0; i < count; ++i) Accept(blocks[i].header, blocks[i].position);
+    }
 };
 
 }  // namespace varrow

@@ -51,7 +51,9 @@ public:
           settings_(settings),
           finder_(settings.finder ? settings.finder : BestHeaderFinder()),
           end_(physicalDisk ? length : kNoEnd),
-          candidates_(kScanReportInterval) {}
+          candidates_(kScanReportInterval) {
+        found_.reserve(64);
+    }
 
     void Run();
 
@@ -67,6 +69,7 @@ private:
     HeaderFinder finder_;
     uint64_t end_;  // a physical disk is not tried from its length on
     std::vector<uint32_t> candidates_;  // offsets of accepted headers in a slice
+    std::vector<FoundBlock> found_;     // their headers, handed on together
 };
 
 // Runs are read one after the other from position 0. The clean part of a
@@ -118,9 +121,11 @@ bool FastScan::TestView(const uint8_t* bytes, uint64_t from, uint64_t to) {
         // The finder has made the acceptance test: its portable variant is
         // IsAcceptedHeader itself, and the vector ones are held to it.
         const size_t found = finder_(bytes, count, candidates_.data());
+        found_.clear();
         for (size_t k = 0; k < found; ++k) {
-            sink_.Accept(DecodeBlockHeader(bytes + candidates_[k]), from + candidates_[k]);
+            found_.push_back({DecodeBlockHeader(bytes + candidates_[k]), from + candidates_[k]});
         }
+        if (!found_.empty()) sink_.AcceptAll(found_.data(), found_.size());
         bytes += count;
         from = until;
         if (!reports_.After(from)) return false;

@@ -84,8 +84,11 @@ __attribute__((target("avx2"))) __m256i Avx2BytesAre(const uint8_t* at, char val
 }
 
 __attribute__((target("avx2"))) uint32_t Avx2AcceptedAt(const uint8_t* at) {
-    const __m256i b4 = Avx2BytesAre(at + 4, 0);
+    // Most steps hold no 0x02 where a blockSize field has it: one compare
+    // settles them.
     const __m256i b5 = Avx2BytesAre(at + 5, 2);
+    if (_mm256_testz_si256(b5, b5)) return 0;
+    const __m256i b4 = Avx2BytesAre(at + 4, 0);
     const __m256i b6 = Avx2BytesAre(at + 6, 0);
     const __m256i b7 = Avx2BytesAre(at + 7, 0);
     const __m256i sized = _mm256_and_si256(_mm256_and_si256(b4, b5), _mm256_and_si256(b6, b7));

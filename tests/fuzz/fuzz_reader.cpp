@@ -4,10 +4,11 @@
 // The input picks the sector size (512, 2048 or 4096), the window size, the
 // device's length, a few failing sectors and where failing seeks begin, or
 // instead a disk image whose failing sectors are parts the library cannot
-// read (failing or delivered as zeros and reported damaged), then a list of
-// operations. The model: the device's bytes with failing
-// sectors as zeros (a failing last sector counts whole, as a sector read
-// that fails delivers a whole sector). Every byte a Read delivers must be
+// read (failing or delivered as zeros and reported damaged), whether the
+// device tells its length, then a list of operations. The model: the
+// device's bytes with failing sectors as zeros (a failing last sector cut
+// short by the end of the device counts whole only when the reader cannot
+// know where the device ends). Every byte a Read delivers must be
 // the model's; a Read is complete unless it ends at the end of the model or
 // the reader had to position the device where seeks fail; the position and
 // the end-of-file flag follow what was delivered.
@@ -50,7 +51,7 @@ std::vector<uint8_t> DeviceBytes(size_t size, uint64_t seed) {
     return bytes;
 }
 
-Model ModelOf(const varrow::testing::SimDevice& device, uint64_t seekLimit) {
+Model ModelOf(const varrow::testing::SimDevice& device, uint64_t seekLimit, bool lengthKnown) {
     Model model;
     model.sectorSize = device.sectorSize;
     model.seekLimit = seekLimit;
@@ -58,9 +59,12 @@ Model ModelOf(const varrow::testing::SimDevice& device, uint64_t seekLimit) {
     model.device = std::to_string(device.bytes.size()) + " bytes, sector " + std::to_string(device.sectorSize) +
                    ", seeks fail from " + std::to_string(seekLimit) + ", failing sectors";
     for (const uint64_t bad : device.badSectors) model.device += " " + std::to_string(bad);
+    // A failing sector reads as zeros; a last one cut short by the end of
+    // the device, as far as the device goes when its length is known, else
+    // whole.
     const uint64_t size = device.bytes.size();
     const uint64_t sector = device.sectorSize;
-    if (size % sector != 0 && device.badSectors.count(size / sector)) {
+    if (!lengthKnown && size % sector != 0 && device.badSectors.count(size / sector)) {
         model.bytes.resize((size / sector + 1) * sector, 0);
     }
     for (const uint64_t bad : device.badSectors) {
@@ -128,7 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         seekLimit = input.ConsumeIntegralInRange<uint64_t>(0, device.bytes.size() + device.sectorSize);
         device.seekFails = [seekLimit](uint64_t position) { return position >= seekLimit; };
     }
-    const Model model = ModelOf(device, seekLimit);
+    // A device may or may not tell its length; an image always does.
+    const bool lengthKnown = asImage || input.ConsumeBool();
+    device.answersLength = lengthKnown;
+    device.reportedLength = device.bytes.size();
+    const Model model = ModelOf(device, seekLimit, lengthKnown);
 
     varrow::CFile64Ex reader(windowSize);
     reader.ReadImageFormats(asImage);

@@ -59,19 +59,27 @@ struct Recorder {
 };
 
 // Records each block, and how many questions came before it, on its way
-// into the indexes.
+// into the indexes; blocks that come together go in together.
 class RecordingSink : public varrow::BlockSink {
 public:
     RecordingSink(varrow::RecoverySession& session, const Recorder& recorder)
         : indexer_(session.linkedBlocks, session.chainHeads), recorder_(recorder) {}
     void Accept(const varrow::BlockHeader& header, uint64_t position) override {
-        accepted.emplace_back(position, header.selfOffset, header.blockSize, header.dataLength,
-                              header.nextOffset, recorder_.questions);
+        Record(header, position);
         indexer_.Accept(header, position);
+    }
+    void AcceptAll(const varrow::FoundBlock* blocks, size_t count) override {
+        for (size_t i = 0; i < count; ++i) Record(blocks[i].header, blocks[i].position);
+        indexer_.AcceptAll(blocks, count);
     }
     std::vector<Accepted> accepted;
 
 private:
+    void Record(const varrow::BlockHeader& header, uint64_t position) {
+        accepted.emplace_back(position, header.selfOffset, header.blockSize, header.dataLength,
+                              header.nextOffset, recorder_.questions);
+    }
+
     varrow::ChainIndexer indexer_;
     const Recorder& recorder_;
 };

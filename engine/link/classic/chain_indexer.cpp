@@ -30,4 +30,20 @@ void ChainIndexer::Accept(const BlockHeader& header, uint64_t position) {
     linkedBlocks_.FindOrCreate(header.nextOffset);
 }
 
+void ChainIndexer::AcceptAll(const FoundBlock* blocks, size_t count) {
+    // Far enough ahead for the memory to arrive, near enough for it to stay.
+    constexpr size_t kAhead = 4;
+    const auto prefetch = [this](const BlockHeader& header) {
+        linkedBlocks_.Prefetch(header.selfOffset);
+        linkedBlocks_.Prefetch(header.nextOffset);
+        chainHeads_.Prefetch(header.selfOffset);
+        chainHeads_.Prefetch(header.nextOffset);
+    };
+    for (size_t i = 0; i < count && i < kAhead; ++i) prefetch(blocks[i].header);
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) prefetch(blocks[i + kAhead].header);
+        Accept(blocks[i].header, blocks[i].position);
+    }
+}
+
 }  // namespace varrow

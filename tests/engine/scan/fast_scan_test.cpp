@@ -140,19 +140,28 @@ IndexInOrder InWalkingOrder(const BlockIndex& index) {
     return entries;
 }
 
-// Records every block on its way into the session's indexes.
+// Records every block on its way into the session's indexes; blocks that
+// come together go in together, as they do in a recovery.
 class RecordingIndexer : public BlockSink {
 public:
     RecordingIndexer(RecoverySession& session, const EventRecorder& recorder)
         : indexer_(session.linkedBlocks, session.chainHeads), recorder_(recorder) {}
     void Accept(const BlockHeader& header, uint64_t position) override {
-        accepted.emplace_back(position, header.selfOffset, header.blockSize, header.dataLength,
-                              header.nextOffset, recorder_.questions);
+        Record(header, position);
         indexer_.Accept(header, position);
+    }
+    void AcceptAll(const FoundBlock* blocks, size_t count) override {
+        for (size_t i = 0; i < count; ++i) Record(blocks[i].header, blocks[i].position);
+        indexer_.AcceptAll(blocks, count);
     }
     std::vector<AcceptedBlock> accepted;
 
 private:
+    void Record(const BlockHeader& header, uint64_t position) {
+        accepted.emplace_back(position, header.selfOffset, header.blockSize, header.dataLength,
+                              header.nextOffset, recorder_.questions);
+    }
+
     ChainIndexer indexer_;
     const EventRecorder& recorder_;
 };
