@@ -257,6 +257,9 @@ LineKind KindOf(std::string_view line) {
                : LineKind::kProse;
 }
 
+// Lines on either side of a boundary that tell what kind of paragraph it cuts.
+constexpr size_t kParagraphLines = 8;
+
 struct LineCounts {
     size_t fields = 0, prose = 0;
 
@@ -278,7 +281,7 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
     if (lastFeed == std::string_view::npos || firstFeed == std::string_view::npos)
         return TextJoin::kTextSaysNothing;
     LineCounts back;
-    for (size_t end = lastFeed;;) {
+    for (size_t end = lastFeed, lines = 0; lines < kParagraphLines; ++lines) {
         const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
         // The first line of before may begin in the middle of a line.
         if (feed == std::string_view::npos) break;
@@ -290,7 +293,7 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
     // After: its whole lines after the one the boundary cuts, up to the
     // end of the paragraph.
     LineCounts ahead;
-    for (size_t start = firstFeed + 1;;) {
+    for (size_t start = firstFeed + 1, lines = 0; lines < kParagraphLines; ++lines) {
         const size_t feed = next.find('\n', start);
         if (feed == std::string_view::npos) break;
         const LineKind kind = KindOf(next.substr(start, feed - start));
@@ -362,7 +365,7 @@ TextJoin JoinWords(std::span<const uint8_t> before, std::span<const uint8_t> aft
     std::vector<uint8_t> word;
     for (size_t i = before.size() - tail; i < before.size(); ++i) word.push_back(Lower(before[i]));
     for (size_t i = 0; i < head; ++i) word.push_back(Lower(after[i]));
-    return HasWord(before.first(before.size() - tail), word) || HasWord(after.subspan(head), word)
+    return HasWord(after.subspan(head), word) || HasWord(before.first(before.size() - tail), word)
                ? TextJoin::kTextGoesOn
                : TextJoin::kTextSaysNothing;
 }

@@ -87,7 +87,8 @@ TextJoin JoinWords(std::span<const uint8_t> before, std::span<const uint8_t> aft
 // paragraph is two fields or more and after's first whole lines hold
 // prose, or when before's is two prose lines or more and after's are two
 // fields or more and no prose; kTextSaysNothing otherwise. The line the
-// boundary cuts counts on neither side.
+// boundary cuts counts on neither side, and each side counts up to eight
+// lines from the boundary.
 TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
 // The longest line of text in bytes (between line feeds, without the
