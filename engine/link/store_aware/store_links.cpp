@@ -146,8 +146,13 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     return endSide_;
 }
 
+bool StoreReassembly::WeighsEveryOption(size_t ends, size_t starts) {
+    return ends <= kMostWeighed && starts <= kMostWeighed;
+}
+
 StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end,
-                                                  uint32_t start, bool* needed) const {
+                                                  uint32_t start, bool wording,
+                                                  bool* needed) const {
     const BlockRecords& blocks = *blocks_;
     const bool inPlace = start == kNone;
     const Key& e = keys_[pieces_[end].lastKey];
@@ -323,7 +328,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
     // What the message's lines and words say, looked at last and only for
-    // an option that is one still (they cost a scan of the text).
+    // an option that is one still (they cost a scan of the text), where
+    // options are weighed against each other.
+    if (!wording) return option;
     if (!after.empty() && option.strong >= 1) {
         // Header fields and prose do not mix within one paragraph.
         if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
@@ -381,7 +388,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     // rival would cost the cube of their number, so only an option that
     // is the one of its end and of its start is sure, and the rest are
     // guessed in order of likelihood.
-    const bool weighed = ends.size() <= kMostWeighed && ofStart.size() <= kMostWeighed;
+    const bool weighed = WeighsEveryOption(ends.size(), ofStart.size());
 
     // Pass 1: links that nothing rivals, or that share far more of their
     // text across the boundary than any rival. A link that won over an

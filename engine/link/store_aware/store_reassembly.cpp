@@ -269,12 +269,13 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         std::vector<Option> options;
         std::vector<bool> needs;
+        const bool wording = WeighsEveryOption(group.size(), next.size());
         for (const uint32_t end : group) {
             bool needed = false;
             const int64_t base = keys_[pieces_[end].lastKey].base;
             // A rejected option means the file does go on there, somewhere.
             const auto consider = [&](uint32_t start) {
-                const Option option = Evaluate(source, end, start, &needed);
+                const Option option = Evaluate(source, end, start, wording, &needed);
                 if (option.rejected) needed = true;
                 if (!option.rejected && option.strong >= 1) options.push_back(option);
             };

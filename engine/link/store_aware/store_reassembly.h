@@ -173,7 +173,13 @@ private:
                                                                   uint32_t piece);
 
     // store_links.cpp: the evidence for one option and the choice among all.
-    Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool* needed) const;
+    // wording: whether to look at the words and lines across the boundary,
+    // which only rank options that are weighed against each other.
+    Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool wording,
+                    bool* needed) const;
+    // Whether every option at a boundary of this many ends and starts is
+    // weighed against its rivals (else only sole options are sure).
+    static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
     // the text of its last blocks (up to the boundary) and the width of the
     // text before the boundary. Kept for the end last asked about.
