@@ -614,6 +614,11 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
         {"the first line of before may be cut", "Bring the draft\r\nTo: b", "ob\r\nsome prose\r\n",
          TextJoin::kTextSaysNothing},
         {"no whole line after", fields, "arl\" <c@x.org>", TextJoin::kTextSaysNothing},
+        {"fields for the last eight lines, prose further back",
+         "x\r\nsome prose\r\nmore prose\r\n" + std::string("Received: by x\r\n") +
+             "Received: by x\r\nReceived: by x\r\nReceived: by x\r\nReceived: by x\r\n"
+             "Received: by x\r\nReceived: by x\r\nReceived: by x\r\nTo: b",
+         "ob\r\nsome prose\r\n", TextJoin::kTextBreaks},
         {"no whole line before", "Subject: one line, cut", "ting\r\nprose\r\n",
          TextJoin::kTextSaysNothing},
     };
