@@ -20,6 +20,13 @@
 //                                one file cluster
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
+// STORE_QUALITY_LOSSES=1 prints, per seed, why the real messages that
+// store-aware mode did not write whole are lost (an output stops early, one
+// goes wrong at a successor block or in a block's data, none starts like
+// the message); with STORE_QUALITY_WHY=1 also each wrong one's blocks, and
+// with STORE_QUALITY_TEXT=1 the text where it leaves the message.
+// STORE_QUALITY_WRONG=1 describes each unflagged wrong output
+// (STORE_QUALITY_BLOCKS=1: with its blocks).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
