@@ -20,6 +20,13 @@
 //                                one file cluster
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
+// STORE_QUALITY_LOSSES=1 prints, per seed, why the real messages that
+// store-aware mode did not write whole are lost (an output stops early, one
+// goes wrong at a successor block or in a block's data, none starts like
+// the message); with STORE_QUALITY_WHY=1 also each wrong one's blocks, and
+// with STORE_QUALITY_TEXT=1 the text where it leaves the message.
+// STORE_QUALITY_WRONG=1 describes each unflagged wrong output
+// (STORE_QUALITY_BLOCKS=1: with its blocks).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -145,6 +152,11 @@ struct Figures {
 // (stopped), an output starts like it and goes wrong, or none starts like it.
 struct Losses {
     size_t stopped = 0, wrong = 0, noHead = 0;
+    // Of the wrong ones: the output's chain leaves the message's blocks
+    // (a wrong successor), or keeps them and reads other bytes (a block's
+    // data read across a boundary from elsewhere); and how many of the
+    // wrong outputs are flagged.
+    size_t wrongSuccessor = 0, wrongData = 0, wrongFlagged = 0;
 };
 
 void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs, Figures& figures,
@@ -165,6 +177,7 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
         if (!losses) continue;
         const std::string start = message.text.substr(0, 200);
         bool stopped = false, wrong = false;
+        const Output* wrongOutput = nullptr;
         for (const Output& output : outputs) {
             if (output.text.size() < message.text.size() &&
                 message.text.compare(0, output.text.size(), output.text) == 0 &&
@@ -172,6 +185,56 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                 stopped = true;
             } else if (output.text.compare(0, start.size(), start) == 0) {
                 wrong = true;
+                if (!wrongOutput && !output.blocks.empty() &&
+                    output.blocks.front() == message.blocks.front().position)
+                    wrongOutput = &output;
+            }
+        }
+        if (!stopped && wrong && wrongOutput) {
+            size_t same = 0;
+            while (same < wrongOutput->blocks.size() && same < message.blocks.size() &&
+                   wrongOutput->blocks[same] == message.blocks[same].position)
+                ++same;
+            const bool successor =
+                same < wrongOutput->blocks.size() || same < message.blocks.size();
+            losses->wrongSuccessor += successor;
+            losses->wrongData += !successor;
+            losses->wrongFlagged += wrongOutput->flagged;
+            if (std::getenv("STORE_QUALITY_WHY")) {
+                std::printf("    lost %s: %zu of %zu blocks kept, output %zu blocks %s; at %zu: "
+                            "message %llx/%x, output %llx\n",
+                            successor ? "at successor" : "in data", same, message.blocks.size(),
+                            wrongOutput->blocks.size(), wrongOutput->flagged ? "flagged" : "unflagged",
+                            same,
+                            same < message.blocks.size()
+                                ? static_cast<unsigned long long>(message.blocks[same].position)
+                                : 0ull,
+                            same < message.blocks.size() ? message.blocks[same].offset : 0u,
+                            same < wrongOutput->blocks.size()
+                                ? static_cast<unsigned long long>(wrongOutput->blocks[same])
+                                : 0ull);
+                if (std::getenv("STORE_QUALITY_TEXT")) {
+                    size_t at = 0;
+                    while (at < wrongOutput->text.size() && at < message.text.size() &&
+                           wrongOutput->text[at] == message.text[at])
+                        ++at;
+                    const auto show = [](const std::string& t, size_t from, size_t to) {
+                        std::string shown;
+                        for (size_t i = from; i < std::min(to, t.size()); ++i) {
+                            const char c = t[i];
+                            if (c == '\r') shown += "\\r";
+                            else if (c == '\n') shown += "\\n";
+                            else shown += c;
+                        }
+                        return shown;
+                    };
+                    const size_t from = at > 300 ? at - 300 : 0;
+                    std::printf("      at byte %zu of %zu / output %zu\n      before: %s\n      real:   %s\n      output: %s\n",
+                                at, message.text.size(), wrongOutput->text.size(),
+                                show(message.text, from, at).c_str(),
+                                show(message.text, at, at + 200).c_str(),
+                                show(wrongOutput->text, at, at + 200).c_str());
+                }
             }
         }
         if (stopped)
@@ -456,10 +519,11 @@ int main(int argc, char** argv) {
             Score(built.manifest, Link(image, true, a), a, &losses);
             if (std::getenv("STORE_QUALITY_LOSSES")) {
                 std::printf(
-                    "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong, %zu without "
-                    "head\n",
+                    "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong (%zu at a "
+                    "successor, %zu in data, %zu flagged), %zu without head\n",
                     layout.name, static_cast<unsigned long long>(seed), losses.stopped,
-                    losses.wrong, losses.noHead);
+                    losses.wrong, losses.wrongSuccessor, losses.wrongData, losses.wrongFlagged,
+                    losses.noHead);
             }
             c.recoverSeconds = RecoverSeconds(image, output, 0);
             a.recoverSeconds = RecoverSeconds(image, output, VARROW_OPTION_STORE_AWARE);

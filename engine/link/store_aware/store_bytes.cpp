@@ -232,6 +232,144 @@ TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t
     return TextJoin::kTextSaysNothing;
 }
 
+namespace {
+
+enum class LineKind {
+    kField,      // a header field: a name and a colon
+    kProse,      // any other text line
+    kFolded,     // a line that begins with blanks: a folded field or indented text
+    kParagraph,  // an empty line or a MIME delimiter line, which ends a paragraph
+};
+
+LineKind KindOf(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.substr(0, 2) == "--") return LineKind::kParagraph;
+    if (line[0] == ' ' || line[0] == '\t') return LineKind::kFolded;
+    if (!IsAsciiLetter(static_cast<uint8_t>(line[0]))) return LineKind::kProse;
+    size_t length = 1;
+    while (length < line.size() && length <= kLongestFieldName &&
+           (IsAsciiLetter(static_cast<uint8_t>(line[length])) ||
+            (line[length] >= '0' && line[length] <= '9') || line[length] == '-')) {
+        ++length;
+    }
+    return length <= kLongestFieldName && length < line.size() && line[length] == ':'
+               ? LineKind::kField
+               : LineKind::kProse;
+}
+
+// Lines on either side of a boundary that tell what kind of paragraph it cuts.
+constexpr size_t kParagraphLines = 8;
+
+struct LineCounts {
+    size_t fields = 0, prose = 0;
+
+    void Count(LineKind kind) {
+        fields += kind == LineKind::kField;
+        prose += kind == LineKind::kProse;
+    }
+};
+
+}  // namespace
+
+TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
+    const std::string_view next = AsText(after);
+    // Before: the whole lines of its last paragraph, back from its last
+    // line feed (what follows it is the line the boundary cuts).
+    const size_t lastFeed = text.rfind('\n');
+    const size_t firstFeed = next.find('\n');
+    if (lastFeed == std::string_view::npos || firstFeed == std::string_view::npos)
+        return TextJoin::kTextSaysNothing;
+    LineCounts back;
+    for (size_t end = lastFeed, lines = 0; lines < kParagraphLines; ++lines) {
+        const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        // The first line of before may begin in the middle of a line.
+        if (feed == std::string_view::npos) break;
+        const LineKind kind = KindOf(text.substr(feed + 1, end - feed - 1));
+        if (kind == LineKind::kParagraph) break;
+        back.Count(kind);
+        end = feed;
+    }
+    // After: its whole lines after the one the boundary cuts, up to the
+    // end of the paragraph.
+    LineCounts ahead;
+    for (size_t start = firstFeed + 1, lines = 0; lines < kParagraphLines; ++lines) {
+        const size_t feed = next.find('\n', start);
+        if (feed == std::string_view::npos) break;
+        const LineKind kind = KindOf(next.substr(start, feed - start));
+        if (kind == LineKind::kParagraph) break;
+        ahead.Count(kind);
+        start = feed + 1;
+    }
+    const bool fieldsGoOnInProse = back.fields >= 2 && back.prose == 0 && ahead.prose >= 1;
+    const bool proseGoesOnInFields =
+        back.prose >= 2 && back.fields == 0 && ahead.fields >= 2 && ahead.prose == 0;
+    return fieldsGoOnInProse || proseGoesOnInFields ? TextJoin::kTextBreaks
+                                                    : TextJoin::kTextSaysNothing;
+}
+
+namespace {
+
+// Words longer than this are not looked for.
+constexpr size_t kLongestWord = 32;
+// How far back before the boundary a space must occur for the bytes there
+// to count as text with words.
+constexpr size_t kWordSpan = 200;
+
+// Letters of any script: bytes from 0x80 up belong to 8-bit and UTF-8 letters.
+bool IsWordByte(uint8_t byte) { return IsAsciiLetter(byte) || byte >= 0x80; }
+
+bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
+
+uint8_t Lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte; }
+
+// Whether word (lower case) occurs in text as a whole run of word bytes,
+// ASCII case ignored.
+bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
+    for (size_t start = 0; start < text.size();) {
+        if (!IsWordByte(text[start])) {
+            ++start;
+            continue;
+        }
+        size_t end = start;
+        while (end < text.size() && IsWordByte(text[end])) ++end;
+        if (end - start == word.size() &&
+            std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
+                       [](uint8_t w, uint8_t t) { return w == Lower(t); })) {
+            return true;
+        }
+        start = end;
+    }
+    return false;
+}
+
+}  // namespace
+
+TextJoin JoinWords(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    size_t tail = 0;
+    while (tail < before.size() && tail <= kLongestWord &&
+           IsWordByte(before[before.size() - 1 - tail])) {
+        ++tail;
+    }
+    size_t head = 0;
+    while (head < after.size() && head <= kLongestWord && IsWordByte(after[head])) ++head;
+    // The word must be bounded on both sides, by no digit (which would make
+    // it part of a token such as an identifier).
+    if (tail + head < 2 || tail + head > kLongestWord || tail == before.size() ||
+        head == after.size() || IsDigit(before[before.size() - 1 - tail]) || IsDigit(after[head])) {
+        return TextJoin::kTextSaysNothing;
+    }
+    const std::span<const uint8_t> recent = before.last(std::min(before.size(), kWordSpan));
+    if (std::find(recent.begin(), recent.end(), ' ') == recent.end())
+        return TextJoin::kTextSaysNothing;
+    std::vector<uint8_t> word;
+    for (size_t i = before.size() - tail; i < before.size(); ++i) word.push_back(Lower(before[i]));
+    for (size_t i = 0; i < head; ++i) word.push_back(Lower(after[i]));
+    return HasWord(after.subspan(head), word) || HasWord(before.first(before.size() - tail), word)
+               ? TextJoin::kTextGoesOn
+               : TextJoin::kTextSaysNothing;
+}
+
 size_t LongestTextLine(std::span<const uint8_t> bytes) {
     size_t longest = 0;
     size_t lines = 0;

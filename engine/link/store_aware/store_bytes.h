@@ -72,6 +72,25 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
 // kTextSaysNothing otherwise.
 TextJoin JoinBoundaries(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
+// What the word a cluster boundary may cut says about message text after
+// it, given the text before it: the letters at the end of before and those
+// at the start of after make one word, and kTextGoesOn when that word
+// occurs whole elsewhere in before or after (the message's own wording).
+// kTextSaysNothing otherwise, and where before's last bytes are no text
+// with spaces (base64) or the word runs into digits.
+TextJoin JoinWords(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
+// What the kinds of lines say about message text after a cluster boundary,
+// given the text before it: within one paragraph (lines between empty
+// lines or MIME delimiter lines) header fields ("Name: value") do not go
+// on in prose, nor prose in header fields. kTextBreaks when before's last
+// paragraph is two fields or more and after's first whole lines hold
+// prose, or when before's is two prose lines or more and after's are two
+// fields or more and no prose; kTextSaysNothing otherwise. The line the
+// boundary cuts counts on neither side, and each side counts up to eight
+// lines from the boundary.
+TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t> after);
+
 // The longest line of text in bytes (between line feeds, without the
 // carriage return; lines that hold bytes no text holds, such as block
 // headers, do not count), when it holds four such lines or more; 0

@@ -13,9 +13,13 @@
 //  - the text across the boundary: a header name cut in two (+1), base64
 //    lines that go on at their length (+1) or would not (no option),
 //    wrapped text that would go on in a line longer than any around (-1),
-//    and a MIME part delimited with the message's own boundary (+1);
+//    header fields going on in prose or prose in fields within one
+//    paragraph (-1), and a MIME part delimited with the message's own
+//    boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
-// evidence the in-place one, or one on the store's block grid, counts as
+// strong evidence one where a word cut by the boundary makes a word the
+// message uses elsewhere is likelier; among those of equal evidence the
+// in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
@@ -142,8 +146,13 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     return endSide_;
 }
 
+bool StoreReassembly::WeighsEveryOption(size_t ends, size_t starts) {
+    return ends <= kMostWeighed && starts <= kMostWeighed;
+}
+
 StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t end,
-                                                  uint32_t start, bool* needed) const {
+                                                  uint32_t start, bool wording,
+                                                  bool* needed) const {
     const BlockRecords& blocks = *blocks_;
     const bool inPlace = start == kNone;
     const Key& e = keys_[pieces_[end].lastKey];
@@ -318,6 +327,21 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
+    // What the message's lines and words say, looked at last and only for
+    // an option that is one still (they cost a scan of the text), where
+    // options are weighed against each other.
+    if (!wording) return option;
+    if (!after.empty() && option.strong >= 1) {
+        // Header fields and prose do not mix within one paragraph.
+        if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
+            option.strong -= 1;
+    }
+    if (!after.empty() && option.strong >= 1) {
+        // A word cut by the boundary makes a word the message uses.
+        if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+            option.words = 1;
+    }
+
     return option;
 }
 
@@ -331,10 +355,10 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.weak, -a.near, -static_cast<int64_t>(a.affinity),
-                               distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.weak, -b.near, -static_cast<int64_t>(b.affinity),
-                               distance(b), b.end, b.start);
+        return std::make_tuple(-a.strong, -a.words, -a.weak, -a.near,
+                               -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
+               std::make_tuple(-b.strong, -b.words, -b.weak, -b.near,
+                               -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
     std::unordered_map<uint32_t, bool> needed;  // by end
@@ -364,7 +388,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     // rival would cost the cube of their number, so only an option that
     // is the one of its end and of its start is sure, and the rest are
     // guessed in order of likelihood.
-    const bool weighed = ends.size() <= kMostWeighed && ofStart.size() <= kMostWeighed;
+    const bool weighed = WeighsEveryOption(ends.size(), ofStart.size());
 
     // Pass 1: links that nothing rivals, or that share far more of their
     // text across the boundary than any rival. A link that won over an
@@ -389,7 +413,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
-            if (other.strong != o.strong || other.weak != o.weak || other.near != o.near) return;
+            if (other.strong != o.strong || other.words != o.words || other.weak != o.weak ||
+                other.near != o.near)
+                return;
             rivalled = true;
             rival = std::max(rival, other.affinity);
         };
@@ -409,8 +435,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         std::vector<const Option*> best;
         for (const Option* o : ofEnd[end]) {
             if (isTaken(*o)) continue;
-            if (!best.empty() && (o->strong != best.front()->strong ||
-                                  o->weak != best.front()->weak || o->near != best.front()->near))
+            if (!best.empty() &&
+                (o->strong != best.front()->strong || o->words != best.front()->words ||
+                 o->weak != best.front()->weak || o->near != best.front()->near))
                 break;
             best.push_back(o);
         }

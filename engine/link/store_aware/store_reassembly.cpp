@@ -269,12 +269,13 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
         }
         std::vector<Option> options;
         std::vector<bool> needs;
+        const bool wording = WeighsEveryOption(group.size(), next.size());
         for (const uint32_t end : group) {
             bool needed = false;
             const int64_t base = keys_[pieces_[end].lastKey].base;
             // A rejected option means the file does go on there, somewhere.
             const auto consider = [&](uint32_t start) {
-                const Option option = Evaluate(source, end, start, &needed);
+                const Option option = Evaluate(source, end, start, wording, &needed);
                 if (option.rejected) needed = true;
                 if (!option.rejected && option.strong >= 1) options.push_back(option);
             };
@@ -306,11 +307,13 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     // an end or a start; the others never need it. Options are counted by
     // (side, piece, evidence), so that many copies of one cluster cost no
     // more than their options.
-    const auto evidence = [](const Option& o) { return std::make_tuple(o.strong, o.weak, o.near); };
-    std::map<std::tuple<bool, uint32_t, int, int, int>, uint32_t> counts;
+    const auto evidence = [](const Option& o) {
+        return std::make_tuple(o.strong, o.words, o.weak, o.near);
+    };
+    std::map<std::tuple<bool, uint32_t, int, int, int, int>, uint32_t> counts;
     const auto keyOf = [&](const Option& o, bool byStart) {
-        const auto [strong, weak, near] = evidence(o);
-        return std::make_tuple(byStart, byStart ? o.start : o.end, strong, weak, near);
+        const auto [strong, words, weak, near] = evidence(o);
+        return std::make_tuple(byStart, byStart ? o.start : o.end, strong, words, weak, near);
     };
     for (const Option& o : options) {
         ++counts[keyOf(o, false)];

@@ -132,6 +132,10 @@ private:
         uint32_t start = kNone;  // piece, or kNone for in place
         bool rejected = false;
         int strong = 0;
+        // A word the boundary cuts makes one of the message's own words:
+        // likelier than a rival's, but mail repeats its wording too often
+        // for it to make the link sure.
+        int words = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file
         // system puts the next fragment of a file it had to split.
@@ -169,7 +173,13 @@ private:
                                                                   uint32_t piece);
 
     // store_links.cpp: the evidence for one option and the choice among all.
-    Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool* needed) const;
+    // wording: whether to look at the words and lines across the boundary,
+    // which only rank options that are weighed against each other.
+    Option Evaluate(CachedSource& source, uint32_t end, uint32_t start, bool wording,
+                    bool* needed) const;
+    // Whether every option at a boundary of this many ends and starts is
+    // weighed against its rivals (else only sole options are sure).
+    static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
     // the text of its last blocks (up to the boundary) and the width of the
     // text before the boundary. Kept for the end last asked about.
