@@ -1,5 +1,6 @@
 #include "run_summary.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "signals.h"
@@ -12,21 +13,24 @@ std::string Count(uint64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// How many of the incomplete messages are only uncertain where a
-// continuation was chosen, when there are any and the engine counts them.
-std::string UncertainPart(const VarrowTotals& totals) {
+// "320 complete, 16 incomplete"; when some messages are only uncertain
+// where a continuation was chosen, they are told apart from the rest of the
+// incomplete ones, as the report's "complete" column tells them:
+// "320 complete, 6 incomplete, 10 uncertain".
+std::string Completeness(const VarrowTotals& totals) {
     const bool counted = totals.size >= offsetof(VarrowTotals, uncertain) + sizeof totals.uncertain;
-    if (!counted || totals.uncertain == 0) return {};
-    return ", " + std::to_string(totals.uncertain) + " of them only uncertain";
+    const uint64_t uncertain = counted ? std::min(totals.uncertain, totals.incomplete) : 0;
+    std::string text = std::to_string(totals.complete) + " complete, " +
+                       std::to_string(totals.incomplete - uncertain) + " incomplete";
+    if (uncertain != 0) text += ", " + std::to_string(uncertain) + " uncertain";
+    return text;
 }
 
 }  // namespace
 
 std::string SummaryLine(const VarrowTotals& totals) {
     std::string line = Count(totals.written, "message", "messages") + " written (" +
-                       std::to_string(totals.complete) + " complete, " +
-                       std::to_string(totals.incomplete) + " incomplete" +
-                       UncertainPart(totals) + "); " +
+                       Completeness(totals) + "); " +
                        Count(totals.duplicatesSkipped, "identical copy", "identical copies") +
                        " not written again; " + std::to_string(totals.failed) + " failed";
     if (totals.empty != 0)

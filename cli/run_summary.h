@@ -7,9 +7,9 @@
 
 namespace varrow::cli {
 
-// "336 messages written (320 complete, 16 incomplete, 10 of them only
-// uncertain); 24 identical copies not written again; 0 failed", and what
-// else the totals hold.
+// "336 messages written (320 complete, 6 incomplete, 10 uncertain); 24
+// identical copies not written again; 0 failed", and what else the totals
+// hold ("uncertain" only when there are such messages).
 std::string SummaryLine(const VarrowTotals& totals);
 
 // The exit status of a run the engine ended with these totals: 0 when every

@@ -8,11 +8,16 @@ const char kStopText[] = "User aborts the recovery process";
 
 QString Count(uint64_t value) { return QString::number(value); }
 
-// ", 10 of them only uncertain" when some incomplete messages are only
-// uncertain where a continuation was chosen.
-QString UncertainPart(const TRunTotals& totals) {
-    if (totals.uncertain == 0) return {};
-    return QStringLiteral(", %1 of them only uncertain").arg(Count(totals.uncertain));
+// "25 complete, 5 incomplete"; messages that are only uncertain where a
+// continuation was chosen are told apart from the rest of the incomplete
+// ones, as the report's Complete column tells them: "25 complete, 2
+// incomplete, 3 uncertain".
+QString Completeness(const TRunTotals& totals) {
+    const uint64_t uncertain = qMin(totals.uncertain, totals.incomplete);
+    QString text = QStringLiteral("%1 complete, %2 incomplete")
+                       .arg(Count(totals.complete), Count(totals.incomplete - uncertain));
+    if (uncertain != 0) text += QStringLiteral(", %1 uncertain").arg(Count(uncertain));
+    return text;
 }
 
 }  // namespace
@@ -110,9 +115,8 @@ QString TotalsSentence(const TRunTotals& totals) {
     if (totals.fromRecords) {
         text +=
             QStringLiteral(
-                " (%1 complete, %2 incomplete%3); %4 identical copy(ies) not written again")
-                .arg(Count(totals.complete), Count(totals.incomplete), UncertainPart(totals),
-                     Count(totals.duplicates));
+                " (%1); %2 identical copy(ies) not written again")
+                .arg(Completeness(totals), Count(totals.duplicates));
     }
     text += QStringLiteral("; %1 could not be written").arg(Count(totals.failed));
     if (totals.empty > 0) text += QStringLiteral("; %1 could not be read").arg(Count(totals.empty));
@@ -123,8 +127,11 @@ QString ReportTitle(const QString& source, const TRunTotals& totals) {
     QString text =
         QStringLiteral("%1 message(s) from '%2' written").arg(Count(totals.written), source);
     if (totals.fromRecords) {
-        text += QStringLiteral(" (%1 incomplete); %2 identical copy(ies) not written again")
-                    .arg(Count(totals.incomplete), Count(totals.duplicates));
+        const uint64_t uncertain = qMin(totals.uncertain, totals.incomplete);
+        QString counts = QStringLiteral("%1 incomplete").arg(Count(totals.incomplete - uncertain));
+        if (uncertain != 0) counts += QStringLiteral(", %1 uncertain").arg(Count(uncertain));
+        text += QStringLiteral(" (%1); %2 identical copy(ies) not written again")
+                    .arg(counts, Count(totals.duplicates));
     }
     text += QStringLiteral("; %1 could not be written").arg(Count(totals.failed + totals.empty));
     return text + QLatin1Char(':');
@@ -135,9 +142,7 @@ QStringList TotalsLines(const TRunTotals& totals) {
                       QStringLiteral("Messages found: %1").arg(Count(totals.found))};
     if (totals.fromRecords) {
         lines.append(
-            QStringLiteral("Messages written: %1 (%2 complete, %3 incomplete%4)")
-                .arg(Count(totals.written), Count(totals.complete), Count(totals.incomplete),
-                     UncertainPart(totals)));
+            QStringLiteral("Messages written: %1 (%2)").arg(Count(totals.written), Completeness(totals)));
         lines.append(
             QStringLiteral("Identical copies not written again: %1").arg(Count(totals.duplicates)));
     } else {

@@ -105,15 +105,26 @@ QString MadeUpSysfs(const QString& root) {
 }
 
 // A disk image holding one store of some thousands of messages among
-// noise: enough for the progress panel to show its figures mid-run.
+// noise, enough for the progress panel to show its figures mid-run, and two
+// small stores whose clusters a file system scattered among each other's,
+// so that the report shows messages of every kind of completeness.
 QString BuildImage(const QString& folder) {
     ostrel::builder::MessageFactory messages(7);
     ostrel::builder::StoreBuilder store(11);
     for (int i = 0; i < 6000; ++i) store.AddMessage(messages.Next(i % 5 == 0));
+    ostrel::builder::StoreBuilder sent(17);
+    ostrel::builder::StoreBuilder archive(19);
+    for (int i = 0; i < 120; ++i) {
+        sent.AddMessage(messages.Next(i % 3 == 0));
+        archive.AddMessage(messages.Next(i % 4 == 0));
+    }
     ostrel::builder::ImageBuilder image(13);
     image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
     image.PlaceContiguous("Inbox.dbx", store, image.Size());
-    image.AppendNoise(6 << 20, ostrel::builder::NoiseKind::Random);
+    image.AppendNoise(1 << 20, ostrel::builder::NoiseKind::Random);
+    image.AppendMixed({{"Sent Items.dbx", &sent}, {"Archive.dbx", &archive}}, 4096, 64,
+                      ostrel::builder::ClusterOrder::Shuffled);
+    image.AppendNoise(5 << 20, ostrel::builder::NoiseKind::Random);
     const QString path = folder + QStringLiteral("/mailbox.img");
     std::ofstream out(path.toStdString(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(image.Bytes().data()), static_cast<std::streamsize>(image.Size()));

@@ -47,8 +47,8 @@ TEST(RunSummary, SaysWhatWasWrittenAndWhatNot) {
               "again; 0 failed");
     totals.uncertain = 10;
     EXPECT_EQ(SummaryLine(totals),
-              "336 messages written (320 complete, 16 incomplete, 10 of them only uncertain); 24 "
-              "identical copies not written again; 0 failed");
+              "336 messages written (320 complete, 6 incomplete, 10 uncertain); 24 identical copies "
+              "not written again; 0 failed");
     // An engine whose totals end before the count says nothing of it.
     totals.size = offsetof(VarrowTotals, uncertain);
     EXPECT_EQ(SummaryLine(totals),

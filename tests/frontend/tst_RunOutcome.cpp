@@ -301,12 +301,15 @@ private Q_SLOTS:
                          "Messages that could not be written: 4",
                          "Messages of which nothing could be read: 1", "Unreadable sectors: 2"}));
         totals.uncertain = 3;
+        QCOMPARE(ReportTitle("disk.img", totals),
+                 QString("30 message(s) from 'disk.img' written (2 incomplete, 3 uncertain); 6 "
+                         "identical copy(ies) not written again; 5 could not be written:"));
         QCOMPARE(TotalsLines(totals).at(2),
-                 QString("Messages written: 30 (25 complete, 5 incomplete, 3 of them only uncertain)"));
+                 QString("Messages written: 30 (25 complete, 2 incomplete, 3 uncertain)"));
         QCOMPARE(TotalsSentence(totals),
-                 QString("30 message(s) written (25 complete, 5 incomplete, 3 of them only "
-                         "uncertain); 6 identical copy(ies) not written again; 4 could not be "
-                         "written; 1 could not be read."));
+                 QString("30 message(s) written (25 complete, 2 incomplete, 3 uncertain); 6 "
+                         "identical copy(ies) not written again; 4 could not be written; 1 could "
+                         "not be read."));
         QCOMPARE(ReportTitle("disk.img", Totals(2, 1, false)),
                  QString("2 message(s) from 'disk.img' written; 1 could not be written:"));
         QCOMPARE(TotalsLines(Totals(2, 1, false)),
