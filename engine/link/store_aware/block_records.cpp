@@ -77,9 +77,7 @@ void BlockRecords::Finish() {
     byNextOffset_ = SortedByField(size_, [this](uint32_t b) { return (*this)[b].nextOffset; });
 }
 
-uint32_t BlockRecords::FirstFrom(uint64_t position) const {
-    uint32_t low = 0;
-    auto high = static_cast<uint32_t>(size_);
+uint32_t BlockRecords::FirstFromIn(uint64_t position, uint32_t low, uint32_t high) const {
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
         if ((*this)[middle].position < position)
@@ -88,6 +86,10 @@ uint32_t BlockRecords::FirstFrom(uint64_t position) const {
             high = middle;
     }
     return low;
+}
+
+uint32_t BlockRecords::FirstFrom(uint64_t position) const {
+    return FirstFromIn(position, 0, static_cast<uint32_t>(size_));
 }
 
 uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
@@ -113,14 +115,7 @@ uint32_t BlockRecords::FirstFromNear(uint64_t position, uint32_t near) const {
         }
         low = high >= step ? static_cast<uint32_t>(high - step) : 0;
     }
-    while (low < high) {
-        const uint32_t middle = low + (high - low) / 2;
-        if ((*this)[middle].position < position)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
+    return FirstFromIn(position, low, high);
 }
 
 uint32_t BlockRecords::AtPosition(uint64_t position) const {

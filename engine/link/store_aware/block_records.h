@@ -72,6 +72,9 @@ public:
     static constexpr uint32_t kNoBlock = 0xFFFFFFFFu;
 
 private:
+    // FirstFrom among the blocks [low, high), which must hold the answer.
+    uint32_t FirstFromIn(uint64_t position, uint32_t low, uint32_t high) const;
+
     static constexpr uint32_t kChunkShift = 12;
     static constexpr uint32_t kChunkSize = 1u << kChunkShift;
 
