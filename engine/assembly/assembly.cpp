@@ -277,7 +277,7 @@ int32_t RunPasses(RunEvents& events, RunTotals& totals, MessageLinker& linker, C
         ReportCurrentException(events);
     }
     events.WatchQuestions(nullptr);
-    totals.unreadableSectors = source.Failures().Bytes() / source.SectorSize();
+    totals.unreadableSectors = source.Failures().Sectors(source.SectorSize());
     return headCount >= 1 ? 1 : 0;
 }
 

@@ -19,6 +19,9 @@ public:
     bool Overlaps(uint64_t position, uint64_t length) const;
     // Bytes in failed sectors, each counted once however often it was read.
     uint64_t Bytes() const { return bytes_; }
+    // Sectors of sectorSize bytes in failed ranges; a last sector that the
+    // end of the source cuts short counts whole.
+    uint64_t Sectors(uint32_t sectorSize) const { return (bytes_ + sectorSize - 1) / sectorSize; }
     bool Empty() const { return ranges_.empty(); }
     // Bytes of the failed stretch that the last Add grew or made.
     uint64_t LastStretch() const { return lastStretch_; }

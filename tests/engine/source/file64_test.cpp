@@ -124,6 +124,7 @@ TEST_F(ReaderOnSimDevice, FailingLastSectorGivesNoZerosPastTheEndOfTheSource) {
     EXPECT_EQ(file.Read(bytes.data(), 4096), 100u);
     EXPECT_TRUE(std::all_of(bytes.begin(), bytes.begin() + 100, [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(file.Failures().Bytes(), 488u);
+    EXPECT_EQ(file.Failures().Sectors(512), 1u);
     // A read that starts beyond the bytes the failed sector holds finds the end.
     file.Seek(1200, CFile64::begin);
     EXPECT_EQ(file.Read(bytes.data(), 16), 0u);
