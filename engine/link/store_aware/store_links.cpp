@@ -14,11 +14,15 @@
 //    lines that go on at their length (+1) or would not (no option),
 //    wrapped text that would go on in a line longer than any around (-1),
 //    header fields going on in prose or prose in fields within one
-//    paragraph (-1), and a MIME part delimited with the message's own
-//    boundary (+1);
+//    paragraph (-1), a part's body going on in another encoding or a
+//    header naming a field twice (-1), and a MIME part delimited with the
+//    message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
 // strong evidence one where a word cut by the boundary makes a word the
-// message uses elsewhere is likelier; among those of equal evidence the
+// message uses elsewhere is likelier, and one where the bytes across the
+// boundary make runs of character kinds the message has nowhere else (a
+// letter right after "?", a space before a line end) less likely; among
+// those of equal evidence the
 // in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
@@ -35,7 +39,9 @@
 #include <unordered_set>
 
 #include "link/store_aware/store_bytes.h"
+#include "link/store_aware/store_parts.h"
 #include "link/store_aware/store_reassembly.h"
+#include "link/store_aware/store_text_grams.h"
 #include "scan/block_layout.h"
 
 namespace varrow {
@@ -337,9 +343,22 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             option.strong -= 1;
     }
     if (!after.empty() && option.strong >= 1) {
+        // A part's body goes on in its own encoding, and a header does not
+        // name a field twice.
+        const std::vector<uint8_t>& message = EndText(source, end, before).message;
+        if (JoinPartEncoding(message, after) == TextJoin::kTextBreaks ||
+            JoinHeaderFields(message, after) == TextJoin::kTextBreaks) {
+            option.strong -= 1;
+        }
+    }
+    if (!after.empty() && option.strong >= 1) {
         // A word cut by the boundary makes a word the message uses.
         if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
             option.words = 1;
+        // Each run of character kinds across the boundary that the message
+        // has nowhere else speaks against the option as much.
+        option.words -=
+            static_cast<int>(UnseenBoundaryGrams(EndText(source, end, before).message, after));
     }
 
     return option;

@@ -132,9 +132,10 @@ private:
         uint32_t start = kNone;  // piece, or kNone for in place
         bool rejected = false;
         int strong = 0;
-        // A word the boundary cuts makes one of the message's own words:
-        // likelier than a rival's, but mail repeats its wording too often
-        // for it to make the link sure.
+        // A word the boundary cuts makes one of the message's own words
+        // (+1), runs of character kinds across it the message has nowhere
+        // else (-1 each): likelier or less likely than a rival, but mail
+        // repeats its wording too often for it to make the link sure.
         int words = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file
