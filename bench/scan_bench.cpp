@@ -8,7 +8,8 @@
 //   scan_bench --images [FOLDER]   only pass 1 over disk images (E01, split raw,
 //                                  VMDK) beside the image library's own reading
 //   scan_bench --run-kib N ...     the fast scan reads runs of N KiB (default 1024)
-//   scan_bench --read-ahead N ...  runs read ahead on the helper thread (default 2)
+//   scan_bench --read-ahead N ...  buffers of the helper thread, which reads every
+//                                  other run (default 2; 0: no helper)
 //   scan_bench --mixed PATH MIB    only writes an image of noise and messages
 //   scan_bench --noise PATH MIB    only writes an image of random bytes
 //
@@ -590,7 +591,7 @@ int main(int argc, char** argv) {
 
     std::printf("\nmachine: %s, %u cores, scan kernel %s\n", ProcessorName().c_str(),
                 std::thread::hardware_concurrency(), KernelName());
-    std::printf("fast scan reads runs of %u KiB, %u read ahead on a helper thread\n",
+    std::printf("fast scan reads runs of %u KiB; a helper thread reads every other run, %u ahead\n",
                 g_scanSettings.runSize / 1024, g_scanSettings.readAhead);
     std::printf("all images page-cached; best of %d runs where repeated\n\n", kRepeats);
 
