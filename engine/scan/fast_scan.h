@@ -6,9 +6,9 @@
 // whole run of positions at once with a vector kernel. Parts that the runs
 // cannot stand for (an unreadable or short run, a device that cannot be
 // positioned) are scanned position by position through the source, as
-// ScanBlocks does. One helper thread may read the next runs meanwhile
-// (SectorRunReader); every event and every block stays on the caller's
-// thread.
+// ScanBlocks does. One helper thread may read and search every other run
+// meanwhile (SectorRunReader); every event and every block stays on the
+// caller's thread.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +29,9 @@ struct FastScanSettings {
     uint32_t runSize = kDefaultScanRunSize;
     // Null: the fastest kernel this processor runs.
     HeaderFinder finder = nullptr;
-    // Runs read ahead on a helper thread while the current one is tested;
-    // 0 reads every run on the caller's thread when it is needed.
+    // Buffers of the helper thread, which reads and searches every other
+    // run ahead of the caller; 0 reads every run on the caller's thread
+    // when it is needed.
     uint32_t readAhead = kDefaultReadAhead;
 };
 
