@@ -364,6 +364,18 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     return option;
 }
 
+bool StoreReassembly::LeftByGuess(const Option& option, const Option& rival,
+                                  const std::unordered_set<uint32_t>& takenByGuess) const {
+    if (rival.strong < option.strong) return false;
+    // The end's rival start went to another end by a guess.
+    if (rival.end == option.end && rival.start != option.start && rival.start != kNone &&
+        takenByGuess.count(rival.start) != 0)
+        return true;
+    // The start's rival end went elsewhere by a guess.
+    return option.start != kNone && rival.start == option.start && rival.end != option.end &&
+           pieces_[rival.end].next != Next::Unknown && pieces_[rival.end].guessed;
+}
+
 void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                              const std::vector<bool>& needs) {
     const auto startBase = [&](const Option& o) {
@@ -380,6 +392,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
+    // Starts that a guessed link took: an option left to a rival of one of
+    // them is only left by elimination, as uncertain as the guess.
+    std::unordered_set<uint32_t> takenByGuess;
     std::unordered_map<uint32_t, bool> needed;  // by end
     for (size_t i = 0; i < ends.size(); ++i) needed[ends[i]] = needs[i];
     // The options of each end and of each start, in the order above.
@@ -399,6 +414,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             end.nextPiece = o.start;
             pieces_[o.start].linkedFrom = true;
             taken.insert(o.start);
+            if (guessed) takenByGuess.insert(o.start);
         }
         ++linkCount_;
     };
@@ -428,7 +444,10 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             const bool sameEnd = other.end == o.end && other.start != o.start && !isTaken(other);
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
-            if (!sameEnd && !sameStart) return;
+            if (!sameEnd && !sameStart) {
+                if (LeftByGuess(o, other, takenByGuess)) contested = true;
+                return;
+            }
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
