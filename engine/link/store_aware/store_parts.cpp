@@ -45,6 +45,19 @@ std::vector<std::string_view> WholeLines(std::string_view text) {
     return lines;
 }
 
+// Calls visit with each whole line of text (without its CR), the last one
+// first, until visit returns false: what lies nearest the boundary decides,
+// and the rest need not be read.
+template <typename Visit>
+void EachWholeLineBackward(std::string_view text, Visit visit) {
+    for (size_t end = text.rfind('\n'); end != std::string_view::npos;) {
+        const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        const size_t from = feed == std::string_view::npos ? 0 : feed + 1;
+        if (!visit(WithoutCr(text.substr(from, end - from)))) return;
+        end = feed;
+    }
+}
+
 // "--" and a boundary (or an end of part); "-- " alone opens a signature.
 bool IsDelimiterLine(std::string_view line) {
     return line.size() > 2 && line[0] == '-' && line[1] == '-' && line[2] != ' ';
@@ -100,26 +113,29 @@ bool IsOnceOnlyField(std::string_view name) {
 
 enum class Body { kUnknown, kBase64, kText };
 
-// The body whose text before ends in, from the part headers in before.
+// The body whose text before ends in: the one the last header with a
+// Content-Transfer-Encoding field declares, once the empty line after that
+// header has opened it, with no delimiter line since.
 Body BodyBeforeBoundary(std::string_view before) {
-    Body body = Body::kUnknown;
-    Body declared = Body::kUnknown;  // by the header being read, once it ends
     constexpr std::string_view kEncoding = "content-transfer-encoding:";
-    for (const std::string_view line : WholeLines(before)) {
-        if (IsDelimiterLine(line)) {
-            body = declared = Body::kUnknown;
-        } else if (line.empty()) {
-            if (declared != Body::kUnknown) body = declared;
-            declared = Body::kUnknown;
-        } else if (StartsWithNoCase(line, kEncoding)) {
-            std::string_view value = line.substr(kEncoding.size());
-            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-                value.remove_prefix(1);
-            declared = StartsWithNoCase(value, "base64") ? Body::kBase64 : Body::kText;
+    Body body = Body::kUnknown;
+    bool opened = false;  // an empty line lies between the line and the boundary
+    EachWholeLineBackward(before, [&](std::string_view line) {
+        if (IsDelimiterLine(line)) return false;
+        if (line.empty()) {
+            opened = true;
+            return true;
         }
-    }
-    // A header still being read when the boundary comes: its body has not begun.
-    return declared == Body::kUnknown ? body : Body::kUnknown;
+        if (!StartsWithNoCase(line, kEncoding)) return true;
+        // A header still being read at the boundary: its body has not begun.
+        if (!opened) return false;
+        std::string_view value = line.substr(kEncoding.size());
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        body = StartsWithNoCase(value, "base64") ? Body::kBase64 : Body::kText;
+        return false;
+    });
+    return body;
 }
 
 }  // namespace
@@ -168,24 +184,28 @@ TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8
     const std::string_view next = AsText(after);
     const size_t firstFeed = next.find('\n');
     if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
-    // Before's header: its whole lines since the last empty or delimiter
-    // line, all of them fields or folded field lines.
-    const std::vector<std::string_view> lines = WholeLines(AsText(before));
-    size_t first = lines.size();
-    while (first > 0 && !lines[first - 1].empty() && !IsDelimiterLine(lines[first - 1])) --first;
-    std::vector<std::string_view> fields;
-    for (size_t i = first; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        if (line[0] == ' ' || line[0] == '\t') continue;
-        const std::string_view name = FieldName(line);
-        if (name.empty()) return TextJoin::kTextSaysNothing;
-        fields.push_back(name);
-    }
-    if (fields.size() < 2) return TextJoin::kTextSaysNothing;
+    // After's fields of the kind a header holds once, up to its empty line.
+    std::vector<std::string_view> once;
     for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
         if (line.empty() || IsDelimiterLine(line)) break;
         const std::string_view name = FieldName(line);
-        if (name.empty() || !IsOnceOnlyField(name)) continue;
+        if (!name.empty() && IsOnceOnlyField(name)) once.push_back(name);
+    }
+    if (once.empty()) return TextJoin::kTextSaysNothing;
+    // Before's header: its whole lines since the last empty or delimiter
+    // line, all of them fields or folded field lines.
+    std::vector<std::string_view> fields;
+    bool header = true;
+    EachWholeLineBackward(AsText(before), [&](std::string_view line) {
+        if (line.empty() || IsDelimiterLine(line)) return false;
+        if (line[0] == ' ' || line[0] == '\t') return true;
+        const std::string_view name = FieldName(line);
+        header = !name.empty();
+        if (header) fields.push_back(name);
+        return header;
+    });
+    if (!header || fields.size() < 2) return TextJoin::kTextSaysNothing;
+    for (const std::string_view name : once) {
         const bool again = std::any_of(fields.begin(), fields.end(), [&](std::string_view held) {
             return EqualsNoCase(held, name);
         });
