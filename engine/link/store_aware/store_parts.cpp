@@ -73,6 +73,16 @@ bool IsBase64Line(std::string_view line) {
     return std::all_of(line.begin(), line.end(), IsBase64Byte);
 }
 
+// A line that only base64 writes: long, of its alphabet alone, and not all
+// hexadecimal digits (a hash on a line of its own is text).
+bool IsLongBase64Line(std::string_view line) {
+    const auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    return line.size() >= kShortestBase64Line && IsBase64Line(line) &&
+           !std::all_of(line.begin(), line.end(), hex);
+}
+
 // The field name a header line opens with; empty for a line
 // that is no field.
 std::string_view FieldName(std::string_view line) {
@@ -138,12 +148,30 @@ Body BodyBeforeBoundary(std::string_view before) {
     return body;
 }
 
+// Whether the last two whole lines of text are lines of words: each holds
+// a space between other bytes, and neither is a delimiter line.
+bool EndsInProse(std::string_view text) {
+    int lines = 0;
+    bool prose = true;
+    EachWholeLineBackward(text, [&](std::string_view line) {
+        const size_t space = line.find(' ');
+        prose = !IsDelimiterLine(line) && space != std::string_view::npos && space > 0 &&
+                space + 1 < line.size();
+        return prose && ++lines < 2;
+    });
+    return prose && lines == 2;
+}
+
 }  // namespace
 
 TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after) {
     const std::string_view text = AsText(before);
     const std::string_view next = AsText(after);
-    const Body body = BodyBeforeBoundary(text);
+    Body body = BodyBeforeBoundary(text);
+    // Without a part header in sight, lines of words are text as well, but
+    // only up to an empty line, which may end a header whose body follows.
+    const bool declared = body != Body::kUnknown;
+    if (!declared && EndsInProse(text)) body = Body::kText;
     if (body == Body::kUnknown) return TextJoin::kTextSaysNothing;
     const size_t lastFeed = text.rfind('\n');
     const std::string_view cut = text.substr(lastFeed == std::string_view::npos ? 0 : lastFeed + 1);
@@ -174,8 +202,8 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
     // A text part: the line the boundary cuts may hold anything of it; the
     // whole lines after it do not run to base64.
     for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
-        if (IsDelimiterLine(line)) break;
-        if (line.size() >= kShortestBase64Line && IsBase64Line(line)) return TextJoin::kTextBreaks;
+        if (IsDelimiterLine(line) || (!declared && line.empty())) break;
+        if (IsLongBase64Line(line)) return TextJoin::kTextBreaks;
     }
     return TextJoin::kTextSaysNothing;
 }

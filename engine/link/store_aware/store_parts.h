@@ -18,8 +18,11 @@ namespace varrow {
 //    delimiter line, holds a byte that base64 lines do not hold;
 //  - any other encoding (text): kTextBreaks when after's whole lines, up to
 //    its first delimiter line, hold a line of 60 bytes or more of the
-//    base64 alphabet alone, which no text part holds;
-// kTextSaysNothing otherwise, and where before shows no such header.
+//    base64 alphabet alone (not all hexadecimal digits), which no text part
+//    holds;
+// Where before shows no such header but its last two whole lines are lines
+// of words, it is text too, up to after's first empty line (which may end
+// a header whose body follows). kTextSaysNothing otherwise.
 TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
 // Within one header (the fields since before's last empty line or
