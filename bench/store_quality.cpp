@@ -27,6 +27,9 @@
 // with STORE_QUALITY_TEXT=1 the text where it leaves the message.
 // STORE_QUALITY_WRONG=1 describes each unflagged wrong output
 // (STORE_QUALITY_BLOCKS=1: with its blocks).
+// STORE_QUALITY_DIGEST=1 prints, per layout, a digest of every store-aware
+// output (its bytes, blocks and whether it is flagged), so that a change
+// meant to keep the linking's decisions can be checked to keep them.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -131,6 +134,24 @@ struct Output {
     bool flagged = false;
     std::vector<uint64_t> blocks;
 };
+
+// FNV-1a over the outputs, in the order the linker wrote them.
+uint64_t Digest(const std::vector<Output>& outputs, uint64_t digest) {
+    const auto add = [&digest](const void* bytes, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            digest ^= static_cast<const uint8_t*>(bytes)[i];
+            digest *= 0x100000001B3ull;
+        }
+    };
+    for (const Output& output : outputs) {
+        const uint64_t size = output.text.size();
+        add(&size, sizeof size);
+        add(output.text.data(), output.text.size());
+        add(&output.flagged, sizeof output.flagged);
+        add(output.blocks.data(), output.blocks.size() * sizeof(uint64_t));
+    }
+    return digest;
+}
 
 struct Figures {
     size_t real = 0, exact = 0, outputs = 0, wrong = 0, flagged = 0;
@@ -506,6 +527,7 @@ int main(int argc, char** argv) {
     for (const Layout& layout : Layouts()) {
         if (!only.empty() && std::string(layout.name).find(only) == std::string::npos) continue;
         Figures classic, aware;
+        uint64_t digest = 0xCBF29CE484222325ull;
         for (uint64_t seed = first; seed <= last; ++seed) {
             const ScoredImage built = layout.build(seed);
             {
@@ -516,7 +538,9 @@ int main(int argc, char** argv) {
             Figures c, a;
             Losses losses;
             Score(built.manifest, Link(image, false, c), c);
-            Score(built.manifest, Link(image, true, a), a, &losses);
+            const std::vector<Output> outputs = Link(image, true, a);
+            digest = Digest(outputs, digest);
+            Score(built.manifest, outputs, a, &losses);
             if (std::getenv("STORE_QUALITY_LOSSES")) {
                 std::printf(
                     "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong (%zu at a "
@@ -533,6 +557,9 @@ int main(int argc, char** argv) {
             aware += a;
         }
         PrintLine(layout.name, classic, aware);
+        if (std::getenv("STORE_QUALITY_DIGEST"))
+            std::printf("  store-aware outputs digest %016llx\n",
+                        static_cast<unsigned long long>(digest));
         allClassic += classic;
         allAware += aware;
         if (layout.hard) {
