@@ -62,18 +62,28 @@ constexpr uint32_t kNearClusters = 16;
 
 // Twice the most substrings of one end, so that probing stays short.
 constexpr size_t kGramSlots = 4096;
+// Bits of a set's filter: some sixteen per substring, so that few absent
+// ones get past it.
+constexpr size_t kFilterBits = 32768;
 
-size_t SlotOf(uint64_t gram) { return static_cast<size_t>((gram * 0x9E3779B97F4A7C15ull) >> 52); }
+// The table slot comes from the top bits of the hash, the filter bit from
+// the bits below them.
+uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
+size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 52); }
+size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kFilterBits - 1); }
 
-uint64_t Gram(const uint8_t* bytes) {
+// Calls visit with the 8 bytes of each window of bytes, in order, as one
+// big-endian number: each comes from the one before by one shift.
+template <typename Visit>
+void ForEachGram(const std::vector<uint8_t>& bytes, Visit visit) {
     uint64_t gram = 0;
-    for (uint32_t i = 0; i < kGram; ++i) gram = gram << 8 | bytes[i];
-    return gram;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        gram = gram << 8 | bytes[i];
+        if (i + 1 >= kGram) visit(gram);
+    }
 }
 
-bool IsOneByteRepeated(const uint8_t* bytes) {
-    return std::all_of(bytes, bytes + kGram, [&](uint8_t b) { return b == bytes[0]; });
-}
+bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
 
 }  // namespace
 
@@ -82,20 +92,22 @@ StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
     const uint32_t length = std::min(clusterSize_, kAffinityLeft);
     const std::vector<uint8_t> left = source.Read(e.base + lo - length, length);
-    GramSet grams(kGramSlots, 0);
-    for (size_t i = 0; i + kGram <= left.size(); ++i) {
+    GramSet grams{std::vector<uint64_t>(kGramSlots, 0),
+                  std::vector<uint64_t>(kFilterBits / 64, 0)};
+    ForEachGram(left, [&grams](uint64_t gram) {
         // Eight equal bytes (the zero gram among them) never count, which
         // leaves 0 free to mark an empty slot.
-        if (IsOneByteRepeated(&left[i])) continue;
-        const uint64_t gram = Gram(&left[i]);
-        for (size_t slot = SlotOf(gram);; slot = (slot + 1) % kGramSlots) {
-            if (grams[slot] == gram) break;
-            if (grams[slot] == 0) {
-                grams[slot] = gram;
+        if (IsOneByteRepeated(gram)) return;
+        const uint64_t hash = HashOf(gram);
+        grams.filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
+        for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
+            if (grams.slots[slot] == gram) break;
+            if (grams.slots[slot] == 0) {
+                grams.slots[slot] = gram;
                 break;
             }
         }
-    }
+    });
     return grams;
 }
 
@@ -108,16 +120,17 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     const std::vector<uint8_t> right =
         source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
     size_t shared = 0;
-    for (size_t i = 0; i + kGram <= right.size(); ++i) {
-        const uint64_t gram = Gram(&right[i]);
-        if (gram == 0) continue;
-        for (size_t slot = SlotOf(gram); grams[slot] != 0; slot = (slot + 1) % kGramSlots) {
-            if (grams[slot] == gram) {
+    ForEachGram(right, [&](uint64_t gram) {
+        if (gram == 0) return;
+        const uint64_t hash = HashOf(gram);
+        if ((grams.filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
+        for (size_t slot = SlotOf(hash); grams.slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
+            if (grams.slots[slot] == gram) {
                 ++shared;
                 break;
             }
         }
-    }
+    });
     return shared;
 }
 

@@ -190,8 +190,13 @@ private:
     };
     const EndSide& EndText(CachedSource& source, uint32_t end,
                            const std::vector<uint8_t>& before) const;
-    // An open-addressed set of 8-byte substrings; 0 marks an empty slot.
-    using GramSet = std::vector<uint64_t>;
+    // A set of 8-byte substrings: an open-addressed table (0 marks an empty
+    // slot) and a bitmap of their hashes, which rules most absent
+    // substrings out with one look instead of a probe sequence.
+    struct GramSet {
+        std::vector<uint64_t> slots;
+        std::vector<uint64_t> filter;
+    };
     // The 8-byte substrings of the ending piece's last bytes (up to 2048),
     // and how many 8-byte windows of an option's first bytes (up to 1024)
     // are among them.
