@@ -139,7 +139,7 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     if (endSide_.end == end) return endSide_;
     const BlockRecords& blocks = *blocks_;
     const Key& e = keys_[pieces_[end].lastKey];
-    endSide_ = {end, before, 0};
+    endSide_ = {end, before, SIZE_MAX};
     // The message's text as far back as a few blocks of the piece.
     uint32_t current = LastBlock(pieces_[end].lastKey);
     for (int back = 0; back < kBoundaryLookBack; ++back) {
@@ -153,10 +153,18 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
                         blocks[current].dataLength);
         endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
     }
-    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    const uint32_t span = std::min(clusterSize_, kAffinityLeft);
-    endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
     return endSide_;
+}
+
+size_t StoreReassembly::EndWidth(CachedSource& source, uint32_t end,
+                                 const std::vector<uint8_t>& before) const {
+    if (EndText(source, end, before).width == SIZE_MAX) {
+        const Key& e = keys_[pieces_[end].lastKey];
+        const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+        const uint32_t span = std::min(clusterSize_, kAffinityLeft);
+        endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
+    }
+    return endSide_.width;
 }
 
 bool StoreReassembly::WeighsEveryOption(size_t ends, size_t starts) {
@@ -299,17 +307,21 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // Subject, is no reason to doubt the file system's own contiguity.)
     if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) &&
         IsPlausibleText(after)) {
-        const size_t widthBefore = EndText(source, end, before).width;
-        const auto [known, fresh] = startWidths_.try_emplace(start, 0);
-        if (fresh) {
-            known->second = LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo),
-                                                        std::min(clusterSize_, kAffinitySpan)));
-        }
-        const size_t widthAfter = known->second;
+        // Each width costs a scan of its text: only a joined line that
+        // could be longer than both asks for them.
         const size_t joined = JoinedLineLength(before, after);
-        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX &&
-            joined > std::max(widthBefore, widthAfter)) {
-            option.strong -= 1;
+        size_t widthAfter = 0;
+        if (joined != SIZE_MAX) {
+            const auto [known, fresh] = startWidths_.try_emplace(start, 0);
+            if (fresh) {
+                known->second = LongestTextLine(source.Read(
+                    baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan)));
+            }
+            widthAfter = known->second;
+        }
+        if (widthAfter != 0 && joined > widthAfter) {
+            const size_t widthBefore = EndWidth(source, end, before);
+            if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
         }
     }
 
