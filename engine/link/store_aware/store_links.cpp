@@ -305,10 +305,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
     // Subject, is no reason to doubt the file system's own contiguity.)
-    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) &&
-        IsPlausibleText(after)) {
-        // Each width costs a scan of its text: only a joined line that
-        // could be longer than both asks for them.
+    if (!inPlace && !before.empty() && !after.empty()) {
+        // The tests below scan text, so the cheapest come first: most
+        // options are settled by the joined line's length alone.
         const size_t joined = JoinedLineLength(before, after);
         size_t widthAfter = 0;
         if (joined != SIZE_MAX) {
@@ -319,7 +318,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             }
             widthAfter = known->second;
         }
-        if (widthAfter != 0 && joined > widthAfter) {
+        if (widthAfter != 0 && joined > widthAfter && IsPlausibleText(before) &&
+            IsPlausibleText(after)) {
             const size_t widthBefore = EndWidth(source, end, before);
             if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
         }
