@@ -94,16 +94,18 @@ StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint
     const std::vector<uint8_t> left = source.Read(e.base + lo - length, length);
     GramSet grams{std::vector<uint64_t>(kGramSlots, 0),
                   std::vector<uint64_t>(kFilterBits / 64, 0)};
-    ForEachGram(left, [&grams](uint64_t gram) {
+    uint64_t* const slots = grams.slots.data();
+    uint64_t* const filter = grams.filter.data();
+    ForEachGram(left, [slots, filter](uint64_t gram) {
         // Eight equal bytes (the zero gram among them) never count, which
         // leaves 0 free to mark an empty slot.
         if (IsOneByteRepeated(gram)) return;
         const uint64_t hash = HashOf(gram);
-        grams.filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
+        filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
         for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
-            if (grams.slots[slot] == gram) break;
-            if (grams.slots[slot] == 0) {
-                grams.slots[slot] = gram;
+            if (slots[slot] == gram) break;
+            if (slots[slot] == 0) {
+                slots[slot] = gram;
                 break;
             }
         }
@@ -120,12 +122,14 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     const std::vector<uint8_t> right =
         source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
     size_t shared = 0;
+    const uint64_t* const slots = grams.slots.data();
+    const uint64_t* const filter = grams.filter.data();
     ForEachGram(right, [&](uint64_t gram) {
         if (gram == 0) return;
         const uint64_t hash = HashOf(gram);
-        if ((grams.filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
-        for (size_t slot = SlotOf(hash); grams.slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
-            if (grams.slots[slot] == gram) {
+        if ((filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
+        for (size_t slot = SlotOf(hash); slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
+            if (slots[slot] == gram) {
                 ++shared;
                 break;
             }
