@@ -40,6 +40,46 @@ private:
     uint64_t point_;
 };
 
+// The helper's part of the search: the accepted headers of each run it
+// read, found on its own thread while the run is in its core's cache.
+class HelperSearch : public RunReadAhead::RunWork {
+public:
+    HelperSearch(HeaderFinder finder, uint32_t buffers)
+        : finder_(finder), found_(buffers), candidates_(kChunk) {}
+
+    // The blocks of the run last done in buffer, in ascending position:
+    // every accepted header that lies wholly inside the delivered bytes.
+    const std::vector<FoundBlock>& Found(size_t buffer) const { return found_[buffer]; }
+
+    void Do(size_t buffer, uint64_t start, const uint8_t* run, uint32_t delivered) override {
+        std::vector<FoundBlock>& found = found_[buffer];
+        found.clear();
+        if (delivered < kBlockHeaderSize) return;
+        const uint32_t positions = delivered - (kBlockHeaderSize - 1);
+        for (uint32_t from = 0; from < positions; from += kChunk) {
+            const uint32_t count = std::min(kChunk, positions - from);
+            const size_t hits = finder_(run + from, count, candidates_.data());
+            for (size_t k = 0; k < hits; ++k) {
+                const uint32_t at = from + candidates_[k];
+                found.push_back({DecodeBlockHeader(run + at), start + at});
+            }
+        }
+    }
+
+private:
+    static constexpr uint32_t kChunk = 1u << 16;
+    HeaderFinder finder_;
+    std::vector<std::vector<FoundBlock>> found_;
+    std::vector<uint32_t> candidates_;
+};
+
+// Blocks another thread already found in part of a view: those at from
+// and beyond, in ascending position.
+struct SearchedPart {
+    const std::vector<FoundBlock>* blocks = nullptr;
+    uint64_t from = kNoEnd;
+};
+
 class FastScan {
 public:
     FastScan(RunEvents& events, CFile64Ex& source, BlockSink& sink,
@@ -51,6 +91,7 @@ public:
           settings_(settings),
           finder_(settings.finder ? settings.finder : BestHeaderFinder()),
           end_(physicalDisk ? length : kNoEnd),
+          helperSearch_(finder_, settings.readAhead),
           candidates_(kScanReportInterval) {
         found_.reserve(64);
     }
@@ -58,7 +99,7 @@ public:
     void Run();
 
 private:
-    bool TestView(const uint8_t* bytes, uint64_t from, uint64_t to);
+    bool TestView(const uint8_t* bytes, uint64_t from, uint64_t to, SearchedPart searched);
     bool TestThroughSource(uint64_t from, uint64_t to);
     void RefillLastWindow(uint64_t cleanEnd);
 
@@ -68,6 +109,7 @@ private:
     const FastScanSettings& settings_;
     HeaderFinder finder_;
     uint64_t end_;  // a physical disk is not tried from its length on
+    HelperSearch helperSearch_;
     std::vector<uint32_t> candidates_;  // offsets of accepted headers in a slice
     std::vector<FoundBlock> found_;     // their headers, handed on together
 };
@@ -77,7 +119,7 @@ private:
 // front; the rest of a run that is not clean goes through the source, and
 // the pass ends wherever a read through the source comes back short.
 void FastScan::Run() {
-    SectorRunReader reader(source_, settings_.runSize, settings_.readAhead, end_);
+    SectorRunReader reader(source_, settings_.runSize, settings_.readAhead, end_, &helperSearch_);
     if (!reader.Usable()) {
         TestThroughSource(0, kNoEnd);
         return;
@@ -88,7 +130,13 @@ void FastScan::Run() {
         const uint64_t cleanEnd = start + reader.ReadRun(start);
         if (cleanEnd >= next + kBlockHeaderSize) {
             const uint64_t to = cleanEnd - (kBlockHeaderSize - 1);
-            if (!TestView(reader.Run() - (start - next), next, to)) return;
+            // The helper searched its runs, from their start on; the
+            // carried positions before it are searched here.
+            SearchedPart searched;
+            if (reader.HelperBuffer() >= 0) {
+                searched = {&helperSearch_.Found(static_cast<size_t>(reader.HelperBuffer())), start};
+            }
+            if (!TestView(reader.Run() - (start - next), next, to, searched)) return;
             next = to;
         }
         const uint64_t runEnd = start + runSize;
@@ -113,18 +161,28 @@ void FastScan::Run() {
 // Tests positions [from, to) whose bytes start at bytes, in slices that end
 // at the report points. False when the pass ended: "stop", or the end of a
 // physical disk.
-bool FastScan::TestView(const uint8_t* bytes, uint64_t from, uint64_t to) {
+bool FastScan::TestView(const uint8_t* bytes, uint64_t from, uint64_t to, SearchedPart searched) {
     const uint64_t last = std::min(to, end_);
+    size_t pending = 0;  // the first of the searched blocks not handed on yet
     while (from < last) {
         const uint64_t until = std::min({last, reports_.NextPoint(), from + candidates_.size()});
-        const size_t count = static_cast<size_t>(until - from);
-        // The finder has made the acceptance test: its portable variant is
-        // IsAcceptedHeader itself, and the vector ones are held to it.
-        const size_t found = finder_(bytes, count, candidates_.data());
         found_.clear();
-        for (size_t k = 0; k < found; ++k) {
-            found_.push_back({DecodeBlockHeader(bytes + candidates_[k]), from + candidates_[k]});
+        if (from < searched.from) {
+            // The finder has made the acceptance test: its portable variant
+            // is IsAcceptedHeader itself, and the vector ones are held to it.
+            const size_t count = static_cast<size_t>(std::min(until, searched.from) - from);
+            const size_t found = finder_(bytes, count, candidates_.data());
+            for (size_t k = 0; k < found; ++k) {
+                found_.push_back({DecodeBlockHeader(bytes + candidates_[k]), from + candidates_[k]});
+            }
         }
+        if (until > searched.from) {
+            const std::vector<FoundBlock>& blocks = *searched.blocks;
+            for (; pending < blocks.size() && blocks[pending].position < until; ++pending) {
+                if (blocks[pending].position >= from) found_.push_back(blocks[pending]);
+            }
+        }
+        const size_t count = static_cast<size_t>(until - from);
         if (!found_.empty()) sink_.AcceptAll(found_.data(), found_.size());
         bytes += count;
         from = until;

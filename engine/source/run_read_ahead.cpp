@@ -5,11 +5,12 @@
 namespace varrow {
 
 RunReadAhead::RunReadAhead(CFile64Ex& source, uint32_t runSize, std::vector<uint8_t*> buffers,
-                           uint64_t limit)
+                           uint64_t limit, RunWork* work)
     : source_(source),
       runSize_(runSize),
       buffers_(std::move(buffers)),
       limit_(limit),
+      work_(work),
       delivered_(buffers_.size(), 0),
       helper_([this] { ReadRuns(); }) {}
 
@@ -26,29 +27,32 @@ uint32_t RunReadAhead::Take(uint64_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
     held_ = index;
     changed_.notify_all();
+    if (!IsHelperRun(index)) return 0;
     changed_.wait(lock, [&] { return ready_ > index || failure_; });
-    if (failure_) std::rethrow_exception(failure_);
-    return delivered_[index % buffers_.size()];
+    if (ready_ <= index) std::rethrow_exception(failure_);
+    return delivered_[BufferOf(index)];
 }
 
 void RunReadAhead::ReadRuns() {
-    const uint64_t slots = buffers_.size();
-    for (uint64_t index = 0;; ++index) {
+    // A buffer comes round again every 2 * buffers runs.
+    const uint64_t cycle = 2 * buffers_.size();
+    for (uint64_t index = 1;; index += 2) {
         {
-            // Run index goes where run index - slots was: the caller must
+            // Run index goes where run index - cycle was: the caller must
             // have moved past that one.
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || index < held_ + slots; });
+            changed_.wait(lock, [&] { return stop_ || index < held_ + cycle; });
             if (stop_) return;
         }
+        const size_t buffer = BufferOf(index);
         const uint64_t start = index * runSize_;
         uint32_t delivered = 0;
         try {
             if (start < limit_) {
                 delivered =
-                    source_.ReadAligned(start, buffers_[index % slots], runSize_, Transfer::OneCall)
-                        .delivered;
+                    source_.ReadAligned(start, buffers_[buffer], runSize_, Transfer::OneCall).delivered;
             }
+            if (work_) work_->Do(buffer, start, buffers_[buffer], delivered);
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);
             failure_ = std::current_exception();
@@ -57,7 +61,7 @@ void RunReadAhead::ReadRuns() {
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            delivered_[index % slots] = delivered;
+            delivered_[buffer] = delivered;
             ready_ = index + 1;
         }
         changed_.notify_all();

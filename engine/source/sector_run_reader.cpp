@@ -20,7 +20,7 @@ constexpr size_t kPage = 4096;
 }  // namespace
 
 SectorRunReader::SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t readAhead,
-                                 uint64_t limit)
+                                 uint64_t limit, RunReadAhead::RunWork* work)
     : source_(source),
       runSize_(runSize),
       sectorSize_(source.SectorSize()),
@@ -38,10 +38,12 @@ SectorRunReader::SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t r
     dropBehind_ = kind == SourceKind::WholeDisk || kind == SourceKind::BlockDevice ||
                   kind == SourceKind::Volume;
     if (readAhead == 0) return;
+    // Slot 0 holds the runs this thread reads, the others the helper's.
     std::vector<uint8_t*> buffers;
-    for (size_t slot = 0; slot < slots_; ++slot) buffers.push_back(RunBuffer(slot));
+    for (size_t slot = 1; slot < slots_; ++slot) buffers.push_back(RunBuffer(slot));
     try {
-        readAhead_ = std::make_unique<RunReadAhead>(source_, runSize_, std::move(buffers), limit);
+        readAhead_ =
+            std::make_unique<RunReadAhead>(source_, runSize_, std::move(buffers), limit, work);
     } catch (const std::system_error&) {
         // No thread to be had: every run is read when it is asked for.
     } catch (...) {
@@ -69,10 +71,12 @@ uint32_t SectorRunReader::ReadRun(uint64_t start) {
 
     const uint64_t index = start / runSize_;
     uint32_t got = 0;
-    if (readAhead_) {
-        got = readAhead_->Take(index);
-        run_ = RunBuffer(index % slots_);
+    if (readAhead_) got = readAhead_->Take(index);
+    if (readAhead_ && RunReadAhead::IsHelperRun(index)) {
+        helperBuffer_ = static_cast<int>(readAhead_->BufferOf(index));
+        run_ = RunBuffer(1 + static_cast<size_t>(helperBuffer_));
     } else {
+        helperBuffer_ = -1;
         run_ = RunBuffer(0);
         got = source_.ReadAligned(start, run_, runSize_, Transfer::OneCall).delivered;
     }

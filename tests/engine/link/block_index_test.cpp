@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace varrow {
 namespace {
 
@@ -39,6 +42,28 @@ TEST(BlockIndexWalk, RemovalKeepsTheOrderOfTheRestAndReinsertionGoesToTheFront) 
               (std::vector<uint32_t>{80 + kWrap, 80 + 2 * kWrap, 80}));
     EXPECT_TRUE(index.Find(80 + kWrap)->empty());  // a new entry starts empty
     EXPECT_EQ(Positions(*index.Find(80)), std::vector<uint64_t>{80});
+}
+
+// The walk visits buckets by (offset / 16) mod the bucket count, for any
+// offset and any count: the order stable sorting by that key would give,
+// newest first within a bucket.
+TEST(BlockIndexWalk, BucketsFollowTheOffsetModuloTheCountForEveryOffset) {
+    std::vector<uint32_t> offsets = {0, 15, 16, 0xFFFFFFFFu, 0xFFFFFFF0u, 0x80000000u, 0x7FFFFFFFu};
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    while (offsets.size() < 3000) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        offsets.push_back(static_cast<uint32_t>(state >> 32));
+    }
+    for (uint32_t buckets : {1u, 2u, 3u, 7u, 14983u, 199999u, 65536u, 1000003u}) {
+        BlockIndex index;
+        index.Reset(buckets);
+        for (uint32_t offset : offsets) index.FindOrCreate(offset);
+        std::vector<uint32_t> expected(offsets.rbegin(), offsets.rend());  // newest first
+        std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
+            return (a / 16) % buckets < (b / 16) % buckets;
+        });
+        EXPECT_EQ(index.OffsetsInWalkingOrder(), expected) << buckets << " buckets";
+    }
 }
 
 TEST(BlockIndexWalk, ResetEmptiesEverything) {

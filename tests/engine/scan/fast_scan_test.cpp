@@ -344,18 +344,29 @@ TEST_F(FastScan, WholeRunsAreReadWithOneCallEach) {
     EXPECT_LT(device.readLog.size(), 5 + 1 + 2 * kWindow / 512);
     EXPECT_EQ(device.sequentialAdvice, 1);
 
-    // Read ahead, every run is read once, in order, and no further than
-    // the helper may go past the last run the scan took.
+    // Read ahead, the two threads share the runs: every run is read once,
+    // the helper's (the odd ones) in their order, and none further than
+    // the helper's buffers reach past the last run the scan took (two runs
+    // per buffer).
     device.ResetCounters();
     settings.readAhead = 2;
     Scan("/dev/sim0", &settings, kWindow);
     std::vector<uint64_t> runs;
+    std::vector<uint64_t> helperRuns;
     for (const auto& [position, size] : device.readLog) {
-        if (size == kSmallRun) runs.push_back(position);
+        if (size != kSmallRun) continue;
+        runs.push_back(position);
+        if ((position / kSmallRun) % 2 == 1) helperRuns.push_back(position);
     }
+    EXPECT_TRUE(std::is_sorted(helperRuns.begin(), helperRuns.end()));
+    std::sort(runs.begin(), runs.end());
+    EXPECT_EQ(std::adjacent_find(runs.begin(), runs.end()), runs.end()) << "a run read twice";
     ASSERT_GE(runs.size(), 6u);
-    ASSERT_LE(runs.size(), 6u + 2);
-    for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i], i * kSmallRun);
+    for (uint64_t run = 0; run < 6; ++run) EXPECT_EQ(runs[run], run * kSmallRun);
+    for (size_t i = 6; i < runs.size(); ++i) {
+        EXPECT_EQ((runs[i] / kSmallRun) % 2, 1u) << "only the helper reads ahead";
+        EXPECT_LT(runs[i], (5 + 2 * 2) * uint64_t{kSmallRun});
+    }
 }
 
 TEST_F(FastScan, ABlockDeviceForgetsWhatTheScanPassedAFileStaysCached) {
