@@ -310,8 +310,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // longer than any of theirs. (Not in place: a long line, such as a long
     // Subject, is no reason to doubt the file system's own contiguity.)
     if (!inPlace && !before.empty() && !after.empty()) {
-        // The tests below scan text, so the cheapest come first: most
-        // options are settled by the joined line's length alone.
+        // The widths and the text tests scan text: they are only looked at
+        // where the joined line could be longer than the widths.
         const size_t joined = JoinedLineLength(before, after);
         size_t widthAfter = 0;
         if (joined != SIZE_MAX) {
