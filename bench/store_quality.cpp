@@ -20,6 +20,7 @@
 //                                one file cluster
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
+// STORE_QUALITY_CPU=1 times in processor seconds instead of wall seconds.
 // STORE_QUALITY_LOSSES=1 prints, per seed, why the real messages that
 // store-aware mode did not write whole are lost (an output stops early, one
 // goes wrong at a successor block or in a block's data, none starts like
@@ -29,6 +30,9 @@
 // message.
 // STORE_QUALITY_WRONG=1 describes each unflagged wrong output
 // (STORE_QUALITY_BLOCKS=1: with its blocks).
+// STORE_QUALITY_DIGEST=1 prints, per layout, a digest of every store-aware
+// output (its bytes, blocks and whether it is flagged), so that a change
+// meant to keep the linking's decisions can be checked to keep them.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
 #include <unistd.h>
 
 #include "assembly/completeness.h"
@@ -68,7 +73,18 @@ namespace fs = std::filesystem;
 
 using builder::ClusterOrder;
 using builder::ScoredImage;
-using Clock = std::chrono::steady_clock;
+// Seconds on the wall clock, or with STORE_QUALITY_CPU=1 of the process's
+// processor time, which other programs sharing the machine disturb less.
+double Now() {
+    static const bool cpu = std::getenv("STORE_QUALITY_CPU") != nullptr;
+    if (cpu) {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 ScoredImage Sample(uint64_t seed) {
     ostrel::sample::SampleImage sample = ostrel::sample::BuildSampleImage(seed);
@@ -133,6 +149,24 @@ struct Output {
     bool flagged = false;
     std::vector<uint64_t> blocks;
 };
+
+// FNV-1a over the outputs, in the order the linker wrote them.
+uint64_t Digest(const std::vector<Output>& outputs, uint64_t digest) {
+    const auto add = [&digest](const void* bytes, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            digest ^= static_cast<const uint8_t*>(bytes)[i];
+            digest *= 0x100000001B3ull;
+        }
+    };
+    for (const Output& output : outputs) {
+        const uint64_t size = output.text.size();
+        add(&size, sizeof size);
+        add(output.text.data(), output.text.size());
+        add(&output.flagged, sizeof output.flagged);
+        add(output.blocks.data(), output.blocks.size() * sizeof(uint64_t));
+    }
+    return digest;
+}
 
 struct Figures {
     size_t real = 0, exact = 0, outputs = 0, wrong = 0, flagged = 0;
@@ -317,16 +351,16 @@ double RecoverSeconds(const std::string& image, const std::string& output, uint3
     params.callback = &Quiet;
     auto* bytes = reinterpret_cast<unsigned char*>(&params);
     for (size_t i = 0; i < sizeof params; ++i) bytes[i] ^= VARROW_PARAMS_MASK;
-    const Clock::time_point start = Clock::now();
+    const double start = Now();
     RecoverMessages(&params);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = Now() - start;
     fs::remove_all(output);
     return seconds;
 }
 
 // Scan, link and every chain into memory, timed.
 std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figures) {
-    const Clock::time_point start = Clock::now();
+    const double start = Now();
     varrow::RecoverySession session(nullptr, nullptr);
     varrow::CFile64Ex source;
     if (!source.Open(path, varrow::CFile64::modeRead | varrow::CFile64::typeBinary, nullptr))
@@ -341,9 +375,9 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
         linker = std::make_unique<varrow::ClassicLinker>(session.linkedBlocks, session.chainHeads);
     }
     varrow::ScanBlocksFast(session, source, linker->Collector());
-    const Clock::time_point scanned = Clock::now();
+    const double scanned = Now();
     linker->ValidateHeads(session, source);
-    const Clock::time_point validated = Clock::now();
+    const double validated = Now();
     std::vector<Output> outputs;
     for (const uint32_t offset : linker->HeadOffsets()) {
         for (const uint64_t position : linker->HeadPositions(offset)) {
@@ -356,13 +390,13 @@ std::vector<Output> Link(const std::string& path, bool storeAware, Figures& figu
             outputs.push_back({std::move(file.text), flagged, trace.blocks});
         }
     }
-    figures.linkSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    figures.linkSeconds += Now() - start;
     if (std::getenv("STORE_QUALITY_PHASES")) {
         std::printf("  %s: scan %.2f s, linking and heads %.2f s, chains %.2f s\n",
                     storeAware ? "store-aware" : "classic",
-                    std::chrono::duration<double>(scanned - start).count(),
-                    std::chrono::duration<double>(validated - scanned).count(),
-                    std::chrono::duration<double>(Clock::now() - validated).count());
+                    scanned - start,
+                    validated - scanned,
+                    Now() - validated);
     }
     if (aware) {
         figures.blocks += aware->BlockCount();
@@ -524,6 +558,7 @@ int main(int argc, char** argv) {
     for (const Layout& layout : Layouts()) {
         if (!only.empty() && std::string(layout.name).find(only) == std::string::npos) continue;
         Figures classic, aware;
+        uint64_t digest = 0xCBF29CE484222325ull;
         for (uint64_t seed = first; seed <= last; ++seed) {
             const ScoredImage built = layout.build(seed);
             {
@@ -534,7 +569,9 @@ int main(int argc, char** argv) {
             Figures c, a;
             Losses losses;
             Score(built.manifest, Link(image, false, c), c);
-            Score(built.manifest, Link(image, true, a), a, &losses);
+            const std::vector<Output> outputs = Link(image, true, a);
+            digest = Digest(outputs, digest);
+            Score(built.manifest, outputs, a, &losses);
             if (std::getenv("STORE_QUALITY_LOSSES")) {
                 std::printf(
                     "  %s #%llu store-aware losses: %zu stopped, %zu gone wrong (%zu at a "
@@ -551,6 +588,9 @@ int main(int argc, char** argv) {
             aware += a;
         }
         PrintLine(layout.name, classic, aware);
+        if (std::getenv("STORE_QUALITY_DIGEST"))
+            std::printf("  store-aware outputs digest %016llx\n",
+                        static_cast<unsigned long long>(digest));
         allClassic += classic;
         allAware += aware;
         if (layout.hard) {

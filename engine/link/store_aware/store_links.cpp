@@ -68,18 +68,28 @@ constexpr uint32_t kNearClusters = 16;
 
 // Twice the most substrings of one end, so that probing stays short.
 constexpr size_t kGramSlots = 4096;
+// Bits of a set's filter: some sixteen per substring, so that few absent
+// ones get past it.
+constexpr size_t kFilterBits = 32768;
 
-size_t SlotOf(uint64_t gram) { return static_cast<size_t>((gram * 0x9E3779B97F4A7C15ull) >> 52); }
+// The table slot comes from the top bits of the hash, the filter bit from
+// the bits below them.
+uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
+size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 52); }
+size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kFilterBits - 1); }
 
-uint64_t Gram(const uint8_t* bytes) {
+// Calls visit with the 8 bytes of each window of bytes, in order, as one
+// big-endian number: each comes from the one before by one shift.
+template <typename Visit>
+void ForEachGram(const std::vector<uint8_t>& bytes, Visit visit) {
     uint64_t gram = 0;
-    for (uint32_t i = 0; i < kGram; ++i) gram = gram << 8 | bytes[i];
-    return gram;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        gram = gram << 8 | bytes[i];
+        if (i + 1 >= kGram) visit(gram);
+    }
 }
 
-bool IsOneByteRepeated(const uint8_t* bytes) {
-    return std::all_of(bytes, bytes + kGram, [&](uint8_t b) { return b == bytes[0]; });
-}
+bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
 
 }  // namespace
 
@@ -88,20 +98,24 @@ StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
     const uint32_t length = std::min(clusterSize_, kAffinityLeft);
     const std::vector<uint8_t> left = source.Read(e.base + lo - length, length);
-    GramSet grams(kGramSlots, 0);
-    for (size_t i = 0; i + kGram <= left.size(); ++i) {
+    GramSet grams{std::vector<uint64_t>(kGramSlots, 0),
+                  std::vector<uint64_t>(kFilterBits / 64, 0)};
+    uint64_t* const slots = grams.slots.data();
+    uint64_t* const filter = grams.filter.data();
+    ForEachGram(left, [slots, filter](uint64_t gram) {
         // Eight equal bytes (the zero gram among them) never count, which
         // leaves 0 free to mark an empty slot.
-        if (IsOneByteRepeated(&left[i])) continue;
-        const uint64_t gram = Gram(&left[i]);
-        for (size_t slot = SlotOf(gram);; slot = (slot + 1) % kGramSlots) {
-            if (grams[slot] == gram) break;
-            if (grams[slot] == 0) {
-                grams[slot] = gram;
+        if (IsOneByteRepeated(gram)) return;
+        const uint64_t hash = HashOf(gram);
+        filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
+        for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
+            if (slots[slot] == gram) break;
+            if (slots[slot] == 0) {
+                slots[slot] = gram;
                 break;
             }
         }
-    }
+    });
     return grams;
 }
 
@@ -114,16 +128,19 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     const std::vector<uint8_t> right =
         source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
     size_t shared = 0;
-    for (size_t i = 0; i + kGram <= right.size(); ++i) {
-        const uint64_t gram = Gram(&right[i]);
-        if (gram == 0) continue;
-        for (size_t slot = SlotOf(gram); grams[slot] != 0; slot = (slot + 1) % kGramSlots) {
-            if (grams[slot] == gram) {
+    const uint64_t* const slots = grams.slots.data();
+    const uint64_t* const filter = grams.filter.data();
+    ForEachGram(right, [&](uint64_t gram) {
+        if (gram == 0) return;
+        const uint64_t hash = HashOf(gram);
+        if ((filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
+        for (size_t slot = SlotOf(hash); slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
+            if (slots[slot] == gram) {
                 ++shared;
                 break;
             }
         }
-    }
+    });
     return shared;
 }
 
@@ -132,7 +149,7 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
     if (endSide_.end == end) return endSide_;
     const BlockRecords& blocks = *blocks_;
     const Key& e = keys_[pieces_[end].lastKey];
-    endSide_ = {end, before, 0};
+    endSide_ = {end, before, SIZE_MAX};
     // The message's text as far back as a few blocks of the piece.
     uint32_t current = LastBlock(pieces_[end].lastKey);
     for (int back = 0; back < kBoundaryLookBack; ++back) {
@@ -146,10 +163,18 @@ const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, u
                         blocks[current].dataLength);
         endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
     }
-    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    const uint32_t span = std::min(clusterSize_, kAffinityLeft);
-    endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
     return endSide_;
+}
+
+size_t StoreReassembly::EndWidth(CachedSource& source, uint32_t end,
+                                 const std::vector<uint8_t>& before) const {
+    if (EndText(source, end, before).width == SIZE_MAX) {
+        const Key& e = keys_[pieces_[end].lastKey];
+        const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+        const uint32_t span = std::min(clusterSize_, kAffinityLeft);
+        endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
+    }
+    return endSide_.width;
 }
 
 bool StoreReassembly::WeighsEveryOption(size_t ends, size_t starts) {
@@ -290,19 +315,23 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // Text wrapped at some width on both sides does not go on in a line
     // longer than any of theirs. (Not in place: a long line, such as a long
     // Subject, is no reason to doubt the file system's own contiguity.)
-    if (!inPlace && !before.empty() && !after.empty() && IsPlausibleText(before) &&
-        IsPlausibleText(after)) {
-        const size_t widthBefore = EndText(source, end, before).width;
-        const auto [known, fresh] = startWidths_.try_emplace(start, 0);
-        if (fresh) {
-            known->second = LongestTextLine(source.Read(baseK + static_cast<int64_t>(lo),
-                                                        std::min(clusterSize_, kAffinitySpan)));
-        }
-        const size_t widthAfter = known->second;
+    if (!inPlace && !before.empty() && !after.empty()) {
+        // The widths and the text tests scan text: they are only looked at
+        // where the joined line could be longer than the widths.
         const size_t joined = JoinedLineLength(before, after);
-        if (widthBefore != 0 && widthAfter != 0 && joined != SIZE_MAX &&
-            joined > std::max(widthBefore, widthAfter)) {
-            option.strong -= 1;
+        size_t widthAfter = 0;
+        if (joined != SIZE_MAX) {
+            const auto [known, fresh] = startWidths_.try_emplace(start, 0);
+            if (fresh) {
+                known->second = LongestTextLine(source.Read(
+                    baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan)));
+            }
+            widthAfter = known->second;
+        }
+        if (widthAfter != 0 && joined > widthAfter && IsPlausibleText(before) &&
+            IsPlausibleText(after)) {
+            const size_t widthBefore = EndWidth(source, end, before);
+            if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
         }
     }
 

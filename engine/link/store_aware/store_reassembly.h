@@ -184,16 +184,24 @@ private:
     static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
     // the text of its last blocks (up to the boundary) and the width of the
-    // text before the boundary. Kept for the end last asked about.
+    // text before the boundary (SIZE_MAX until an option needs it: it costs
+    // a scan of the text, and most never do). Kept for the end last asked
+    // about.
     struct EndSide {
         uint32_t end = kNone;
         std::vector<uint8_t> message;
-        size_t width = 0;
+        size_t width = SIZE_MAX;
     };
     const EndSide& EndText(CachedSource& source, uint32_t end,
                            const std::vector<uint8_t>& before) const;
-    // An open-addressed set of 8-byte substrings; 0 marks an empty slot.
-    using GramSet = std::vector<uint64_t>;
+    size_t EndWidth(CachedSource& source, uint32_t end, const std::vector<uint8_t>& before) const;
+    // A set of 8-byte substrings: an open-addressed table (0 marks an empty
+    // slot) and a bitmap of their hashes, which rules most absent
+    // substrings out with one look instead of a probe sequence.
+    struct GramSet {
+        std::vector<uint64_t> slots;
+        std::vector<uint64_t> filter;
+    };
     // The 8-byte substrings of the ending piece's last bytes (up to 2048),
     // and how many 8-byte windows of an option's first bytes (up to 1024)
     // are among them.

@@ -555,6 +555,29 @@ TEST(StoreText, MessageStartsAndPlausibleText) {
     }
 }
 
+// The text test looks at eight bytes at a time: every byte value must
+// decide alone wherever it lies in a group of eight or in the bytes after
+// the last whole group, beside bytes that are text of every kind.
+TEST(StoreText, EveryByteDecidesWhereverItLies) {
+    const auto isText = [](int byte) {
+        return byte >= 0x20 ? byte != 0x7F
+                            : byte == '\t' || byte == '\n' || byte == '\r' || byte == 0x1B;
+    };
+    for (const uint8_t filler : {uint8_t{'a'}, uint8_t{'\n'}, uint8_t{0x80}, uint8_t{0xFF}}) {
+        for (size_t length : {1u, 7u, 8u, 19u}) {
+            for (size_t at = 0; at < length; ++at) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    std::vector<uint8_t> bytes(length, filler);
+                    bytes[at] = static_cast<uint8_t>(byte);
+                    ASSERT_EQ(IsPlausibleText(bytes), isText(byte))
+                        << "byte " << byte << " at " << at << " of " << length << " among "
+                        << int{filler};
+                }
+            }
+        }
+    }
+}
+
 TEST(StoreText, MimeBoundariesAcrossABoundary) {
     const std::string declared =
         "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
@@ -595,6 +618,9 @@ TEST(StoreText, LineWidths) {
     EXPECT_EQ(LongestTextLine(bytes("a\r\nbbb\r\ncc\r\n")), 0u) << "fewer than four lines";
     EXPECT_EQ(LongestTextLine(bytes("x\na\nbb\n\x01\x02\x03\x04\x05\x06\nc\nd\n")), 2u)
         << "a block header is no line";
+    EXPECT_EQ(LongestTextLine(bytes("\n\nab\n\n\n")), 2u) << "empty lines count too";
+    EXPECT_EQ(LongestTextLine(bytes("first\na\nb\nc\nd\nlast without line feed")), 1u)
+        << "only lines between line feeds count";
     EXPECT_EQ(JoinedLineLength(bytes("one\r\ntwo th"), bytes("ree\r\nfour")), 9u);
     EXPECT_EQ(JoinedLineLength(bytes("no line feed"), bytes("\r\n")), 12u);
     EXPECT_EQ(JoinedLineLength(bytes("x\n"), bytes("no line end")), SIZE_MAX);
@@ -709,6 +735,13 @@ TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
         {"base64 has no spaces", "QUJDRA\r\nproject\r\nQUJDRAproj", "ect\r\n",
          TextJoin::kTextSaysNothing},
         {"nothing after", text + "proj", "", TextJoin::kTextSaysNothing},
+        {"only inside longer words", "projects and a subproject here. Our proj", "ect is late.",
+         TextJoin::kTextSaysNothing},
+        {"at the very start and end", "Project it is. Our proj", "ect. A PROJECT",
+         TextJoin::kTextGoesOn},
+        {"8-bit letters", "un caf\xe9 noir, un ca", "f\xe9 au lait", TextJoin::kTextGoesOn},
+        {"8-bit letters are no case of ASCII ones", "un caf\xc9 noir, un ca", "f\xe9 au lait",
+         TextJoin::kTextSaysNothing},
     };
     for (const Case& c : cases) {
         const std::vector<uint8_t> before(c.before.begin(), c.before.end());
