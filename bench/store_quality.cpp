@@ -24,8 +24,10 @@
 // STORE_QUALITY_LOSSES=1 prints, per seed, why the real messages that
 // store-aware mode did not write whole are lost (an output stops early, one
 // goes wrong at a successor block or in a block's data, none starts like
-// the message); with STORE_QUALITY_WHY=1 also each wrong one's blocks, and
-// with STORE_QUALITY_TEXT=1 the text where it leaves the message.
+// the message); with STORE_QUALITY_WHY=1 also each wrong one's blocks and
+// where each stopped one stops (STORE_QUALITY_BLOCKS=1: with the message's
+// blocks), and with STORE_QUALITY_TEXT=1 the text where it leaves the
+// message.
 // STORE_QUALITY_WRONG=1 describes each unflagged wrong output
 // (STORE_QUALITY_BLOCKS=1: with its blocks).
 // STORE_QUALITY_DIGEST=1 prints, per layout, a digest of every store-aware
@@ -269,6 +271,22 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                                 show(message.text, at, at + 200).c_str(),
                                 show(wrongOutput->text, at, at + 200).c_str());
                 }
+            }
+        }
+        if (stopped && std::getenv("STORE_QUALITY_WHY")) {
+            // The longest output the message starts with: where it stops.
+            size_t longest = 0;
+            for (const Output& output : outputs) {
+                if (output.text.size() < message.text.size() &&
+                    message.text.compare(0, output.text.size(), output.text) == 0)
+                    longest = std::max(longest, output.text.size());
+            }
+            std::printf("    lost stopped: output %zu of %zu bytes, message of %zu blocks\n", longest,
+                        message.text.size(), message.blocks.size());
+            if (std::getenv("STORE_QUALITY_BLOCKS")) {
+                for (const auto& block : message.blocks)
+                    std::printf("      block %llx/%x\n",
+                                static_cast<unsigned long long>(block.position), block.offset);
             }
         }
         if (stopped)

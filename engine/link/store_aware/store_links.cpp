@@ -14,11 +14,15 @@
 //    lines that go on at their length (+1) or would not (no option),
 //    wrapped text that would go on in a line longer than any around (-1),
 //    header fields going on in prose or prose in fields within one
-//    paragraph (-1), and a MIME part delimited with the message's own
-//    boundary (+1);
+//    paragraph (-1), a part's body going on in another encoding or a
+//    header naming a field twice (-1), and a MIME part delimited with the
+//    message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
 // strong evidence one where a word cut by the boundary makes a word the
-// message uses elsewhere is likelier; among those of equal evidence the
+// message uses elsewhere is likelier, and one where the bytes across the
+// boundary make runs of character kinds the message has nowhere else (a
+// letter right after "?", a space before a line end) less likely; among
+// those of equal evidence the
 // in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
@@ -35,7 +39,9 @@
 #include <unordered_set>
 
 #include "link/store_aware/store_bytes.h"
+#include "link/store_aware/store_parts.h"
 #include "link/store_aware/store_reassembly.h"
+#include "link/store_aware/store_text_grams.h"
 #include "scan/block_layout.h"
 
 namespace varrow {
@@ -366,12 +372,37 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             option.strong -= 1;
     }
     if (!after.empty() && option.strong >= 1) {
+        // A part's body goes on in its own encoding, and a header does not
+        // name a field twice.
+        const std::vector<uint8_t>& message = EndText(source, end, before).message;
+        if (JoinPartEncoding(message, after) == TextJoin::kTextBreaks ||
+            JoinHeaderFields(message, after) == TextJoin::kTextBreaks) {
+            option.strong -= 1;
+        }
+    }
+    if (!after.empty() && option.strong >= 1) {
         // A word cut by the boundary makes a word the message uses.
         if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
             option.words = 1;
+        // Each run of character kinds across the boundary that the message
+        // has nowhere else speaks against the option as much.
+        option.words -=
+            static_cast<int>(UnseenBoundaryGrams(EndText(source, end, before).message, after));
     }
 
     return option;
+}
+
+bool StoreReassembly::LeftByGuess(const Option& option, const Option& rival,
+                                  const std::unordered_set<uint32_t>& takenByGuess) const {
+    if (rival.strong < option.strong) return false;
+    // The end's rival start went to another end by a guess.
+    if (rival.end == option.end && rival.start != option.start && rival.start != kNone &&
+        takenByGuess.count(rival.start) != 0)
+        return true;
+    // The start's rival end went elsewhere by a guess.
+    return option.start != kNone && rival.start == option.start && rival.end != option.end &&
+           pieces_[rival.end].next != Next::Unknown && pieces_[rival.end].guessed;
 }
 
 void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
@@ -390,6 +421,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
+    // Starts that a guessed link took: an option left to a rival of one of
+    // them is only left by elimination, as uncertain as the guess.
+    std::unordered_set<uint32_t> takenByGuess;
     std::unordered_map<uint32_t, bool> needed;  // by end
     for (size_t i = 0; i < ends.size(); ++i) needed[ends[i]] = needs[i];
     // The options of each end and of each start, in the order above.
@@ -409,6 +443,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             end.nextPiece = o.start;
             pieces_[o.start].linkedFrom = true;
             taken.insert(o.start);
+            if (guessed) takenByGuess.insert(o.start);
         }
         ++linkCount_;
     };
@@ -438,7 +473,10 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             const bool sameEnd = other.end == o.end && other.start != o.start && !isTaken(other);
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
-            if (!sameEnd && !sameStart) return;
+            if (!sameEnd && !sameStart) {
+                if (LeftByGuess(o, other, takenByGuess)) contested = true;
+                return;
+            }
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <span>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -132,9 +133,10 @@ private:
         uint32_t start = kNone;  // piece, or kNone for in place
         bool rejected = false;
         int strong = 0;
-        // A word the boundary cuts makes one of the message's own words:
-        // likelier than a rival's, but mail repeats its wording too often
-        // for it to make the link sure.
+        // A word the boundary cuts makes one of the message's own words
+        // (+1), runs of character kinds across it the message has nowhere
+        // else (-1 each): likelier or less likely than a rival, but mail
+        // repeats its wording too often for it to make the link sure.
         int words = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file
@@ -208,6 +210,11 @@ private:
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
     void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                 const std::vector<bool>& needs);
+    // Whether option is left to its end or start only because rival, as
+    // strongly supported, lost its start or end to a guessed link: then
+    // the option is a guess too.
+    bool LeftByGuess(const Option& option, const Option& rival,
+                     const std::unordered_set<uint32_t>& takenByGuess) const;
 
     const BlockRecords* blocks_ = nullptr;
     uint32_t clusterSize_ = 0;

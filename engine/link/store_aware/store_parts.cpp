@@ -1,0 +1,245 @@
+#include "link/store_aware/store_parts.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace varrow {
+
+namespace {
+
+// Shorter lines of the base64 alphabet alone occur in text (a long word, a
+// token); base64 bodies are written in lines of 64 to 76.
+constexpr size_t kShortestBase64Line = 60;
+constexpr size_t kLongestFieldName = 76;
+
+std::string_view AsText(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                                                      [](char p, char t) { return p == Lower(t); });
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+std::string_view WithoutCr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// The whole lines of text (each ended by a line feed), without their CR.
+std::vector<std::string_view> WholeLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (size_t start = 0, feed; (feed = text.find('\n', start)) != std::string_view::npos;
+         start = feed + 1) {
+        lines.push_back(WithoutCr(text.substr(start, feed - start)));
+    }
+    return lines;
+}
+
+// Calls visit with each whole line of text (without its CR), the last one
+// first, until visit returns false: what lies nearest the boundary decides,
+// and the rest need not be read.
+template <typename Visit>
+void EachWholeLineBackward(std::string_view text, Visit visit) {
+    for (size_t end = text.rfind('\n'); end != std::string_view::npos;) {
+        const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        const size_t from = feed == std::string_view::npos ? 0 : feed + 1;
+        if (!visit(WithoutCr(text.substr(from, end - from)))) return;
+        end = feed;
+    }
+}
+
+// "--" and a boundary (or an end of part); "-- " alone opens a signature.
+bool IsDelimiterLine(std::string_view line) {
+    return line.size() > 2 && line[0] == '-' && line[1] == '-' && line[2] != ' ';
+}
+
+bool IsBase64Byte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
+}
+
+bool IsBase64Line(std::string_view line) {
+    while (!line.empty() && line.back() == '=') line.remove_suffix(1);
+    return std::all_of(line.begin(), line.end(), IsBase64Byte);
+}
+
+// A line that only base64 writes: long, of its alphabet alone, and not all
+// hexadecimal digits (a hash on a line of its own is text).
+bool IsLongBase64Line(std::string_view line) {
+    const auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    return line.size() >= kShortestBase64Line && IsBase64Line(line) &&
+           !std::all_of(line.begin(), line.end(), hex);
+}
+
+// The field name a header line opens with; empty for a line
+// that is no field.
+std::string_view FieldName(std::string_view line) {
+    size_t length = 0;
+    while (
+        length < line.size() && length <= kLongestFieldName &&
+        ((line[length] >= 'A' && line[length] <= 'Z') ||
+         (line[length] >= 'a' && line[length] <= 'z') ||
+         (length > 0 && ((line[length] >= '0' && line[length] <= '9') || line[length] == '-')))) {
+        ++length;
+    }
+    if (length == 0 || length > kLongestFieldName || length >= line.size() || line[length] != ':')
+        return {};
+    return line.substr(0, length);
+}
+
+// Fields a message or part header holds once at most.
+bool IsOnceOnlyField(std::string_view name) {
+    static constexpr std::array<std::string_view, 16> kOnce = {"date",
+                                                               "from",
+                                                               "sender",
+                                                               "reply-to",
+                                                               "to",
+                                                               "cc",
+                                                               "bcc",
+                                                               "message-id",
+                                                               "in-reply-to",
+                                                               "references",
+                                                               "subject",
+                                                               "mime-version",
+                                                               "content-type",
+                                                               "content-transfer-encoding",
+                                                               "content-disposition",
+                                                               "content-id"};
+    return std::any_of(kOnce.begin(), kOnce.end(),
+                       [&](std::string_view once) { return EqualsNoCase(once, name); });
+}
+
+enum class Body { kUnknown, kBase64, kText };
+
+// The body whose text before ends in: the one the last header with a
+// Content-Transfer-Encoding field declares, once the empty line after that
+// header has opened it, with no delimiter line since.
+Body BodyBeforeBoundary(std::string_view before) {
+    constexpr std::string_view kEncoding = "content-transfer-encoding:";
+    Body body = Body::kUnknown;
+    bool opened = false;  // an empty line lies between the line and the boundary
+    EachWholeLineBackward(before, [&](std::string_view line) {
+        if (IsDelimiterLine(line)) return false;
+        if (line.empty()) {
+            opened = true;
+            return true;
+        }
+        if (!StartsWithNoCase(line, kEncoding)) return true;
+        // A header still being read at the boundary: its body has not begun.
+        if (!opened) return false;
+        std::string_view value = line.substr(kEncoding.size());
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        body = StartsWithNoCase(value, "base64") ? Body::kBase64 : Body::kText;
+        return false;
+    });
+    return body;
+}
+
+// Whether the last two whole lines of text are lines of words: each holds
+// a space between other bytes, and neither is a delimiter line.
+bool EndsInProse(std::string_view text) {
+    int lines = 0;
+    bool prose = true;
+    EachWholeLineBackward(text, [&](std::string_view line) {
+        const size_t space = line.find(' ');
+        prose = !IsDelimiterLine(line) && space != std::string_view::npos && space > 0 &&
+                space + 1 < line.size();
+        return prose && ++lines < 2;
+    });
+    return prose && lines == 2;
+}
+
+}  // namespace
+
+TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
+    const std::string_view next = AsText(after);
+    Body body = BodyBeforeBoundary(text);
+    // Without a part header in sight, lines of words are text as well, but
+    // only up to an empty line, which may end a header whose body follows.
+    const bool declared = body != Body::kUnknown;
+    if (!declared && EndsInProse(text)) body = Body::kText;
+    if (body == Body::kUnknown) return TextJoin::kTextSaysNothing;
+    const size_t lastFeed = text.rfind('\n');
+    const std::string_view cut = text.substr(lastFeed == std::string_view::npos ? 0 : lastFeed + 1);
+    // The cut line may be a delimiter, whose boundary holds other bytes.
+    if (!cut.empty() && cut[0] == '-') return TextJoin::kTextSaysNothing;
+    const size_t firstFeed = next.find('\n');
+    if (body == Body::kBase64) {
+        // The rest of the cut line, the whole lines, and the start of the
+        // last one, up to the end of the body.
+        std::vector<std::string_view> segments;
+        for (size_t start = 0;;) {
+            const size_t feed = next.find('\n', start);
+            segments.push_back(WithoutCr(next.substr(start, feed - start)));
+            if (feed == std::string_view::npos) break;
+            start = feed + 1;
+        }
+        for (size_t i = 0; i < segments.size(); ++i) {
+            const std::string_view line = segments[i];
+            const bool whole = i > 0 || cut.empty();
+            const bool last = i + 1 == segments.size();
+            if (whole && (line.empty() || IsDelimiterLine(line))) break;
+            if (whole && last && line[0] == '-') break;
+            if (!IsBase64Line(line)) return TextJoin::kTextBreaks;
+        }
+        return TextJoin::kTextSaysNothing;
+    }
+    if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
+    // A text part: the line the boundary cuts may hold anything of it; the
+    // whole lines after it do not run to base64.
+    for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
+        if (IsDelimiterLine(line) || (!declared && line.empty())) break;
+        if (IsLongBase64Line(line)) return TextJoin::kTextBreaks;
+    }
+    return TextJoin::kTextSaysNothing;
+}
+
+TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view next = AsText(after);
+    const size_t firstFeed = next.find('\n');
+    if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
+    // After's fields of the kind a header holds once, up to its empty line.
+    std::vector<std::string_view> once;
+    for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
+        if (line.empty() || IsDelimiterLine(line)) break;
+        const std::string_view name = FieldName(line);
+        if (!name.empty() && IsOnceOnlyField(name)) once.push_back(name);
+    }
+    if (once.empty()) return TextJoin::kTextSaysNothing;
+    // Before's header: its whole lines since the last empty or delimiter
+    // line, all of them fields or folded field lines.
+    std::vector<std::string_view> fields;
+    bool header = true;
+    EachWholeLineBackward(AsText(before), [&](std::string_view line) {
+        if (line.empty() || IsDelimiterLine(line)) return false;
+        if (line[0] == ' ' || line[0] == '\t') return true;
+        const std::string_view name = FieldName(line);
+        header = !name.empty();
+        if (header) fields.push_back(name);
+        return header;
+    });
+    if (!header || fields.size() < 2) return TextJoin::kTextSaysNothing;
+    for (const std::string_view name : once) {
+        const bool again = std::any_of(fields.begin(), fields.end(), [&](std::string_view held) {
+            return EqualsNoCase(held, name);
+        });
+        if (again) return TextJoin::kTextBreaks;
+    }
+    return TextJoin::kTextSaysNothing;
+}
+
+}  // namespace varrow

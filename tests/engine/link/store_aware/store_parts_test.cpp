@@ -1,0 +1,134 @@
+// What the MIME structure and the character kinds of a message say about
+// its text going on across a cluster boundary.
+#include "link/store_aware/store_parts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/store_aware/store_text_grams.h"
+
+namespace varrow {
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+struct JoinCase {
+    const char* what;
+    std::string before, after;
+    TextJoin expected;
+};
+
+const std::string kBase64Line =
+    "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAxMjM0\r\n";
+
+TEST(StoreParts, APartsBodyGoesOnInItsOwnEncoding) {
+    const std::string base64Part =
+        "------=_Part_1\r\nContent-Type: application/pdf;\r\n\tname=\"a.pdf\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n";
+    const std::string textPart =
+        "------=_Part_1\r\nContent-Type: text/plain;\r\n\tcharset=\"iso-8859-1\"\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\nSome words of the text ";
+    const std::vector<JoinCase> cases = {
+        {"base64 going on in base64", base64Part + "QUJD", "REVG\r\n" + kBase64Line,
+         TextJoin::kTextSaysNothing},
+        {"base64 going on in prose", base64Part + "QUJD", " invoice? Call send\r\n",
+         TextJoin::kTextBreaks},
+        {"base64 whose whole line after is prose", base64Part + kBase64Line, "Dear Anna,\r\n",
+         TextJoin::kTextBreaks},
+        {"base64 ending in its delimiter", base64Part + "QUJD", "RA==\r\n------=_Part_1--\r\n",
+         TextJoin::kTextSaysNothing},
+        {"base64 ending in an empty line, then text", base64Part + "QUJD",
+         "RA==\r\n\r\nSome text, after the body.\r\n", TextJoin::kTextSaysNothing},
+        {"a delimiter cut by the boundary", base64Part + kBase64Line + "------=_Pa", "rt_1--\r\n",
+         TextJoin::kTextSaysNothing},
+        {"the start of a delimiter after a whole line", base64Part + kBase64Line, "--",
+         TextJoin::kTextSaysNothing},
+        {"text going on in text", textPart, "and more words\r\nof the part.\r\n",
+         TextJoin::kTextSaysNothing},
+        {"text going on in base64 lines", textPart, "OKcEf\r\n" + kBase64Line,
+         TextJoin::kTextBreaks},
+        {"text, then a base64 part after its delimiter", textPart,
+         "end.\r\n------=_Part_1\r\n\r\n" + kBase64Line, TextJoin::kTextSaysNothing},
+        {"text with a short token line", textPart, "x\r\nQUJDREVGR0hJSktM\r\n",
+         TextJoin::kTextSaysNothing},
+        {"a part header cut by the boundary",
+         "------=_Part_1\r\nContent-Transfer-Encoding: base64\r\nContent-Dis",
+         "position: attachment\r\n", TextJoin::kTextSaysNothing},
+        {"no part header before", "Just some words before the boundary ", "and " + kBase64Line,
+         TextJoin::kTextSaysNothing},
+        {"a hash in hex on its own line", textPart,
+         "x\r\n0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef\r\n",
+         TextJoin::kTextSaysNothing},
+        {"no part header before, nor lines of words", "QUJD\r\nREVG\r\nR0hJ",
+         "and\r\n" + kBase64Line, TextJoin::kTextSaysNothing},
+        {"lines of words going on in base64 lines", "Some words here\r\nand more words\r\nthe ",
+         "end\r\n" + kBase64Line, TextJoin::kTextBreaks},
+        {"lines of words, an empty line, then base64",
+         "Subject: a b\r\nFrom: A B <a@x>\r\nContent-Transfer-Enc",
+         "oding: base64\r\n\r\n" + kBase64Line, TextJoin::kTextSaysNothing},
+        {"one line of words is too little to tell", "QUJD\r\nsome words\r\nthe ",
+         "end\r\n" + kBase64Line, TextJoin::kTextSaysNothing},
+        {"a delimiter after the header ends its part",
+         base64Part + kBase64Line + "------=_Part_1\r\n\r\nText ", "goes on here\r\n",
+         TextJoin::kTextSaysNothing},
+    };
+    for (const JoinCase& c : cases)
+        EXPECT_EQ(JoinPartEncoding(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+}
+
+TEST(StoreParts, AHeaderNamesAFieldOnce) {
+    const std::string header =
+        "Message-ID: <1@x>\r\nFrom: \"Sabine\" <s@x.net>\r\nTo: <a@x.org>\r\n"
+        "Content-Transfer-Encoding: 7bit\r\nX-Priority: 3\r\nX-MimeOLE: Produced";
+    const std::vector<JoinCase> cases = {
+        {"the header going on in new fields", header,
+         " By MimeOLE\r\nX-Mailer: OE\r\nSubject: hi\r\n\r\nText\r\n", TextJoin::kTextSaysNothing},
+        {"the header going on in another's fields", header,
+         "\"iso-8859-1\"\r\nContent-Transfer-Encoding: 7bit\r\nX-Priority: 3\r\n",
+         TextJoin::kTextBreaks},
+        {"case ignored", header, "x\r\nFROM: <b@y>\r\n", TextJoin::kTextBreaks},
+        {"fields that may repeat", "Received: by a\r\nReceived: by b\r\nTo: <a@x>\r\nDate: Mo",
+         "n\r\nReceived: by c\r\n", TextJoin::kTextSaysNothing},
+        {"a field after the header ended", header, "x\r\n\r\nTo: someone, in the text\r\n",
+         TextJoin::kTextSaysNothing},
+        {"a part header after a delimiter",
+         header + "\r\n\r\n------=_P\r\nContent-Type: text/plain;\r\n\tcharset=\"x\"\r\n"
+                  "Content-Disposition: inline\r\nContent-Transfer-Enc",
+         "oding: base64\r\nFrom: <b@y>\r\n", TextJoin::kTextSaysNothing},
+        {"prose before", "Some prose\r\nmore prose here\r\nand he", "re\r\nTo: <a@x>\r\n",
+         TextJoin::kTextSaysNothing},
+        {"the cut line itself does not count", header, " From: <b@y>\r\nX-Mailer: OE\r\n",
+         TextJoin::kTextSaysNothing},
+        {"no whole line after", header, "d By", TextJoin::kTextSaysNothing},
+    };
+    for (const JoinCase& c : cases)
+        EXPECT_EQ(JoinHeaderFields(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+}
+
+TEST(StoreTextGrams, CountsRunsOfCharacterKindsTheMessageHasNowhereElse) {
+    const std::string prose =
+        "Could you send the notes? The report is late.\r\nPlease call me on Monday.\r\n"
+        "Is that fine?\r\nThanks for the draft, Anna. ";
+    struct Case {
+        const char* what;
+        std::string before, after;
+        size_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"a sentence going on after a space", prose + "See", " you then.\r\n", 0},
+        {"a letter right after a question mark", prose + "Is it ready?", "week new\r\n", 2},
+        {"a space right before a line end", prose + "Account ", "\r\n\r\nCall me\r\n", 2},
+        {"a line end right after a question mark", prose + "Is it ready?", "\r\n\r\nCall me\r\n",
+         0},
+        {"kinds, not letters: any lower-case letter", prose + "Zebr", "a xylophone\r\n", 0},
+        {"base64 has every kind everywhere", kBase64Line + "QUJD", "REVGR0hJ\r\n" + kBase64Line, 0},
+        {"too little on one side", "a", "bcd", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(UnseenBoundaryGrams(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+}
+
+}  // namespace
+}  // namespace varrow
