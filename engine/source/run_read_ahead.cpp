@@ -5,12 +5,13 @@
 namespace varrow {
 
 RunReadAhead::RunReadAhead(CFile64Ex& source, uint32_t runSize, std::vector<uint8_t*> buffers,
-                           uint64_t limit, RunWork* work)
+                           uint64_t limit, RunWork* work, bool everyRun)
     : source_(source),
       runSize_(runSize),
       buffers_(std::move(buffers)),
       limit_(limit),
       work_(work),
+      step_(everyRun ? 1 : 2),
       delivered_(buffers_.size(), 0),
       helper_([this] { ReadRuns(); }) {}
 
@@ -34,9 +35,9 @@ uint32_t RunReadAhead::Take(uint64_t index) {
 }
 
 void RunReadAhead::ReadRuns() {
-    // A buffer comes round again every 2 * buffers runs.
-    const uint64_t cycle = 2 * buffers_.size();
-    for (uint64_t index = 1;; index += 2) {
+    // A buffer comes round again every step_ * buffers runs.
+    const uint64_t cycle = step_ * buffers_.size();
+    for (uint64_t index = step_ - 1;; index += step_) {
         {
             // Run index goes where run index - cycle was: the caller must
             // have moved past that one.

@@ -1,6 +1,8 @@
 // Shares the reading of the fast scan's runs with one helper thread: the
 // helper reads every other run (1, 3, 5, ...) ahead of the caller, who
-// reads the runs between itself.
+// reads the runs between itself. A source that serves one read at a time
+// (a disk image's library) gains nothing from two readers: there the
+// helper reads every run.
 //
 // Each thread also works on the runs it read (the scan searches them for
 // block headers) while their bytes are still in its own core's cache:
@@ -37,20 +39,20 @@ public:
     };
 
     // Reads the helper's runs of runSize bytes (those at limit and beyond
-    // deliver nothing), run n into BufferOf(n), never overwriting a run
-    // the caller may still hold. Every buffer holds runSize bytes. work
-    // may be null.
+    // deliver nothing), every run when everyRun, else every other one, run
+    // n into BufferOf(n), never overwriting a run the caller may still
+    // hold. Every buffer holds runSize bytes. work may be null.
     RunReadAhead(CFile64Ex& source, uint32_t runSize, std::vector<uint8_t*> buffers,
-                 uint64_t limit, RunWork* work);
+                 uint64_t limit, RunWork* work, bool everyRun = false);
     ~RunReadAhead();
     RunReadAhead(const RunReadAhead&) = delete;
     RunReadAhead& operator=(const RunReadAhead&) = delete;
 
     // Whether run index is the helper's to read; the others are the
     // caller's.
-    static bool IsHelperRun(uint64_t index) { return index % 2 == 1; }
+    bool IsHelperRun(uint64_t index) const { return index % step_ == step_ - 1; }
     // The buffer a helper's run arrives in.
-    size_t BufferOf(uint64_t index) const { return (index / 2) % buffers_.size(); }
+    size_t BufferOf(uint64_t index) const { return (index / step_) % buffers_.size(); }
 
     // The caller moves on to run index and holds no earlier run from now
     // on. For a helper's run, waits until it has been read and worked on,
@@ -66,6 +68,7 @@ private:
     const std::vector<uint8_t*> buffers_;
     const uint64_t limit_;
     RunWork* const work_;
+    const uint64_t step_;  // the helper reads every step_-th run
 
     std::mutex mutex_;
     std::condition_variable changed_;

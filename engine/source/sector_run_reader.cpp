@@ -41,9 +41,12 @@ SectorRunReader::SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t r
     // Slot 0 holds the runs this thread reads, the others the helper's.
     std::vector<uint8_t*> buffers;
     for (size_t slot = 1; slot < slots_; ++slot) buffers.push_back(RunBuffer(slot));
+    // An image's library serves one read at a time: its helper reads
+    // and searches every run, and this thread only files the blocks.
+    const bool everyRun = kind == SourceKind::Image;
     try {
-        readAhead_ =
-            std::make_unique<RunReadAhead>(source_, runSize_, std::move(buffers), limit, work);
+        readAhead_ = std::make_unique<RunReadAhead>(source_, runSize_, std::move(buffers), limit,
+                                                    work, everyRun);
     } catch (const std::system_error&) {
         // No thread to be had: every run is read when it is asked for.
     } catch (...) {
@@ -72,7 +75,7 @@ uint32_t SectorRunReader::ReadRun(uint64_t start) {
     const uint64_t index = start / runSize_;
     uint32_t got = 0;
     if (readAhead_) got = readAhead_->Take(index);
-    if (readAhead_ && RunReadAhead::IsHelperRun(index)) {
+    if (readAhead_ && readAhead_->IsHelperRun(index)) {
         helperBuffer_ = static_cast<int>(readAhead_->BufferOf(index));
         run_ = RunBuffer(1 + static_cast<size_t>(helperBuffer_));
     } else {
