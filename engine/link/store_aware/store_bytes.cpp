@@ -335,8 +335,8 @@ bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
     const uint64_t caseBits = caseBit * kOnes;
     const uint64_t firsts = word[0] * kOnes;
     for (size_t start = 0; start + word.size() <= text.size(); ++start) {
-        // Eight bytes at a time where none of them is the first letter: a
-        // zero byte in (bytes | case bits) ^ first letters marks a match.
+        // Eight bytes at a time are passed over where none of them is the
+        // first letter: only a match leaves a zero byte in the difference.
         if (start % 8 == 0 && start + 8 <= text.size()) {
             uint64_t bytes = 0;
             std::memcpy(&bytes, text.data() + start, 8);
