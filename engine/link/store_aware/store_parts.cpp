@@ -50,12 +50,13 @@ std::vector<std::string_view> WholeLines(std::string_view text) {
 // none). Walks back through whole messages, so it uses the C library's
 // memrchr where there is one: it reads many bytes at a time, rfind one.
 size_t LastFeedBefore(std::string_view text, size_t end) {
+    if (end == 0) return std::string_view::npos;  // empty text may have no data pointer
 #if defined(__GLIBC__)
     const void* feed = memrchr(text.data(), '\n', end);
     return feed == nullptr ? std::string_view::npos
                            : static_cast<size_t>(static_cast<const char*>(feed) - text.data());
 #else
-    return end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+    return text.rfind('\n', end - 1);
 #endif
 }
 
