@@ -6,12 +6,22 @@ namespace varrow {
 
 namespace {
 
-uint8_t KindOf(uint8_t byte) {
+constexpr uint8_t KindOfByte(uint8_t byte) {
     if ((byte >= 'a' && byte <= 'z') || byte >= 0x80) return 'a';
     if (byte >= 'A' && byte <= 'Z') return 'A';
     if (byte >= '0' && byte <= '9') return '0';
     return byte;
 }
+
+// The kind of every byte value, looked up rather than tested: the scans
+// below take the kind of every byte of the message.
+constexpr std::array<uint8_t, 256> kKinds = [] {
+    std::array<uint8_t, 256> kinds{};
+    for (int byte = 0; byte < 256; ++byte) kinds[byte] = KindOfByte(static_cast<uint8_t>(byte));
+    return kinds;
+}();
+
+uint8_t KindOf(uint8_t byte) { return kKinds[byte]; }
 
 uint32_t Gram(uint8_t a, uint8_t b, uint8_t c) { return uint32_t{a} << 16 | uint32_t{b} << 8 | c; }
 
@@ -19,12 +29,19 @@ uint32_t Gram(uint8_t a, uint8_t b, uint8_t c) { return uint32_t{a} << 16 | uint
 // pass, which ends once all are found.
 void MarkOccurring(std::span<const uint8_t> bytes, const std::array<uint32_t, 2>& grams,
                    std::array<bool, 2>* seen) {
-    uint32_t window = 0;
-    for (size_t i = 0; i < bytes.size() && !((*seen)[0] && (*seen)[1]); ++i) {
-        window = (window << 8 | KindOf(bytes[i])) & 0xFFFFFFu;
-        if (i < 2) continue;
-        for (size_t g = 0; g < grams.size(); ++g) (*seen)[g] = (*seen)[g] || window == grams[g];
+    bool first = (*seen)[0];
+    bool second = (*seen)[1];
+    if (bytes.size() >= 3 && !(first && second)) {
+        uint32_t window = uint32_t{KindOf(bytes[0])} << 8 | KindOf(bytes[1]);
+        for (size_t i = 2; i < bytes.size(); ++i) {
+            window = (window << 8 | KindOf(bytes[i])) & 0xFFFFFFu;
+            first = first || window == grams[0];
+            second = second || window == grams[1];
+            if (first && second) break;
+        }
     }
+    (*seen)[0] = first;
+    (*seen)[1] = second;
 }
 
 }  // namespace

@@ -750,6 +750,32 @@ TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
     }
 }
 
+TEST(StoreText, AWordIsFoundAtEveryPositionAndCase) {
+    // The search skips stretches of text several bytes at a time: the word
+    // must be found wherever it starts, before the boundary or after it,
+    // and a near miss (a longer word, a shorter one) never counts.
+    const auto join = [](const std::string& before, const std::string& after) {
+        return JoinWords(std::vector<uint8_t>(before.begin(), before.end()),
+                         std::vector<uint8_t>(after.begin(), after.end()));
+    };
+    for (size_t at = 0; at < 20; ++at) {
+        const std::string gap(at, ' ');
+        for (const std::string word : {"project", "PROJECT", "Project"}) {
+            EXPECT_EQ(join(gap + word + " went well. Our proj", "ect is late."),
+                      TextJoin::kTextGoesOn)
+                << word << " before, at " << at;
+            EXPECT_EQ(join("It went well. Our proj", "ect is late," + gap + word + "."),
+                      TextJoin::kTextGoesOn)
+                << word << " after, at " << at;
+        }
+        for (const std::string miss : {"projects", "projec", "subproject"}) {
+            EXPECT_EQ(join(gap + miss + " went well. Our proj", "ect is late," + gap + miss),
+                      TextJoin::kTextSaysNothing)
+                << miss << " at " << at;
+        }
+    }
+}
+
 // --- Data across a cluster boundary ------------------------------------------
 
 TEST_F(StoreAwareLinking, DataThatCrossesIntoAnotherPieceIsTakenFromThatPiece) {
