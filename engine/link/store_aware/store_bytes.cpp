@@ -71,15 +71,27 @@ const uint8_t* CachedSource::Page(uint64_t page, uint32_t* length) {
 }
 
 std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32_t* delivered) {
-    std::vector<uint8_t> bytes(count, 0);
+    std::vector<uint8_t> bytes(count);
+    ReadTo(position, count, bytes.data(), delivered);
+    return bytes;
+}
+
+void CachedSource::ReadInto(int64_t position, uint32_t count, std::vector<uint8_t>* bytes) {
+    bytes->resize(count);
+    ReadTo(position, count, bytes->data());
+}
+
+void CachedSource::ReadTo(int64_t position, uint32_t count, uint8_t* out, uint32_t* delivered) {
     uint32_t done = 0;
     bool whole = position >= 0;
     if (position < 0) {
         if (static_cast<uint64_t>(-position) >= count) {
+            std::fill_n(out, count, 0);
             if (delivered) *delivered = 0;
-            return bytes;
+            return;
         }
         done = static_cast<uint32_t>(-position);
+        std::fill_n(out, done, 0);
     }
     uint32_t got = 0;
     while (done < count) {
@@ -87,7 +99,7 @@ std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32
         const uint32_t within = static_cast<uint32_t>(at % kPageSize);
         const uint32_t piece = std::min(count - done, kPageSize - within);
         uint32_t length = 0;
-        std::copy_n(Page(at / kPageSize, &length) + within, piece, bytes.data() + done);
+        std::copy_n(Page(at / kPageSize, &length) + within, piece, out + done);
         if (whole) {
             got += std::min(piece, length > within ? length - within : 0);
             whole = length >= within + piece;
@@ -95,7 +107,6 @@ std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32
         done += piece;
     }
     if (delivered) *delivered = got;
-    return bytes;
 }
 
 namespace {

@@ -23,6 +23,11 @@ public:
     // *delivered, when given, learns how many of the first bytes the source
     // did deliver.
     std::vector<uint8_t> Read(int64_t position, uint32_t count, uint32_t* delivered = nullptr);
+    // The same into *bytes, whose memory is kept for the next read: the
+    // linking reads thousands of small pieces for every boundary.
+    void ReadInto(int64_t position, uint32_t count, std::vector<uint8_t>* bytes);
+    // The same into count bytes at out.
+    void ReadTo(int64_t position, uint32_t count, uint8_t* out, uint32_t* delivered = nullptr);
 
 private:
     static constexpr uint32_t kPageSize = 4096;

@@ -245,6 +245,9 @@ std::span<const std::pair<uint32_t, uint32_t>> StoreReassembly::OfPiece(const Pi
 }
 
 void StoreReassembly::LinkEnds(CachedSource& source) {
+    // What an earlier build learnt of its ends and starts is no longer so.
+    endSide_.end = kNone;
+    startWidths_.clear();
     // Ends and starts of solid pieces by file cluster.
     std::vector<std::pair<uint32_t, uint32_t>> ends, starts;
     for (uint32_t p = 0; p < pieces_.size(); ++p) {
@@ -320,16 +323,15 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
         if (o.start != kNone) ++counts[keyOf(o, true)];
     }
     uint32_t gramsOf = kNone;
-    GramSet grams;
     for (Option& option : options) {
         const bool rivalled = counts[keyOf(option, false)] > 1 ||
                               (option.start != kNone && counts[keyOf(option, true)] > 1);
         if (!rivalled) continue;
         if (gramsOf != option.end) {
-            grams = GramsBefore(source, option.end);
+            GramsBefore(source, option.end, &grams_);
             gramsOf = option.end;
         }
-        option.affinity = Affinity(source, grams, option);
+        option.affinity = Affinity(source, grams_, option);
     }
 }
 
