@@ -82,10 +82,12 @@ size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kF
 // big-endian number: each comes from the one before by one shift.
 template <typename Visit>
 void ForEachGram(std::span<const uint8_t> bytes, Visit visit) {
+    if (bytes.size() < kGram) return;
     uint64_t gram = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
+    for (size_t i = 0; i + 1 < kGram; ++i) gram = gram << 8 | bytes[i];
+    for (size_t i = kGram - 1; i < bytes.size(); ++i) {
         gram = gram << 8 | bytes[i];
-        if (i + 1 >= kGram) visit(gram);
+        visit(gram);
     }
 }
 
@@ -99,14 +101,11 @@ void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* g
     const uint32_t length = std::min(clusterSize_, kAffinityLeft);
     source.ReadInto(e.base + lo - length, length, &readBytes_);
     // Empty the set of the end before.
-    grams->slots.resize(kGramSlots, 0);
+    grams->slots.assign(kGramSlots, 0);
     grams->filter.assign(kFilterBits / 64, 0);
-    for (const uint32_t slot : grams->used) grams->slots[slot] = 0;
-    grams->used.clear();
     uint64_t* const slots = grams->slots.data();
     uint64_t* const filter = grams->filter.data();
-    std::vector<uint32_t>& used = grams->used;
-    ForEachGram(readBytes_, [slots, filter, &used](uint64_t gram) {
+    ForEachGram(readBytes_, [slots, filter](uint64_t gram) {
         // Eight equal bytes (the zero gram among them) never count, which
         // leaves 0 free to mark an empty slot.
         if (IsOneByteRepeated(gram)) return;
@@ -116,7 +115,6 @@ void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* g
             if (slots[slot] == gram) break;
             if (slots[slot] == 0) {
                 slots[slot] = gram;
-                used.push_back(static_cast<uint32_t>(slot));
                 break;
             }
         }
@@ -130,20 +128,29 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
         option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
     source.ReadInto(base + lo, std::min(clusterSize_, kAffinitySpan), &readBytes_);
-    size_t shared = 0;
-    const uint64_t* const slots = grams.slots.data();
+    // First the windows that pass the filter, without a branch on each
+    // (whether one passes is as good as random, which a branch mispredicts
+    // often), then the table for those alone.
+    uint64_t passing[kAffinitySpan];
+    size_t count = 0;
     const uint64_t* const filter = grams.filter.data();
     ForEachGram(readBytes_, [&](uint64_t gram) {
-        if (gram == 0) return;
-        const uint64_t hash = HashOf(gram);
-        if ((filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
-        for (size_t slot = SlotOf(hash); slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
+        const size_t bit = FilterBitOf(HashOf(gram));
+        passing[count] = gram;
+        count += (filter[bit / 64] >> (bit % 64) & 1) & static_cast<uint64_t>(gram != 0);
+    });
+    size_t shared = 0;
+    const uint64_t* const slots = grams.slots.data();
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t gram = passing[i];
+        for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != 0;
+             slot = (slot + 1) % kGramSlots) {
             if (slots[slot] == gram) {
                 ++shared;
                 break;
             }
         }
-    });
+    }
     return shared;
 }
 

@@ -202,13 +202,11 @@ private:
     size_t EndWidth(CachedSource& source, uint32_t end) const;
     // A set of 8-byte substrings: an open-addressed table (0 marks an empty
     // slot) and a bitmap of their hashes, which rules most absent
-    // substrings out with one look instead of a probe sequence. The slots
-    // in use are listed, so that the set is emptied for the next end
-    // without clearing the whole table.
+    // substrings out with one look instead of a probe sequence. Kept from
+    // one end to the next, and emptied in place.
     struct GramSet {
         std::vector<uint64_t> slots;
         std::vector<uint64_t> filter;
-        std::vector<uint32_t> used;
     };
     // The 8-byte substrings of the ending piece's last bytes (up to 2048)
     // into *grams, and how many 8-byte windows of an option's first bytes
