@@ -33,6 +33,7 @@
 // end that needs a continuation and has no option left is blocked: its
 // messages stop there, flagged too.
 #include <algorithm>
+#include <cstring>
 #include <span>
 #include <tuple>
 #include <unordered_map>
@@ -78,17 +79,12 @@ uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
 size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 52); }
 size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kFilterBits - 1); }
 
-// Calls visit with the 8 bytes of each window of bytes, in order, as one
-// big-endian number: each comes from the one before by one shift.
-template <typename Visit>
-void ForEachGram(std::span<const uint8_t> bytes, Visit visit) {
-    if (bytes.size() < kGram) return;
+// The 8 bytes at bytes as one number (in the machine's byte order: only
+// equality and the hash, the same on both sides, depend on it).
+uint64_t GramAt(const uint8_t* bytes) {
     uint64_t gram = 0;
-    for (size_t i = 0; i + 1 < kGram; ++i) gram = gram << 8 | bytes[i];
-    for (size_t i = kGram - 1; i < bytes.size(); ++i) {
-        gram = gram << 8 | bytes[i];
-        visit(gram);
-    }
+    std::memcpy(&gram, bytes, kGram);
+    return gram;
 }
 
 bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
@@ -98,27 +94,29 @@ bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010
 void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const {
     const Key& e = keys_[pieces_[end].lastKey];
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    static_assert(kAffinityLeft <= GramSet::kEmpty, "a slot holds where its substring starts");
     const uint32_t length = std::min(clusterSize_, kAffinityLeft);
-    source.ReadInto(e.base + lo - length, length, &readBytes_);
+    source.ReadInto(e.base + lo - length, length, &grams->bytes);
     // Empty the set of the end before.
-    grams->slots.assign(kGramSlots, 0);
+    grams->slots.assign(kGramSlots, GramSet::kEmpty);
     grams->filter.assign(kFilterBits / 64, 0);
-    uint64_t* const slots = grams->slots.data();
+    const uint8_t* const bytes = grams->bytes.data();
+    uint16_t* const slots = grams->slots.data();
     uint64_t* const filter = grams->filter.data();
-    ForEachGram(readBytes_, [slots, filter](uint64_t gram) {
-        // Eight equal bytes (the zero gram among them) never count, which
-        // leaves 0 free to mark an empty slot.
-        if (IsOneByteRepeated(gram)) return;
+    for (size_t at = 0; at + kGram <= length; ++at) {
+        const uint64_t gram = GramAt(bytes + at);
+        // Eight equal bytes (the zero gram among them) never count.
+        if (IsOneByteRepeated(gram)) continue;
         const uint64_t hash = HashOf(gram);
         filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
         for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
-            if (slots[slot] == gram) break;
-            if (slots[slot] == 0) {
-                slots[slot] = gram;
+            if (slots[slot] == GramSet::kEmpty) {
+                slots[slot] = static_cast<uint16_t>(at);
                 break;
             }
+            if (GramAt(bytes + slots[slot]) == gram) break;
         }
-    });
+    }
 }
 
 size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
@@ -127,25 +125,28 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     const int64_t base =
         option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    source.ReadInto(base + lo, std::min(clusterSize_, kAffinitySpan), &readBytes_);
+    const uint32_t length = std::min(clusterSize_, kAffinitySpan);
+    source.ReadInto(base + lo, length, &readBytes_);
     // First the windows that pass the filter, without a branch on each
     // (whether one passes is as good as random, which a branch mispredicts
     // often), then the table for those alone.
     uint64_t passing[kAffinitySpan];
     size_t count = 0;
     const uint64_t* const filter = grams.filter.data();
-    ForEachGram(readBytes_, [&](uint64_t gram) {
+    for (size_t at = 0; at + kGram <= length; ++at) {
+        const uint64_t gram = GramAt(readBytes_.data() + at);
         const size_t bit = FilterBitOf(HashOf(gram));
         passing[count] = gram;
         count += (filter[bit / 64] >> (bit % 64) & 1) & static_cast<uint64_t>(gram != 0);
-    });
+    }
     size_t shared = 0;
-    const uint64_t* const slots = grams.slots.data();
+    const uint8_t* const bytes = grams.bytes.data();
+    const uint16_t* const slots = grams.slots.data();
     for (size_t i = 0; i < count; ++i) {
         const uint64_t gram = passing[i];
-        for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != 0;
+        for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != GramSet::kEmpty;
              slot = (slot + 1) % kGramSlots) {
-            if (slots[slot] == gram) {
+            if (GramAt(bytes + slots[slot]) == gram) {
                 ++shared;
                 break;
             }

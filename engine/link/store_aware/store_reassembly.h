@@ -202,10 +202,14 @@ private:
     size_t EndWidth(CachedSource& source, uint32_t end) const;
     // A set of 8-byte substrings: an open-addressed table (0 marks an empty
     // slot) and a bitmap of their hashes, which rules most absent
-    // substrings out with one look instead of a probe sequence. Kept from
-    // one end to the next, and emptied in place.
+    // substrings out with one look instead of a probe sequence. A slot
+    // holds where its substring starts in bytes (the end's last bytes), a
+    // quarter of the substring itself, so that the set stays in the
+    // processor's nearest cache. Kept from one end to the next.
     struct GramSet {
-        std::vector<uint64_t> slots;
+        static constexpr uint16_t kEmpty = 0xFFFF;
+        std::vector<uint8_t> bytes;
+        std::vector<uint16_t> slots;
         std::vector<uint64_t> filter;
     };
     // The 8-byte substrings of the ending piece's last bytes (up to 2048)
