@@ -67,8 +67,9 @@ constexpr size_t kMostWeighed = 64;
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
 
-// Twice the most substrings of one end, so that probing stays short.
-constexpr size_t kGramSlots = 4096;
+// Four times the most substrings of one end, so that probing stays short
+// (and its branches mostly go one way).
+constexpr size_t kGramSlots = 8192;
 // Bits of a set's filter: some sixteen per substring, so that few absent
 // ones get past it.
 constexpr size_t kFilterBits = 32768;
@@ -76,8 +77,8 @@ constexpr size_t kFilterBits = 32768;
 // The table slot comes from the top bits of the hash, the filter bit from
 // the bits below them.
 uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
-size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 52); }
-size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kFilterBits - 1); }
+size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 51); }
+size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 36) & (kFilterBits - 1); }
 
 // The 8 bytes at bytes as one number (in the machine's byte order: only
 // equality and the hash, the same on both sides, depend on it).
