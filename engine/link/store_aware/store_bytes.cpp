@@ -1,6 +1,7 @@
 #include "link/store_aware/store_bytes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -338,35 +339,43 @@ uint8_t Lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 
 // Whether word (lower case) occurs in text as a whole run of word bytes,
 // ASCII case ignored.
 bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
-    if (word.empty()) return false;
-    // The word can only lie where its first letter is, which one test per
-    // byte finds (or-ing in the case bit of a letter makes both cases one).
+    if (word.empty() || word.size() > text.size()) return false;
+    // The word can only lie where its first letter is (or-ing in the case
+    // bit of a letter makes both cases one).
     const uint8_t caseBit = IsAsciiLetter(word[0]) ? 0x20 : 0;
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    const uint64_t caseBits = caseBit * kOnes;
-    const uint64_t firsts = word[0] * kOnes;
-    for (size_t start = 0; start + word.size() <= text.size(); ++start) {
-        // Eight bytes at a time are passed over where none of them is the
-        // first letter: only a match leaves a zero byte in the difference.
-        if (start % 8 == 0 && start + 8 <= text.size()) {
-            uint64_t bytes = 0;
-            std::memcpy(&bytes, text.data() + start, 8);
-            const uint64_t diff = (bytes | caseBits) ^ firsts;
-            if (((diff - kOnes) & ~diff & (kOnes << 7)) == 0) {
-                start += 7;
-                continue;
-            }
-        }
-        if ((text[start] | caseBit) != word[0]) continue;
+    const auto isWordAt = [&](size_t start) {
         const size_t end = start + word.size();
         if ((start > 0 && IsWordByte(text[start - 1])) ||
             (end < text.size() && IsWordByte(text[end]))) {
-            continue;
+            return false;
         }
-        if (std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
-                       [](uint8_t w, uint8_t t) { return w == Lower(t); })) {
-            return true;
+        return std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
+                          [](uint8_t w, uint8_t t) { return w == Lower(t); });
+    };
+    // Eight bytes at a time: the bytes that hold the first letter are the
+    // zero bytes of the difference, found exactly (no carry runs from one
+    // byte into the next) and visited lowest first.
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t caseBits = caseBit * kOnes;
+    const uint64_t firsts = word[0] * kOnes;
+    const size_t last = text.size() - word.size();  // the last start the word fits at
+    size_t start = 0;
+    for (; start + 8 <= text.size() && start <= last; start += 8) {
+        uint64_t bytes = 0;
+        std::memcpy(&bytes, text.data() + start, 8);
+        const uint64_t diff = (bytes | caseBits) ^ firsts;
+        uint64_t zeros = ~(((diff & kLows) + kLows) | diff | kLows);
+        for (; zeros != 0; zeros &= zeros - 1) {
+            const int byte = std::countr_zero(zeros) / 8;
+            const size_t at =
+                start + static_cast<size_t>(std::endian::native == std::endian::little ? byte
+                                                                                       : 7 - byte);
+            if (at <= last && isWordAt(at)) return true;
         }
+    }
+    for (; start <= last; ++start) {
+        if ((text[start] | caseBit) == word[0] && isWordAt(start)) return true;
     }
     return false;
 }
