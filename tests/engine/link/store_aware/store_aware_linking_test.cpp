@@ -20,6 +20,7 @@
 #include "linked_chains.h"
 #include "output/outfolders.h"
 #include "scratch.h"
+#include "text_join_cases.h"
 
 namespace varrow {
 namespace {
@@ -582,12 +583,7 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
     const std::string declared =
         "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
     const std::string part = "------=_Part_1234_ABCD\r\nContent-Type: text/plain\r\n\r\ntext\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n",
          TextJoin::kTextGoesOn},
         {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n",
@@ -603,11 +599,7 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
         {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
         {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinBoundaries(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinBoundaries, cases);
 }
 
 TEST(StoreText, LineWidths) {
@@ -629,12 +621,7 @@ TEST(StoreText, LineWidths) {
 TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
     const std::string line(60, 'Q');  // base64 lines of 60
     const std::string lines = "\r\n" + line + "\r\n" + line + "\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a header name cut in two", "body\r\nContent-Ty", "pe: text/plain", TextJoin::kTextGoesOn},
         {"a cut address field", "\r\nFr", "om: a@b", TextJoin::kTextGoesOn},
         {"two words that make no name", "\r\nHello", "World: x", TextJoin::kTextSaysNothing},
@@ -651,11 +638,7 @@ TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
          TextJoin::kTextSaysNothing},
         {"nothing after", lines, "", TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinText(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinText, cases);
 }
 
 TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
@@ -664,12 +647,7 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
     const std::string prose =
         "Hello all,\r\nWe meet on Monday after lunch.\r\nBring the draft and the\r\nnumbers for the "
         "report, pl";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"fields going on in fields", fields, "arl\" <c@x.org>\r\nDate: Mon\r\nMIME-Version: 1.0\r\n",
          TextJoin::kTextSaysNothing},
         {"fields going on in folded fields", fields,
@@ -702,21 +680,12 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
         {"no whole line before", "Subject: one line, cut", "ting\r\nprose\r\n",
          TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinParagraph(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinParagraph, cases);
 }
 
 TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
     const std::string text = "The project report is ready. Send the project notes on Monday.\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a word cut in two", text + "Our proj", "ect is late.", TextJoin::kTextGoesOn},
         {"case ignored", text + "Our PROJ", "ect, late", TextJoin::kTextGoesOn},
         {"a word found only after", "Some words here and rep", "ort, and the report.",
@@ -743,11 +712,7 @@ TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
         {"8-bit letters are no case of ASCII ones", "un caf\xc9 noir, un ca", "f\xe9 au lait",
          TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinWords(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinWords, cases);
 }
 
 TEST(StoreText, AWordIsFoundAtEveryPositionAndCase) {
