@@ -24,7 +24,8 @@ struct JoinCase {
 using JoinCheck = TextJoin (*)(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
 inline void ExpectJoins(JoinCheck join, const std::vector<JoinCase>& cases) {
-    for (const JoinCase& c : cases) EXPECT_EQ(join(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+    for (const JoinCase& c : cases)
+        EXPECT_EQ(join(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
 }
 
 }  // namespace varrow
