@@ -45,7 +45,7 @@ private:
 class HelperSearch : public RunReadAhead::RunWork {
 public:
     HelperSearch(HeaderFinder finder, uint32_t buffers)
-        : finder_(finder), found_(buffers), candidates_(kChunk) {}
+        : finder_(finder), found_(buffers) {}
 
     // The blocks of the run last done in buffer, in ascending position:
     // every accepted header that lies wholly inside the delivered bytes.
@@ -55,6 +55,8 @@ public:
         std::vector<FoundBlock>& found = found_[buffer];
         found.clear();
         if (delivered < kBlockHeaderSize) return;
+        // Sized on first use: a scan without a helper never needs it.
+        if (candidates_.empty()) candidates_.resize(kChunk);
         const uint32_t positions = delivered - (kBlockHeaderSize - 1);
         for (uint32_t from = 0; from < positions; from += kChunk) {
             const uint32_t count = std::min(kChunk, positions - from);

@@ -20,6 +20,7 @@
 #include "linked_chains.h"
 #include "output/outfolders.h"
 #include "scratch.h"
+#include "text_join_cases.h"
 
 namespace varrow {
 namespace {
@@ -67,6 +68,23 @@ std::string Text(const std::vector<uint8_t>& bytes, uint64_t from, size_t length
                        bytes.begin() + static_cast<ptrdiff_t>(from + length));
 }
 
+// One message of a store file: its blocks (offset, data), each naming the
+// next, and the text they make together.
+struct ChainedMessage {
+    StoreFile file;
+    std::string text;
+};
+
+ChainedMessage ChainBlocks(const std::vector<std::pair<uint32_t, std::string>>& blocks) {
+    ChainedMessage message;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        message.file.Block(blocks[i].first, blocks[i].second,
+                           i + 1 < blocks.size() ? blocks[i + 1].first : 0);
+        message.text += blocks[i].second;
+    }
+    return message;
+}
+
 class StoreAwareLinking : public ::testing::Test {
 protected:
     ScratchFolder scratch;
@@ -95,6 +113,26 @@ protected:
         return files;
     }
     std::map<std::string, std::string> RecoverClassic() { return Recover(0); }
+
+    // Two stores of one layout whose file clusters 1 and 2 each lie on
+    // their own, so that the end of either cluster 1 may go on in either
+    // cluster 2. The linked texts by their first ten bytes; *flagged, when
+    // given, learns how many chains are flagged incomplete.
+    std::map<std::string, std::string> LinkTwins(const StoreFile& a, const StoreFile& b,
+                                                 size_t* flagged = nullptr) {
+        Place(image, a, kCluster, kCluster, 0x10000);
+        Place(image, b, kCluster, kCluster, 0x30000);
+        Place(image, a, 2 * kCluster, kCluster, 0x50000);
+        Place(image, b, 2 * kCluster, kCluster, 0x70000);
+        const std::string source = scratch.WriteFile("image.bin", image);
+        std::map<std::string, std::string> texts;
+        if (flagged != nullptr) *flagged = 0;
+        for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            texts[chain.text.substr(0, 10)] = chain.text;
+            if (flagged != nullptr) *flagged += chain.Incomplete();
+        }
+        return texts;
+    }
 
     // A one-store piece: the blocks (offset, data, next) at base.
     void Piece(int64_t base,
@@ -404,15 +442,10 @@ TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheir
         while (text.size() < length) text += "we send the notes after lunch and\r\n";
         return text.substr(0, length);
     };
-    struct Message {
-        StoreFile file;
-        std::string text;
-    };
     const auto store = [&](const std::string& subject, const std::string& cutWord, size_t cut) {
-        Message message;
-        const std::vector<std::pair<uint32_t, std::string>> blocks = {
-            {0x1a00, "Subject: " + subject + "\r\n\r\nAbout the " + cutWord + ".\r\n" +
-                         filler(400)},
+        return ChainBlocks({
+            {0x1a00,
+             "Subject: " + subject + "\r\n\r\nAbout the " + cutWord + ".\r\n" + filler(400)},
             {0x1c10, filler(512)},
             // 464 bytes up to the boundary, 48 after it.
             {0x1e20, filler(464 - 6 - cut) + "\r\nour " + cutWord.substr(0, cut) +
@@ -420,28 +453,12 @@ TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheir
                          filler(48 - (cutWord.size() - cut) - 11)},
             {0x2030, filler(300)},
             {0x2240, "end of " + subject},
-        };
-        for (size_t i = 0; i < blocks.size(); ++i) {
-            message.file.Block(blocks[i].first, blocks[i].second,
-                               i + 1 < blocks.size() ? blocks[i + 1].first : 0);
-            message.text += blocks[i].second;
-        }
-        return message;
+        });
     };
-    const Message a = store("a", "project", 4), b = store("b", "Monday", 3);
-    Place(image, a.file, kCluster, kCluster, 0x10000);
-    Place(image, b.file, kCluster, kCluster, 0x30000);
-    Place(image, a.file, 2 * kCluster, kCluster, 0x50000);
-    Place(image, b.file, 2 * kCluster, kCluster, 0x70000);
-    const std::string source = scratch.WriteFile("image.bin", image);
-    std::map<std::string, std::string> texts;
+    const ChainedMessage a = store("a", "project", 4), b = store("b", "Monday", 3);
     size_t flagged = 0;
-    for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
-        texts[chain.text.substr(0, 10)] = chain.text;
-        flagged += chain.Incomplete();
-    }
-    EXPECT_EQ(texts, (std::map<std::string, std::string>{{"Subject: a", a.text},
-                                                         {"Subject: b", b.text}}));
+    EXPECT_EQ(LinkTwins(a.file, b.file, &flagged),
+              (std::map<std::string, std::string>{{"Subject: a", a.text}, {"Subject: b", b.text}}));
     // The first link was picked among rivals of equal strong evidence: a
     // guess, which its message reports; the second is left to its end only
     // because the first took the rival start, and is as uncertain.
@@ -461,17 +478,12 @@ TEST_F(StoreAwareLinking, TwinEndsTakeTheStartThatKeepsTheirTextsHabits) {
         while (text.size() < length) text += filler;
         return text.substr(0, length);
     };
-    struct Message {
-        StoreFile file;
-        std::string text;
-    };
     const std::string lineA = "the printer on floor two is broken again\r\n";
     const std::string lineB = "the budget for the trip to Lyon is fixed\r\n";
     const auto store = [&](const std::string& subject, const std::string& own,
                            const std::string& quoted, const std::string& beforeCut,
                            const std::string& afterCut) {
-        Message message;
-        const std::vector<std::pair<uint32_t, std::string>> blocks = {
+        return ChainBlocks({
             {0x1a00, "Subject: " + subject + "\r\n\r\nIs it ok?\r\n" + fill(400)},
             {0x1c10, fill(512)},
             // 464 bytes up to the boundary, 48 after it.
@@ -479,26 +491,12 @@ TEST_F(StoreAwareLinking, TwinEndsTakeTheStartThatKeepsTheirTextsHabits) {
                          fill(48 - afterCut.size())},
             {0x2030, quoted + quoted + quoted + fill(300 - 3 * quoted.size())},
             {0x2240, "end of " + subject},
-        };
-        for (size_t i = 0; i < blocks.size(); ++i) {
-            message.file.Block(blocks[i].first, blocks[i].second,
-                               i + 1 < blocks.size() ? blocks[i + 1].first : 0);
-            message.text += blocks[i].second;
-        }
-        return message;
+        });
     };
-    const Message a = store("a", lineA, lineB, "is it ready?", "\r\n\r\nCall me\r\n"),
-                  b = store("b", lineB, lineA, "our budget ", "xylo new\r\n");
-    Place(image, a.file, kCluster, kCluster, 0x10000);
-    Place(image, b.file, kCluster, kCluster, 0x30000);
-    Place(image, a.file, 2 * kCluster, kCluster, 0x50000);
-    Place(image, b.file, 2 * kCluster, kCluster, 0x70000);
-    const std::string source = scratch.WriteFile("image.bin", image);
-    std::map<std::string, std::string> texts;
-    for (const testing::LinkedChain& chain : testing::LinkChains(source, true))
-        texts[chain.text.substr(0, 10)] = chain.text;
-    EXPECT_EQ(texts, (std::map<std::string, std::string>{{"Subject: a", a.text},
-                                                         {"Subject: b", b.text}}));
+    const ChainedMessage a = store("a", lineA, lineB, "is it ready?", "\r\n\r\nCall me\r\n"),
+                         b = store("b", lineB, lineA, "our budget ", "xylo new\r\n");
+    EXPECT_EQ(LinkTwins(a.file, b.file),
+              (std::map<std::string, std::string>{{"Subject: a", a.text}, {"Subject: b", b.text}}));
 }
 
 TEST_F(StoreAwareLinking, ARemnantWhoseFirstBlockIsLostStartsNoMessage) {
@@ -582,12 +580,7 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
     const std::string declared =
         "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_Part_1234_ABCD\"\r\n\r\n";
     const std::string part = "------=_Part_1234_ABCD\r\nContent-Type: text/plain\r\n\r\ntext\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a part of the declared boundary", declared, "more\r\n------=_Part_1234_ABCD\r\n",
          TextJoin::kTextGoesOn},
         {"the closing delimiter", declared + part, "------=_Part_1234_ABCD--\r\n",
@@ -603,11 +596,7 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
         {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
         {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinBoundaries(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinBoundaries, cases);
 }
 
 TEST(StoreText, LineWidths) {
@@ -629,12 +618,7 @@ TEST(StoreText, LineWidths) {
 TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
     const std::string line(60, 'Q');  // base64 lines of 60
     const std::string lines = "\r\n" + line + "\r\n" + line + "\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a header name cut in two", "body\r\nContent-Ty", "pe: text/plain", TextJoin::kTextGoesOn},
         {"a cut address field", "\r\nFr", "om: a@b", TextJoin::kTextGoesOn},
         {"two words that make no name", "\r\nHello", "World: x", TextJoin::kTextSaysNothing},
@@ -651,27 +635,19 @@ TEST(StoreText, TextAcrossABoundaryGoesOnOrBreaks) {
          TextJoin::kTextSaysNothing},
         {"nothing after", lines, "", TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinText(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinText, cases);
 }
 
 TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
     const std::string fields =
         "Subject: hello\r\nFrom: \"A\" <a@example.com>\r\nTo: b@example.com\r\nCc: \"C";
     const std::string prose =
-        "Hello all,\r\nWe meet on Monday after lunch.\r\nBring the draft and the\r\nnumbers for the "
+        "Hello all,\r\nWe meet on Monday after lunch.\r\nBring the draft and the\r\nnumbers for "
+        "the "
         "report, pl";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
-        {"fields going on in fields", fields, "arl\" <c@x.org>\r\nDate: Mon\r\nMIME-Version: 1.0\r\n",
-         TextJoin::kTextSaysNothing},
+    const std::vector<JoinCase> cases = {
+        {"fields going on in fields", fields,
+         "arl\" <c@x.org>\r\nDate: Mon\r\nMIME-Version: 1.0\r\n", TextJoin::kTextSaysNothing},
         {"fields going on in folded fields", fields,
          "\"\r\nContent-Type: text/plain;\r\n\tcharset=\"utf-8\"\r\n", TextJoin::kTextSaysNothing},
         {"fields going on in prose", fields, "ease.\r\nSee you then, and thanks\r\n",
@@ -702,21 +678,12 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
         {"no whole line before", "Subject: one line, cut", "ting\r\nprose\r\n",
          TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinParagraph(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinParagraph, cases);
 }
 
 TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
     const std::string text = "The project report is ready. Send the project notes on Monday.\r\n";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        TextJoin expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<JoinCase> cases = {
         {"a word cut in two", text + "Our proj", "ect is late.", TextJoin::kTextGoesOn},
         {"case ignored", text + "Our PROJ", "ect, late", TextJoin::kTextGoesOn},
         {"a word found only after", "Some words here and rep", "ort, and the report.",
@@ -743,11 +710,7 @@ TEST(StoreText, AWordCutInTwoMakesOneOfTheMessagesWords) {
         {"8-bit letters are no case of ASCII ones", "un caf\xc9 noir, un ca", "f\xe9 au lait",
          TextJoin::kTextSaysNothing},
     };
-    for (const Case& c : cases) {
-        const std::vector<uint8_t> before(c.before.begin(), c.before.end());
-        const std::vector<uint8_t> after(c.after.begin(), c.after.end());
-        EXPECT_EQ(JoinWords(before, after), c.expected) << c.what;
-    }
+    ExpectJoins(JoinWords, cases);
 }
 
 TEST(StoreText, AWordIsFoundAtEveryPositionAndCase) {

@@ -8,17 +8,10 @@
 #include <vector>
 
 #include "link/store_aware/store_text_grams.h"
+#include "text_join_cases.h"
 
 namespace varrow {
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-struct JoinCase {
-    const char* what;
-    std::string before, after;
-    TextJoin expected;
-};
 
 const std::string kBase64Line =
     "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAxMjM0\r\n";
@@ -74,8 +67,7 @@ TEST(StoreParts, APartsBodyGoesOnInItsOwnEncoding) {
          base64Part + kBase64Line + "------=_Part_1\r\n\r\nText ", "goes on here\r\n",
          TextJoin::kTextSaysNothing},
     };
-    for (const JoinCase& c : cases)
-        EXPECT_EQ(JoinPartEncoding(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+    ExpectJoins(JoinPartEncoding, cases);
 }
 
 TEST(StoreParts, AHeaderNamesAFieldOnce) {
@@ -103,8 +95,7 @@ TEST(StoreParts, AHeaderNamesAFieldOnce) {
          TextJoin::kTextSaysNothing},
         {"no whole line after", header, "d By", TextJoin::kTextSaysNothing},
     };
-    for (const JoinCase& c : cases)
-        EXPECT_EQ(JoinHeaderFields(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
+    ExpectJoins(JoinHeaderFields, cases);
 }
 
 TEST(StoreTextGrams, CountsRunsOfCharacterKindsTheMessageHasNowhereElse) {
