@@ -124,9 +124,8 @@ bool AllBase64(std::span<const uint8_t> bytes) {
     return std::all_of(bytes.begin(), bytes.end(), IsBase64);
 }
 
-// The length of the complete lines of text (between line feeds, without
-// the carriage return) when there are two or more, all of one length, all
-// base64; 0 otherwise.
+}  // namespace
+
 size_t FixedBase64LineLength(std::span<const uint8_t> text) {
     size_t length = 0;
     size_t lines = 0;
@@ -145,6 +144,8 @@ size_t FixedBase64LineLength(std::span<const uint8_t> text) {
     }
     return lines >= 2 && length >= kShortestFixedLine ? length : 0;
 }
+
+namespace {
 
 // Whether the last word of before and the first of after, followed by a
 // colon, make a known header name.
@@ -167,9 +168,14 @@ bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> a
 }  // namespace
 
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    return JoinText(before, after, FixedBase64LineLength(before));
+}
+
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                  size_t base64Line) {
     if (before.empty() || after.empty()) return TextJoin::kTextSaysNothing;
     if (JoinsHeaderName(before, after)) return TextJoin::kTextGoesOn;
-    const size_t length = FixedBase64LineLength(before);
+    const size_t length = base64Line;
     if (length == 0) return TextJoin::kTextSaysNothing;
     size_t lastLineFeed = before.size();
     while (lastLineFeed > 0 && before[lastLineFeed - 1] != '\n') --lastLineFeed;

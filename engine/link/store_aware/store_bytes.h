@@ -67,6 +67,14 @@ bool IsMessageStart(std::span<const uint8_t> data);
 //  - kTextSaysNothing otherwise.
 enum class TextJoin { kTextBreaks, kTextSaysNothing, kTextGoesOn };
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after);
+// The same, where base64Line is FixedBase64LineLength(before), worked out
+// once for a before that many afters are joined to.
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                  size_t base64Line);
+// The length of the complete lines of text (between line feeds, without
+// the carriage return) when there are two or more, all of one length, all
+// base64; 0 otherwise.
+size_t FixedBase64LineLength(std::span<const uint8_t> text);
 
 // What MIME boundaries say about message text after a cluster boundary,
 // given the message's text before it (earlier blocks included): the first

@@ -175,6 +175,7 @@ const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uin
                         &endSide_.before);
     }
     endSide_.beforeIsText = IsPlausibleText(endSide_.before);
+    endSide_.base64Line = FixedBase64LineLength(endSide_.before);
     endSide_.messageRead = false;
     endSide_.message.clear();
     endSide_.width = SIZE_MAX;
@@ -344,7 +345,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
                           blocks[j].dataLength, after.data() + at);
         }
     }
-    switch (JoinText(before, after)) {
+    switch (JoinText(before, after, side.base64Line)) {
         case TextJoin::kTextBreaks: return reject();
         case TextJoin::kTextGoesOn: option.strong += 1; break;
         case TextJoin::kTextSaysNothing: break;

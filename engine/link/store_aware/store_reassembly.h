@@ -183,8 +183,8 @@ private:
     // weighed against its rivals (else only sole options are sure).
     static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
-    // the last block's text up to the boundary (before) and whether it
-    // could be text; the text of its last blocks up to the boundary
+    // the last block's text up to the boundary (before), whether it could
+    // be text and the length of its base64 lines; the text of its last blocks up to the boundary
     // (message, read when an option first needs it); and the width of the
     // text before the boundary (SIZE_MAX until an option needs it: it costs
     // a scan of the text, and most never do). Kept for the end last asked
@@ -193,6 +193,7 @@ private:
         uint32_t end = kNone;
         std::vector<uint8_t> before;
         bool beforeIsText = false;
+        size_t base64Line = 0;
         bool messageRead = false;
         std::vector<uint8_t> message;
         size_t width = SIZE_MAX;
