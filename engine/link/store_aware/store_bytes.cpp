@@ -375,8 +375,8 @@ bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
         for (; zeros != 0; zeros &= zeros - 1) {
             const int byte = std::countr_zero(zeros) / 8;
             const size_t at =
-                start + static_cast<size_t>(std::endian::native == std::endian::little ? byte
-                                                                                       : 7 - byte);
+                start +
+                static_cast<size_t>(std::endian::native == std::endian::little ? byte : 7 - byte);
             if (at <= last && isWordAt(at)) return true;
         }
     }

@@ -182,8 +182,7 @@ const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uin
     return endSide_;
 }
 
-const std::vector<uint8_t>& StoreReassembly::EndMessage(CachedSource& source,
-                                                         uint32_t end) const {
+const std::vector<uint8_t>& StoreReassembly::EndMessage(CachedSource& source, uint32_t end) const {
     EndOf(source, end);
     if (endSide_.messageRead) return endSide_.message;
     endSide_.messageRead = true;
@@ -373,8 +372,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             }
             widthAfter = known->second;
         }
-        if (widthAfter != 0 && joined > widthAfter && side.beforeIsText &&
-            IsPlausibleText(after)) {
+        if (widthAfter != 0 && joined > widthAfter && side.beforeIsText && IsPlausibleText(after)) {
             const size_t widthBefore = EndWidth(source, end);
             if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
         }
@@ -427,12 +425,10 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     if (!after.empty() && option.strong >= 1) {
         // A word cut by the boundary makes a word the message uses.
-        if (JoinWords(EndMessage(source, end), after) == TextJoin::kTextGoesOn)
-            option.words = 1;
+        if (JoinWords(EndMessage(source, end), after) == TextJoin::kTextGoesOn) option.words = 1;
         // Each run of character kinds across the boundary that the message
         // has nowhere else speaks against the option as much.
-        option.words -=
-            static_cast<int>(UnseenBoundaryGrams(EndMessage(source, end), after));
+        option.words -= static_cast<int>(UnseenBoundaryGrams(EndMessage(source, end), after));
     }
 
     return option;

@@ -37,8 +37,8 @@ void MarkOccurring(std::span<const uint8_t> bytes, const std::array<uint32_t, 2>
     if (n >= 3 && !(first && second)) {
         if (backward) {
             // Each window takes the kind of the byte before it on top.
-            uint32_t window = uint32_t{KindOf(bytes[n - 2])} << 16 | uint32_t{KindOf(bytes[n - 1])}
-                                                                        << 8;
+            const uint32_t lastTwo = uint32_t{KindOf(bytes[n - 2])} << 8 | KindOf(bytes[n - 1]);
+            uint32_t window = lastTwo << 8;
             for (size_t i = n - 2; i-- > 0;) {
                 window = window >> 8 | uint32_t{KindOf(bytes[i])} << 16;
                 first = first || window == grams[0];
