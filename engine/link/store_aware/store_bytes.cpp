@@ -1,6 +1,7 @@
 #include "link/store_aware/store_bytes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -71,15 +72,27 @@ const uint8_t* CachedSource::Page(uint64_t page, uint32_t* length) {
 }
 
 std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32_t* delivered) {
-    std::vector<uint8_t> bytes(count, 0);
+    std::vector<uint8_t> bytes(count);
+    ReadTo(position, count, bytes.data(), delivered);
+    return bytes;
+}
+
+void CachedSource::ReadInto(int64_t position, uint32_t count, std::vector<uint8_t>* bytes) {
+    bytes->resize(count);
+    ReadTo(position, count, bytes->data());
+}
+
+void CachedSource::ReadTo(int64_t position, uint32_t count, uint8_t* out, uint32_t* delivered) {
     uint32_t done = 0;
     bool whole = position >= 0;
     if (position < 0) {
         if (static_cast<uint64_t>(-position) >= count) {
+            std::fill_n(out, count, 0);
             if (delivered) *delivered = 0;
-            return bytes;
+            return;
         }
         done = static_cast<uint32_t>(-position);
+        std::fill_n(out, done, 0);
     }
     uint32_t got = 0;
     while (done < count) {
@@ -87,7 +100,7 @@ std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32
         const uint32_t within = static_cast<uint32_t>(at % kPageSize);
         const uint32_t piece = std::min(count - done, kPageSize - within);
         uint32_t length = 0;
-        std::copy_n(Page(at / kPageSize, &length) + within, piece, bytes.data() + done);
+        std::copy_n(Page(at / kPageSize, &length) + within, piece, out + done);
         if (whole) {
             got += std::min(piece, length > within ? length - within : 0);
             whole = length >= within + piece;
@@ -95,7 +108,6 @@ std::vector<uint8_t> CachedSource::Read(int64_t position, uint32_t count, uint32
         done += piece;
     }
     if (delivered) *delivered = got;
-    return bytes;
 }
 
 namespace {
@@ -112,9 +124,8 @@ bool AllBase64(std::span<const uint8_t> bytes) {
     return std::all_of(bytes.begin(), bytes.end(), IsBase64);
 }
 
-// The length of the complete lines of text (between line feeds, without
-// the carriage return) when there are two or more, all of one length, all
-// base64; 0 otherwise.
+}  // namespace
+
 size_t FixedBase64LineLength(std::span<const uint8_t> text) {
     size_t length = 0;
     size_t lines = 0;
@@ -133,6 +144,8 @@ size_t FixedBase64LineLength(std::span<const uint8_t> text) {
     }
     return lines >= 2 && length >= kShortestFixedLine ? length : 0;
 }
+
+namespace {
 
 // Whether the last word of before and the first of after, followed by a
 // colon, make a known header name.
@@ -155,9 +168,14 @@ bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> a
 }  // namespace
 
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    return JoinText(before, after, FixedBase64LineLength(before));
+}
+
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                  size_t base64Line) {
     if (before.empty() || after.empty()) return TextJoin::kTextSaysNothing;
     if (JoinsHeaderName(before, after)) return TextJoin::kTextGoesOn;
-    const size_t length = FixedBase64LineLength(before);
+    const size_t length = base64Line;
     if (length == 0) return TextJoin::kTextSaysNothing;
     size_t lastLineFeed = before.size();
     while (lastLineFeed > 0 && before[lastLineFeed - 1] != '\n') --lastLineFeed;
@@ -327,35 +345,43 @@ uint8_t Lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 
 // Whether word (lower case) occurs in text as a whole run of word bytes,
 // ASCII case ignored.
 bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
-    if (word.empty()) return false;
-    // The word can only lie where its first letter is, which one test per
-    // byte finds (or-ing in the case bit of a letter makes both cases one).
+    if (word.empty() || word.size() > text.size()) return false;
+    // The word can only lie where its first letter is (or-ing in the case
+    // bit of a letter makes both cases one).
     const uint8_t caseBit = IsAsciiLetter(word[0]) ? 0x20 : 0;
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    const uint64_t caseBits = caseBit * kOnes;
-    const uint64_t firsts = word[0] * kOnes;
-    for (size_t start = 0; start + word.size() <= text.size(); ++start) {
-        // Eight bytes at a time are passed over where none of them is the
-        // first letter: only a match leaves a zero byte in the difference.
-        if (start % 8 == 0 && start + 8 <= text.size()) {
-            uint64_t bytes = 0;
-            std::memcpy(&bytes, text.data() + start, 8);
-            const uint64_t diff = (bytes | caseBits) ^ firsts;
-            if (((diff - kOnes) & ~diff & (kOnes << 7)) == 0) {
-                start += 7;
-                continue;
-            }
-        }
-        if ((text[start] | caseBit) != word[0]) continue;
+    const auto isWordAt = [&](size_t start) {
         const size_t end = start + word.size();
         if ((start > 0 && IsWordByte(text[start - 1])) ||
             (end < text.size() && IsWordByte(text[end]))) {
-            continue;
+            return false;
         }
-        if (std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
-                       [](uint8_t w, uint8_t t) { return w == Lower(t); })) {
-            return true;
+        return std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
+                          [](uint8_t w, uint8_t t) { return w == Lower(t); });
+    };
+    // Eight bytes at a time: the bytes that hold the first letter are the
+    // zero bytes of the difference, found exactly (no carry runs from one
+    // byte into the next) and visited lowest first.
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t caseBits = caseBit * kOnes;
+    const uint64_t firsts = word[0] * kOnes;
+    const size_t last = text.size() - word.size();  // the last start the word fits at
+    size_t start = 0;
+    for (; start + 8 <= text.size() && start <= last; start += 8) {
+        uint64_t bytes = 0;
+        std::memcpy(&bytes, text.data() + start, 8);
+        const uint64_t diff = (bytes | caseBits) ^ firsts;
+        uint64_t zeros = ~(((diff & kLows) + kLows) | diff | kLows);
+        for (; zeros != 0; zeros &= zeros - 1) {
+            const int byte = std::countr_zero(zeros) / 8;
+            const size_t at =
+                start +
+                static_cast<size_t>(std::endian::native == std::endian::little ? byte : 7 - byte);
+            if (at <= last && isWordAt(at)) return true;
         }
+    }
+    for (; start <= last; ++start) {
+        if ((text[start] | caseBit) == word[0] && isWordAt(start)) return true;
     }
     return false;
 }

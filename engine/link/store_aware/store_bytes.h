@@ -23,6 +23,11 @@ public:
     // *delivered, when given, learns how many of the first bytes the source
     // did deliver.
     std::vector<uint8_t> Read(int64_t position, uint32_t count, uint32_t* delivered = nullptr);
+    // The same into *bytes, whose memory is kept for the next read: the
+    // linking reads thousands of small pieces for every boundary.
+    void ReadInto(int64_t position, uint32_t count, std::vector<uint8_t>* bytes);
+    // The same into count bytes at out.
+    void ReadTo(int64_t position, uint32_t count, uint8_t* out, uint32_t* delivered = nullptr);
 
 private:
     static constexpr uint32_t kPageSize = 4096;
@@ -62,6 +67,14 @@ bool IsMessageStart(std::span<const uint8_t> data);
 //  - kTextSaysNothing otherwise.
 enum class TextJoin { kTextBreaks, kTextSaysNothing, kTextGoesOn };
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after);
+// The same, where base64Line is FixedBase64LineLength(before), worked out
+// once for a before that many afters are joined to.
+TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                  size_t base64Line);
+// The length of the complete lines of text (between line feeds, without
+// the carriage return) when there are two or more, all of one length, all
+// base64; 0 otherwise.
+size_t FixedBase64LineLength(std::span<const uint8_t> text);
 
 // What MIME boundaries say about message text after a cluster boundary,
 // given the message's text before it (earlier blocks included): the first

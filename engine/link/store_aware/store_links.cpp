@@ -33,6 +33,7 @@
 // end that needs a continuation and has no option left is blocked: its
 // messages stop there, flagged too.
 #include <algorithm>
+#include <cstring>
 #include <span>
 #include <tuple>
 #include <unordered_map>
@@ -66,8 +67,9 @@ constexpr size_t kMostWeighed = 64;
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
 
-// Twice the most substrings of one end, so that probing stays short.
-constexpr size_t kGramSlots = 4096;
+// Four times the most substrings of one end, so that probing stays short
+// (and its branches mostly go one way).
+constexpr size_t kGramSlots = 8192;
 // Bits of a set's filter: some sixteen per substring, so that few absent
 // ones get past it.
 constexpr size_t kFilterBits = 32768;
@@ -75,48 +77,47 @@ constexpr size_t kFilterBits = 32768;
 // The table slot comes from the top bits of the hash, the filter bit from
 // the bits below them.
 uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
-size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 52); }
-size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 37) & (kFilterBits - 1); }
+size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 51); }
+size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 36) & (kFilterBits - 1); }
 
-// Calls visit with the 8 bytes of each window of bytes, in order, as one
-// big-endian number: each comes from the one before by one shift.
-template <typename Visit>
-void ForEachGram(const std::vector<uint8_t>& bytes, Visit visit) {
+// The 8 bytes at bytes as one number (in the machine's byte order: only
+// equality and the hash, the same on both sides, depend on it).
+uint64_t GramAt(const uint8_t* bytes) {
     uint64_t gram = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        gram = gram << 8 | bytes[i];
-        if (i + 1 >= kGram) visit(gram);
-    }
+    std::memcpy(&gram, bytes, kGram);
+    return gram;
 }
 
 bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
 
 }  // namespace
 
-StoreReassembly::GramSet StoreReassembly::GramsBefore(CachedSource& source, uint32_t end) const {
+void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const {
     const Key& e = keys_[pieces_[end].lastKey];
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
+    static_assert(kAffinityLeft <= GramSet::kEmpty, "a slot holds where its substring starts");
     const uint32_t length = std::min(clusterSize_, kAffinityLeft);
-    const std::vector<uint8_t> left = source.Read(e.base + lo - length, length);
-    GramSet grams{std::vector<uint64_t>(kGramSlots, 0),
-                  std::vector<uint64_t>(kFilterBits / 64, 0)};
-    uint64_t* const slots = grams.slots.data();
-    uint64_t* const filter = grams.filter.data();
-    ForEachGram(left, [slots, filter](uint64_t gram) {
-        // Eight equal bytes (the zero gram among them) never count, which
-        // leaves 0 free to mark an empty slot.
-        if (IsOneByteRepeated(gram)) return;
+    source.ReadInto(e.base + lo - length, length, &grams->bytes);
+    // Empty the set of the end before.
+    grams->slots.assign(kGramSlots, GramSet::kEmpty);
+    grams->filter.assign(kFilterBits / 64, 0);
+    const uint8_t* const bytes = grams->bytes.data();
+    uint16_t* const slots = grams->slots.data();
+    uint64_t* const filter = grams->filter.data();
+    for (size_t at = 0; at + kGram <= length; ++at) {
+        const uint64_t gram = GramAt(bytes + at);
+        // Eight equal bytes (the zero gram among them) never count.
+        if (IsOneByteRepeated(gram)) continue;
         const uint64_t hash = HashOf(gram);
         filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
         for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
-            if (slots[slot] == gram) break;
-            if (slots[slot] == 0) {
-                slots[slot] = gram;
+            if (slots[slot] == GramSet::kEmpty) {
+                slots[slot] = static_cast<uint16_t>(at);
                 break;
             }
+            if (GramAt(bytes + slots[slot]) == gram) break;
         }
-    });
-    return grams;
+    }
 }
 
 size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
@@ -125,54 +126,100 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     const int64_t base =
         option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
     const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    const std::vector<uint8_t> right =
-        source.Read(base + lo, std::min(clusterSize_, kAffinitySpan));
-    size_t shared = 0;
-    const uint64_t* const slots = grams.slots.data();
+    const uint32_t length = std::min(clusterSize_, kAffinitySpan);
+    source.ReadInto(base + lo, length, &readBytes_);
+    // First the windows that pass the filter, without a branch on each
+    // (whether one passes is as good as random, which a branch mispredicts
+    // often), then the table for those alone.
+    uint64_t passing[kAffinitySpan];
+    size_t count = 0;
     const uint64_t* const filter = grams.filter.data();
-    ForEachGram(right, [&](uint64_t gram) {
-        if (gram == 0) return;
-        const uint64_t hash = HashOf(gram);
-        if ((filter[FilterBitOf(hash) / 64] >> (FilterBitOf(hash) % 64) & 1) == 0) return;
-        for (size_t slot = SlotOf(hash); slots[slot] != 0; slot = (slot + 1) % kGramSlots) {
-            if (slots[slot] == gram) {
+    for (size_t at = 0; at + kGram <= length; ++at) {
+        const uint64_t gram = GramAt(readBytes_.data() + at);
+        const size_t bit = FilterBitOf(HashOf(gram));
+        passing[count] = gram;
+        count += (filter[bit / 64] >> (bit % 64) & 1) & static_cast<uint64_t>(gram != 0);
+    }
+    size_t shared = 0;
+    const uint8_t* const bytes = grams.bytes.data();
+    const uint16_t* const slots = grams.slots.data();
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t gram = passing[i];
+        for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != GramSet::kEmpty;
+             slot = (slot + 1) % kGramSlots) {
+            if (GramAt(bytes + slots[slot]) == gram) {
                 ++shared;
                 break;
             }
         }
-    });
+    }
     return shared;
 }
 
-const StoreReassembly::EndSide& StoreReassembly::EndText(CachedSource& source, uint32_t end,
-                                                         const std::vector<uint8_t>& before) const {
+const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uint32_t end) const {
     if (endSide_.end == end) return endSide_;
+    const Key& e = keys_[pieces_[end].lastKey];
+    const BlockRecord& last = (*blocks_)[LastBlock(pieces_[end].lastKey)];
+    const uint64_t lo = (uint64_t{e.cluster} + 1) * clusterSize_;
+    const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
+    endSide_.end = end;
+    // The last block's data up to the boundary: none where the boundary
+    // cuts its header (the option decides how long the data is then).
+    if (dataStart >= lo) {
+        endSide_.before.clear();
+    } else if (dataStart + last.dataLength > lo) {
+        source.ReadInto(e.base + static_cast<int64_t>(dataStart),
+                        static_cast<uint32_t>(lo - dataStart), &endSide_.before);
+    } else {
+        source.ReadInto(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength,
+                        &endSide_.before);
+    }
+    endSide_.beforeIsText = IsPlausibleText(endSide_.before);
+    endSide_.base64Line = FixedBase64LineLength(endSide_.before);
+    endSide_.messageRead = false;
+    endSide_.message.clear();
+    endSide_.width = SIZE_MAX;
+    return endSide_;
+}
+
+const std::vector<uint8_t>& StoreReassembly::EndMessage(CachedSource& source, uint32_t end) const {
+    EndOf(source, end);
+    if (endSide_.messageRead) return endSide_.message;
+    endSide_.messageRead = true;
     const BlockRecords& blocks = *blocks_;
     const Key& e = keys_[pieces_[end].lastKey];
-    endSide_ = {end, before, SIZE_MAX};
-    // The message's text as far back as a few blocks of the piece.
+    // The message's text as far back as a few blocks of the piece: the
+    // blocks are found going back, and read going forward.
+    uint32_t chain[kBoundaryLookBack];
+    int count = 0;
     uint32_t current = LastBlock(pieces_[end].lastKey);
-    for (int back = 0; back < kBoundaryLookBack; ++back) {
+    for (; count < kBoundaryLookBack; ++count) {
         const std::span<const uint32_t> naming = blocks.Naming(blocks[current].selfOffset);
         const auto previous = std::find_if(naming.begin(), naming.end(),
                                            [&](uint32_t g) { return blocks[g].Base() == e.base; });
         if (previous == naming.end()) break;
         current = *previous;
-        const std::vector<uint8_t> data =
-            source.Read(static_cast<int64_t>(blocks[current].position + kBlockHeaderSize),
-                        blocks[current].dataLength);
-        endSide_.message.insert(endSide_.message.begin(), data.begin(), data.end());
+        chain[count] = current;
     }
-    return endSide_;
+    std::vector<uint8_t>& message = endSide_.message;
+    for (int i = count - 1; i >= 0; --i) {
+        const BlockRecord& block = blocks[chain[i]];
+        const size_t at = message.size();
+        message.resize(at + block.dataLength);
+        source.ReadTo(static_cast<int64_t>(block.position + kBlockHeaderSize), block.dataLength,
+                      message.data() + at);
+    }
+    message.insert(message.end(), endSide_.before.begin(), endSide_.before.end());
+    return message;
 }
 
-size_t StoreReassembly::EndWidth(CachedSource& source, uint32_t end,
-                                 const std::vector<uint8_t>& before) const {
-    if (EndText(source, end, before).width == SIZE_MAX) {
+size_t StoreReassembly::EndWidth(CachedSource& source, uint32_t end) const {
+    if (EndOf(source, end).width == SIZE_MAX) {
         const Key& e = keys_[pieces_[end].lastKey];
         const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
         const uint32_t span = std::min(clusterSize_, kAffinityLeft);
-        endSide_.width = LongestTextLine(source.Read(e.base + lo - span, span));
+        source.ReadInto(e.base + lo - span, span, &readBytes_);
+        endSide_.width = LongestTextLine(readBytes_);
     }
     return endSide_.width;
 }
@@ -218,14 +265,13 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         if (found != BlockRecords::kNoBlock) {
             // A chain does not run into the start of a message, nor into a
             // block that its own piece names: a block has one predecessor.
-            const std::vector<uint8_t> data =
-                source.Read(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
-                            blocks[found].dataLength);
+            source.ReadInto(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
+                            blocks[found].dataLength, &readBytes_);
             const std::span<const uint32_t> naming = blocks.Naming(next);
             const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
                 return blocks[n].Base() == baseK;
             });
-            if (!IsMessageStart(data) && !namedInPlace) option.strong += 1;
+            if (!IsMessageStart(readBytes_) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
             option.strong -= 1;
         }
@@ -254,13 +300,11 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
 
     // A header cut by the boundary, put together from both sides.
     const auto rebuilt = [&](uint64_t offset) {
-        std::vector<uint8_t> bytes =
-            source.Read(baseE + static_cast<int64_t>(offset), static_cast<uint32_t>(lo - offset));
-        const std::vector<uint8_t> rest =
-            source.Read(baseK + static_cast<int64_t>(lo),
-                        static_cast<uint32_t>(offset + kBlockHeaderSize - lo));
-        bytes.insert(bytes.end(), rest.begin(), rest.end());
-        return DecodeBlockHeader(bytes.data());
+        uint8_t bytes[kBlockHeaderSize];
+        const auto split = static_cast<uint32_t>(std::min<uint64_t>(lo - offset, kBlockHeaderSize));
+        source.ReadTo(baseE + static_cast<int64_t>(offset), split, bytes);
+        source.ReadTo(baseK + static_cast<int64_t>(lo), kBlockHeaderSize - split, bytes + split);
+        return DecodeBlockHeader(bytes);
     };
 
     // The last block's data, where it runs over the boundary.
@@ -271,37 +315,36 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
     const uint64_t dataEnd = dataStart + lastLength;
-    // The message text just before the boundary and just after it.
-    std::vector<uint8_t> before, after;
+    // The message text just before the boundary (the end's, the same for
+    // all its options) and just after it.
+    const EndSide& side = EndOf(source, end);
+    const std::vector<uint8_t>& before = side.before;
+    std::vector<uint8_t>& after = afterBytes_;
+    after.clear();
     if (dataEnd > lo) {
         *needed = true;
         if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd)
             return reject();
-        if (dataStart < lo)
-            before = source.Read(baseE + static_cast<int64_t>(dataStart),
-                                 static_cast<uint32_t>(lo - dataStart));
         const uint64_t from = std::max(lo, dataStart);
-        after = source.Read(baseK + static_cast<int64_t>(from),
-                            static_cast<uint32_t>(std::min(dataEnd, hi) - from));
-        if (IsPlausibleText(before)) {
+        source.ReadInto(baseK + static_cast<int64_t>(from),
+                        static_cast<uint32_t>(std::min(dataEnd, hi) - from), &after);
+        if (side.beforeIsText) {
             if (!IsPlausibleText(after)) return reject();
             option.strong += 1;
         }
-    } else if (!crossing) {
-        before =
-            source.Read(static_cast<int64_t>(last.position + kBlockHeaderSize), last.dataLength);
     }
     // The block the last one names, when the option holds it.
     if (!crossing && last.nextOffset != 0 && (!after.empty() || dataEnd <= lo)) {
         const uint32_t j =
             optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
         if (j != BlockRecords::kNoBlock) {
-            const std::vector<uint8_t> data = source.Read(
-                static_cast<int64_t>(blocks[j].position + kBlockHeaderSize), blocks[j].dataLength);
-            after.insert(after.end(), data.begin(), data.end());
+            const size_t at = after.size();
+            after.resize(at + blocks[j].dataLength);
+            source.ReadTo(static_cast<int64_t>(blocks[j].position + kBlockHeaderSize),
+                          blocks[j].dataLength, after.data() + at);
         }
     }
-    switch (JoinText(before, after)) {
+    switch (JoinText(before, after, side.base64Line)) {
         case TextJoin::kTextBreaks: return reject();
         case TextJoin::kTextGoesOn: option.strong += 1; break;
         case TextJoin::kTextSaysNothing: break;
@@ -309,7 +352,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     if (!after.empty()) {
         // A boundary the last blocks do not show may have been declared
         // further back (nested parts), so only a match counts.
-        if (JoinBoundaries(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
+        if (JoinBoundaries(EndMessage(source, end), after) == TextJoin::kTextGoesOn)
             option.strong += 1;
     }
     // Text wrapped at some width on both sides does not go on in a line
@@ -323,14 +366,14 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         if (joined != SIZE_MAX) {
             const auto [known, fresh] = startWidths_.try_emplace(start, 0);
             if (fresh) {
-                known->second = LongestTextLine(source.Read(
-                    baseK + static_cast<int64_t>(lo), std::min(clusterSize_, kAffinitySpan)));
+                source.ReadInto(baseK + static_cast<int64_t>(lo),
+                                std::min(clusterSize_, kAffinitySpan), &readBytes_);
+                known->second = LongestTextLine(readBytes_);
             }
             widthAfter = known->second;
         }
-        if (widthAfter != 0 && joined > widthAfter && IsPlausibleText(before) &&
-            IsPlausibleText(after)) {
-            const size_t widthBefore = EndWidth(source, end, before);
+        if (widthAfter != 0 && joined > widthAfter && side.beforeIsText && IsPlausibleText(after)) {
+            const size_t widthBefore = EndWidth(source, end);
             if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
         }
     }
@@ -368,13 +411,13 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     if (!wording) return option;
     if (!after.empty() && option.strong >= 1) {
         // Header fields and prose do not mix within one paragraph.
-        if (JoinParagraph(EndText(source, end, before).message, after) == TextJoin::kTextBreaks)
+        if (JoinParagraph(EndMessage(source, end), after) == TextJoin::kTextBreaks)
             option.strong -= 1;
     }
     if (!after.empty() && option.strong >= 1) {
         // A part's body goes on in its own encoding, and a header does not
         // name a field twice.
-        const std::vector<uint8_t>& message = EndText(source, end, before).message;
+        const std::vector<uint8_t>& message = EndMessage(source, end);
         if (JoinPartEncoding(message, after) == TextJoin::kTextBreaks ||
             JoinHeaderFields(message, after) == TextJoin::kTextBreaks) {
             option.strong -= 1;
@@ -382,12 +425,10 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     if (!after.empty() && option.strong >= 1) {
         // A word cut by the boundary makes a word the message uses.
-        if (JoinWords(EndText(source, end, before).message, after) == TextJoin::kTextGoesOn)
-            option.words = 1;
+        if (JoinWords(EndMessage(source, end), after) == TextJoin::kTextGoesOn) option.words = 1;
         // Each run of character kinds across the boundary that the message
         // has nowhere else speaks against the option as much.
-        option.words -=
-            static_cast<int>(UnseenBoundaryGrams(EndText(source, end, before).message, after));
+        option.words -= static_cast<int>(UnseenBoundaryGrams(EndMessage(source, end), after));
     }
 
     return option;

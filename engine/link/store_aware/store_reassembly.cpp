@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
-#include <map>
 #include <tuple>
 #include <numeric>
 
@@ -245,6 +244,9 @@ std::span<const std::pair<uint32_t, uint32_t>> StoreReassembly::OfPiece(const Pi
 }
 
 void StoreReassembly::LinkEnds(CachedSource& source) {
+    // What an earlier build learnt of its ends and starts is no longer so.
+    endSide_.end = kNone;
+    startWidths_.clear();
     // Ends and starts of solid pieces by file cluster.
     std::vector<std::pair<uint32_t, uint32_t>> ends, starts;
     for (uint32_t p = 0; p < pieces_.size(); ++p) {
@@ -310,26 +312,33 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     const auto evidence = [](const Option& o) {
         return std::make_tuple(o.strong, o.words, o.weak, o.near);
     };
-    std::map<std::tuple<bool, uint32_t, int, int, int, int>, uint32_t> counts;
+    using Counted = std::tuple<bool, uint32_t, int, int, int, int>;
     const auto keyOf = [&](const Option& o, bool byStart) {
         const auto [strong, words, weak, near] = evidence(o);
-        return std::make_tuple(byStart, byStart ? o.start : o.end, strong, words, weak, near);
+        return Counted{byStart, byStart ? o.start : o.end, strong, words, weak, near};
     };
+    // Sorted, so that equal keys lie together.
+    std::vector<Counted> counted;
+    counted.reserve(2 * options.size());
     for (const Option& o : options) {
-        ++counts[keyOf(o, false)];
-        if (o.start != kNone) ++counts[keyOf(o, true)];
+        counted.push_back(keyOf(o, false));
+        if (o.start != kNone) counted.push_back(keyOf(o, true));
     }
+    std::sort(counted.begin(), counted.end());
+    const auto severalOf = [&](const Counted& key) {
+        const auto [first, last] = std::equal_range(counted.begin(), counted.end(), key);
+        return last - first > 1;
+    };
     uint32_t gramsOf = kNone;
-    GramSet grams;
     for (Option& option : options) {
-        const bool rivalled = counts[keyOf(option, false)] > 1 ||
-                              (option.start != kNone && counts[keyOf(option, true)] > 1);
+        const bool rivalled = severalOf(keyOf(option, false)) ||
+                              (option.start != kNone && severalOf(keyOf(option, true)));
         if (!rivalled) continue;
         if (gramsOf != option.end) {
-            grams = GramsBefore(source, option.end);
+            GramsBefore(source, option.end, &grams_);
             gramsOf = option.end;
         }
-        option.affinity = Affinity(source, grams, option);
+        option.affinity = Affinity(source, grams_, option);
     }
 }
 

@@ -183,29 +183,40 @@ private:
     // weighed against its rivals (else only sole options are sure).
     static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
-    // the text of its last blocks (up to the boundary) and the width of the
+    // the last block's text up to the boundary (before), whether it could
+    // be text and the length of its base64 lines; the text of its last blocks up to the boundary
+    // (message, read when an option first needs it); and the width of the
     // text before the boundary (SIZE_MAX until an option needs it: it costs
     // a scan of the text, and most never do). Kept for the end last asked
-    // about.
+    // about: LinkEnds weighs the options of one end in a row.
     struct EndSide {
         uint32_t end = kNone;
+        std::vector<uint8_t> before;
+        bool beforeIsText = false;
+        size_t base64Line = 0;
+        bool messageRead = false;
         std::vector<uint8_t> message;
         size_t width = SIZE_MAX;
     };
-    const EndSide& EndText(CachedSource& source, uint32_t end,
-                           const std::vector<uint8_t>& before) const;
-    size_t EndWidth(CachedSource& source, uint32_t end, const std::vector<uint8_t>& before) const;
+    const EndSide& EndOf(CachedSource& source, uint32_t end) const;
+    const std::vector<uint8_t>& EndMessage(CachedSource& source, uint32_t end) const;
+    size_t EndWidth(CachedSource& source, uint32_t end) const;
     // A set of 8-byte substrings: an open-addressed table (0 marks an empty
     // slot) and a bitmap of their hashes, which rules most absent
-    // substrings out with one look instead of a probe sequence.
+    // substrings out with one look instead of a probe sequence. A slot
+    // holds where its substring starts in bytes (the end's last bytes), a
+    // quarter of the substring itself, so that the set stays in the
+    // processor's nearest cache. Kept from one end to the next.
     struct GramSet {
-        std::vector<uint64_t> slots;
+        static constexpr uint16_t kEmpty = 0xFFFF;
+        std::vector<uint8_t> bytes;
+        std::vector<uint16_t> slots;
         std::vector<uint64_t> filter;
     };
-    // The 8-byte substrings of the ending piece's last bytes (up to 2048),
-    // and how many 8-byte windows of an option's first bytes (up to 1024)
-    // are among them.
-    GramSet GramsBefore(CachedSource& source, uint32_t end) const;
+    // The 8-byte substrings of the ending piece's last bytes (up to 2048)
+    // into *grams, and how many 8-byte windows of an option's first bytes
+    // (up to 1024) are among them.
+    void GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const;
     size_t Affinity(CachedSource& source, const GramSet& grams, const Option& option) const;
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
     void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
@@ -234,6 +245,11 @@ private:
     // Clusters that some solid piece holds, ascending, once each.
     std::vector<uint32_t> solidClusters_;
     mutable EndSide endSide_;
+    // Buffers the weighing of options reads into, kept from one option to
+    // the next rather than allocated for each read: the option's text after
+    // the boundary, and bytes used right after they are read.
+    mutable std::vector<uint8_t> afterBytes_, readBytes_;
+    mutable GramSet grams_;
     // The width of the text each start's cluster opens with.
     mutable std::unordered_map<uint32_t, size_t> startWidths_;
     size_t linkCount_ = 0;

@@ -26,18 +26,33 @@ uint8_t KindOf(uint8_t byte) { return kKinds[byte]; }
 uint32_t Gram(uint8_t a, uint8_t b, uint8_t c) { return uint32_t{a} << 16 | uint32_t{b} << 8 | c; }
 
 // Marks in *seen which of the grams occur among the kinds of bytes; one
-// pass, which ends once all are found.
+// pass, which ends once all are found. The pass goes from the end of the
+// bytes to their start when backward is set: text before a boundary is
+// likeliest to have its runs near it.
 void MarkOccurring(std::span<const uint8_t> bytes, const std::array<uint32_t, 2>& grams,
-                   std::array<bool, 2>* seen) {
+                   bool backward, std::array<bool, 2>* seen) {
     bool first = (*seen)[0];
     bool second = (*seen)[1];
-    if (bytes.size() >= 3 && !(first && second)) {
-        uint32_t window = uint32_t{KindOf(bytes[0])} << 8 | KindOf(bytes[1]);
-        for (size_t i = 2; i < bytes.size(); ++i) {
-            window = (window << 8 | KindOf(bytes[i])) & 0xFFFFFFu;
-            first = first || window == grams[0];
-            second = second || window == grams[1];
-            if (first && second) break;
+    const size_t n = bytes.size();
+    if (n >= 3 && !(first && second)) {
+        if (backward) {
+            // Each window takes the kind of the byte before it on top.
+            const uint32_t lastTwo = uint32_t{KindOf(bytes[n - 2])} << 8 | KindOf(bytes[n - 1]);
+            uint32_t window = lastTwo << 8;
+            for (size_t i = n - 2; i-- > 0;) {
+                window = window >> 8 | uint32_t{KindOf(bytes[i])} << 16;
+                first = first || window == grams[0];
+                second = second || window == grams[1];
+                if (first && second) break;
+            }
+        } else {
+            uint32_t window = uint32_t{KindOf(bytes[0])} << 8 | KindOf(bytes[1]);
+            for (size_t i = 2; i < n; ++i) {
+                window = (window << 8 | KindOf(bytes[i])) & 0xFFFFFFu;
+                first = first || window == grams[0];
+                second = second || window == grams[1];
+                if (first && second) break;
+            }
         }
     }
     (*seen)[0] = first;
@@ -52,10 +67,12 @@ size_t UnseenBoundaryGrams(std::span<const uint8_t> before, std::span<const uint
     const std::array<uint32_t, 2> cut = {
         Gram(KindOf(before[n - 2]), KindOf(before[n - 1]), KindOf(after[0])),
         Gram(KindOf(before[n - 1]), KindOf(after[0]), KindOf(after[1]))};
-    // Elsewhere: wholly before the boundary or wholly after it.
+    // Elsewhere: wholly before the boundary or wholly after it. Where they
+    // occur they are most often found soon from the boundary on, after it
+    // (the shorter) first.
     std::array<bool, 2> seen = {false, false};
-    MarkOccurring(before, cut, &seen);
-    MarkOccurring(after, cut, &seen);
+    MarkOccurring(after, cut, false, &seen);
+    MarkOccurring(before, cut, true, &seen);
     return (seen[0] ? 0 : 1) + (seen[1] ? 0 : 1);
 }
 

@@ -730,6 +730,15 @@ TEST(StoreText, AWordIsFoundAtEveryPositionAndCase) {
             EXPECT_EQ(join("It went well. Our proj", "ect is late," + gap + word + "."),
                       TextJoin::kTextGoesOn)
                 << word << " after, at " << at;
+            EXPECT_EQ(join("It went well. Our proj", "ect is late," + gap + word),
+                      TextJoin::kTextGoesOn)
+                << word << " last, at " << at;
+            // Its first letter where no word starts, just before it.
+            for (const std::string decoy : {"xp ", "p-p ", "Pro pro-"}) {
+                EXPECT_EQ(join(gap + decoy + word + " went well. Our proj", "ect is late."),
+                          TextJoin::kTextGoesOn)
+                    << word << " after " << decoy << ", at " << at;
+            }
         }
         for (const std::string miss : {"projects", "projec", "subproject"}) {
             EXPECT_EQ(join(gap + miss + " went well. Our proj", "ect is late," + gap + miss),

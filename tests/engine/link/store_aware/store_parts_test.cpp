@@ -116,6 +116,12 @@ TEST(StoreTextGrams, CountsRunsOfCharacterKindsTheMessageHasNowhereElse) {
         {"kinds, not letters: any lower-case letter", prose + "Zebr", "a xylophone\r\n", 0},
         {"base64 has every kind everywhere", kBase64Line + "QUJD", "REVGR0hJ\r\n" + kBase64Line, 0},
         {"too little on one side", "a", "bcd", 0},
+        // Wherever a run occurs: at the very start of before, just before
+        // the boundary, at the end of after.
+        {"a run seen only at the start of before", "?ab, then 1 and 2. Ready?", "we go\r\n", 1},
+        {"a run seen only near the boundary", "Then 1 and 2. x?b Ready?", "we go\r\n", 1},
+        {"a run seen only at the end of after", "Then 1 and 2. Ready?", "we go ?ab", 1},
+        {"both runs seen, far apart", "a?b and 1 and 2. Ready?", "we go ?ab", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UnseenBoundaryGrams(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
