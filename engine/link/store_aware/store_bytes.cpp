@@ -9,30 +9,12 @@
 #include <string_view>
 
 #include "link/header_names.h"
+#include "link/store_aware/store_text.h"
 #include "source/file64.h"
 
 namespace varrow {
 
-namespace {
-
-constexpr size_t kLongestFieldName = 76;
-
-bool IsAsciiLetter(uint8_t byte) {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void CachedSource::AlignedDelete::operator()(uint8_t* bytes) const {
     ::operator delete[](bytes, std::align_val_t{kPageSize});
@@ -195,10 +177,6 @@ namespace {
 // Boundaries shorter than this are not told apart from a line of dashes.
 constexpr size_t kShortestBoundary = 8;
 
-std::string_view AsText(std::span<const uint8_t> bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 // The boundaries of the delimiter lines of text ("--" boundary, or
 // "--" boundary "--" for the last part), in order.
 std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
@@ -264,16 +242,7 @@ LineKind KindOf(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line.substr(0, 2) == "--") return LineKind::kParagraph;
     if (line[0] == ' ' || line[0] == '\t') return LineKind::kFolded;
-    if (!IsAsciiLetter(static_cast<uint8_t>(line[0]))) return LineKind::kProse;
-    size_t length = 1;
-    while (length < line.size() && length <= kLongestFieldName &&
-           (IsAsciiLetter(static_cast<uint8_t>(line[length])) ||
-            (line[length] >= '0' && line[length] <= '9') || line[length] == '-')) {
-        ++length;
-    }
-    return length <= kLongestFieldName && length < line.size() && line[length] == ':'
-               ? LineKind::kField
-               : LineKind::kProse;
+    return FieldName(line).empty() ? LineKind::kProse : LineKind::kField;
 }
 
 // Lines on either side of a boundary that tell what kind of paragraph it cuts.
@@ -467,20 +436,13 @@ bool IsPlausibleText(std::span<const uint8_t> bytes) {
 }
 
 bool IsMessageStart(std::span<const uint8_t> data) {
-    if (data.empty() || !IsAsciiLetter(data[0])) return false;
-    size_t length = 1;
-    while (length < data.size() && length <= kLongestFieldName &&
-           (IsAsciiLetter(data[length]) || (data[length] >= '0' && data[length] <= '9') ||
-            data[length] == '-')) {
-        ++length;
-    }
-    if (length > kLongestFieldName || length >= data.size() || data[length] != ':') return false;
-    const std::string_view name(reinterpret_cast<const char*>(data.data()), length);
+    const std::string_view name = FieldName(AsText(data));
+    if (name.empty()) return false;
     if (IsKnownHeaderName(name)) return true;
     for (const std::string_view address : {"From", "To", "Cc", "Bcc", "Date"}) {
         if (EqualsNoCase(name, address)) return true;
     }
-    return length > 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '-';
+    return name.size() > 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '-';
 }
 
 }  // namespace varrow

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/store_aware/store_text.h"
+
 namespace varrow {
 
 namespace {
@@ -13,22 +15,13 @@ namespace {
 // Shorter lines of the base64 alphabet alone occur in text (a long word, a
 // token); base64 bodies are written in lines of 64 to 76.
 constexpr size_t kShortestBase64Line = 60;
-constexpr size_t kLongestFieldName = 76;
 
-std::string_view AsText(std::span<const uint8_t> bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// Whether text starts with prefix, which is in lower case, ASCII case
+// ignored in text.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
-                                                      [](char p, char t) { return p == Lower(t); });
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char p, char t) { return p == LowerAscii(t); });
 }
 
 std::string_view WithoutCr(std::string_view line) {
@@ -96,22 +89,6 @@ bool IsLongBase64Line(std::string_view line) {
     };
     return line.size() >= kShortestBase64Line && IsBase64Line(line) &&
            !std::all_of(line.begin(), line.end(), hex);
-}
-
-// The field name a header line opens with; empty for a line
-// that is no field.
-std::string_view FieldName(std::string_view line) {
-    size_t length = 0;
-    while (
-        length < line.size() && length <= kLongestFieldName &&
-        ((line[length] >= 'A' && line[length] <= 'Z') ||
-         (line[length] >= 'a' && line[length] <= 'z') ||
-         (length > 0 && ((line[length] >= '0' && line[length] <= '9') || line[length] == '-')))) {
-        ++length;
-    }
-    if (length == 0 || length > kLongestFieldName || length >= line.size() || line[length] != ':')
-        return {};
-    return line.substr(0, length);
 }
 
 // Fields a message or part header holds once at most.
