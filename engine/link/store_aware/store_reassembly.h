@@ -184,11 +184,12 @@ private:
     static bool WeighsEveryOption(size_t ends, size_t starts);
     // What an end shows of its last message, the same for all its options:
     // the last block's text up to the boundary (before), whether it could
-    // be text and the length of its base64 lines; the text of its last blocks up to the boundary
-    // (message, read when an option first needs it); and the width of the
-    // text before the boundary (SIZE_MAX until an option needs it: it costs
-    // a scan of the text, and most never do). Kept for the end last asked
-    // about: LinkEnds weighs the options of one end in a row.
+    // be text and the length of its base64 lines; the text of its last
+    // blocks up to the boundary (message, read when an option first needs
+    // it); and the width of the text before the boundary (SIZE_MAX until an
+    // option needs it: it costs a scan of the text, and most never do).
+    // Kept for the end last asked about: LinkEnds weighs the options of one
+    // end in a row.
     struct EndSide {
         uint32_t end = kNone;
         std::vector<uint8_t> before;
