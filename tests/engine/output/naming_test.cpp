@@ -352,7 +352,9 @@ TEST_F(NamesInAFolder, CanCreateFileRemovesItsProbe) {
 TEST_F(NamesInAFolder, CanCreateFileNeverEmptiesOrFollows) {
     WriteText(At("kept.eml"), "content");
     EXPECT_FALSE(CanCreateFile(At("kept.eml")));
-    if (testing::MakeLink(At("kept.eml"), At("link.eml"))) EXPECT_FALSE(CanCreateFile(At("link.eml")));
+    if (testing::MakeLink(At("kept.eml"), At("link.eml"))) {
+        EXPECT_FALSE(CanCreateFile(At("link.eml")));
+    }
     EXPECT_EQ(ReadText(At("kept.eml")), "content");
 }
 

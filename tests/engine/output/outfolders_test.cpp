@@ -75,7 +75,9 @@ TEST(CountFolderEntries, CountsFilesAndFoldersButNotTheirContents) {
     EXPECT_EQ(CountFolderEntries(scratch.path()), 4u);
     EXPECT_EQ(CountFolderEntries(scratch.path() + "/"), 4u);
     // A dangling link is an entry too, where links can be made.
-    if (testing::MakeLink(scratch / "nowhere", scratch / "link")) EXPECT_EQ(CountFolderEntries(scratch.path()), 5u);
+    if (testing::MakeLink(scratch / "nowhere", scratch / "link")) {
+        EXPECT_EQ(CountFolderEntries(scratch.path()), 5u);
+    }
 }
 
 TEST(CountFolderEntries, IsZeroForWhatCannotBeListed) {
