@@ -131,11 +131,8 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t st
         if (next.hold == StoreReassembly::Hold::Base && next.base != base) {
             const uint64_t boundary = (uint64_t{cluster} + 1) * size;
             const auto first = static_cast<uint32_t>(boundary - offset);
-            std::vector<uint8_t> bytes = cache_->Read(signedPosition, first);
-            const std::vector<uint8_t> rest =
-                cache_->Read(next.base + static_cast<int64_t>(boundary), kBlockHeaderSize - first);
-            bytes.insert(bytes.end(), rest.begin(), rest.end());
-            const BlockHeader header = DecodeBlockHeader(bytes.data());
+            const BlockHeader header = ReadCutHeader(*cache_, signedPosition, first,
+                                                     next.base + static_cast<int64_t>(boundary));
             if (!IsAcceptedHeader(header) || header.selfOffset != offset) return std::nullopt;
             return ChainBlock{store, base, blocks_.AtPosition(position), header, position, true};
         }

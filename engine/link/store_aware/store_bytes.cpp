@@ -14,8 +14,6 @@
 
 namespace varrow {
 
-namespace {}  // namespace
-
 void CachedSource::AlignedDelete::operator()(uint8_t* bytes) const {
     ::operator delete[](bytes, std::align_val_t{kPageSize});
 }
@@ -90,6 +88,13 @@ void CachedSource::ReadTo(int64_t position, uint32_t count, uint8_t* out, uint32
         done += piece;
     }
     if (delivered) *delivered = got;
+}
+
+BlockHeader ReadCutHeader(CachedSource& source, int64_t position, uint32_t first, int64_t rest) {
+    uint8_t bytes[kBlockHeaderSize];
+    source.ReadTo(position, first, bytes);
+    source.ReadTo(rest, kBlockHeaderSize - first, bytes + first);
+    return DecodeBlockHeader(bytes);
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "scan/block_layout.h"
+
 namespace varrow {
 
 class CFile64Ex;
@@ -47,6 +49,11 @@ private:
     std::vector<uint64_t> tags_;     // page number + 1 held in each slot; 0 for none
     std::vector<uint32_t> lengths_;  // bytes delivered of each slot's page
 };
+
+// A block header cut by a cluster boundary, put together from its two
+// sides: its first `first` bytes at position, just before the boundary, and
+// the rest at rest, where the file goes on after it.
+BlockHeader ReadCutHeader(CachedSource& source, int64_t position, uint32_t first, int64_t rest);
 
 // Whether bytes could be message text: no control byte but TAB, LF, CR and
 // ESC, and no DEL; every byte from 0x80 up is allowed (8-bit charsets).

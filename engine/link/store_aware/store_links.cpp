@@ -300,11 +300,9 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
 
     // A header cut by the boundary, put together from both sides.
     const auto rebuilt = [&](uint64_t offset) {
-        uint8_t bytes[kBlockHeaderSize];
         const auto split = static_cast<uint32_t>(std::min<uint64_t>(lo - offset, kBlockHeaderSize));
-        source.ReadTo(baseE + static_cast<int64_t>(offset), split, bytes);
-        source.ReadTo(baseK + static_cast<int64_t>(lo), kBlockHeaderSize - split, bytes + split);
-        return DecodeBlockHeader(bytes);
+        return ReadCutHeader(source, baseE + static_cast<int64_t>(offset), split,
+                             baseK + static_cast<int64_t>(lo));
     };
 
     // The last block's data, where it runs over the boundary.
