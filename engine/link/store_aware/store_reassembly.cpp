@@ -75,7 +75,17 @@ uint32_t StoreReassembly::FindKey(int64_t base, uint32_t cluster) const {
 
 uint32_t StoreReassembly::StoreOf(uint32_t block) const {
     const BlockRecord& record = (*blocks_)[block];
-    return keys_[FindKey(record.Base(), record.selfOffset / clusterSize_)].store;
+    const int64_t base = record.Base();
+    const uint32_t cluster = record.selfOffset / clusterSize_;
+    // A chain asks for the blocks of one key in a row, then for the next
+    // key of the same base: both are looked at before the search.
+    for (const uint32_t key : {lastStoreKey_, lastStoreKey_ + 1}) {
+        if (key < keys_.size() && keys_[key].base == base && keys_[key].cluster == cluster)
+            return keys_[key].store;
+    }
+    const uint32_t key = FindKey(base, cluster);
+    lastStoreKey_ = key;
+    return keys_[key].store;
 }
 
 bool StoreReassembly::HasBlockIn(uint64_t from, uint64_t to) const {
@@ -382,11 +392,26 @@ void StoreReassembly::MakeStores() {
 }
 
 StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluster) const {
-    const auto it = std::lower_bound(
-        storeClusters_.begin(), storeClusters_.end(), std::make_pair(store, cluster),
-        [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
-            return std::make_pair(c.store, c.cluster) < wanted;
-        });
+    // A chain asks for one cluster of a store many times in a row, then for
+    // the next: both are looked at before the search (each store's clusters
+    // ascend, so a match is the one the search would find).
+    const auto matches = [&](size_t at) {
+        return at < storeClusters_.size() && storeClusters_[at].store == store &&
+               storeClusters_[at].cluster == cluster;
+    };
+    auto it = storeClusters_.end();
+    if (matches(lastStoreCluster_)) {
+        it = storeClusters_.begin() + static_cast<std::ptrdiff_t>(lastStoreCluster_);
+    } else if (matches(lastStoreCluster_ + 1)) {
+        it = storeClusters_.begin() + static_cast<std::ptrdiff_t>(++lastStoreCluster_);
+    } else {
+        it = std::lower_bound(
+            storeClusters_.begin(), storeClusters_.end(), std::make_pair(store, cluster),
+            [](const StoreCluster& c, const std::pair<uint32_t, uint32_t>& wanted) {
+                return std::make_pair(c.store, c.cluster) < wanted;
+            });
+        lastStoreCluster_ = static_cast<size_t>(it - storeClusters_.begin());
+    }
     if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) {
         ClusterHold unknown;
         if (it != storeClusters_.begin() && std::prev(it)->store == store)

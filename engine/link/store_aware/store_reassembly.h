@@ -255,6 +255,10 @@ private:
     mutable std::unordered_map<uint32_t, size_t> startWidths_;
     size_t linkCount_ = 0;
     size_t blockedCount_ = 0;
+    // Where StoreOf and At found what they were last asked for (only a
+    // hint: checked before use).
+    mutable uint32_t lastStoreKey_ = 0;
+    mutable size_t lastStoreCluster_ = 0;
 };
 
 }  // namespace varrow
