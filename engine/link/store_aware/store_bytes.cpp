@@ -400,7 +400,9 @@ size_t LongestTextLine(std::span<const uint8_t> bytes) {
             size_t end = i;
             if (end > start && bytes[end - 1] == '\r') --end;
             const std::span<const uint8_t> line = bytes.subspan(start, end - start);
-            if (IsPlausibleText(line)) {
+            // Once four lines count, only a longer one changes the answer:
+            // the others need no test.
+            if ((lines < 4 || line.size() > longest) && IsPlausibleText(line)) {
                 longest = std::max(longest, line.size());
                 ++lines;
             }
