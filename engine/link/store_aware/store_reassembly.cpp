@@ -339,17 +339,13 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
         const auto [first, last] = std::equal_range(counted.begin(), counted.end(), key);
         return last - first > 1;
     };
-    uint32_t gramsOf = kNone;
+    std::vector<Option*> rivalled;
     for (Option& option : options) {
-        const bool rivalled = severalOf(keyOf(option, false)) ||
-                              (option.start != kNone && severalOf(keyOf(option, true)));
-        if (!rivalled) continue;
-        if (gramsOf != option.end) {
-            GramsBefore(source, option.end, &grams_);
-            gramsOf = option.end;
-        }
-        option.affinity = Affinity(source, grams_, option);
+        if (severalOf(keyOf(option, false)) ||
+            (option.start != kNone && severalOf(keyOf(option, true))))
+            rivalled.push_back(&option);
     }
+    MeasureAffinityOf(source, rivalled);
 }
 
 void StoreReassembly::MakeStores() {
