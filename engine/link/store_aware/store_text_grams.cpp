@@ -1,6 +1,7 @@
 #include "link/store_aware/store_text_grams.h"
 
 #include <array>
+#include <cstring>
 
 namespace varrow {
 
@@ -59,6 +60,37 @@ void MarkOccurring(std::span<const uint8_t> bytes, const std::array<uint32_t, 2>
     (*seen)[1] = second;
 }
 
+// Whether a kind is a byte of its own (rather than a class of bytes).
+bool IsOwnKind(uint8_t kind) { return kind != 'a' && kind != 'A' && kind != '0'; }
+
+// Where in gram (0 for its first kind) a byte of its own lies; -1 for none.
+int OwnByteIn(uint32_t gram) {
+    for (int at = 0; at < 3; ++at) {
+        if (IsOwnKind(static_cast<uint8_t>(gram >> (16 - 8 * at)))) return at;
+    }
+    return -1;
+}
+
+// Whether gram occurs among the kinds of bytes, where the byte of its own
+// at position own of the gram is looked for with memchr: that byte is rare
+// in text next to the letters, so far fewer places are looked at than in
+// a pass over every byte.
+bool OccursAround(std::span<const uint8_t> bytes, uint32_t gram, int own) {
+    const auto byte = static_cast<uint8_t>(gram >> (16 - 8 * own));
+    const size_t n = bytes.size();
+    for (size_t i = static_cast<size_t>(own); i < n;) {
+        const void* found = std::memchr(bytes.data() + i, byte, n - i);
+        if (found == nullptr) return false;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes.data());
+        const size_t start = i - static_cast<size_t>(own);
+        if (start + 3 <= n &&
+            Gram(KindOf(bytes[start]), KindOf(bytes[start + 1]), KindOf(bytes[start + 2])) == gram)
+            return true;
+        ++i;
+    }
+    return false;
+}
+
 }  // namespace
 
 size_t UnseenBoundaryGrams(std::span<const uint8_t> before, std::span<const uint8_t> after) {
@@ -70,9 +102,23 @@ size_t UnseenBoundaryGrams(std::span<const uint8_t> before, std::span<const uint
     // Elsewhere: wholly before the boundary or wholly after it. Where they
     // occur they are most often found soon from the boundary on, after it
     // (the shorter) first.
+    // A run with a byte of its own is looked for where that byte is; the
+    // others in one pass over every byte (which counts the first as found
+    // already).
     std::array<bool, 2> seen = {false, false};
-    MarkOccurring(after, cut, false, &seen);
-    MarkOccurring(before, cut, true, &seen);
+    std::array<bool, 2> looked = {false, false};
+    for (size_t i = 0; i < cut.size(); ++i) {
+        const int own = OwnByteIn(cut[i]);
+        if (own < 0) continue;
+        looked[i] = true;
+        seen[i] = OccursAround(after, cut[i], own) || OccursAround(before, cut[i], own);
+    }
+    std::array<bool, 2> scanned = looked;
+    MarkOccurring(after, cut, false, &scanned);
+    MarkOccurring(before, cut, true, &scanned);
+    for (size_t i = 0; i < cut.size(); ++i) {
+        if (!looked[i]) seen[i] = scanned[i];
+    }
     return (seen[0] ? 0 : 1) + (seen[1] ? 0 : 1);
 }
 
