@@ -69,11 +69,6 @@ public:
     virtual bool SetEnd(Handle handle, long* error) = 0;
     virtual bool Flush(Handle handle, long* error) = 0;
     virtual Handle Duplicate(Handle handle, long* error) = 0;
-    // Opens the file or device behind handle once more, for reading only:
-    // a handle with a position and a system read-ahead of its own, so that
-    // a second thread reading other parts of it does not disturb the first
-    // one's read-ahead. Takes no lock. kInvalidHandle when it cannot be had.
-    virtual Handle Reopen(Handle handle, long* error) = 0;
     virtual bool LockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
     virtual bool UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) = 0;
     // Reads count bytes at position without using or moving the handle's

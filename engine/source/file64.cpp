@@ -488,13 +488,6 @@ uint32_t CFile64Ex::SectorBytesOnSource(uint64_t sectorPosition) const {
 
 bool CFile64Ex::CanPosition(uint64_t position) { return m_medium && m_medium->MoveTo(position); }
 
-std::unique_ptr<SourceMedium> CFile64Ex::ReopenForRuns() {
-    if (!m_medium) return nullptr;
-    std::unique_ptr<SourceMedium> runs = m_medium->Reopen();
-    if (runs) runs->AdviseSequential();
-    return runs;
-}
-
 void CFile64Ex::AdviseSequential() {
     if (m_medium) m_medium->AdviseSequential();
 }

@@ -153,11 +153,6 @@ public:
     // Whether the device can be positioned at position, as the windows
     // position it at every refill.
     bool CanPosition(uint64_t position);
-    // A medium of the source's own for the read-ahead thread's one-call
-    // runs, with a system read-ahead apart from the reader's and advised
-    // for a front-to-back read; null when the source has none (an image),
-    // and that thread reads through ReadAligned too.
-    std::unique_ptr<SourceMedium> ReopenForRuns();
     // Hints for a long front-to-back read of the source.
     void AdviseSequential();
     void ForgetCached(uint64_t position, uint64_t length);

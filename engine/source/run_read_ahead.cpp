@@ -7,7 +7,6 @@ namespace varrow {
 RunReadAhead::RunReadAhead(CFile64Ex& source, uint32_t runSize, std::vector<uint8_t*> buffers,
                            uint64_t limit, RunWork* work, bool everyRun)
     : source_(source),
-      ownMedium_(source.ReopenForRuns()),
       runSize_(runSize),
       buffers_(std::move(buffers)),
       limit_(limit),
@@ -35,11 +34,6 @@ uint32_t RunReadAhead::Take(uint64_t index) {
     return delivered_[BufferOf(index)];
 }
 
-uint32_t RunReadAhead::ReadRun(uint64_t start, uint8_t* buffer) {
-    if (ownMedium_) return ownMedium_->ReadRun(start, buffer, runSize_);
-    return source_.ReadAligned(start, buffer, runSize_, Transfer::OneCall).delivered;
-}
-
 void RunReadAhead::ReadRuns() {
     // A buffer comes round again every step_ * buffers runs.
     const uint64_t cycle = step_ * buffers_.size();
@@ -55,7 +49,10 @@ void RunReadAhead::ReadRuns() {
         const uint64_t start = index * runSize_;
         uint32_t delivered = 0;
         try {
-            if (start < limit_) delivered = ReadRun(start, buffers_[buffer]);
+            if (start < limit_) {
+                delivered =
+                    source_.ReadAligned(start, buffers_[buffer], runSize_, Transfer::OneCall).delivered;
+            }
             if (work_) work_->Do(buffer, start, buffers_[buffer], delivered);
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);

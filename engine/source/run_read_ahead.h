@@ -9,11 +9,9 @@
 // handing every byte from one core to the other costs about as much as
 // reading it, so a helper that only reads gains little.
 //
-// The helper only reads, through a medium of its own where the source has
-// one (CFile64Ex::ReopenForRuns: the system then reads ahead for each
-// thread's runs apart), else with CFile64Ex::ReadAligned and
-// Transfer::OneCall, which touches nothing of the reader but its source; it
-// does the work it is given on the run's own buffer; it never calls the callback or
+// The helper only reads, with CFile64Ex::ReadAligned and Transfer::OneCall,
+// which touches nothing of the reader but its source, and does the work
+// it is given on the run's own buffer; it never calls the callback or
 // touches the indexes. The helper is stopped and joined by the destructor,
 // whichever way the scan ends.
 #pragma once
@@ -21,7 +19,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -29,7 +26,6 @@
 namespace varrow {
 
 class CFile64Ex;
-class SourceMedium;
 
 class RunReadAhead {
 public:
@@ -66,12 +62,8 @@ public:
 
 private:
     void ReadRuns();
-    // One run at start into buffer, on the helper's thread; how many of its
-    // bytes arrived.
-    uint32_t ReadRun(uint64_t start, uint8_t* buffer);
 
     CFile64Ex& source_;
-    std::unique_ptr<SourceMedium> ownMedium_;  // null: the helper reads through source_
     const uint32_t runSize_;
     const std::vector<uint8_t*> buffers_;
     const uint64_t limit_;

@@ -13,14 +13,7 @@ using platform::SeekFrom;
 
 class HandleMedium : public SourceMedium {
 public:
-    // An owned handle is closed with the medium.
-    HandleMedium(platform::Handle handle, bool owned) : handle_(handle), owned_(owned) {}
-    ~HandleMedium() override {
-        long ignored = 0;
-        if (owned_) CurrentOs().Close(handle_, &ignored);
-    }
-    HandleMedium(const HandleMedium&) = delete;
-    HandleMedium& operator=(const HandleMedium&) = delete;
+    explicit HandleMedium(platform::Handle handle) : handle_(handle) {}
 
     bool MoveTo(uint64_t position) override {
         if (position > static_cast<uint64_t>(INT64_MAX)) return false;
@@ -54,16 +47,8 @@ public:
         CurrentOs().DropCachedRange(handle_, position, length);
     }
 
-    std::unique_ptr<SourceMedium> Reopen() override {
-        long error = 0;
-        const platform::Handle copy = CurrentOs().Reopen(handle_, &error);
-        if (copy == platform::kInvalidHandle) return nullptr;
-        return std::make_unique<HandleMedium>(copy, true);
-    }
-
 private:
     platform::Handle handle_;
-    bool owned_;
 };
 
 // An image has no file pointer of its own: the medium keeps the read point.
@@ -124,7 +109,7 @@ private:
 }  // namespace
 
 std::unique_ptr<SourceMedium> MakeHandleMedium(platform::Handle handle) {
-    return std::make_unique<HandleMedium>(handle, false);
+    return std::make_unique<HandleMedium>(handle);
 }
 
 std::unique_ptr<SourceMedium> MakeImageMedium(std::unique_ptr<platform::DiskImage> image) {

@@ -47,13 +47,6 @@ public:
     // matters.
     virtual void AdviseSequential() {}
     virtual void ForgetCached(uint64_t /*position*/, uint64_t /*length*/) {}
-
-    // A second medium of the same source for another thread's runs, with
-    // the system's read-ahead for it kept apart from this one's: two
-    // threads reading alternate runs through one handle look like one
-    // reader jumping back and forth, and the system reads ahead less for
-    // it. Null when the source has no such thing (an image's library).
-    virtual std::unique_ptr<SourceMedium> Reopen() { return nullptr; }
 };
 
 // The medium of an open system handle, which stays the caller's.

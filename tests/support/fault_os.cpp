@@ -110,15 +110,6 @@ Handle FaultOs::Open(const std::string& path, const platform::OpenRequest& reque
     return handle;
 }
 
-Handle FaultOs::Reopen(Handle handle, long* error) {
-    const Handle copy = inner_.Reopen(handle, error);
-    const auto path = openPaths_.find(handle);
-    if (copy != platform::kInvalidHandle && path != openPaths_.end()) {
-        openPaths_[copy] = path->second;
-    }
-    return copy;
-}
-
 bool FaultOs::Close(Handle handle, long* error) {
     openPaths_.erase(handle);
     folderPaths_.erase(handle);

@@ -63,8 +63,6 @@ public:
     platform::Handle Open(const std::string& path, const platform::OpenRequest& request,
                           long* error) override;
     bool Close(platform::Handle handle, long* error) override;
-    // The new handle fails where the old one does.
-    platform::Handle Reopen(platform::Handle handle, long* error) override;
     bool Read(platform::Handle handle, void* buffer, uint32_t count, uint32_t* got,
               long* error) override;
     bool Write(platform::Handle handle, const void* buffer, uint32_t count, uint32_t* written,

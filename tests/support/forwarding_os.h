@@ -42,9 +42,6 @@ public:
     platform::Handle Duplicate(platform::Handle handle, long* error) override {
         return inner_.Duplicate(handle, error);
     }
-    platform::Handle Reopen(platform::Handle handle, long* error) override {
-        return inner_.Reopen(handle, error);
-    }
     bool LockRange(platform::Handle handle, uint64_t position, uint64_t count,
                    long* error) override {
         return inner_.LockRange(handle, position, count, error);

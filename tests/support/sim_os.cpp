@@ -222,15 +222,6 @@ Handle SimOs::Duplicate(Handle handle, long* error) {
     return copy;
 }
 
-Handle SimOs::Reopen(Handle handle, long* error) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    OpenDevice* open = Find(handle);
-    if (!open) return inner_.Reopen(handle, error);
-    const Handle copy = nextHandle_++;
-    open_[copy] = OpenDevice{open->device, 0};
-    return copy;
-}
-
 bool SimOs::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!Find(handle)) return inner_.LockRange(handle, position, count, error);

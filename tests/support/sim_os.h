@@ -86,8 +86,6 @@ public:
     bool SetEnd(platform::Handle handle, long* error) override;
     bool Flush(platform::Handle handle, long* error) override;
     platform::Handle Duplicate(platform::Handle handle, long* error) override;
-    // A second handle on the same device, with a position of its own.
-    platform::Handle Reopen(platform::Handle handle, long* error) override;
     bool LockRange(platform::Handle handle, uint64_t position, uint64_t count,
                    long* error) override;
     bool UnlockRange(platform::Handle handle, uint64_t position, uint64_t count,

@@ -7,7 +7,6 @@
 #include <linux/fs.h>
 
 #include <cerrno>
-#include <string>
 
 #include "platform/posix/posix_os.h"
 
@@ -170,20 +169,6 @@ bool PosixOs::Flush(Handle handle, long* error) {
 
 Handle PosixOs::Duplicate(Handle handle, long* error) {
     const int copy = dup(Fd(handle));
-    if (copy < 0) {
-        Fail(error);
-        return kInvalidHandle;
-    }
-    return copy;
-}
-
-// A new open file description through the process's link to the open one:
-// dup would share the file offset and the kernel's read-ahead state. The
-// share lock (flock) stays with the original description, and closing this
-// one releases none.
-Handle PosixOs::Reopen(Handle handle, long* error) {
-    const std::string link = "/proc/self/fd/" + std::to_string(Fd(handle));
-    const int copy = ::open(link.c_str(), O_RDONLY | O_CLOEXEC);
     if (copy < 0) {
         Fail(error);
         return kInvalidHandle;

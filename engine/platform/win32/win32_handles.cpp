@@ -206,18 +206,6 @@ Handle Win32Os::Duplicate(Handle handle, long* error) {
     return Ours(copy);
 }
 
-// A new file object for the same file or device, with a cache read-ahead
-// of its own (DuplicateHandle would share the file object).
-Handle Win32Os::Reopen(Handle handle, long* error) {
-    HANDLE copy = ReOpenFile(Win(handle), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
-    if (copy == INVALID_HANDLE_VALUE) {
-        FailWithLastError(error);
-        return kInvalidHandle;
-    }
-    SetPosition(Ours(copy), 0);
-    return Ours(copy);
-}
-
 bool Win32Os::LockRange(Handle handle, uint64_t position, uint64_t count, long* error) {
     return LockFile(Win(handle), static_cast<DWORD>(position), static_cast<DWORD>(position >> 32),
                     static_cast<DWORD>(count), static_cast<DWORD>(count >> 32)) != 0 ||

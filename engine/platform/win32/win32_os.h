@@ -23,7 +23,6 @@ public:
     bool SetEnd(Handle handle, long* error) override;
     bool Flush(Handle handle, long* error) override;
     Handle Duplicate(Handle handle, long* error) override;
-    Handle Reopen(Handle handle, long* error) override;
     bool LockRange(Handle handle, uint64_t position, uint64_t count, long* error) override;
     bool UnlockRange(Handle handle, uint64_t position, uint64_t count, long* error) override;
     bool ReadAt(Handle handle, uint64_t position, void* buffer, uint32_t count, uint32_t* got,
