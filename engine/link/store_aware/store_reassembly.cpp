@@ -339,13 +339,17 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
         const auto [first, last] = std::equal_range(counted.begin(), counted.end(), key);
         return last - first > 1;
     };
-    std::vector<Option*> rivalled;
+    uint32_t gramsOf = kNone;
     for (Option& option : options) {
-        if (severalOf(keyOf(option, false)) ||
-            (option.start != kNone && severalOf(keyOf(option, true))))
-            rivalled.push_back(&option);
+        const bool rivalled = severalOf(keyOf(option, false)) ||
+                              (option.start != kNone && severalOf(keyOf(option, true)));
+        if (!rivalled) continue;
+        if (gramsOf != option.end) {
+            GramsBefore(source, option.end, &grams_);
+            gramsOf = option.end;
+        }
+        option.affinity = Affinity(source, grams_, option);
     }
-    MeasureAffinityOf(source, rivalled);
 }
 
 void StoreReassembly::MakeStores() {

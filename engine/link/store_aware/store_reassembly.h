@@ -31,7 +31,6 @@
 #include <vector>
 
 #include "link/store_aware/block_records.h"
-#include "link/store_aware/store_affinity.h"
 
 namespace varrow {
 
@@ -203,10 +202,23 @@ private:
     const EndSide& EndOf(CachedSource& source, uint32_t end) const;
     const std::vector<uint8_t>& EndMessage(CachedSource& source, uint32_t end) const;
     size_t EndWidth(CachedSource& source, uint32_t end) const;
-    // How many 8-byte windows of each option's first bytes after the
-    // boundary (up to 1024) are among the 8-byte substrings of its end's
-    // last bytes before it (up to 2048), into the options' affinity.
-    void MeasureAffinityOf(CachedSource& source, const std::vector<Option*>& options) const;
+    // A set of 8-byte substrings: an open-addressed table (0 marks an empty
+    // slot) and a bitmap of their hashes, which rules most absent
+    // substrings out with one look instead of a probe sequence. A slot
+    // holds where its substring starts in bytes (the end's last bytes), a
+    // quarter of the substring itself, so that the set stays in the
+    // processor's nearest cache. Kept from one end to the next.
+    struct GramSet {
+        static constexpr uint16_t kEmpty = 0xFFFF;
+        std::vector<uint8_t> bytes;
+        std::vector<uint16_t> slots;
+        std::vector<uint64_t> filter;
+    };
+    // The 8-byte substrings of the ending piece's last bytes (up to 2048)
+    // into *grams, and how many 8-byte windows of an option's first bytes
+    // (up to 1024) are among them.
+    void GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const;
+    size_t Affinity(CachedSource& source, const GramSet& grams, const Option& option) const;
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
     void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                 const std::vector<bool>& needs);
@@ -238,10 +250,7 @@ private:
     // the next rather than allocated for each read: the option's text after
     // the boundary, and bytes used right after they are read.
     mutable std::vector<uint8_t> afterBytes_, readBytes_;
-    // The substrings of the options at a boundary, kept from one boundary
-    // to the next with their counts for an end.
-    mutable BoundaryAffinity affinity_;
-    mutable std::vector<size_t> affinityCounts_;
+    mutable GramSet grams_;
     // The width of the text each start's cluster opens with.
     mutable std::unordered_map<uint32_t, size_t> startWidths_;
     size_t linkCount_ = 0;
