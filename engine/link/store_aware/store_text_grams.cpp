@@ -71,10 +71,10 @@ int OwnByteIn(uint32_t gram) {
     return -1;
 }
 
-// Whether gram occurs among the kinds of bytes, where the byte of its own
-// at position own of the gram is looked for with memchr: that byte is rare
-// in text next to the letters, so far fewer places are looked at than in
-// a pass over every byte.
+// Whether gram occurs among the kinds of bytes, found where bytes holds
+// the byte of its own at position own of the gram (with memchr): such a
+// byte is far rarer than letters, so far fewer places are looked at than
+// in a pass over every byte.
 bool OccursAround(std::span<const uint8_t> bytes, uint32_t gram, int own) {
     const auto byte = static_cast<uint8_t>(gram >> (16 - 8 * own));
     const size_t n = bytes.size();
@@ -99,12 +99,11 @@ size_t UnseenBoundaryGrams(std::span<const uint8_t> before, std::span<const uint
     const std::array<uint32_t, 2> cut = {
         Gram(KindOf(before[n - 2]), KindOf(before[n - 1]), KindOf(after[0])),
         Gram(KindOf(before[n - 1]), KindOf(after[0]), KindOf(after[1]))};
-    // Elsewhere: wholly before the boundary or wholly after it. Where they
-    // occur they are most often found soon from the boundary on, after it
-    // (the shorter) first.
-    // A run with a byte of its own is looked for where that byte is; the
-    // others in one pass over every byte (which counts the first as found
-    // already).
+    // Elsewhere: wholly before the boundary or wholly after it. A run with
+    // a byte of its own is looked for where that byte is; the others in one
+    // pass over every byte (which takes the first as found already), where
+    // they are most often found soon from the boundary on, after it (the
+    // shorter) first.
     std::array<bool, 2> seen = {false, false};
     std::array<bool, 2> looked = {false, false};
     for (size_t i = 0; i < cut.size(); ++i) {
