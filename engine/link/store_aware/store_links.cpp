@@ -66,6 +66,10 @@ constexpr size_t kMostWeighed = 64;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
+// Options per end, on average, from which one index of the boundary counts
+// affinity (many copies of one cluster): far more than the ends of a few
+// stores have.
+constexpr size_t kSharedIndexOptions = 32;
 
 // Four times the most substrings of one end, so that probing stays short
 // (and its branches mostly go one way).
@@ -154,6 +158,53 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
         }
     }
     return shared;
+}
+
+bool StoreReassembly::UsesSharedIndex(const std::vector<Option*>& options) {
+    size_t ends = 0;
+    for (size_t i = 0; i < options.size(); ++i)
+        ends += i == 0 || options[i]->end != options[i - 1]->end ? 1 : 0;
+    return options.size() >= kSharedIndexOptions * ends && ends > 0;
+}
+
+void StoreReassembly::MeasureAffinityShared(CachedSource& source,
+                                            const std::vector<Option*>& options) const {
+    if (options.empty()) return;
+    // Each option's first bytes are those at its start's base (the end's
+    // own for in place), so options of one base share them.
+    const auto baseOf = [&](const Option& o) {
+        return o.start == kNone ? keys_[pieces_[o.end].lastKey].base
+                                : keys_[pieces_[o.start].firstKey].base;
+    };
+    const auto boundary = [&](const Option& o) {
+        return (int64_t{keys_[pieces_[o.end].lastKey].cluster} + 1) * clusterSize_;
+    };
+    affinity_.Clear();
+    std::vector<std::pair<int64_t, uint32_t>> sources;  // (position, source)
+    std::vector<uint32_t> sourceOf;                     // by option
+    for (const Option* option : options) {
+        const int64_t position = baseOf(*option) + boundary(*option);
+        auto known = std::find_if(sources.begin(), sources.end(),
+                                  [&](const auto& s) { return s.first == position; });
+        if (known == sources.end()) {
+            source.ReadInto(position, std::min(clusterSize_, kAffinitySpan), &readBytes_);
+            sources.emplace_back(position, affinity_.AddSource(readBytes_));
+            known = sources.end() - 1;
+        }
+        sourceOf.push_back(known->second);
+    }
+    uint32_t countedFor = kNone;
+    for (size_t i = 0; i < options.size(); ++i) {
+        Option& option = *options[i];
+        if (option.end != countedFor) {
+            const int64_t e = keys_[pieces_[option.end].lastKey].base + boundary(option);
+            const uint32_t length = std::min(clusterSize_, kAffinityLeft);
+            source.ReadInto(e - length, length, &readBytes_);
+            affinity_.Count(readBytes_, &affinityCounts_);
+            countedFor = option.end;
+        }
+        option.affinity = affinityCounts_[sourceOf[i]];
+    }
 }
 
 const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uint32_t end) const {

@@ -339,11 +339,19 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
         const auto [first, last] = std::equal_range(counted.begin(), counted.end(), key);
         return last - first > 1;
     };
-    uint32_t gramsOf = kNone;
+    std::vector<Option*> rivalled;
     for (Option& option : options) {
-        const bool rivalled = severalOf(keyOf(option, false)) ||
-                              (option.start != kNone && severalOf(keyOf(option, true)));
-        if (!rivalled) continue;
+        if (severalOf(keyOf(option, false)) ||
+            (option.start != kNone && severalOf(keyOf(option, true))))
+            rivalled.push_back(&option);
+    }
+    if (UsesSharedIndex(rivalled)) {
+        MeasureAffinityShared(source, rivalled);
+        return;
+    }
+    uint32_t gramsOf = kNone;
+    for (Option* rival : rivalled) {
+        Option& option = *rival;
         if (gramsOf != option.end) {
             GramsBefore(source, option.end, &grams_);
             gramsOf = option.end;

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "link/store_aware/block_records.h"
+#include "link/store_aware/store_affinity.h"
 
 namespace varrow {
 
@@ -220,6 +221,13 @@ private:
     void GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const;
     size_t Affinity(CachedSource& source, const GramSet& grams, const Option& option) const;
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
+    // Whether the options of many copies of one cluster are measured
+    // through one index of the boundary (BoundaryAffinity), which costs
+    // less than a set of each end probed by all of its many options; where
+    // ends have few options, the sets (small enough for the processor's
+    // nearest cache) cost less. Both count the same.
+    static bool UsesSharedIndex(const std::vector<Option*>& options);
+    void MeasureAffinityShared(CachedSource& source, const std::vector<Option*>& options) const;
     void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                 const std::vector<bool>& needs);
     // Whether option is left to its end or start only because rival, as
@@ -251,6 +259,8 @@ private:
     // the boundary, and bytes used right after they are read.
     mutable std::vector<uint8_t> afterBytes_, readBytes_;
     mutable GramSet grams_;
+    mutable BoundaryAffinity affinity_;
+    mutable std::vector<size_t> affinityCounts_;
     // The width of the text each start's cluster opens with.
     mutable std::unordered_map<uint32_t, size_t> startWidths_;
     size_t linkCount_ = 0;

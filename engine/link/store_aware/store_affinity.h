@@ -1,0 +1,55 @@
+// How much text the options at one cluster boundary share with each end
+// there: the 8-byte substrings of every option's first bytes are indexed
+// once for the boundary, and each end's last bytes are looked up in that
+// index once, rather than a set of each end probed by every option's
+// bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace varrow {
+
+class BoundaryAffinity {
+public:
+    // Forgets the sources of the last boundary.
+    void Clear();
+    // Indexes the 8-byte windows of one source's bytes (an option's first
+    // bytes) and returns its number, counting from 0 since Clear.
+    uint32_t AddSource(std::span<const uint8_t> bytes);
+    // For each source (by number), how many of its windows are among the
+    // distinct 8-byte substrings of before, not counting substrings of one
+    // byte repeated (the zero one among them).
+    void Count(std::span<const uint8_t> before, std::vector<size_t>* counts);
+
+private:
+    static constexpr uint32_t kNoPosting = 0xFFFFFFFFu;
+    // A substring of some source; gram 0 marks an empty slot (that
+    // substring is never indexed).
+    struct Entry {
+        uint64_t gram = 0;
+        uint32_t postings = kNoPosting;  // its newest posting
+        uint32_t countedFor = 0;         // the Count call that last added it
+    };
+    // How often one source holds a substring; a list from the newest.
+    struct Posting {
+        uint32_t source = 0;
+        uint32_t windows = 0;
+        uint32_t next = kNoPosting;
+    };
+
+    // Makes room for windows more substrings, rebuilding the table.
+    void Reserve(size_t windows);
+    size_t SlotOf(uint64_t gram) const;
+
+    std::vector<Entry> slots_;  // open addressing, a power of two of them
+    std::vector<uint32_t> used_;  // the slots in use, emptied by Clear
+    std::vector<Posting> postings_;
+    uint32_t sources_ = 0;
+    uint32_t counts_ = 0;
+    int shift_ = 64;  // 64 - log2 of the slots
+};
+
+}  // namespace varrow
