@@ -269,7 +269,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
                             blocks[found].dataLength, &readBytes_);
             const std::span<const uint32_t> naming = blocks.Naming(next);
             const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
-                return blocks[n].Base() == baseK;
+                return blocks[n].Base() == baseK && !(!inPlace && NamesFromInLineEnd(start, n));
             });
             if (!IsMessageStart(readBytes_) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
@@ -399,7 +399,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // A file system's prior for contiguity, or a start right on the grid.
     const uint32_t firstOffset =
         inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
-    option.weak = inPlace || grid == firstOffset ? 1 : 0;
+    option.weak = inPlace || baseK == baseE || grid == firstOffset ? 1 : 0;
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
