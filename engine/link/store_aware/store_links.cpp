@@ -399,7 +399,8 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     // A file system's prior for contiguity, or a start right on the grid.
     const uint32_t firstOffset =
         inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
-    option.weak = inPlace || baseK == baseE || grid == firstOffset ? 1 : 0;
+    option.weak = inPlace || grid == firstOffset ? 1 : 0;
+    option.inLine = !inPlace && baseK == baseE ? 1 : 0;
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
@@ -454,9 +455,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.words, -a.weak, -a.near,
+        return std::make_tuple(-a.strong, -a.inLine, -a.words, -a.weak, -a.near,
                                -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.words, -b.weak, -b.near,
+               std::make_tuple(-b.strong, -b.inLine, -b.words, -b.weak, -b.near,
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
@@ -519,8 +520,8 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
-            if (other.strong != o.strong || other.words != o.words || other.weak != o.weak ||
-                other.near != o.near)
+            if (other.strong != o.strong || other.inLine != o.inLine || other.words != o.words ||
+                other.weak != o.weak || other.near != o.near)
                 return;
             rivalled = true;
             rival = std::max(rival, other.affinity);
@@ -542,8 +543,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         for (const Option* o : ofEnd[end]) {
             if (isTaken(*o)) continue;
             if (!best.empty() &&
-                (o->strong != best.front()->strong || o->words != best.front()->words ||
-                 o->weak != best.front()->weak || o->near != best.front()->near))
+                (o->strong != best.front()->strong || o->inLine != best.front()->inLine ||
+                 o->words != best.front()->words || o->weak != best.front()->weak ||
+                 o->near != best.front()->near))
                 break;
             best.push_back(o);
         }

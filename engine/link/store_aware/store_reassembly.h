@@ -142,6 +142,10 @@ private:
         // else (-1 each): likelier or less likely than a rival, but mail
         // repeats its wording too often for it to make the link sure.
         int words = 0;
+        // The start lies right after the end on disk, where a join was left
+        // open (store_in_line.cpp): contiguity shown by blocks on both
+        // sides, which outranks the message's wording.
+        int inLine = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file
         // system puts the next fragment of a file it had to split.
