@@ -318,12 +318,12 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     // (side, piece, evidence), so that many copies of one cluster cost no
     // more than their options.
     const auto evidence = [](const Option& o) {
-        return std::make_tuple(o.strong, o.words, o.weak, o.near);
+        return std::make_tuple(o.strong, o.inLine, o.words, o.weak, o.near);
     };
-    using Counted = std::tuple<bool, uint32_t, int, int, int, int>;
+    using Counted = std::tuple<bool, uint32_t, int, int, int, int, int>;
     const auto keyOf = [&](const Option& o, bool byStart) {
-        const auto [strong, words, weak, near] = evidence(o);
-        return Counted{byStart, byStart ? o.start : o.end, strong, words, weak, near};
+        const auto [strong, inLine, words, weak, near] = evidence(o);
+        return Counted{byStart, byStart ? o.start : o.end, strong, inLine, words, weak, near};
     };
     // Sorted, so that equal keys lie together.
     std::vector<Counted> counted;
