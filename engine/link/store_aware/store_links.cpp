@@ -18,7 +18,9 @@
 //    header naming a field twice (-1), and a MIME part delimited with the
 //    message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
-// strong evidence one where a word cut by the boundary makes a word the
+// strong evidence going on in line, where a join of two clusters that other
+// copies rival was left open (store_in_line.cpp), comes first; then one
+// where a word cut by the boundary makes a word the
 // message uses elsewhere is likelier, and one where the bytes across the
 // boundary make runs of character kinds the message has nowhere else (a
 // letter right after "?", a space before a line end) less likely; among
@@ -269,7 +271,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
                             blocks[found].dataLength, &readBytes_);
             const std::span<const uint32_t> naming = blocks.Naming(next);
             const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
-                return blocks[n].Base() == baseK && !(!inPlace && NamesFromInLineEnd(start, n));
+                return blocks[n].Base() == baseK && (inPlace || !NamesFromInLineEnd(start, n));
             });
             if (!IsMessageStart(readBytes_) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
