@@ -514,10 +514,13 @@ void PrintPass2Figures(const std::string& messages, const std::string& folder) {
 }
 
 // Pass 1 over the mixed image beside plain reads, each from the storage.
-// Cloud disks serve bursts: after a gigabyte or two at full speed they slow
-// to a fraction of it until they have rested. So every turn starts after a
-// rest, the two take turns in pairs (alternating which goes first) and the
-// figure that counts is the median of the pairs' ratios.
+// Each turn rests first and then drops the image from the page cache right
+// before it reads: on a virtual machine the memory freed by the drop goes
+// back to the host a few seconds later, and a turn that started after that
+// would time the host handing memory back rather than the storage (a third
+// of the speed, which two readers get more of than one). The two take turns
+// in pairs (alternating which goes first) and the figure that counts is the
+// median of the pairs' ratios.
 void PrintUncachedFigures(const std::string& mixed) {
     constexpr int kPairs = 7;
     constexpr auto kRest = std::chrono::seconds(5);
@@ -529,13 +532,13 @@ void PrintUncachedFigures(const std::string& mixed) {
         double preadRate = 0;
         double scanRate = 0;
         const auto timePread = [&] {
-            DropFromCache(mixed);
             std::this_thread::sleep_for(kRest);
+            DropFromCache(mixed);
             preadRate = MBps(std::filesystem::file_size(mixed), PreadSeconds(mixed));
         };
         const auto timeScan = [&] {
-            DropFromCache(mixed);
             std::this_thread::sleep_for(kRest);
+            DropFromCache(mixed);
             const ScanFigures scan = TimeScan(mixed, true);
             scanRate = MBps(scan.positions, scan.seconds);
         };
