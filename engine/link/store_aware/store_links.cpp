@@ -18,7 +18,9 @@
 //    header naming a field twice (-1), and a MIME part delimited with the
 //    message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
-// strong evidence one where a word cut by the boundary makes a word the
+// strong evidence going on in line, where a join of two clusters that other
+// copies rival was left open (store_in_line.cpp), comes first; then one
+// where a word cut by the boundary makes a word the
 // message uses elsewhere is likelier, and one where the bytes across the
 // boundary make runs of character kinds the message has nowhere else (a
 // letter right after "?", a space before a line end) less likely; among
@@ -320,7 +322,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
                             blocks[found].dataLength, &readBytes_);
             const std::span<const uint32_t> naming = blocks.Naming(next);
             const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
-                return blocks[n].Base() == baseK;
+                return blocks[n].Base() == baseK && (inPlace || !NamesFromInLineEnd(start, n));
             });
             if (!IsMessageStart(readBytes_) && !namedInPlace) option.strong += 1;
         } else if (next + kBlockHeaderSize <= hi) {
@@ -451,6 +453,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     const uint32_t firstOffset =
         inPlace ? 0 : blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset;
     option.weak = inPlace || grid == firstOffset ? 1 : 0;
+    option.inLine = !inPlace && baseK == baseE ? 1 : 0;
     const int64_t ahead = baseK - baseE;
     option.near = ahead >= 0 && ahead <= int64_t{kNearClusters} * clusterSize_ ? 1 : 0;
 
@@ -505,9 +508,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.words, -a.weak, -a.near,
+        return std::make_tuple(-a.strong, -a.inLine, -a.words, -a.weak, -a.near,
                                -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.words, -b.weak, -b.near,
+               std::make_tuple(-b.strong, -b.inLine, -b.words, -b.weak, -b.near,
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
@@ -570,8 +573,8 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
-            if (other.strong != o.strong || other.words != o.words || other.weak != o.weak ||
-                other.near != o.near)
+            if (other.strong != o.strong || other.inLine != o.inLine || other.words != o.words ||
+                other.weak != o.weak || other.near != o.near)
                 return;
             rivalled = true;
             rival = std::max(rival, other.affinity);
@@ -593,8 +596,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         for (const Option* o : ofEnd[end]) {
             if (isTaken(*o)) continue;
             if (!best.empty() &&
-                (o->strong != best.front()->strong || o->words != best.front()->words ||
-                 o->weak != best.front()->weak || o->near != best.front()->near))
+                (o->strong != best.front()->strong || o->inLine != best.front()->inLine ||
+                 o->words != best.front()->words || o->weak != best.front()->weak ||
+                 o->near != best.front()->near))
                 break;
             best.push_back(o);
         }

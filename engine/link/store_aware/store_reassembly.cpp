@@ -168,6 +168,10 @@ void StoreReassembly::JoinKeys() {
         const Key& next = keys_[key + 1];
         if (next.base != k.base || next.cluster - k.cluster > kGapJoin) continue;
         if (next.cluster == k.cluster + 1 && NamesDisagree(key, key + 1)) continue;
+        if (next.cluster == k.cluster + 1 && RivalledInLine(key)) {
+            keys_[key + 1].inLine = true;
+            continue;
+        }
         if (next.cluster != k.cluster + 1) {
             const int64_t from = k.base + int64_t{k.cluster + 1} * clusterSize_;
             const int64_t to = k.base + int64_t{next.cluster} * clusterSize_;
@@ -291,10 +295,14 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
                 if (option.rejected) needed = true;
                 if (!option.rejected && option.strong >= 1) options.push_back(option);
             };
+            // The piece right after in line, when its join was left open,
+            // is this end's way of going on in place.
+            const uint32_t inLine = InLineStart(end);
             for (const uint32_t start : next) {
-                if (keys_[pieces_[start].firstKey].base != base) consider(start);
+                if (keys_[pieces_[start].firstKey].base != base || start == inLine)
+                    consider(start);
             }
-            if (!IsForeign(base, f + 1)) consider(kNone);
+            if (inLine == kNone && !IsForeign(base, f + 1)) consider(kNone);
             needs.push_back(needed);
         }
         MeasureAffinity(source, options);
@@ -320,12 +328,12 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
     // (side, piece, evidence), so that many copies of one cluster cost no
     // more than their options.
     const auto evidence = [](const Option& o) {
-        return std::make_tuple(o.strong, o.words, o.weak, o.near);
+        return std::make_tuple(o.strong, o.inLine, o.words, o.weak, o.near);
     };
-    using Counted = std::tuple<bool, uint32_t, int, int, int, int>;
+    using Counted = std::tuple<bool, uint32_t, int, int, int, int, int>;
     const auto keyOf = [&](const Option& o, bool byStart) {
-        const auto [strong, words, weak, near] = evidence(o);
-        return Counted{byStart, byStart ? o.start : o.end, strong, words, weak, near};
+        const auto [strong, inLine, words, weak, near] = evidence(o);
+        return Counted{byStart, byStart ? o.start : o.end, strong, inLine, words, weak, near};
     };
     // Sorted, so that equal keys lie together.
     std::vector<Counted> counted;

@@ -100,6 +100,10 @@ private:
         // this cluster, an end there was left to a guess, and two copies'
         // clusters may lie in line.
         bool joinGuessed = false;
+        // Key - 1 lies right before it on disk, yet is not joined to it:
+        // other copies end at key - 1's cluster and start at this one, so
+        // the file may go on in line or in one of theirs (store_in_line.cpp).
+        bool inLine = false;
     };
     // How the file goes on after a piece's last cluster.
     enum class Next : uint8_t { Unknown, Start, InPlace, Blocked };
@@ -139,6 +143,10 @@ private:
         // else (-1 each): likelier or less likely than a rival, but mail
         // repeats its wording too often for it to make the link sure.
         int words = 0;
+        // The start lies right after the end on disk, where a join was left
+        // open (store_in_line.cpp): contiguity shown by blocks on both
+        // sides, which outranks the message's wording.
+        int inLine = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file
         // system puts the next fragment of a file it had to split.
@@ -168,6 +176,23 @@ private:
     // elsewhere, which the cluster after (base, cluster) may continue as
     // well as base's own file does.
     bool AnotherCopyEndsAt(int64_t base, uint32_t cluster) const;
+    // store_in_line.cpp: whether a key of two or more blocks of another
+    // base holds cluster and none of that base holds the one before: a
+    // copy whose file comes there from elsewhere.
+    bool AnotherCopyStartsAt(int64_t base, uint32_t cluster) const;
+    // Whether the join of key to key + 1, the next cluster in line on
+    // disk, is rivalled: another copy's file ends at key's cluster and
+    // another's starts at the next, so either may be what goes on here.
+    // Such a join is left to LinkEnds, weighed like any other link.
+    bool RivalledInLine(uint32_t key) const;
+    // The solid piece that starts in line right after end's last cluster
+    // where the join was left to LinkEnds, or kNone.
+    uint32_t InLineStart(uint32_t end) const;
+    // Whether block lies in the cluster right before start, in line on
+    // disk, whose join to start was left to LinkEnds: what it names in
+    // start is that end's claim, weighed as its own option, and no proof
+    // that start's blocks have their predecessor already.
+    bool NamesFromInLineEnd(uint32_t start, uint32_t block) const;
     // The last block of a key (largest offset).
     uint32_t LastBlock(uint32_t key) const {
         return byBase_[keys_[key].first + keys_[key].count - 1];

@@ -432,6 +432,60 @@ TEST_F(StoreAwareLinking, AJoinThatAnotherCopysGuessedEndCouldContinueInIsAGuess
     }
 }
 
+// Two copies whose messages run from file cluster 1 into 2 at the same
+// offsets; each message's header name is cut by the boundary, which tells
+// the copies apart. Wherever the clusters lie, even where one copy's
+// cluster 1 lies in line with the other's cluster 2 at one base, each
+// message is read whole and unflagged.
+TEST_F(StoreAwareLinking, ClustersOfTwoCopiesInLineAreJoinedOnlyWhereTheTextSaysSo) {
+    const auto store = [](char letter, const std::string& cutName, const std::string& rest) {
+        const std::string tag(1, letter);
+        // Header lines of 512 bytes or more, each field named once.
+        const auto fields = [&](const std::string& first, const std::string& name) {
+            std::string lines = first;
+            for (int i = 0; lines.size() < 512; ++i)
+                lines += name + std::to_string(i) + ": " + std::string(20, letter) + "\r\n";
+            return lines;
+        };
+        // 464 bytes of the third block lie before the boundary.
+        std::string crossing = fields("", "X-Third-" + tag).substr(0, 464 - cutName.size());
+        crossing += cutName + rest;
+        crossing.resize(512, letter);
+        return ChainBlocks({{0x1a00, fields("Subject: " + tag + "\r\n", "X-First-").substr(0, 512)},
+                            {0x1c10, fields("", "X-Second-").substr(0, 512)},
+                            {0x1e20, crossing},
+                            {0x2030, "the body of " + tag},
+                            {0x2240, "the end of " + tag}});
+    };
+    const ChainedMessage a = store('a', "\r\nContent-Ty", "pe: text/plain\r\n\r\n");
+    const ChainedMessage b = store('b', "\r\nMIME-Vers", "ion: 1.0\r\n\r\n");
+    struct Case {
+        const char* what;
+        uint64_t a1, a2, b1, b2;  // where each copy's clusters 1 and 2 lie
+    };
+    for (const Case& layout : {
+             Case{"A's cluster 1 in line with B's cluster 2", 0x20000, 0x60000, 0x40000, 0x21000},
+             Case{"B's cluster 1 in line with A's cluster 2", 0x40000, 0x21000, 0x20000, 0x60000},
+             Case{"A whole in line, B's clusters apart", 0x20000, 0x21000, 0x40000, 0x60000},
+         }) {
+        image.clear();
+        Place(image, a.file, kCluster, kCluster, layout.a1);
+        Place(image, a.file, 2 * kCluster, kCluster, layout.a2);
+        Place(image, b.file, kCluster, kCluster, layout.b1);
+        Place(image, b.file, 2 * kCluster, kCluster, layout.b2);
+        const std::string source = scratch.WriteFile("image.bin", image);
+        std::map<std::string, std::string> texts;
+        size_t flagged = 0;
+        for (const testing::LinkedChain& chain : testing::LinkChains(source, true)) {
+            texts[chain.text.substr(0, 10)] = chain.text;
+            flagged += chain.Incomplete();
+        }
+        EXPECT_EQ(texts["Subject: a"], a.text) << layout.what;
+        EXPECT_EQ(texts["Subject: b"], b.text) << layout.what;
+        EXPECT_EQ(flagged, 0u) << layout.what;
+    }
+}
+
 TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheirs) {
     // Two stores with one layout and like wording; the last block of file
     // cluster 1 runs into cluster 2 in the middle of a word ("proj|ect" in
