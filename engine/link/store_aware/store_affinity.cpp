@@ -1,24 +1,13 @@
 #include "link/store_aware/store_affinity.h"
 
-#include <cstring>
-
 namespace varrow {
 
 namespace {
 
-constexpr size_t kGram = 8;
 // A table kept from one boundary to the next up to this many slots; a
 // larger one (many copies of one cluster) is let go, as the next boundary
 // most likely needs far less and a sparse table reads slowly.
 constexpr size_t kKeptSlots = size_t{1} << 16;
-
-uint64_t GramAt(const uint8_t* bytes) {
-    uint64_t gram = 0;
-    std::memcpy(&gram, bytes, kGram);
-    return gram;
-}
-
-bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
 
 }  // namespace
 
@@ -64,11 +53,11 @@ void BoundaryAffinity::Reserve(size_t windows) {
 
 uint32_t BoundaryAffinity::AddSource(std::span<const uint8_t> bytes) {
     const uint32_t source = sources_++;
-    if (bytes.size() < kGram) return source;
-    Reserve(bytes.size() - kGram + 1);
+    if (bytes.size() < kAffinityGram) return source;
+    Reserve(bytes.size() - kAffinityGram + 1);
     const size_t mask = slots_.size() - 1;
-    for (size_t at = 0; at + kGram <= bytes.size(); ++at) {
-        const uint64_t gram = GramAt(bytes.data() + at);
+    for (size_t at = 0; at + kAffinityGram <= bytes.size(); ++at) {
+        const uint64_t gram = AffinityGramAt(bytes.data() + at);
         // Such a substring never counts: Count leaves it out of before.
         if (IsOneByteRepeated(gram)) continue;
         size_t slot = SlotOf(gram);
@@ -95,8 +84,8 @@ void BoundaryAffinity::Count(std::span<const uint8_t> before, std::vector<size_t
     // an entry remembers the call that last counted it.
     const uint32_t call = ++counts_;
     const size_t mask = slots_.size() - 1;
-    for (size_t at = 0; at + kGram <= before.size(); ++at) {
-        const uint64_t gram = GramAt(before.data() + at);
+    for (size_t at = 0; at + kAffinityGram <= before.size(); ++at) {
+        const uint64_t gram = AffinityGramAt(before.data() + at);
         if (IsOneByteRepeated(gram)) continue;
         size_t slot = SlotOf(gram);
         while (slots_[slot].gram != 0 && slots_[slot].gram != gram) slot = (slot + 1) & mask;

@@ -7,10 +7,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
 namespace varrow {
+
+// Affinity counts shared substrings of this many bytes.
+inline constexpr uint32_t kAffinityGram = 8;
+
+// The kAffinityGram bytes at bytes as one number (in the machine's byte
+// order: only equality and hashes, the same on both sides, depend on it).
+inline uint64_t AffinityGramAt(const uint8_t* bytes) {
+    uint64_t gram = 0;
+    std::memcpy(&gram, bytes, kAffinityGram);
+    return gram;
+}
+
+// One byte repeated (spaces, '=', zeros): such a substring says nothing
+// about which text a piece belongs to, and is never counted.
+inline bool IsOneByteRepeated(uint64_t gram) {
+    return gram == (gram & 0xFF) * 0x0101010101010101ull;
+}
 
 class BoundaryAffinity {
 public:

@@ -35,7 +35,6 @@
 // end that needs a continuation and has no option left is blocked: its
 // messages stop there, flagged too.
 #include <algorithm>
-#include <cstring>
 #include <span>
 #include <tuple>
 #include <unordered_map>
@@ -52,7 +51,6 @@ namespace varrow {
 namespace {
 
 constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
-constexpr uint32_t kGram = 8;
 constexpr uint32_t kAffinityLeft = 2048;
 constexpr uint32_t kAffinitySpan = 1024;
 // Affinity settles a tie only when it is this many times the rival's and
@@ -86,16 +84,6 @@ uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
 size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 51); }
 size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 36) & (kFilterBits - 1); }
 
-// The 8 bytes at bytes as one number (in the machine's byte order: only
-// equality and the hash, the same on both sides, depend on it).
-uint64_t GramAt(const uint8_t* bytes) {
-    uint64_t gram = 0;
-    std::memcpy(&gram, bytes, kGram);
-    return gram;
-}
-
-bool IsOneByteRepeated(uint64_t gram) { return gram == (gram & 0xFF) * 0x0101010101010101ull; }
-
 }  // namespace
 
 void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const {
@@ -110,8 +98,8 @@ void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* g
     const uint8_t* const bytes = grams->bytes.data();
     uint16_t* const slots = grams->slots.data();
     uint64_t* const filter = grams->filter.data();
-    for (size_t at = 0; at + kGram <= length; ++at) {
-        const uint64_t gram = GramAt(bytes + at);
+    for (size_t at = 0; at + kAffinityGram <= length; ++at) {
+        const uint64_t gram = AffinityGramAt(bytes + at);
         // Eight equal bytes (the zero gram among them) never count.
         if (IsOneByteRepeated(gram)) continue;
         const uint64_t hash = HashOf(gram);
@@ -121,7 +109,7 @@ void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* g
                 slots[slot] = static_cast<uint16_t>(at);
                 break;
             }
-            if (GramAt(bytes + slots[slot]) == gram) break;
+            if (AffinityGramAt(bytes + slots[slot]) == gram) break;
         }
     }
 }
@@ -140,8 +128,8 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
     uint64_t passing[kAffinitySpan];
     size_t count = 0;
     const uint64_t* const filter = grams.filter.data();
-    for (size_t at = 0; at + kGram <= length; ++at) {
-        const uint64_t gram = GramAt(readBytes_.data() + at);
+    for (size_t at = 0; at + kAffinityGram <= length; ++at) {
+        const uint64_t gram = AffinityGramAt(readBytes_.data() + at);
         const size_t bit = FilterBitOf(HashOf(gram));
         passing[count] = gram;
         count += (filter[bit / 64] >> (bit % 64) & 1) & static_cast<uint64_t>(gram != 0);
@@ -153,7 +141,7 @@ size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
         const uint64_t gram = passing[i];
         for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != GramSet::kEmpty;
              slot = (slot + 1) % kGramSlots) {
-            if (GramAt(bytes + slots[slot]) == gram) {
+            if (AffinityGramAt(bytes + slots[slot]) == gram) {
                 ++shared;
                 break;
             }
