@@ -84,7 +84,7 @@ TEST_F(VarrowProgram, TheFirstLogLineSaysHowBlocksWereLinked) {
 TEST_F(VarrowProgram, TheLogCanGoToAFile) {
     const std::string image = Image({"Subject: x\r\n"});
     const ProgramRun run = RunVarrow("recover --quiet --log " + scratch / "log.txt" + " " + image + " " + out);
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output, "");
     const auto log = testing::ReadWholeFile(scratch / "log.txt");
     const std::string text(log.begin(), log.end());
