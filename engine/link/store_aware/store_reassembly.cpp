@@ -183,6 +183,11 @@ void StoreReassembly::JoinKeys() {
             for (uint32_t h = k.cluster + 1; h < next.cluster && !damaged; ++h)
                 damaged = IsDamagedGap(key, h);
             if (damaged) continue;
+            // Another copy's file that ends in the gap, right before the
+            // next key, and whose chains go on in that key: the gap is
+            // where two fragments of that file lie apart, not a hole in
+            // this one.
+            if (AnotherEndNamesInto(k.base, next.cluster - 1)) continue;
         }
         keys_[key].joinsNext = true;
         keys_[key + 1].joinedFrom = true;

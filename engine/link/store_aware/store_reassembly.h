@@ -180,6 +180,9 @@ private:
     // base holds cluster and none of that base holds the one before: a
     // copy whose file comes there from elsewhere.
     bool AnotherCopyStartsAt(int64_t base, uint32_t cluster) const;
+    // Whether some other copy's file ends at cluster and blocks there name
+    // offsets that base holds in the next cluster: its chains go on there.
+    bool AnotherEndNamesInto(int64_t base, uint32_t cluster) const;
     // Whether the join of key to key + 1, the next cluster in line on
     // disk, is rivalled: another copy's file ends at key's cluster and
     // another's starts at the next, so either may be what goes on here.

@@ -486,6 +486,38 @@ TEST_F(StoreAwareLinking, ClustersOfTwoCopiesInLineAreJoinedOnlyWhereTheTextSays
     }
 }
 
+// One store whose file clusters 2 and 3 lie together, cluster 4 is lost
+// and cluster 5 lies elsewhere; cluster 6 lies at the first fragment's base
+// again, after two clusters without blocks. A message runs from cluster 5
+// into 6. The gap at the first base is where the file's other fragment
+// belongs, not a hole in one piece: the message is read whole across it.
+TEST_F(StoreAwareLinking, AGapWhereAnotherFragmentsChainGoesOnSplitsThePiece) {
+    StoreFile file;
+    file.Block(0x2000, "Subject: p\r\n\r\n" + std::string(490, 'p'), 0x2210);
+    file.Block(0x2210, "end of p", 0);
+    file.Block(0x3000, "Subject: q\r\n\r\n" + std::string(490, 'q'), 0x3210);
+    file.Block(0x3210, "end of q", 0);
+    const std::string first = "Subject: m\r\n\r\n" + std::string(490, 'm');
+    file.Block(0x5a00, first, 0x5c10);
+    file.Block(0x5c10, std::string(512, 'n'), 0x6100);
+    file.Block(0x6100, "more of m ", 0x6310);
+    file.Block(0x6310, "end of m", 0);
+    const std::string whole = first + std::string(512, 'n') + "more of m end of m";
+    Place(image, file, 2 * kCluster, 2 * kCluster, 0x22000);
+    Place(image, file, 6 * kCluster, kCluster, 0x26000);
+    Place(image, file, 5 * kCluster, kCluster, 0x45000);
+    std::string text;
+    bool flagged = true;
+    for (const testing::LinkedChain& chain :
+         testing::LinkChains(scratch.WriteFile("image.bin", image), true)) {
+        if (chain.text.rfind("Subject: m", 0) != 0) continue;
+        text = chain.text;
+        flagged = chain.Incomplete();
+    }
+    EXPECT_EQ(text, whole);
+    EXPECT_FALSE(flagged);
+}
+
 TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheirs) {
     // Two stores with one layout and like wording; the last block of file
     // cluster 1 runs into cluster 2 in the middle of a word ("proj|ect" in
