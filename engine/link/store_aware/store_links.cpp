@@ -63,6 +63,10 @@ constexpr int kBoundaryLookBack = 6;
 // Ends or starts at one boundary up to which every option is weighed
 // against its rivals.
 constexpr size_t kMostWeighed = 64;
+// A width is the longest line seen in a window of text on one side of the
+// boundary, not the width the text was wrapped at: a line of that text one
+// byte longer was too common on built images to count against a link.
+constexpr size_t kWidthSlack = 1;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
@@ -411,9 +415,10 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             }
             widthAfter = known->second;
         }
-        if (widthAfter != 0 && joined > widthAfter && side.beforeIsText && IsPlausibleText(after)) {
+        if (widthAfter != 0 && joined > widthAfter + kWidthSlack && side.beforeIsText &&
+            IsPlausibleText(after)) {
             const size_t widthBefore = EndWidth(source, end);
-            if (widthBefore != 0 && joined > widthBefore) option.strong -= 1;
+            if (widthBefore != 0 && joined > widthBefore + kWidthSlack) option.strong -= 1;
         }
     }
 

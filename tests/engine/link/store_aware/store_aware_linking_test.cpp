@@ -518,6 +518,60 @@ TEST_F(StoreAwareLinking, AGapWhereAnotherFragmentsChainGoesOnSplitsThePiece) {
     EXPECT_FALSE(flagged);
 }
 
+// A message's last block runs from file cluster 1 into cluster 2, which
+// lies elsewhere, in the middle of a line one byte longer than any other
+// line near the boundary (text wrapped at 60, one line of 61). The text
+// says nothing else for or against the link: it is made, and the message
+// read whole. Two bytes longer, the line speaks against it and the
+// message stops at the boundary, flagged.
+TEST_F(StoreAwareLinking, ALineOneByteLongerThanTheWidthsNearTheBoundaryIsStillItsText) {
+    // Lines of width bytes of words, each ended by CR LF.
+    const auto lines = [](size_t count, size_t width) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i) {
+            std::string line;
+            while (line.size() < width) line += "word ";
+            line.resize(width);
+            line.back() = 'x';
+            text += line + "\r\n";
+        }
+        return text;
+    };
+    for (const size_t longer : {1u, 2u}) {
+        image.clear();
+        StoreFile file;
+        const std::string first = ("Subject: w\r\n\r\n" + lines(9, 60)).substr(0, 512);
+        const std::string second = lines(9, 60).substr(0, 512);
+        // 464 bytes of the last block lie before the boundary: the line the
+        // boundary cuts starts 30 bytes before it.
+        std::string last = lines(7, 60) + std::string(30, 'y');
+        last += std::string(30 + longer, 'z') + "\r\n" + lines(1, 60);
+        last.resize(512);
+        file.Block(0x1a00, first, 0x1c10);
+        file.Block(0x1c10, second, 0x1e20);
+        file.Block(0x1e20, last, 0);
+        file.Block(0x2240, "Subject: v\r\n\r\n" + lines(6, 60), 0);
+        file.Block(0x2450, "Subject: u\r\n\r\n" + lines(6, 60), 0);
+        Place(image, file, kCluster, kCluster, 0x11000);
+        Place(image, file, 2 * kCluster, kCluster, 0x42000);
+        std::string text;
+        bool flagged = false;
+        for (const testing::LinkedChain& chain :
+             testing::LinkChains(scratch.WriteFile("image.bin", image), true)) {
+            if (chain.text.rfind("Subject: w", 0) != 0) continue;
+            text = chain.text;
+            flagged = chain.Incomplete();
+        }
+        if (longer == 1) {
+            EXPECT_EQ(text, first + second + last);
+            EXPECT_FALSE(flagged);
+        } else {
+            EXPECT_EQ(text, first + second + last.substr(0, 464));
+            EXPECT_TRUE(flagged);
+        }
+    }
+}
+
 TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheirs) {
     // Two stores with one layout and like wording; the last block of file
     // cluster 1 runs into cluster 2 in the middle of a word ("proj|ect" in
