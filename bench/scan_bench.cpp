@@ -641,7 +641,7 @@ int main(int argc, char** argv) {
 
     std::printf("\nmachine: %s, %u cores, scan kernel %s\n", ProcessorName().c_str(),
                 std::thread::hardware_concurrency(), KernelName());
-    std::printf("fast scan reads runs of %u KiB; a helper thread reads every other run, %u ahead\n",
+    std::printf("fast scan reads runs of %u KiB, up to %u ahead, shared with a helper thread\n",
                 g_scanSettings.runSize / 1024, g_scanSettings.readAhead);
     std::printf("all images page-cached; best of %d runs where repeated\n\n", kRepeats);
 

@@ -40,12 +40,13 @@ private:
     uint64_t point_;
 };
 
-// The helper's part of the search: the accepted headers of each run it
-// read, found on its own thread while the run is in its core's cache.
-class HelperSearch : public RunReadAhead::RunWork {
+// The search of each run read ahead: the accepted headers of the run,
+// found on the thread that read it while the run is in its core's cache.
+// The two threads search two different buffers at once.
+class RunSearch : public RunReadAhead::RunWork {
 public:
-    HelperSearch(HeaderFinder finder, uint32_t buffers)
-        : finder_(finder), found_(buffers) {}
+    RunSearch(HeaderFinder finder, uint32_t buffers)
+        : finder_(finder), found_(buffers), candidates_(buffers) {}
 
     // The blocks of the run last done in buffer, in ascending position:
     // every accepted header that lies wholly inside the delivered bytes.
@@ -55,14 +56,15 @@ public:
         std::vector<FoundBlock>& found = found_[buffer];
         found.clear();
         if (delivered < kBlockHeaderSize) return;
-        // Sized on first use: a scan without a helper never needs it.
-        if (candidates_.empty()) candidates_.resize(kChunk);
+        // Sized on first use: a scan without read-ahead never needs them.
+        std::vector<uint32_t>& candidates = candidates_[buffer];
+        if (candidates.empty()) candidates.resize(kChunk);
         const uint32_t positions = delivered - (kBlockHeaderSize - 1);
         for (uint32_t from = 0; from < positions; from += kChunk) {
             const uint32_t count = std::min(kChunk, positions - from);
-            const size_t hits = finder_(run + from, count, candidates_.data());
+            const size_t hits = finder_(run + from, count, candidates.data());
             for (size_t k = 0; k < hits; ++k) {
-                const uint32_t at = from + candidates_[k];
+                const uint32_t at = from + candidates[k];
                 found.push_back({DecodeBlockHeader(run + at), start + at});
             }
         }
@@ -72,7 +74,7 @@ private:
     static constexpr uint32_t kChunk = 1u << 16;
     HeaderFinder finder_;
     std::vector<std::vector<FoundBlock>> found_;
-    std::vector<uint32_t> candidates_;
+    std::vector<std::vector<uint32_t>> candidates_;
 };
 
 // Blocks another thread already found in part of a view: those at from
@@ -93,7 +95,7 @@ public:
           settings_(settings),
           finder_(settings.finder ? settings.finder : BestHeaderFinder()),
           end_(physicalDisk ? length : kNoEnd),
-          helperSearch_(finder_, settings.readAhead),
+          runSearch_(finder_, settings.readAhead + 1),
           candidates_(kScanReportInterval) {
         found_.reserve(64);
     }
@@ -111,7 +113,7 @@ private:
     const FastScanSettings& settings_;
     HeaderFinder finder_;
     uint64_t end_;  // a physical disk is not tried from its length on
-    HelperSearch helperSearch_;
+    RunSearch runSearch_;
     std::vector<uint32_t> candidates_;  // offsets of accepted headers in a slice
     std::vector<FoundBlock> found_;     // their headers, handed on together
 };
@@ -121,7 +123,7 @@ private:
 // front; the rest of a run that is not clean goes through the source, and
 // the pass ends wherever a read through the source comes back short.
 void FastScan::Run() {
-    SectorRunReader reader(source_, settings_.runSize, settings_.readAhead, end_, &helperSearch_);
+    SectorRunReader reader(source_, settings_.runSize, settings_.readAhead, end_, &runSearch_);
     if (!reader.Usable()) {
         TestThroughSource(0, kNoEnd);
         return;
@@ -132,11 +134,11 @@ void FastScan::Run() {
         const uint64_t cleanEnd = start + reader.ReadRun(start);
         if (cleanEnd >= next + kBlockHeaderSize) {
             const uint64_t to = cleanEnd - (kBlockHeaderSize - 1);
-            // The helper searched its runs, from their start on; the
-            // carried positions before it are searched here.
+            // With read-ahead, runs were searched from their start on as
+            // they were read; the carried positions before are searched here.
             SearchedPart searched;
-            if (reader.HelperBuffer() >= 0) {
-                searched = {&helperSearch_.Found(static_cast<size_t>(reader.HelperBuffer())), start};
+            if (reader.WorkBuffer() >= 0) {
+                searched = {&runSearch_.Found(static_cast<size_t>(reader.WorkBuffer())), start};
             }
             if (!TestView(reader.Run() - (start - next), next, to, searched)) return;
             next = to;

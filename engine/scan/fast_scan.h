@@ -6,8 +6,8 @@
 // whole run of positions at once with a vector kernel. Parts that the runs
 // cannot stand for (an unreadable or short run, a device that cannot be
 // positioned) are scanned position by position through the source, as
-// ScanBlocks does. One helper thread may read and search every other run
-// meanwhile (SectorRunReader); every event and every block stays on the
+// ScanBlocks does. One helper thread may share the reading and searching
+// of the runs (SectorRunReader); every event and every block stays on the
 // caller's thread.
 #pragma once
 
@@ -22,16 +22,16 @@ class CFile64Ex;
 class RunEvents;
 
 inline constexpr uint32_t kDefaultScanRunSize = 1u << 20;
-inline constexpr uint32_t kDefaultReadAhead = 2;
+inline constexpr uint32_t kDefaultReadAhead = 4;
 
 struct FastScanSettings {
     // Bytes per read; tests use small runs to meet many run boundaries.
     uint32_t runSize = kDefaultScanRunSize;
     // Null: the fastest kernel this processor runs.
     HeaderFinder finder = nullptr;
-    // Buffers of the helper thread, which reads and searches every other
-    // run ahead of the caller; 0 reads every run on the caller's thread
-    // when it is needed.
+    // Runs read and searched ahead of the one the caller files, by a
+    // helper thread and by the caller while it would otherwise wait; 0
+    // reads every run on the caller's thread when it is needed.
     uint32_t readAhead = kDefaultReadAhead;
 };
 

@@ -11,8 +11,8 @@ RunReadAhead::RunReadAhead(CFile64Ex& source, uint32_t runSize, std::vector<uint
       buffers_(std::move(buffers)),
       limit_(limit),
       work_(work),
-      step_(everyRun ? 1 : 2),
-      delivered_(buffers_.size(), 0),
+      everyRun_(everyRun),
+      slots_(buffers_.size()),
       helper_([this] { ReadRuns(); }) {}
 
 RunReadAhead::~RunReadAhead() {
@@ -24,48 +24,71 @@ RunReadAhead::~RunReadAhead() {
     helper_.join();
 }
 
+bool RunReadAhead::Claim(uint64_t* index) {
+    // Run next_ goes where run next_ - buffers was: the caller must have
+    // moved past that one.
+    if (next_ >= held_ + buffers_.size()) return false;
+    *index = next_++;
+    slots_[BufferOf(*index)] = Slot{*index, false, 0, nullptr};
+    return true;
+}
+
+bool RunReadAhead::Fill(uint64_t index) {
+    const size_t buffer = BufferOf(index);
+    const uint64_t start = index * runSize_;
+    uint32_t delivered = 0;
+    std::exception_ptr failure;
+    try {
+        if (start < limit_) {
+            delivered =
+                source_.ReadAligned(start, buffers_[buffer], runSize_, Transfer::OneCall).delivered;
+        }
+        if (work_) work_->Do(buffer, start, buffers_[buffer], delivered);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        slots_[buffer] = Slot{index, true, delivered, failure};
+    }
+    changed_.notify_all();
+    return !failure;
+}
+
 uint32_t RunReadAhead::Take(uint64_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
     held_ = index;
     changed_.notify_all();
-    if (!IsHelperRun(index)) return 0;
-    changed_.wait(lock, [&] { return ready_ > index || failure_; });
-    if (ready_ <= index) std::rethrow_exception(failure_);
-    return delivered_[BufferOf(index)];
+    for (;;) {
+        const Slot& slot = slots_[BufferOf(index)];
+        if (slot.run == index && slot.ready) {
+            if (slot.failure) std::rethrow_exception(slot.failure);
+            return slot.delivered;
+        }
+        // Rather than wait for the helper, take a run further on. What
+        // that raises is raised when its turn comes.
+        uint64_t run = 0;
+        if (!everyRun_ && Claim(&run)) {
+            lock.unlock();
+            Fill(run);
+            lock.lock();
+            continue;
+        }
+        changed_.wait(lock);
+    }
 }
 
 void RunReadAhead::ReadRuns() {
-    // A buffer comes round again every step_ * buffers runs.
-    const uint64_t cycle = step_ * buffers_.size();
-    for (uint64_t index = step_ - 1;; index += step_) {
+    for (;;) {
+        uint64_t run = 0;
         {
-            // Run index goes where run index - cycle was: the caller must
-            // have moved past that one.
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || index < held_ + cycle; });
+            changed_.wait(lock, [&] { return stop_ || Claim(&run); });
             if (stop_) return;
         }
-        const size_t buffer = BufferOf(index);
-        const uint64_t start = index * runSize_;
-        uint32_t delivered = 0;
-        try {
-            if (start < limit_) {
-                delivered =
-                    source_.ReadAligned(start, buffers_[buffer], runSize_, Transfer::OneCall).delivered;
-            }
-            if (work_) work_->Do(buffer, start, buffers_[buffer], delivered);
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            failure_ = std::current_exception();
-            changed_.notify_all();
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            delivered_[buffer] = delivered;
-            ready_ = index + 1;
-        }
-        changed_.notify_all();
+        // After a failure the caller reads the rest itself, if it gets
+        // that far.
+        if (!Fill(run)) return;
     }
 }
 

@@ -38,9 +38,9 @@ SectorRunReader::SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t r
     dropBehind_ = kind == SourceKind::WholeDisk || kind == SourceKind::BlockDevice ||
                   kind == SourceKind::Volume;
     if (readAhead == 0) return;
-    // Slot 0 holds the runs this thread reads, the others the helper's.
+    // With a helper, every slot takes runs of either thread.
     std::vector<uint8_t*> buffers;
-    for (size_t slot = 1; slot < slots_; ++slot) buffers.push_back(RunBuffer(slot));
+    for (size_t slot = 0; slot < slots_; ++slot) buffers.push_back(RunBuffer(slot));
     // An image's library serves one read at a time: its helper reads
     // and searches every run, and this thread only files the blocks.
     const bool everyRun = kind == SourceKind::Image;
@@ -72,14 +72,14 @@ uint32_t SectorRunReader::ReadRun(uint64_t start) {
     lastRun_ = start;
     haveRun_ = true;
 
-    const uint64_t index = start / runSize_;
     uint32_t got = 0;
-    if (readAhead_) got = readAhead_->Take(index);
-    if (readAhead_ && readAhead_->IsHelperRun(index)) {
-        helperBuffer_ = static_cast<int>(readAhead_->BufferOf(index));
-        run_ = RunBuffer(1 + static_cast<size_t>(helperBuffer_));
+    if (readAhead_) {
+        const uint64_t index = start / runSize_;
+        got = readAhead_->Take(index);
+        workBuffer_ = static_cast<int>(readAhead_->BufferOf(index));
+        run_ = RunBuffer(static_cast<size_t>(workBuffer_));
     } else {
-        helperBuffer_ = -1;
+        workBuffer_ = -1;
         run_ = RunBuffer(0);
         got = source_.ReadAligned(start, run_, runSize_, Transfer::OneCall).delivered;
     }

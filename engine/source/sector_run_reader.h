@@ -6,9 +6,9 @@
 // sectors at a run-aligned position with one transfer into a page-aligned
 // buffer (CFile64Ex::ReadAligned with Transfer::OneCall), and tells how
 // much of it is clean: bytes that are exactly what the source's own windows
-// deliver at those positions. With read-ahead, a helper thread reads every
-// other run ahead of the caller (RunReadAhead) and works on the ones it
-// read as it is told.
+// deliver at those positions. With read-ahead, a helper thread shares the
+// reading with the caller (RunReadAhead), runs are read ahead of the one
+// asked for, and each is worked on as told right after it is read.
 #pragma once
 
 #include <cstddef>
@@ -30,10 +30,10 @@ public:
     static constexpr uint32_t kCarry = 15;
 
     // runSize must be a multiple of the source's window size and sector size
-    // for the reader to be usable. With readAhead buffers (0: none, every
-    // run is read when asked for) a helper thread reads every other run
-    // ahead and hands each to work; runs at limit and beyond are not read
-    // ahead.
+    // for the reader to be usable. With readAhead (0: none, every run is
+    // read when asked for) a helper thread shares the reading, runs are read
+    // into readAhead + 1 buffers, each handed to work as soon as it is
+    // read, and those at limit and beyond deliver nothing.
     // Raises CMemoryException when the buffers cannot be had.
     SectorRunReader(CFile64Ex& source, uint32_t runSize, uint32_t readAhead = 0,
                     uint64_t limit = UINT64_MAX, RunReadAhead::RunWork* work = nullptr);
@@ -54,9 +54,9 @@ public:
 
     // The run last read; the kCarry bytes before it belong to the run before.
     const uint8_t* Run() const { return run_; }
-    // The helper's buffer the run last read came in, which the work was
-    // done on; -1 when this thread read it.
-    int HelperBuffer() const { return helperBuffer_; }
+    // The buffer the run last read came in, which the work was done on;
+    // -1 without read-ahead (no work was done).
+    int WorkBuffer() const { return workBuffer_; }
     // The kCarry bytes that go in front of the next run, for a caller that
     // had to read the end of this run through the source.
     uint8_t* Carry() { return carry_; }
@@ -78,7 +78,7 @@ private:
     size_t memorySize_ = 0;
     size_t slots_ = 1;
     uint8_t* run_ = nullptr;
-    int helperBuffer_ = -1;
+    int workBuffer_ = -1;
     uint8_t carry_[kCarry] = {};
     std::unique_ptr<RunReadAhead> readAhead_;
 };

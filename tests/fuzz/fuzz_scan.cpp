@@ -3,7 +3,7 @@
 // Input: four bytes that shape the device and the scan (sector size, run
 // size, kernel, a whole disk with a reported length, failing seeks from
 // some position to the end, a failing sector, a "stop" at some question,
-// runs read ahead on the helper thread or not, a disk image with a damaged
+// runs read ahead by both threads or not, a disk image with a damaged
 // and a failing part instead of a device); the rest is the image. Both scans run over the same
 // device with small runs and must hand the same blocks to the sink in the same order, with the same
 // questions asked before each, fill the indexes alike (offsets, positions and walking order) and

@@ -421,13 +421,13 @@ TEST_F(Faults, AnOutputFolderRemovedDuringTheRunFailsEveryLaterCopyWithError6) {
 
 TEST_F(Faults, ASourceCutShortDuringTheScanKeepsWhatWasFoundBeforeTheCut) {
     constexpr uint64_t kMiB = 1 << 20;
-    // The scan's helper thread reads up to two runs of 1 MiB ahead of the
-    // one being tested: what lies in them may have been read before the
-    // cut. The later messages lie beyond them.
+    // The scan reads up to four runs of 1 MiB ahead of the one being
+    // tested: what lies in them may have been read before the cut. The
+    // later messages lie beyond them.
     const std::string early = Message(100 * 1024, 0x100, {"Subject: early\r\n"});
-    Message(3 * kMiB + kMiB / 2, 0x200, {"Subject: middle\r\n"});
-    Message(5 * kMiB + kMiB / 2, 0x300, {"Subject: late\r\n"});
-    image.resize(6 * kMiB);
+    Message(5 * kMiB + kMiB / 2, 0x200, {"Subject: middle\r\n"});
+    Message(7 * kMiB + kMiB / 2, 0x300, {"Subject: late\r\n"});
+    image.resize(8 * kMiB);
     HookedRecorder hooked;
     hooked.hook = [&](const testing::RecordedEvent& event) {
         if (event.code == EV_QUERY_ABORT && hooked.recorder.questions == 1) fs::resize_file(imagePath, kMiB);

@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "sim_os.h"
@@ -94,6 +99,68 @@ TEST_P(SectorRuns, OnALargeSectorDeviceRunsAreWholeSectors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadAhead, SectorRuns, ::testing::Values(0u, 2u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                             return "Ahead" + std::to_string(info.param);
+                         });
+
+// With read-ahead both threads read runs and work on them. Here the
+// helper is slow, so the caller reads runs further on while it waits.
+// Whichever thread did, each run is worked on once, in the buffer it is
+// handed over in, and what the work raised on one run is raised when the
+// caller takes that run, not before.
+class RunsReadAhead : public SectorRuns {};
+
+TEST_P(RunsReadAhead, EachRunIsWorkedOnOnceAndAFailureComesInItsTurn) {
+    class Work : public RunReadAhead::RunWork {
+    public:
+        void Do(size_t buffer, uint64_t start, const uint8_t* run, uint32_t delivered) override {
+            const bool helper = std::this_thread::get_id() != caller;
+            if (helper) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::lock_guard<std::mutex> lock(mutex);
+            done.push_back({start, buffer});
+            byCaller += helper ? 0 : 1;
+            firstBytes[buffer] = delivered > 0 ? run[0] : -1;
+            if (start == failAt) throw std::runtime_error("the work failed");
+        }
+        const std::thread::id caller = std::this_thread::get_id();
+        std::mutex mutex;
+        std::vector<std::pair<uint64_t, size_t>> done;
+        int byCaller = 0;
+        std::map<size_t, int> firstBytes;
+        uint64_t failAt = UINT64_MAX;
+    };
+    const SimDevice& device = Device(12 * kRun);
+    Open();
+    for (const uint64_t failing : {0, 3, 4, 5, 6, 7, 20}) {
+        SCOPED_TRACE(::testing::Message() << "failing run " << failing);
+        Work work;
+        work.failAt = failing * kRun;
+        {
+            SectorRunReader reader(source, kRun, ReadAhead(), UINT64_MAX, &work);
+            for (uint64_t index = 0; index < 12; ++index) {
+                if (index == failing) {
+                    EXPECT_THROW(reader.ReadRun(index * kRun), std::runtime_error);
+                    break;
+                }
+                ASSERT_EQ(reader.ReadRun(index * kRun), kRun);
+                ASSERT_GE(reader.WorkBuffer(), 0);
+                std::lock_guard<std::mutex> lock(work.mutex);
+                EXPECT_EQ(work.firstBytes[static_cast<size_t>(reader.WorkBuffer())],
+                          device.bytes[index * kRun]);
+                EXPECT_EQ(reader.Run()[0], device.bytes[index * kRun]);
+            }
+        }
+        EXPECT_GT(work.byCaller, 0) << "the caller waited instead of reading";
+        std::vector<uint64_t> starts;
+        for (const auto& [start, buffer] : work.done) starts.push_back(start);
+        std::sort(starts.begin(), starts.end());
+        EXPECT_EQ(std::adjacent_find(starts.begin(), starts.end()), starts.end()) << "worked twice";
+        ASSERT_GE(starts.size(), std::min<uint64_t>(failing + 1, 12));
+        for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(starts[i], i * kRun);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadAhead, RunsReadAhead, ::testing::Values(1u, 2u, 4u),
                          [](const ::testing::TestParamInfo<uint32_t>& info) {
                              return "Ahead" + std::to_string(info.param);
                          });
