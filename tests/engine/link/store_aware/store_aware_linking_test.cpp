@@ -134,6 +134,16 @@ protected:
         return texts;
     }
 
+    // The chain the store-aware linker follows on the image that starts
+    // with start; none found: an empty text.
+    testing::LinkedChain ChainStartingWith(const std::string& start) {
+        for (testing::LinkedChain& chain :
+             testing::LinkChains(scratch.WriteFile("image.bin", image), true)) {
+            if (chain.text.rfind(start, 0) == 0) return chain;
+        }
+        return {};
+    }
+
     // A one-store piece: the blocks (offset, data, next) at base.
     void Piece(int64_t base,
                const std::vector<std::tuple<uint32_t, std::string, uint32_t>>& blocks) {
@@ -506,16 +516,9 @@ TEST_F(StoreAwareLinking, AGapWhereAnotherFragmentsChainGoesOnSplitsThePiece) {
     Place(image, file, 2 * kCluster, 2 * kCluster, 0x22000);
     Place(image, file, 6 * kCluster, kCluster, 0x26000);
     Place(image, file, 5 * kCluster, kCluster, 0x45000);
-    std::string text;
-    bool flagged = true;
-    for (const testing::LinkedChain& chain :
-         testing::LinkChains(scratch.WriteFile("image.bin", image), true)) {
-        if (chain.text.rfind("Subject: m", 0) != 0) continue;
-        text = chain.text;
-        flagged = chain.Incomplete();
-    }
-    EXPECT_EQ(text, whole);
-    EXPECT_FALSE(flagged);
+    const testing::LinkedChain chain = ChainStartingWith("Subject: m");
+    EXPECT_EQ(chain.text, whole);
+    EXPECT_FALSE(chain.Incomplete());
 }
 
 // A message's last block runs from file cluster 1 into cluster 2, which
@@ -554,20 +557,13 @@ TEST_F(StoreAwareLinking, ALineOneByteLongerThanTheWidthsNearTheBoundaryIsStillI
         file.Block(0x2450, "Subject: u\r\n\r\n" + lines(6, 60), 0);
         Place(image, file, kCluster, kCluster, 0x11000);
         Place(image, file, 2 * kCluster, kCluster, 0x42000);
-        std::string text;
-        bool flagged = false;
-        for (const testing::LinkedChain& chain :
-             testing::LinkChains(scratch.WriteFile("image.bin", image), true)) {
-            if (chain.text.rfind("Subject: w", 0) != 0) continue;
-            text = chain.text;
-            flagged = chain.Incomplete();
-        }
+        const testing::LinkedChain chain = ChainStartingWith("Subject: w");
         if (longer == 1) {
-            EXPECT_EQ(text, first + second + last);
-            EXPECT_FALSE(flagged);
+            EXPECT_EQ(chain.text, first + second + last);
+            EXPECT_FALSE(chain.Incomplete());
         } else {
-            EXPECT_EQ(text, first + second + last.substr(0, 464));
-            EXPECT_TRUE(flagged);
+            EXPECT_EQ(chain.text, first + second + last.substr(0, 464));
+            EXPECT_TRUE(chain.Incomplete());
         }
     }
 }
