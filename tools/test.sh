@@ -75,7 +75,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TSA
   -DOSTREL_FRONTEND=OFF -DOSTREL_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target engine_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/engine_tests \
-  --gtest_filter='FastScan*:Rows/*:HeaderFinders*:ReaderOn*:SimulatedImages*:ImageSources*:SectorSpans*:Faults*'
+  --gtest_filter='FastScan*:Rows/*:HeaderFinders*:ReaderOn*:SimulatedImages*:ImageSources*:SectorSpans*:Faults*:ReadAhead/*'
 
 echo "== Bounded fuzz runs =="
 tools/fuzz.sh --seconds 30
