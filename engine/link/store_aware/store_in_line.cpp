@@ -29,18 +29,14 @@ bool StoreReassembly::AnotherCopyStartsAt(int64_t base, uint32_t cluster) const 
 bool StoreReassembly::AnotherEndNamesInto(int64_t base, uint32_t cluster) const {
     const uint64_t low = (uint64_t{cluster} + 1) * clusterSize_;
     const uint64_t high = low + clusterSize_ - kBlockHeaderSize;
-    const auto first =
-        std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(cluster, 0u));
-    for (auto it = first; it != fullKeys_.end() && it->first == cluster; ++it) {
-        const Key& other = keys_[it->second];
-        if (other.base == base || FindKey(other.base, cluster + 1) != kNone) continue;
+    return AnyCopyEndingAt(base, cluster, [&](const Key& other) {
         for (uint32_t i = other.first; i < other.first + other.count; ++i) {
             const uint32_t next = (*blocks_)[byBase_[i]].nextOffset;
             if (next >= low && next <= high && blocks_->At(base, next) != BlockRecords::kNoBlock)
                 return true;
         }
-    }
-    return false;
+        return false;
+    });
 }
 
 bool StoreReassembly::RivalledInLine(uint32_t key) const {

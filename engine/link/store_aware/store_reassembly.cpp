@@ -152,16 +152,6 @@ bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
     return missing > found;
 }
 
-bool StoreReassembly::AnotherCopyEndsAt(int64_t base, uint32_t cluster) const {
-    const auto first =
-        std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(cluster, 0u));
-    for (auto it = first; it != fullKeys_.end() && it->first == cluster; ++it) {
-        const int64_t other = keys_[it->second].base;
-        if (other != base && FindKey(other, cluster + 1) == kNone) return true;
-    }
-    return false;
-}
-
 void StoreReassembly::JoinKeys() {
     for (uint32_t key = 0; key + 1 < keys_.size(); ++key) {
         const Key& k = keys_[key];

@@ -22,6 +22,7 @@
 // and the store is read exactly where the blocks lie.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -171,11 +172,26 @@ private:
     // more offsets of each other that are missing than are there: two
     // files' clusters that happen to lie in line.
     bool NamesDisagree(uint32_t first, uint32_t second) const;
-    // Whether a key of two or more blocks of another base holds cluster
-    // and none of that base holds the next: a copy whose file goes on
-    // elsewhere, which the cluster after (base, cluster) may continue as
-    // well as base's own file does.
-    bool AnotherCopyEndsAt(int64_t base, uint32_t cluster) const;
+    // Calls accept with each key of two or more blocks of another base
+    // than base that holds cluster where that base holds not the next
+    // one (a copy whose file goes on elsewhere), until accept returns
+    // true; whether it did.
+    template <typename Accept>
+    bool AnyCopyEndingAt(int64_t base, uint32_t cluster, Accept accept) const {
+        const auto first =
+            std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(cluster, 0u));
+        for (auto it = first; it != fullKeys_.end() && it->first == cluster; ++it) {
+            const Key& other = keys_[it->second];
+            if (other.base != base && FindKey(other.base, cluster + 1) == kNone && accept(other))
+                return true;
+        }
+        return false;
+    }
+    // Whether another copy's file ends at cluster, which the cluster after
+    // (base, cluster) may continue as well as base's own file does.
+    bool AnotherCopyEndsAt(int64_t base, uint32_t cluster) const {
+        return AnyCopyEndingAt(base, cluster, [](const Key&) { return true; });
+    }
     // store_in_line.cpp: whether a key of two or more blocks of another
     // base holds cluster and none of that base holds the one before: a
     // copy whose file comes there from elsewhere.
