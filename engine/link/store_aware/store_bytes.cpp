@@ -284,9 +284,11 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
         end = feed;
     }
     // After: its whole lines after the one the boundary cuts, up to the
-    // end of the paragraph.
+    // end of the paragraph. Where before ends with its line, the boundary
+    // cuts none and the first line of after is whole too.
     LineCounts ahead;
-    for (size_t start = firstFeed + 1, lines = 0; lines < kParagraphLines; ++lines) {
+    const size_t firstWhole = lastFeed + 1 == text.size() ? 0 : firstFeed + 1;
+    for (size_t start = firstWhole, lines = 0; lines < kParagraphLines; ++lines) {
         const size_t feed = next.find('\n', start);
         if (feed == std::string_view::npos) break;
         const LineKind kind = KindOf(next.substr(start, feed - start));

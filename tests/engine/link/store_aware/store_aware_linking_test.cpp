@@ -813,6 +813,14 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
          "ob\r\nsome prose\r\n", TextJoin::kTextBreaks},
         {"no whole line before", "Subject: one line, cut", "ting\r\nprose\r\n",
          TextJoin::kTextSaysNothing},
+        // A boundary right after a line end cuts no line: the first line
+        // after it counts.
+        {"fields ending at the boundary, prose right after",
+         "Regards\r\n\r\nFrom: \"Peter\" <p@x.org>\r\nSent: Wed\r\nSubject: timeline\r\n",
+         "is ok start index report\r\n", TextJoin::kTextBreaks},
+        {"fields ending at the boundary, an empty line right after",
+         "Regards\r\n\r\nFrom: \"Peter\" <p@x.org>\r\nSent: Wed\r\nSubject: timeline\r\n",
+         "\r\n> Thanks, see you then.\r\n", TextJoin::kTextSaysNothing},
     };
     ExpectJoins(JoinParagraph, cases);
 }
