@@ -192,8 +192,10 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
     }
     if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
     // A text part: the line the boundary cuts may hold anything of it; the
-    // whole lines after it do not run to base64.
-    for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
+    // whole lines after it do not run to base64. Where before ends with
+    // its line, the boundary cuts none.
+    const size_t firstWhole = cut.empty() ? 0 : firstFeed + 1;
+    for (const std::string_view line : WholeLines(next.substr(firstWhole))) {
         if (IsDelimiterLine(line) || (!declared && line.empty())) break;
         if (IsLongBase64Line(line)) return TextJoin::kTextBreaks;
     }
@@ -201,12 +203,15 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
 }
 
 TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const std::string_view text = AsText(before);
     const std::string_view next = AsText(after);
     const size_t firstFeed = next.find('\n');
     if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
-    // After's fields of the kind a header holds once, up to its empty line.
+    // After's fields of the kind a header holds once, up to its empty line;
+    // its first line is one of them where before ends with its own line.
+    const bool lineCut = text.empty() || text.back() != '\n';
     std::vector<std::string_view> once;
-    for (const std::string_view line : WholeLines(next.substr(firstFeed + 1))) {
+    for (const std::string_view line : WholeLines(next.substr(lineCut ? firstFeed + 1 : 0))) {
         if (line.empty() || IsDelimiterLine(line)) break;
         const std::string_view name = FieldName(line);
         if (!name.empty() && IsOnceOnlyField(name)) once.push_back(name);
@@ -216,7 +221,7 @@ TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8
     // line, all of them fields or folded field lines.
     std::vector<std::string_view> fields;
     bool header = true;
-    EachWholeLineBackward(AsText(before), [&](std::string_view line) {
+    EachWholeLineBackward(text, [&](std::string_view line) {
         if (line.empty() || IsDelimiterLine(line)) return false;
         if (line[0] == ' ' || line[0] == '\t') return true;
         const std::string_view name = FieldName(line);

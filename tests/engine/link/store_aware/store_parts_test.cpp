@@ -67,6 +67,9 @@ TEST(StoreParts, APartsBodyGoesOnInItsOwnEncoding) {
         {"a delimiter after the header ends its part",
          base64Part + kBase64Line + "------=_Part_1\r\n\r\nText ", "goes on here\r\n",
          TextJoin::kTextSaysNothing},
+        // A boundary right after a line end cuts no line.
+        {"text ending at the boundary, base64 right after", textPart + "end.\r\n",
+         kBase64Line + "QUJD", TextJoin::kTextBreaks},
     };
     ExpectJoins(JoinPartEncoding, cases);
 }
@@ -95,6 +98,11 @@ TEST(StoreParts, AHeaderNamesAFieldOnce) {
         {"the cut line itself does not count", header, " From: <b@y>\r\nX-Mailer: OE\r\n",
          TextJoin::kTextSaysNothing},
         {"no whole line after", header, "d By", TextJoin::kTextSaysNothing},
+        // A boundary right after a line end cuts no line.
+        {"a field named again right after the boundary", header + " By MimeOLE\r\n",
+         "From: <b@y>\r\n", TextJoin::kTextBreaks},
+        {"the header ends right after the boundary", header + " By MimeOLE\r\n",
+         "\r\nFrom: <b@y>, in the text\r\n", TextJoin::kTextSaysNothing},
     };
     ExpectJoins(JoinHeaderFields, cases);
 }
