@@ -1,6 +1,11 @@
 #include "assembly/completeness.h"
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 #include "link/chain_trace.h"
+#include "link/header_names.h"
 #include "varrow.h"
 
 namespace varrow {
@@ -12,6 +17,25 @@ constexpr size_t kLongestFieldName = 76;
 bool IsLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsNameByte(uint8_t c) { return IsLetter(c) || (c >= '0' && c <= '9') || c == '-'; }
 
+// Fields that messages begin with although their names also end longer
+// known ones (Resent-From, Reply-To, Return-Path, ...).
+constexpr std::array<std::string_view, 6> kWholeFirstFields = {"From", "To", "Cc", "Bcc", "Date",
+                                                                "Path"};
+
+// Whether name is only the end of a known header name ("ubject" of
+// "Subject"): the rest of a field whose first bytes were lost with the
+// block before.
+bool IsCutFieldName(std::string_view name) {
+    if (IsKnownHeaderName(name) || !EndsKnownHeaderName(name)) return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    const auto sameName = [&](std::string_view whole) {
+        return name.size() == whole.size() &&
+               std::equal(name.begin(), name.end(), whole.begin(),
+                          [&](char a, char b) { return lower(a) == lower(b); });
+    };
+    return std::none_of(kWholeFirstFields.begin(), kWholeFirstFields.end(), sameName);
+}
+
 }  // namespace
 
 bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
@@ -19,6 +43,7 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
     size_t at = 1;
     while (at < size && at <= kLongestFieldName && IsNameByte(bytes[at])) ++at;
     if (at >= size || at > kLongestFieldName || bytes[at] != ':') return false;
+    if (IsCutFieldName(std::string_view(reinterpret_cast<const char*>(bytes), at))) return false;
     ++at;
     return at == size || bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' ||
            bytes[at] == '\n';

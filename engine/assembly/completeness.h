@@ -11,7 +11,8 @@ struct ChainTrace;
 // Whether the text begins with a header line: a field name (a letter, then
 // letters, digits or hyphens, at most 76 bytes) directly followed by a
 // colon and then white space or the end. A message whose first blocks were
-// lost begins in the middle of its header or body instead.
+// lost begins in the middle of its header or body instead; a name that is
+// only the end of a known one ("ubject:") is such a middle too.
 bool StartsWithHeaderLine(const uint8_t* bytes, size_t size);
 
 // The VARROW_INCOMPLETE_* reasons of a message: its beginning is missing

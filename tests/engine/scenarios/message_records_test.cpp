@@ -301,6 +301,17 @@ TEST(StartsWithHeaderLine, KnowsAHeaderFieldFromTheMiddleOfAMessage) {
         {std::string(76, 'a') + ": x", true},
         {std::string(77, 'a') + ": x", false},
         {"\r\nSubject: x", false},
+        // The rest of a field cut off before it, and whole names that also
+        // end longer ones.
+        {"ubject: Re: Train times", false},
+        {"t: \"Urgent\" *please read*", false},
+        {"on: attachment;", false},
+        {"Mailer: Microsoft Outlook Express", false},
+        {"From: \"Peter\" <p@x.org>", true},
+        {"to: a@x.org", true},
+        {"Date: Wed, 26 Apr 2006", true},
+        {"Path: news.example.com!not-for-mail", true},
+        {"Newsgroups: comp.mail", true},
     };
     for (const Case& c : cases) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(c.text.data());
