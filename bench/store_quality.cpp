@@ -68,6 +68,21 @@
 
 namespace {
 
+// Bytes [from, to) of text on one line, with CR and LF written out.
+std::string Shown(const std::string& text, size_t from, size_t to) {
+    std::string shown;
+    for (size_t i = from; i < std::min(to, text.size()); ++i) {
+        const char c = text[i];
+        if (c == '\r')
+            shown += "\\r";
+        else if (c == '\n')
+            shown += "\\n";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 namespace builder = ostrel::builder;
 namespace fs = std::filesystem;
 
@@ -254,22 +269,14 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                     while (at < wrongOutput->text.size() && at < message.text.size() &&
                            wrongOutput->text[at] == message.text[at])
                         ++at;
-                    const auto show = [](const std::string& t, size_t from, size_t to) {
-                        std::string shown;
-                        for (size_t i = from; i < std::min(to, t.size()); ++i) {
-                            const char c = t[i];
-                            if (c == '\r') shown += "\\r";
-                            else if (c == '\n') shown += "\\n";
-                            else shown += c;
-                        }
-                        return shown;
-                    };
                     const size_t from = at > 300 ? at - 300 : 0;
-                    std::printf("      at byte %zu of %zu / output %zu\n      before: %s\n      real:   %s\n      output: %s\n",
-                                at, message.text.size(), wrongOutput->text.size(),
-                                show(message.text, from, at).c_str(),
-                                show(message.text, at, at + 200).c_str(),
-                                show(wrongOutput->text, at, at + 200).c_str());
+                    std::printf(
+                        "      at byte %zu of %zu / output %zu\n      before: %s\n      real:   "
+                        "%s\n      output: %s\n",
+                        at, message.text.size(), wrongOutput->text.size(),
+                        Shown(message.text, from, at).c_str(),
+                        Shown(message.text, at, at + 200).c_str(),
+                        Shown(wrongOutput->text, at, at + 200).c_str());
                 }
             }
         }
@@ -325,6 +332,15 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                 output.text.size(), best, like ? like->text.size() : 0,
                 like ? manifest.files[like->file].name.c_str() : "-",
                 like ? (like->Intact() ? "intact" : "not intact") : "-");
+            if (!like && std::getenv("STORE_QUALITY_TEXT")) {
+                std::printf("      begins: %s\n", Shown(output.text, 0, 160).c_str());
+            }
+            if (std::getenv("STORE_QUALITY_BLOCKS") && !like) {
+                std::printf("      output blocks:");
+                for (const uint64_t b : output.blocks)
+                    std::printf(" %llx", static_cast<unsigned long long>(b));
+                std::printf("\n");
+            }
             if (std::getenv("STORE_QUALITY_BLOCKS") && like) {
                 std::printf("      output blocks:");
                 for (const uint64_t b : output.blocks)
