@@ -276,8 +276,13 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
     LineCounts back;
     for (size_t end = lastFeed, lines = 0; lines < kParagraphLines; ++lines) {
         const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
-        // The first line of before may begin in the middle of a line.
-        if (feed == std::string_view::npos) break;
+        // The first line of before may begin in the middle of a line, unless
+        // it begins as a message does: then before reaches back to the
+        // start of its message.
+        if (feed == std::string_view::npos) {
+            if (IsMessageStart(before)) back.Count(LineKind::kField);
+            break;
+        }
         const LineKind kind = KindOf(text.substr(feed + 1, end - feed - 1));
         if (kind == LineKind::kParagraph) break;
         back.Count(kind);

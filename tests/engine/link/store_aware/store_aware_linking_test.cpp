@@ -805,6 +805,9 @@ TEST(StoreText, HeaderFieldsAndProseDoNotMixWithinAParagraph) {
          TextJoin::kTextSaysNothing},
         {"the first line of before may be cut", "Bring the draft\r\nTo: b", "ob\r\nsome prose\r\n",
          TextJoin::kTextSaysNothing},
+        {"a first line that begins as a message does is whole",
+         "Return-Path: <m@x.net>\r\nReceived: from a\r\n\tby b\r\nReceived: from pc58 ([10.0.0.",
+         "customer.\r\nShould be not after version room\r\n", TextJoin::kTextBreaks},
         {"no whole line after", fields, "arl\" <c@x.org>", TextJoin::kTextSaysNothing},
         {"fields for the last eight lines, prose further back",
          "x\r\nsome prose\r\nmore prose\r\n" + std::string("Received: by x\r\n") +
