@@ -152,6 +152,37 @@ bool JoinsHeaderName(std::span<const uint8_t> before, std::span<const uint8_t> a
     return false;
 }
 
+// Values of the MIME fields every part declares: its type, charset,
+// encoding and disposition.
+constexpr std::string_view kMimeValues[] = {
+    "multipart", "alternative",  "mixed",       "related",          "text",
+    "plain",     "html",         "application", "octet-stream",     "image",
+    "message",   "rfc822",       "us-ascii",    "iso-8859-1",       "iso-8859-15",
+    "utf-8",     "windows-1252", "koi8-r",      "quoted-printable", "base64",
+    "7bit",      "8bit",         "attachment",  "inline",
+};
+
+// Whether the boundary cuts a word in two that makes one of those values
+// again, where a field's value or parameter begins (after ": ", "=", "=\""
+// or the "/" of a type).
+bool JoinsMimeValue(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    const auto valueChar = [](uint8_t c) { return IsWordChar(c) || (c >= '0' && c <= '9'); };
+    size_t tail = before.size();
+    while (tail > 0 && valueChar(before[tail - 1])) --tail;
+    size_t head = 0;
+    while (head < after.size() && valueChar(after[head])) ++head;
+    if (tail == before.size() || tail == 0 || head == 0 || head == after.size()) return false;
+    const uint8_t lead = before[tail - 1];
+    const bool valueStart = lead == '/' || lead == '=' ||
+                            (lead == ' ' && tail >= 2 && before[tail - 2] == ':') ||
+                            (lead == '"' && tail >= 2 && before[tail - 2] == '=');
+    if (!valueStart) return false;
+    std::string value(before.begin() + static_cast<ptrdiff_t>(tail), before.end());
+    value.append(after.begin(), after.begin() + static_cast<ptrdiff_t>(head));
+    return std::any_of(std::begin(kMimeValues), std::end(kMimeValues),
+                       [&](std::string_view known) { return EqualsNoCase(value, known); });
+}
+
 }  // namespace
 
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after) {
@@ -161,7 +192,8 @@ TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> afte
 TextJoin JoinText(std::span<const uint8_t> before, std::span<const uint8_t> after,
                   size_t base64Line) {
     if (before.empty() || after.empty()) return TextJoin::kTextSaysNothing;
-    if (JoinsHeaderName(before, after)) return TextJoin::kTextGoesOn;
+    if (JoinsHeaderName(before, after) || JoinsMimeValue(before, after))
+        return TextJoin::kTextGoesOn;
     const size_t length = base64Line;
     if (length == 0) return TextJoin::kTextSaysNothing;
     size_t lastLineFeed = before.size();

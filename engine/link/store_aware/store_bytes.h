@@ -68,7 +68,9 @@ bool IsMessageStart(std::span<const uint8_t> data);
 // What the text before a cluster boundary says about the text after it,
 // where a message may run on from one to the other:
 //  - kTextGoesOn when a header name cut in two makes a known name again,
-//    or when lines of base64 of one fixed length go on at that length;
+//    or a field value cut in two a MIME type, charset, encoding or
+//    disposition ("multi" + "part/alternative"), or when lines of base64
+//    of one fixed length go on at that length;
 //  - kTextBreaks when base64 lines of a fixed length would come out
 //    longer, or go on in bytes that are no base64;
 //  - kTextSaysNothing otherwise.
