@@ -30,7 +30,8 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
 // (From, To, Date, Subject, Content-Type and the like) does not occur
 // again: kTextBreaks when after's whole lines up to its first empty line
 // name such a field that before's header holds already; kTextSaysNothing
-// otherwise. The line the boundary cuts counts on neither side.
+// otherwise. The line the boundary cuts counts on neither side; where
+// before ends with a line end, the boundary cuts none.
 TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
 }  // namespace varrow
