@@ -23,7 +23,9 @@
 // where a word cut by the boundary makes a word the
 // message uses elsewhere is likelier, and one where the bytes across the
 // boundary make runs of character kinds the message has nowhere else (a
-// letter right after "?", a space before a line end) less likely; among
+// letter right after "?", a space before a line end) less likely, as is
+// one whose text starts breaking softly as quoted-printable does where the
+// message's lines did not; among
 // those of equal evidence the
 // in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
@@ -474,6 +476,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         // Each run of character kinds across the boundary that the message
         // has nowhere else speaks against the option as much.
         option.words -= static_cast<int>(UnseenBoundaryGrams(EndMessage(source, end), after));
+        if (SoftBreaksBegin(EndMessage(source, end), after)) option.words -= 1;
     }
 
     return option;

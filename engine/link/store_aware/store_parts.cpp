@@ -39,6 +39,14 @@ std::vector<std::string_view> WholeLines(std::string_view text) {
     return lines;
 }
 
+// After from its first whole line on: the line the boundary cuts is not
+// whole, unless before ends with its own line end, where it cuts none.
+std::string_view FromFirstWholeLine(std::string_view before, std::string_view after) {
+    if (!before.empty() && before.back() == '\n') return after;
+    const size_t feed = after.find('\n');
+    return feed == std::string_view::npos ? std::string_view() : after.substr(feed + 1);
+}
+
 // Where the last line feed of text before position end lies (npos for
 // none). Walks back through whole messages, so it uses the C library's
 // memrchr where there is one: it reads many bytes at a time, rfind one.
@@ -169,7 +177,6 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
     const std::string_view cut = text.substr(lastFeed == std::string_view::npos ? 0 : lastFeed + 1);
     // The cut line may be a delimiter, whose boundary holds other bytes.
     if (!cut.empty() && cut[0] == '-') return TextJoin::kTextSaysNothing;
-    const size_t firstFeed = next.find('\n');
     if (body == Body::kBase64) {
         // The rest of the cut line, the whole lines, and the start of the
         // last one, up to the end of the body.
@@ -190,12 +197,9 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
         }
         return TextJoin::kTextSaysNothing;
     }
-    if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
     // A text part: the line the boundary cuts may hold anything of it; the
-    // whole lines after it do not run to base64. Where before ends with
-    // its line, the boundary cuts none.
-    const size_t firstWhole = cut.empty() ? 0 : firstFeed + 1;
-    for (const std::string_view line : WholeLines(next.substr(firstWhole))) {
+    // whole lines after it do not run to base64.
+    for (const std::string_view line : WholeLines(FromFirstWholeLine(text, next))) {
         if (IsDelimiterLine(line) || (!declared && line.empty())) break;
         if (IsLongBase64Line(line)) return TextJoin::kTextBreaks;
     }
@@ -205,13 +209,9 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
 TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8_t> after) {
     const std::string_view text = AsText(before);
     const std::string_view next = AsText(after);
-    const size_t firstFeed = next.find('\n');
-    if (firstFeed == std::string_view::npos) return TextJoin::kTextSaysNothing;
-    // After's fields of the kind a header holds once, up to its empty line;
-    // its first line is one of them where before ends with its own line.
-    const bool lineCut = text.empty() || text.back() != '\n';
+    // After's fields of the kind a header holds once, up to its empty line.
     std::vector<std::string_view> once;
-    for (const std::string_view line : WholeLines(next.substr(lineCut ? firstFeed + 1 : 0))) {
+    for (const std::string_view line : WholeLines(FromFirstWholeLine(text, next))) {
         if (line.empty() || IsDelimiterLine(line)) break;
         const std::string_view name = FieldName(line);
         if (!name.empty() && IsOnceOnlyField(name)) once.push_back(name);
@@ -237,6 +237,31 @@ TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8
         if (again) return TextJoin::kTextBreaks;
     }
     return TextJoin::kTextSaysNothing;
+}
+
+bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    // A soft break ends a line of at most 76 bytes, the most that
+    // quoted-printable allows, with "=".
+    constexpr size_t kLongestSoftLine = 76;
+    const auto softBreak = [](std::string_view line) {
+        return line.size() >= 2 && line.size() <= kLongestSoftLine && line.back() == '=';
+    };
+    // Before: the whole lines of its last paragraph, none of them a soft
+    // break.
+    int lines = 0;
+    bool hard = true;
+    EachWholeLineBackward(AsText(before), [&](std::string_view line) {
+        if (line.empty() || IsDelimiterLine(line)) return false;
+        hard = line.back() != '=';
+        return hard && ++lines < 3;
+    });
+    if (!hard || lines < 1) return false;
+    int soft = 0;
+    for (const std::string_view line : WholeLines(FromFirstWholeLine(AsText(before), AsText(after)))) {
+        if (line.empty() || IsDelimiterLine(line)) break;
+        soft += softBreak(line) ? 1 : 0;
+    }
+    return soft >= 2;
 }
 
 }  // namespace varrow

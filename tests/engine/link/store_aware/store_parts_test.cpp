@@ -181,5 +181,38 @@ TEST(StoreTextGrams, CountsRunsLikeAPlainCount) {
     }
 }
 
+TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
+    const auto bytes = [](const std::string& text) {
+        return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    };
+    const std::string prose =
+        "Regards,\r\n\r\nOn ready notes are project is send. Ready have changes yet delivery\r\n"
+        "draft of attached new travel this after of is.\r";
+    const std::string soft =
+        "\n contract payment meeting is not send. Your with contract not your =\r\n"
+        "changes on ready we payment in invoice Monday hotel have. Flight with offic=\r\n"
+        "e room.\r\n";
+    struct Case {
+        const char* name;
+        std::string before, after;
+        bool soft;
+    };
+    const std::vector<Case> cases = {
+        {"hard lines going on in soft breaks", prose, soft, true},
+        {"the same where the boundary cuts no line", prose + "\n", soft.substr(1), true},
+        {"one soft break is too little to tell", prose, "\nchanges on ready we payment=\r\nroom.\r\n",
+         false},
+        {"soft breaks before as well", "Flight with offic=\r\ne room will invoice be agenda=\r\nx",
+         soft, false},
+        {"lines longer than quoted-printable allows", prose,
+         "\n" + std::string(80, 'a') + "=\r\n" + std::string(80, 'b') + "=\r\n", false},
+        {"soft breaks only after the paragraph ends", prose, "\n\r\n" + soft.substr(1), false},
+        {"no whole line before", "draft of attached new travel this after of is.\r", soft, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SoftBreaksBegin(bytes(c.before), bytes(c.after)), c.soft) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace varrow
