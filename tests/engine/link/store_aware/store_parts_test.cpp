@@ -182,9 +182,6 @@ TEST(StoreTextGrams, CountsRunsLikeAPlainCount) {
 }
 
 TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
-    const auto bytes = [](const std::string& text) {
-        return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    };
     const std::string prose =
         "Regards,\r\n\r\nOn ready notes are project is send. Ready have changes yet delivery\r\n"
         "draft of attached new travel this after of is.\r";
@@ -210,7 +207,7 @@ TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
         {"no whole line before", "draft of attached new travel this after of is.\r", soft, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(SoftBreaksBegin(bytes(c.before), bytes(c.after)), c.soft) << c.name;
+        EXPECT_EQ(SoftBreaksBegin(Bytes(c.before), Bytes(c.after)), c.soft) << c.name;
     }
 }
 
