@@ -17,6 +17,14 @@ namespace {
 const std::string kBase64Line =
     "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAxMjM0\r\n";
 
+// Text on either side of a boundary, and what a test of it should answer.
+template <typename Answer>
+struct BoundaryCase {
+    const char* what;
+    std::string before, after;
+    Answer expected;
+};
+
 TEST(StoreParts, APartsBodyGoesOnInItsOwnEncoding) {
     const std::string base64Part =
         "------=_Part_1\r\nContent-Type: application/pdf;\r\n\tname=\"a.pdf\"\r\n"
@@ -111,12 +119,7 @@ TEST(StoreTextGrams, CountsRunsOfCharacterKindsTheMessageHasNowhereElse) {
     const std::string prose =
         "Could you send the notes? The report is late.\r\nPlease call me on Monday.\r\n"
         "Is that fine?\r\nThanks for the draft, Anna. ";
-    struct Case {
-        const char* what;
-        std::string before, after;
-        size_t expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<BoundaryCase<size_t>> cases = {
         {"a sentence going on after a space", prose + "See", " you then.\r\n", 0},
         {"a letter right after a question mark", prose + "Is it ready?", "week new\r\n", 2},
         {"a space right before a line end", prose + "Account ", "\r\n\r\nCall me\r\n", 2},
@@ -132,7 +135,7 @@ TEST(StoreTextGrams, CountsRunsOfCharacterKindsTheMessageHasNowhereElse) {
         {"a run seen only at the end of after", "Then 1 and 2. Ready?", "we go ?ab", 1},
         {"both runs seen, far apart", "a?b and 1 and 2. Ready?", "we go ?ab", 0},
     };
-    for (const Case& c : cases)
+    for (const BoundaryCase<size_t>& c : cases)
         EXPECT_EQ(UnseenBoundaryGrams(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
 }
 
@@ -189,12 +192,7 @@ TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
         "\n contract payment meeting is not send. Your with contract not your =\r\n"
         "changes on ready we payment in invoice Monday hotel have. Flight with offic=\r\n"
         "e room.\r\n";
-    struct Case {
-        const char* name;
-        std::string before, after;
-        bool soft;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<BoundaryCase<bool>> cases = {
         {"hard lines going on in soft breaks", prose, soft, true},
         {"the same where the boundary cuts no line", prose + "\n", soft.substr(1), true},
         {"one soft break is too little to tell", prose, "\nchanges on ready we payment=\r\nroom.\r\n",
@@ -206,8 +204,8 @@ TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
         {"soft breaks only after the paragraph ends", prose, "\n\r\n" + soft.substr(1), false},
         {"no whole line before", "draft of attached new travel this after of is.\r", soft, false},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SoftBreaksBegin(Bytes(c.before), Bytes(c.after)), c.soft) << c.name;
+    for (const BoundaryCase<bool>& c : cases) {
+        EXPECT_EQ(SoftBreaksBegin(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
     }
 }
 
