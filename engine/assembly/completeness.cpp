@@ -19,8 +19,8 @@ bool IsNameByte(uint8_t c) { return IsLetter(c) || (c >= '0' && c <= '9') || c =
 
 // Fields that messages begin with although their names also end longer
 // known ones (Resent-From, Reply-To, Return-Path, ...).
-constexpr std::array<std::string_view, 6> kWholeFirstFields = {"From", "To", "Cc", "Bcc", "Date",
-                                                                "Path"};
+constexpr std::array<std::string_view, 6> kWholeFirstFields = {"From", "To",   "Cc",
+                                                               "Bcc",  "Date", "Path"};
 
 // Whether name is only the end of a known header name ("ubject" of
 // "Subject"): the rest of a field whose first bytes were lost with the

@@ -257,7 +257,8 @@ bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> a
     });
     if (!hard || lines < 1) return false;
     int soft = 0;
-    for (const std::string_view line : WholeLines(FromFirstWholeLine(AsText(before), AsText(after)))) {
+    for (const std::string_view line :
+         WholeLines(FromFirstWholeLine(AsText(before), AsText(after)))) {
         if (line.empty() || IsDelimiterLine(line)) break;
         soft += softBreak(line) ? 1 : 0;
     }

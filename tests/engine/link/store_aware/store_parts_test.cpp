@@ -195,8 +195,8 @@ TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
     const std::vector<BoundaryCase<bool>> cases = {
         {"hard lines going on in soft breaks", prose, soft, true},
         {"the same where the boundary cuts no line", prose + "\n", soft.substr(1), true},
-        {"one soft break is too little to tell", prose, "\nchanges on ready we payment=\r\nroom.\r\n",
-         false},
+        {"one soft break is too little to tell", prose,
+         "\nchanges on ready we payment=\r\nroom.\r\n", false},
         {"soft breaks before as well", "Flight with offic=\r\ne room will invoice be agenda=\r\nx",
          soft, false},
         {"lines longer than quoted-printable allows", prose,
