@@ -31,17 +31,22 @@
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
-// left only by a wide lead. A link that only the priors, affinity, the
-// elimination of rivals or, last, the order of likelihood chose is marked
+// left only by a wide lead. Where such a tie or a rival of equal strong
+// evidence leaves links open, the ends that need one take those whose
+// evidence adds up to the most over all of them (an end keeps its one good
+// option where another end has an equal one elsewhere), or, with too many
+// copies to weigh, the likeliest first. A link chosen that way is marked
 // guessed: messages read across it go on but are flagged incomplete. An
 // end that needs a continuation and has no option left is blocked: its
 // messages stop there, flagged too.
 #include <algorithm>
+#include <map>
 #include <span>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "link/store_aware/best_matching.h"
 #include "link/store_aware/store_bytes.h"
 #include "link/store_aware/store_parts.h"
 #include "link/store_aware/store_reassembly.h"
@@ -482,17 +487,21 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     return option;
 }
 
-bool StoreReassembly::LeftByGuess(const Option& option, const Option& rival,
-                                  const std::unordered_set<uint32_t>& takenByGuess) const {
-    if (rival.strong < option.strong) return false;
-    // The end's rival start went to another end by a guess.
-    if (rival.end == option.end && rival.start != option.start && rival.start != kNone &&
-        takenByGuess.count(rival.start) != 0)
-        return true;
-    // The start's rival end went elsewhere by a guess.
-    return option.start != kNone && rival.start == option.start && rival.end != option.end &&
-           pieces_[rival.end].next != Next::Unknown && pieces_[rival.end].guessed;
+namespace {
+
+// An option's evidence as one weight that orders options as the evidence
+// does (strong first, then in line, words, weak, near and affinity), and
+// that is never 0.
+int64_t WeightOf(int strong, int inLine, int words, int weak, int near, size_t affinity) {
+    int64_t weight = strong;
+    weight = weight * 2 + inLine;
+    weight = weight * 32 + std::clamp(words, -15, 15) + 16;
+    weight = weight * 2 + weak;
+    weight = weight * 2 + near;
+    return weight * 4096 + static_cast<int64_t>(std::min<size_t>(affinity, 4095));
 }
+
+}  // namespace
 
 void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                              const std::vector<bool>& needs) {
@@ -510,9 +519,6 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;
-    // Starts that a guessed link took: an option left to a rival of one of
-    // them is only left by elimination, as uncertain as the guess.
-    std::unordered_set<uint32_t> takenByGuess;
     std::unordered_map<uint32_t, bool> needed;  // by end
     for (size_t i = 0; i < ends.size(); ++i) needed[ends[i]] = needs[i];
     // The options of each end and of each start, in the order above.
@@ -532,7 +538,6 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             end.nextPiece = o.start;
             pieces_[o.start].linkedFrom = true;
             taken.insert(o.start);
-            if (guessed) takenByGuess.insert(o.start);
         }
         ++linkCount_;
     };
@@ -543,10 +548,13 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
     // guessed in order of likelihood.
     const bool weighed = WeighsEveryOption(ends.size(), ofStart.size());
 
+    // Starts whose best option was left to pass 2 as a guess.
+    std::unordered_set<uint32_t> wantedByGuess;
     // Pass 1: links that nothing rivals, or that share far more of their
-    // text across the boundary than any rival. A link that won over an
+    // text across the boundary than any rival. Where many copies are not
+    // weighed, that is all it does; otherwise a link that would win over an
     // option of equal strong evidence only by the priors or by affinity is
-    // marked guessed, and so is every link of pass 2.
+    // a guess, and is left to pass 2.
     for (const Option& o : options) {
         if (done.count(o.end) || isTaken(o)) continue;
         done.insert(o.end);
@@ -562,10 +570,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             const bool sameEnd = other.end == o.end && other.start != o.start && !isTaken(other);
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
-            if (!sameEnd && !sameStart) {
-                if (LeftByGuess(o, other, takenByGuess)) contested = true;
-                return;
-            }
+            if (!sameEnd && !sameStart) return;
             // An option as strongly supported that only the weaker priors
             // or affinity put behind: the link is a guess.
             if (other.strong == o.strong) contested = true;
@@ -579,51 +584,49 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         if (o.start != kNone) {
             for (const Option* other : ofStart[o.start]) weigh(*other);
         }
-        if (!rivalled || o.affinity >= kAffinityFactor * rival + kAffinitySlack)
-            link(o, rivalled || contested);
+        if (rivalled && o.affinity < kAffinityFactor * rival + kAffinitySlack) continue;
+        // A link that would be a guess, or that would take a start another
+        // end's guess wanted, is left to the matching of pass 2.
+        if (rivalled || contested || (o.start != kNone && wantedByGuess.count(o.start))) {
+            if (o.start != kNone) wantedByGuess.insert(o.start);
+            continue;
+        }
+        link(o, false);
     }
 
-    // Pass 2: an end that needs a continuation takes the one option left
-    // for it, unless that start is the one option left for another such
-    // end too; each link can leave another end with one option, so this
-    // repeats.
-    const auto bestOpen = [&](uint32_t end) {
-        std::vector<const Option*> best;
-        for (const Option* o : ofEnd[end]) {
-            if (isTaken(*o)) continue;
-            if (!best.empty() &&
-                (o->strong != best.front()->strong || o->inLine != best.front()->inLine ||
-                 o->words != best.front()->words || o->weak != best.front()->weak ||
-                 o->near != best.front()->near))
-                break;
-            best.push_back(o);
-        }
-        size_t most = 0;
-        for (const Option* o : best) most = std::max(most, o->affinity);
-        std::vector<const Option*> left;
-        for (const Option* o : best) {
-            if (kAffinityFactor * o->affinity + kAffinitySlack > most) left.push_back(o);
-        }
-        return left;
-    };
-    for (bool changed = weighed; changed;) {
-        changed = false;
+    // Pass 2: the ends that need a continuation and their open options,
+    // settled all at once where every option is weighed: the links whose
+    // evidence adds up to the most, so that an end whose one good option
+    // another end could do without keeps it. Every such link is a guess.
+    if (weighed) {
+        // Columns: the open starts, and going on in place, one for each end.
+        const auto columnKey = [](const Option& o) {
+            return o.start == kNone ? std::make_pair(kNone, o.end) : std::make_pair(o.start, kNone);
+        };
+        std::vector<uint32_t> rows;
+        std::map<std::pair<uint32_t, uint32_t>, size_t> columnOf;
         for (size_t i = 0; i < ends.size(); ++i) {
-            const uint32_t end = ends[i];
-            if (linked(end) || !needs[i]) continue;
-            const std::vector<const Option*> left = bestOpen(end);
-            if (left.size() != 1) continue;
-            const uint32_t start = left.front()->start;
-            bool contested = false;
-            for (size_t j = 0; j < ends.size() && !contested && start != kNone; ++j) {
-                if (j == i || linked(ends[j]) || !needs[j]) continue;
-                const std::vector<const Option*> theirs = bestOpen(ends[j]);
-                if (theirs.size() != 1) continue;
-                for (const Option* o : theirs) contested = contested || o->start == start;
+            if (linked(ends[i]) || !needs[i]) continue;
+            rows.push_back(ends[i]);
+            for (const Option* o : ofEnd[ends[i]]) {
+                if (!isTaken(*o)) columnOf.emplace(columnKey(*o), columnOf.size());
             }
-            if (contested) continue;
-            link(*left.front(), true);
-            changed = true;
+        }
+        std::vector<std::vector<int64_t>> weights(rows.size(),
+                                                  std::vector<int64_t>(columnOf.size(), 0));
+        std::vector<std::vector<const Option*>> optionAt(
+            rows.size(), std::vector<const Option*>(columnOf.size(), nullptr));
+        for (size_t r = 0; r < rows.size(); ++r) {
+            for (const Option* o : ofEnd[rows[r]]) {
+                if (isTaken(*o)) continue;
+                const size_t c = columnOf.at(columnKey(*o));
+                weights[r][c] = WeightOf(o->strong, o->inLine, o->words, o->weak, o->near, o->affinity);
+                optionAt[r][c] = o;
+            }
+        }
+        const std::vector<int> matched = BestMatching(weights);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (matched[r] >= 0) link(*optionAt[r][static_cast<size_t>(matched[r])], true);
         }
     }
 

@@ -27,7 +27,6 @@
 #include <cstdint>
 #include <span>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -274,11 +273,6 @@ private:
     void MeasureAffinityShared(CachedSource& source, const std::vector<Option*>& options) const;
     void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
                 const std::vector<bool>& needs);
-    // Whether option is left to its end or start only because rival, as
-    // strongly supported, lost its start or end to a guessed link: then
-    // the option is a guess too.
-    bool LeftByGuess(const Option& option, const Option& rival,
-                     const std::unordered_set<uint32_t>& takenByGuess) const;
 
     const BlockRecords* blocks_ = nullptr;
     uint32_t clusterSize_ = 0;
