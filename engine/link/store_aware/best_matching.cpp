@@ -67,7 +67,8 @@ std::vector<int> BestMatching(const std::vector<std::vector<int64_t>>& weights) 
     }
     for (size_t c = 1; c <= n; ++c) {
         const size_t r = rowOf[c] - 1;
-        if (r < rows && c - 1 < columns && weights[r][c - 1] > 0) matched[r] = static_cast<int>(c - 1);
+        if (r < rows && c - 1 < columns && weights[r][c - 1] > 0)
+            matched[r] = static_cast<int>(c - 1);
     }
     return matched;
 }

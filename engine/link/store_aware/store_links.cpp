@@ -620,7 +620,8 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             for (const Option* o : ofEnd[rows[r]]) {
                 if (isTaken(*o)) continue;
                 const size_t c = columnOf.at(columnKey(*o));
-                weights[r][c] = WeightOf(o->strong, o->inLine, o->words, o->weak, o->near, o->affinity);
+                weights[r][c] =
+                    WeightOf(o->strong, o->inLine, o->words, o->weak, o->near, o->affinity);
                 optionAt[r][c] = o;
             }
         }
