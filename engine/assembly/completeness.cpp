@@ -36,6 +36,33 @@ bool IsCutFieldName(std::string_view name) {
     return std::none_of(kWholeFirstFields.begin(), kWholeFirstFields.end(), sameName);
 }
 
+// Whether text opens with the header of a MIME part alone: every field up
+// to the empty line that ends it is a Content- field. A message's own
+// header always holds others (From, Date, Received, MIME-Version...). Where
+// no empty line comes within text, it cannot tell and says no.
+bool OpensWithPartHeader(std::string_view text) {
+    constexpr std::string_view kPartField = "content-";
+    const auto isPartField = [&](std::string_view line) {
+        if (line.size() <= kPartField.size()) return false;
+        for (size_t i = 0; i < kPartField.size(); ++i) {
+            const char c = line[i] >= 'A' && line[i] <= 'Z' ? static_cast<char>(line[i] + 32) : line[i];
+            if (c != kPartField[i]) return false;
+        }
+        return true;
+    };
+    for (size_t start = 0; start < text.size();) {
+        const size_t feed = text.find('\n', start);
+        if (feed == std::string_view::npos) return false;
+        std::string_view line = text.substr(start, feed - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) return start != 0;
+        const bool folded = line[0] == ' ' || line[0] == '\t';
+        if (!folded && !isPartField(line)) return false;
+        start = feed + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
@@ -44,6 +71,8 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
     while (at < size && at <= kLongestFieldName && IsNameByte(bytes[at])) ++at;
     if (at >= size || at > kLongestFieldName || bytes[at] != ':') return false;
     if (IsCutFieldName(std::string_view(reinterpret_cast<const char*>(bytes), at))) return false;
+    if (OpensWithPartHeader(std::string_view(reinterpret_cast<const char*>(bytes), size)))
+        return false;
     ++at;
     return at == size || bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' ||
            bytes[at] == '\n';

@@ -12,7 +12,8 @@ struct ChainTrace;
 // letters, digits or hyphens, at most 76 bytes) directly followed by a
 // colon and then white space or the end. A message whose first blocks were
 // lost begins in the middle of its header or body instead; a name that is
-// only the end of a known one ("ubject:") is such a middle too.
+// only the end of a known one ("ubject:") is such a middle too, and so is
+// a MIME part's header (Content- fields alone up to the empty line).
 bool StartsWithHeaderLine(const uint8_t* bytes, size_t size);
 
 // The VARROW_INCOMPLETE_* reasons of a message: its beginning is missing

@@ -312,6 +312,14 @@ TEST(StartsWithHeaderLine, KnowsAHeaderFieldFromTheMiddleOfAMessage) {
         {"Date: Wed, 26 Apr 2006", true},
         {"Path: news.example.com!not-for-mail", true},
         {"Newsgroups: comp.mail", true},
+        // A MIME part's header alone is the middle of a message; where
+        // its end does not come, nothing can be told.
+        {"Content-Type: text/html;\r\n\tcharset=\"iso-8859-1\"\r\n"
+         "Content-Transfer-Encoding: quoted-printable\r\n\r\n<html>",
+         false},
+        {"Content-Type: text/plain\r\nMIME-Version: 1.0\r\n\r\nText", true},
+        {"Content-Type: text/plain;\r\n\tcharset=\"us-ascii\"\r\n", true},
+        {"Content-Type: text/plain\n\nText", false},
     };
     for (const Case& c : cases) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(c.text.data());
