@@ -16,22 +16,27 @@ constexpr size_t kLongestFieldName = 76;
 
 bool IsLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsNameByte(uint8_t c) { return IsLetter(c) || (c >= '0' && c <= '9') || c == '-'; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// Whether text begins with prefix, which is in lower case, in any case.
+bool BeginsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char p, char t) { return p == Lower(t); });
+}
 
 // Fields that messages begin with although their names also end longer
 // known ones (Resent-From, Reply-To, Return-Path, ...).
-constexpr std::array<std::string_view, 6> kWholeFirstFields = {"From", "To",   "Cc",
-                                                               "Bcc",  "Date", "Path"};
+constexpr std::array<std::string_view, 6> kWholeFirstFields = {"from", "to",   "cc",
+                                                               "bcc",  "date", "path"};
 
 // Whether name is only the end of a known header name ("ubject" of
 // "Subject"): the rest of a field whose first bytes were lost with the
 // block before.
 bool IsCutFieldName(std::string_view name) {
     if (IsKnownHeaderName(name) || !EndsKnownHeaderName(name)) return false;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     const auto sameName = [&](std::string_view whole) {
-        return name.size() == whole.size() &&
-               std::equal(name.begin(), name.end(), whole.begin(),
-                          [&](char a, char b) { return lower(a) == lower(b); });
+        return name.size() == whole.size() && BeginsWithNoCase(name, whole);
     };
     return std::none_of(kWholeFirstFields.begin(), kWholeFirstFields.end(), sameName);
 }
@@ -41,15 +46,6 @@ bool IsCutFieldName(std::string_view name) {
 // header always holds others (From, Date, Received, MIME-Version...). Where
 // no empty line comes within text, it cannot tell and says no.
 bool OpensWithPartHeader(std::string_view text) {
-    constexpr std::string_view kPartField = "content-";
-    const auto isPartField = [&](std::string_view line) {
-        if (line.size() <= kPartField.size()) return false;
-        for (size_t i = 0; i < kPartField.size(); ++i) {
-            const char c = line[i] >= 'A' && line[i] <= 'Z' ? static_cast<char>(line[i] + 32) : line[i];
-            if (c != kPartField[i]) return false;
-        }
-        return true;
-    };
     for (size_t start = 0; start < text.size();) {
         const size_t feed = text.find('\n', start);
         if (feed == std::string_view::npos) return false;
@@ -57,7 +53,7 @@ bool OpensWithPartHeader(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) return start != 0;
         const bool folded = line[0] == ' ' || line[0] == '\t';
-        if (!folded && !isPartField(line)) return false;
+        if (!folded && !BeginsWithNoCase(line, "content-")) return false;
         start = feed + 1;
     }
     return false;
