@@ -4,6 +4,7 @@
 #include <array>
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "link/chain_trace.h"
 #include "link/header_names.h"
 #include "varrow.h"
@@ -16,28 +17,18 @@ constexpr size_t kLongestFieldName = 76;
 
 bool IsLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsNameByte(uint8_t c) { return IsLetter(c) || (c >= '0' && c <= '9') || c == '-'; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-// Whether text begins with prefix, which is in lower case, in any case.
-bool BeginsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char p, char t) { return p == Lower(t); });
-}
 
 // Fields that messages begin with although their names also end longer
 // known ones (Resent-From, Reply-To, Return-Path, ...).
-constexpr std::array<std::string_view, 6> kWholeFirstFields = {"from", "to",   "cc",
-                                                               "bcc",  "date", "path"};
+constexpr std::array<std::string_view, 6> kWholeFirstFields = {"From", "To",   "Cc",
+                                                               "Bcc",  "Date", "Path"};
 
 // Whether name is only the end of a known header name ("ubject" of
 // "Subject"): the rest of a field whose first bytes were lost with the
 // block before.
 bool IsCutFieldName(std::string_view name) {
     if (IsKnownHeaderName(name) || !EndsKnownHeaderName(name)) return false;
-    const auto sameName = [&](std::string_view whole) {
-        return name.size() == whole.size() && BeginsWithNoCase(name, whole);
-    };
+    const auto sameName = [&](std::string_view whole) { return EqualsNoCase(name, whole); };
     return std::none_of(kWholeFirstFields.begin(), kWholeFirstFields.end(), sameName);
 }
 
@@ -53,7 +44,7 @@ bool OpensWithPartHeader(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) return start != 0;
         const bool folded = line[0] == ' ' || line[0] == '\t';
-        if (!folded && !BeginsWithNoCase(line, "content-")) return false;
+        if (!folded && !StartsWithNoCase(line, "content-")) return false;
         start = feed + 1;
     }
     return false;

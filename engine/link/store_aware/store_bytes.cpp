@@ -320,15 +320,13 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
         back.Count(kind);
         end = feed;
     }
-    // After: its whole lines after the one the boundary cuts, up to the
-    // end of the paragraph. Where before ends with its line, the boundary
-    // cuts none and the first line of after is whole too.
+    // After: its whole lines, up to the end of the paragraph.
     LineCounts ahead;
-    const size_t firstWhole = lastFeed + 1 == text.size() ? 0 : firstFeed + 1;
-    for (size_t start = firstWhole, lines = 0; lines < kParagraphLines; ++lines) {
-        const size_t feed = next.find('\n', start);
+    const std::string_view whole = FromFirstWholeLine(text, next);
+    for (size_t start = 0, lines = 0; lines < kParagraphLines; ++lines) {
+        const size_t feed = whole.find('\n', start);
         if (feed == std::string_view::npos) break;
-        const LineKind kind = KindOf(next.substr(start, feed - start));
+        const LineKind kind = KindOf(whole.substr(start, feed - start));
         if (kind == LineKind::kParagraph) break;
         ahead.Count(kind);
         start = feed + 1;

@@ -60,9 +60,10 @@ namespace {
 constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
 constexpr uint32_t kAffinityLeft = 2048;
 constexpr uint32_t kAffinitySpan = 1024;
-// Affinity settles a tie only when it is this many times the rival's and
-// more by the slack: mail of one sender shares much of its wording, so
-// smaller leads were wrong too often.
+// An option tied with a rival on all other evidence claims its start for
+// a guess only when its affinity is this many times the rival's and more
+// by the slack: mail of one sender shares much of its wording, so smaller
+// leads were wrong too often.
 constexpr size_t kAffinityFactor = 4;
 constexpr size_t kAffinitySlack = 64;
 // Blocks of the ending piece read back for the MIME boundaries of a message.
@@ -550,11 +551,13 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
 
     // Starts whose best option was left to pass 2 as a guess.
     std::unordered_set<uint32_t> wantedByGuess;
-    // Pass 1: links that nothing rivals, or that share far more of their
-    // text across the boundary than any rival. Where many copies are not
-    // weighed, that is all it does; otherwise a link that would win over an
-    // option of equal strong evidence only by the priors or by affinity is
-    // a guess, and is left to pass 2.
+    // Pass 1: the sure links, each end's best option where nothing rivals
+    // or contests it (with too many copies to weigh: the one option of its
+    // end and of its start). An end's best option that would win over one
+    // of equal strong evidence only by the priors or by affinity is a
+    // guess, left to pass 2, and its start is wanted by that guess, so that
+    // no later option takes it as sure; a tie on all evidence that affinity
+    // does not break by a wide lead claims no start.
     for (const Option& o : options) {
         if (done.count(o.end) || isTaken(o)) continue;
         done.insert(o.end);

@@ -16,14 +16,6 @@ namespace {
 // token); base64 bodies are written in lines of 64 to 76.
 constexpr size_t kShortestBase64Line = 60;
 
-// Whether text starts with prefix, which is in lower case, ASCII case
-// ignored in text.
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char p, char t) { return p == LowerAscii(t); });
-}
-
 std::string_view WithoutCr(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
@@ -37,14 +29,6 @@ std::vector<std::string_view> WholeLines(std::string_view text) {
         lines.push_back(WithoutCr(text.substr(start, feed - start)));
     }
     return lines;
-}
-
-// After from its first whole line on: the line the boundary cuts is not
-// whole, unless before ends with its own line end, where it cuts none.
-std::string_view FromFirstWholeLine(std::string_view before, std::string_view after) {
-    if (!before.empty() && before.back() == '\n') return after;
-    const size_t feed = after.find('\n');
-    return feed == std::string_view::npos ? std::string_view() : after.substr(feed + 1);
 }
 
 // Where the last line feed of text before position end lies (npos for

@@ -1,12 +1,14 @@
 // Small text helpers the checks of store text across a boundary share:
-// bytes seen as text, ASCII case, and the name a header field line opens
-// with.
+// bytes seen as text, where after's whole lines begin, and the name a
+// header field line opens with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+
+#include "base/ascii_case.h"
 
 namespace varrow {
 
@@ -21,16 +23,12 @@ inline bool IsAsciiLetter(uint8_t byte) {
     return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
 }
 
-inline char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
+// After from its first whole line on: the line a boundary cuts is not
+// whole, unless before ends with its own line end, where it cuts none.
+inline std::string_view FromFirstWholeLine(std::string_view before, std::string_view after) {
+    if (!before.empty() && before.back() == '\n') return after;
+    const size_t feed = after.find('\n');
+    return feed == std::string_view::npos ? std::string_view() : after.substr(feed + 1);
 }
 
 // The field name a header line opens with: a letter, then letters, digits
