@@ -32,19 +32,20 @@ bool IsCutFieldName(std::string_view name) {
     return std::none_of(kWholeFirstFields.begin(), kWholeFirstFields.end(), sameName);
 }
 
-// Whether text opens with the header of a MIME part alone: every field up
-// to the empty line that ends it is a Content- field. A message's own
-// header always holds others (From, Date, Received, MIME-Version...). Where
-// no empty line comes within text, it cannot tell and says no.
-bool OpensWithPartHeader(std::string_view text) {
+// Whether text opens with a whole header (up to the empty line that ends
+// it) with neither a From nor a Subject field. A message names its sender
+// and nearly always its subject, so such a header is a MIME part's
+// (Content- fields alone) or the rest of a message header whose first
+// fields were lost with the blocks before it ("Cc: ...", "Date: ...").
+// Where no empty line comes within text, it cannot tell and says no.
+bool OpensWithHeaderOfNoMessage(std::string_view text) {
     for (size_t start = 0; start < text.size();) {
         const size_t feed = text.find('\n', start);
         if (feed == std::string_view::npos) return false;
         std::string_view line = text.substr(start, feed - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) return start != 0;
-        const bool folded = line[0] == ' ' || line[0] == '\t';
-        if (!folded && !StartsWithNoCase(line, "content-")) return false;
+        if (StartsWithNoCase(line, "from:") || StartsWithNoCase(line, "subject:")) return false;
         start = feed + 1;
     }
     return false;
@@ -58,7 +59,7 @@ bool StartsWithHeaderLine(const uint8_t* bytes, size_t size) {
     while (at < size && at <= kLongestFieldName && IsNameByte(bytes[at])) ++at;
     if (at >= size || at > kLongestFieldName || bytes[at] != ':') return false;
     if (IsCutFieldName(std::string_view(reinterpret_cast<const char*>(bytes), at))) return false;
-    if (OpensWithPartHeader(std::string_view(reinterpret_cast<const char*>(bytes), size)))
+    if (OpensWithHeaderOfNoMessage(std::string_view(reinterpret_cast<const char*>(bytes), size)))
         return false;
     ++at;
     return at == size || bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' ||

@@ -13,7 +13,8 @@ struct ChainTrace;
 // colon and then white space or the end. A message whose first blocks were
 // lost begins in the middle of its header or body instead; a name that is
 // only the end of a known one ("ubject:") is such a middle too, and so is
-// a MIME part's header (Content- fields alone up to the empty line).
+// a whole header with neither a From nor a Subject field: a MIME part's,
+// or the rest of a message header whose first fields were lost.
 bool StartsWithHeaderLine(const uint8_t* bytes, size_t size);
 
 // The VARROW_INCOMPLETE_* reasons of a message: its beginning is missing

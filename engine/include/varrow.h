@@ -120,8 +120,9 @@ typedef struct RecoveryParams {
 /* Why a message is incomplete or may be (VarrowMessageRecord.incomplete);
  * 0 when its chain ended at a next offset of 0, every block followed was
  * the only one that could follow, every byte was read and its text starts
- * with a header line. */
-#define VARROW_INCOMPLETE_BEGINNING 0x1u  /* the text does not start with a header line */
+ * as a message does: with a header line, in a header that names its sender
+ * or its subject. */
+#define VARROW_INCOMPLETE_BEGINNING 0x1u  /* the text does not start as a message does */
 #define VARROW_INCOMPLETE_END 0x2u        /* the chain ended before its last block */
 #define VARROW_INCOMPLETE_UNREADABLE 0x4u /* some bytes came from unreadable sectors */
 #define VARROW_INCOMPLETE_UNCERTAIN 0x8u  /* a continuation was chosen among rivals without
@@ -153,7 +154,7 @@ typedef struct VarrowMessageRecord {
     const VarrowByteRun *runs; /* where the bytes of the message lie, in order */
     uint32_t runCount;
     uint32_t incomplete;       /* VARROW_INCOMPLETE_* bits; 0 when complete */
-    uint32_t startsWithHeader; /* 1 when the text starts with a "Name:" header line */
+    uint32_t startsWithHeader; /* 1 when the text starts as a message's header does */
     uint32_t unreadable;       /* 1 when bytes came from sectors that could not be read */
     uint32_t duplicateOfNumber; /* with VARROW_COPY_DUPLICATE: the copy it equals */
     uint32_t duplicateOfCopy;

@@ -312,12 +312,17 @@ TEST(StartsWithHeaderLine, KnowsAHeaderFieldFromTheMiddleOfAMessage) {
         {"Date: Wed, 26 Apr 2006", true},
         {"Path: news.example.com!not-for-mail", true},
         {"Newsgroups: comp.mail", true},
-        // A MIME part's header alone is the middle of a message; where
+        // A whole header with neither From nor Subject is a MIME part's or
+        // the rest of a message header that lost its first fields; where
         // its end does not come, nothing can be told.
         {"Content-Type: text/html;\r\n\tcharset=\"iso-8859-1\"\r\n"
          "Content-Transfer-Encoding: quoted-printable\r\n\r\n<html>",
          false},
-        {"Content-Type: text/plain\r\nMIME-Version: 1.0\r\n\r\nText", true},
+        {"Cc: \"Claire\" <c@x.org>\r\nDate: Wed, 5 Apr 2006\r\nMIME-Version: 1.0\r\n\r\nHi", false},
+        {"Date: Sun, 18 Jun 2006\r\nX-Priority: 3\r\n\r\nText", false},
+        {"Content-Type: text/plain\r\nMIME-Version: 1.0\r\nFROM: a@x.org\r\n\r\nText", true},
+        {"Date: Sun, 18 Jun 2006\r\nsubject: Hi\r\n\r\nText", true},
+        {"Date: Sun, 18 Jun 2006\r\nX-Note: 1\r\n from: folded, no field\r\n\r\nText", false},
         {"Content-Type: text/plain;\r\n\tcharset=\"us-ascii\"\r\n", true},
         {"Content-Type: text/plain\n\nText", false},
     };
