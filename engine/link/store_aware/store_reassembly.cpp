@@ -368,9 +368,12 @@ void StoreReassembly::MakeStores() {
         if (pieces_[p].linkedFrom) continue;
         const auto store = static_cast<uint32_t>(storeSolid_.size());
         storeSolid_.push_back(pieces_[p].solid ? 1 : 0);
+        storeSplit_.push_back(0);
         uint32_t guesses = 0;
         for (uint32_t piece = p;;) {
             const Piece& current = pieces_[piece];
+            if (keys_[current.firstKey].base != keys_[pieces_[p].firstKey].base)
+                storeSplit_.back() = 1;
             for (uint32_t key = current.firstKey; key <= current.lastKey; ++key) {
                 const Key& k = keys_[key];
                 keys_[key].store = store;
@@ -426,7 +429,7 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
     if (it == storeClusters_.end() || it->store != store || it->cluster != cluster) {
         ClusterHold unknown;
         if (it != storeClusters_.begin() && std::prev(it)->store == store)
-            unknown.guesses = std::prev(it)->guesses;
+            unknown.guesses = std::prev(it)->guesses + storeSplit_[store];
         return unknown;
     }
     if (it->base == kBlockedBase) return {Hold::Blocked, 0, false, it->guesses};
@@ -435,7 +438,7 @@ StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluste
 
 size_t StoreReassembly::MemoryUsed() const {
     return byBase_.capacity() * sizeof(uint32_t) + keys_.capacity() * sizeof(Key) +
-           pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() +
+           pieces_.capacity() * sizeof(Piece) + storeSolid_.capacity() + storeSplit_.capacity() +
            storeClusters_.capacity() * sizeof(StoreCluster) +
            (fullKeys_.capacity() + adjacentJoins_.capacity()) * sizeof(fullKeys_[0]) +
            solidClusters_.capacity() * sizeof(uint32_t) +

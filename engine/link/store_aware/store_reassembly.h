@@ -56,7 +56,9 @@ public:
         // How many guessed links (see Piece::guessed) the store passes from
         // its first cluster up to this one. Two clusters of one store with
         // different counts are only as much one file as the guesses were
-        // right. An unknown cluster counts as the last known one before it.
+        // right. An unknown cluster counts as the last known one before it,
+        // and past the end of a store split among pieces of several bases
+        // as one more: its file may have gone on anywhere.
         uint32_t guesses = 0;
     };
 
@@ -280,6 +282,7 @@ private:
     std::vector<Key> keys_;         // by (base, cluster)
     std::vector<Piece> pieces_;     // in the order of their first keys
     std::vector<uint8_t> storeSolid_;
+    std::vector<uint8_t> storeSplit_;          // pieces of more than one base
     std::vector<StoreCluster> storeClusters_;  // solid stores only, by (store, cluster)
     // Blocks of solid pieces whose nextOffset lies in the cluster after the
     // piece's last one, in the last 15 bytes of its last one, and in the

@@ -1019,6 +1019,57 @@ TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTh
     }
 }
 
+// A store file of three clusters: a message runs from cluster 0 into
+// cluster 1, and "Subject: tail" in cluster 1 has its last block run 32
+// bytes into cluster 2, which holds no block. Where the store lies split
+// among pieces, nothing shows where its last cluster went: the rest is
+// read where it would lie in line, and the message is flagged, right or
+// wrong. A store in one piece is read in line as it is.
+TEST_F(StoreAwareLinking, DataPastTheLastPieceOfASplitStoreIsReadInLineButFlagged) {
+    StoreFile file;
+    file.Block(0x0c00, "Subject: first\r\n\r\n" + std::string(490, 'a'), 0x0e10);
+    file.Block(0x0e10, std::string(512, 'b'), 0x1020);
+    file.Block(0x1020, "end of first", 0);
+    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'l') + std::string(32, 'r');
+    file.Block(0x1c00, head, 0x1e10);
+    file.Block(0x1e10, last, 0);
+    const std::string other(32, '#');
+    struct Case {
+        const char* what;
+        uint64_t cluster1;  // where file cluster 1 lies
+        bool restInLine;    // whether cluster 2 lies right after it
+        std::string text;
+        bool flagged;
+    };
+    const std::string whole = head + last;
+    const std::string spliced = head + last.substr(0, 480) + other;
+    const std::vector<Case> cases = {
+        {"one piece", 0x11000, true, whole, false},
+        {"split, the rest elsewhere", 0x31000, false, spliced, true},
+        {"split, the rest in line", 0x31000, true, whole, true},
+    };
+    for (const Case& c : cases) {
+        image.assign(0x10000, 0);
+        Place(image, file, 0, kCluster, 0x10000);
+        if (c.cluster1 != 0x11000) Put(image, 0x11000, std::string(kCluster, '.'));
+        Place(image, file, kCluster, kCluster, c.cluster1);
+        if (c.restInLine) {
+            Place(image, file, 2 * kCluster, kCluster, c.cluster1 + kCluster);
+        } else {
+            Put(image, c.cluster1 + kCluster, other + std::string(kCluster - 32, '.'));
+            Place(image, file, 2 * kCluster, kCluster, 0x53000);
+        }
+        EXPECT_EQ(ChainStartingWith("Subject: first").text,
+                  "Subject: first\r\n\r\n" + std::string(490, 'a') + std::string(512, 'b') +
+                      "end of first")
+            << c.what;
+        const testing::LinkedChain chain = ChainStartingWith("Subject: tail");
+        EXPECT_EQ(chain.text, c.text) << c.what;
+        EXPECT_EQ(chain.Incomplete(), c.flagged) << c.what;
+    }
+}
+
 // The block after the head of "Subject: cut" has its header cut by the
 // boundary at file offset 0x1000, `first` bytes before it; cluster 1 lies
 // at 0x30000 and the cluster after cluster 0 on the source is other data,
