@@ -335,6 +335,13 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
             if (!like && std::getenv("STORE_QUALITY_TEXT")) {
                 std::printf("      begins: %s\n", Shown(output.text, 0, 160).c_str());
             }
+            if (like && std::getenv("STORE_QUALITY_TEXT")) {
+                // Where the two part, from a little before.
+                const size_t from = best > 40 ? best - 40 : 0;
+                std::printf("      output goes on: %s\n      message goes on: %s\n",
+                            Shown(output.text, from, from + 120).c_str(),
+                            Shown(like->text, from, from + 120).c_str());
+            }
             if (std::getenv("STORE_QUALITY_BLOCKS") && !like) {
                 std::printf("      output blocks:");
                 for (const uint64_t b : output.blocks)
