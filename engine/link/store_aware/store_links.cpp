@@ -569,7 +569,15 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         size_t rival = 0;
         bool rivalled = false;
         bool contested = false;
+        // Going on in place where a start as strongly supported went to
+        // another end is only what is left: the cluster in line holds no
+        // block of the file, and the file's own next one, elsewhere, may
+        // hold none either. Such a link is a guess.
+        bool leftOver = false;
         const auto weigh = [&](const Option& other) {
+            if (o.start == kNone && other.end == o.end && isTaken(other) &&
+                other.strong == o.strong)
+                leftOver = true;
             const bool sameEnd = other.end == o.end && other.start != o.start && !isTaken(other);
             const bool sameStart = o.start != kNone && other.start == o.start &&
                                    other.end != o.end && !linked(other.end);
@@ -594,7 +602,7 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
             if (o.start != kNone) wantedByGuess.insert(o.start);
             continue;
         }
-        link(o, false);
+        link(o, leftOver);
     }
 
     // Pass 2: the ends that need a continuation and their open options,

@@ -1070,6 +1070,35 @@ TEST_F(StoreAwareLinking, DataPastTheLastPieceOfASplitStoreIsReadInLineButFlagge
     }
 }
 
+// Two stores end at file cluster 1, and one piece begins cluster 2: the
+// blocks of "Subject: a" name a block there, so it is a's. "Subject: b"
+// runs 32 bytes into cluster 2 as well, and its text would go on as well
+// in that piece as in line, where no block lies: left with in line only
+// because the piece went to a, b goes on in line as a guess, flagged.
+TEST_F(StoreAwareLinking, GoingOnInLineOnlyBecauseAnEquallyLikelyPieceWentElsewhereIsAGuess) {
+    StoreFile a;
+    const std::string headA = "Subject: a\r\n\r\n" + std::string(498, 'a');
+    a.Block(0x1c00, headA, 0x1e10);
+    a.Block(0x1e10, std::string(480, 'x') + std::string(32, 'y'), 0x2020);
+    a.Block(0x2020, "rest of a", 0);
+    StoreFile b;
+    const std::string headB = "Subject: b\r\n\r\n" + std::string(498, 'b');
+    b.Block(0x1c00, headB, 0x1e10);
+    b.Block(0x1e10, std::string(480, 'p') + std::string(32, 'q'), 0);
+    image.assign(0x10000, 0);
+    Place(image, a, kCluster, kCluster, 0x11000);
+    Put(image, 0x12000, std::string(kCluster, '.'));
+    Place(image, b, kCluster, kCluster, 0x15000);
+    Put(image, 0x16000, std::string(kCluster, 'z'));
+    Place(image, a, 2 * kCluster, kCluster, 0x33000);
+    const testing::LinkedChain chainA = ChainStartingWith("Subject: a");
+    EXPECT_EQ(chainA.text, headA + std::string(480, 'x') + std::string(32, 'y') + "rest of a");
+    EXPECT_FALSE(chainA.Incomplete());
+    const testing::LinkedChain chainB = ChainStartingWith("Subject: b");
+    EXPECT_EQ(chainB.text, headB + std::string(480, 'p') + std::string(32, 'z'));
+    EXPECT_TRUE(chainB.Incomplete());
+}
+
 // The block after the head of "Subject: cut" has its header cut by the
 // boundary at file offset 0x1000, `first` bytes before it; cluster 1 lies
 // at 0x30000 and the cluster after cluster 0 on the source is other data,
