@@ -245,10 +245,13 @@ bool StoreAwareLinker::DataRuns(const ChainBlock& block, std::vector<Run>& runs)
         } else if (!first && solid && stores_.IsForeign(base, static_cast<uint32_t>(cluster))) {
             return false;
         }
+        // A cluster the piece only bridges holds no block, so nothing shows
+        // its bytes to be the file's: other data may have overwritten them,
+        // which makes the message as uncertain as a guessed link does.
         const uint32_t guesses =
             cluster == headerCluster
                 ? stores_.At(block.store, static_cast<uint32_t>(cluster)).guesses
-                : hold.guesses;
+                : hold.guesses + (hold.bridged ? 1 : 0);
         const Run run{base + static_cast<int64_t>(offset),
                       static_cast<uint32_t>(clusterEnd - offset), guesses};
         // Text that turns into bytes no text holds where the file only

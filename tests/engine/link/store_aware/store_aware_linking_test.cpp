@@ -391,6 +391,28 @@ TEST_F(StoreAwareLinking, AnOverwrittenClusterThatACopyHoldsStopsTheMessage) {
     EXPECT_EQ(incomplete[0].find('N'), std::string::npos);
 }
 
+// A store in one piece whose cluster 2 other text overwrote: "Subject:
+// into" runs 32 bytes into it from cluster 1. The piece goes on past the
+// cluster, which holds no block, so nothing shows the text there to be
+// another file's: it is read as it lies, and the message is flagged. The
+// message after the cluster is whole.
+TEST_F(StoreAwareLinking, DataFromAClusterOfAPieceThatHoldsNoBlockIsFlagged) {
+    StoreFile file;
+    file.Block(0x0a00, "Subject: before\r\n", 0);
+    const std::string head = "Subject: into\r\n\r\n" + std::string(495, 'h');
+    file.Block(0x1c00, head, 0x1e10);
+    file.Block(0x1e10, std::string(480, 'x') + std::string(32, 'y'), 0);
+    file.Block(0x3000, "Subject: after\r\n\r\nbody", 0);
+    Place(image, file, 0, 4 * kCluster, 0x10000);
+    Put(image, 0x12000, std::string(kCluster, 'T'));
+    const testing::LinkedChain into = ChainStartingWith("Subject: into");
+    EXPECT_EQ(into.text, head + std::string(480, 'x') + std::string(32, 'T'));
+    EXPECT_TRUE(into.Incomplete());
+    const testing::LinkedChain after = ChainStartingWith("Subject: after");
+    EXPECT_EQ(after.text, "Subject: after\r\n\r\nbody");
+    EXPECT_FALSE(after.Incomplete());
+}
+
 // The older copy of a store lost the cluster of a message's first block;
 // the rest of that message there starts no message of its own, colon or
 // not, unless it opens like one.
