@@ -753,6 +753,12 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
          TextJoin::kTextSaysNothing},
         {"a delimiter cut by the end", part, "------=_Part_9999_ZZ", TextJoin::kTextSaysNothing},
         {"a short line of dashes", part, "-----\r\n", TextJoin::kTextSaysNothing},
+        // The separator a reply quotes with is no delimiter, though every
+        // reply has one.
+        {"a reply's separator again", part + "----- Original Message -----=20\r\n",
+         "x\r\n----- Original Message -----=20\r\n", TextJoin::kTextSaysNothing},
+        {"a reply's separator beside a part", part, "x\r\n----- Original Message ----- \r\n",
+         TextJoin::kTextSaysNothing},
     };
     ExpectJoins(JoinBoundaries, cases);
 }
