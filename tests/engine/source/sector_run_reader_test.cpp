@@ -131,6 +131,10 @@ TEST_P(RunsReadAhead, EachRunIsWorkedOnOnceAndAFailureComesInItsTurn) {
     };
     const SimDevice& device = Device(12 * kRun);
     Open();
+    // Runs the caller worked on, over all cases: which thread takes a run
+    // is up to the scheduler, so one case alone may find the helper ahead
+    // of the caller throughout on a busy machine.
+    int byCaller = 0;
     for (const uint64_t failing : {0, 3, 4, 5, 6, 7, 20}) {
         SCOPED_TRACE(::testing::Message() << "failing run " << failing);
         Work work;
@@ -150,7 +154,7 @@ TEST_P(RunsReadAhead, EachRunIsWorkedOnOnceAndAFailureComesInItsTurn) {
                 EXPECT_EQ(reader.Run()[0], device.bytes[index * kRun]);
             }
         }
-        EXPECT_GT(work.byCaller, 0) << "the caller waited instead of reading";
+        byCaller += work.byCaller;
         std::vector<uint64_t> starts;
         for (const auto& [start, buffer] : work.done) starts.push_back(start);
         std::sort(starts.begin(), starts.end());
@@ -158,6 +162,7 @@ TEST_P(RunsReadAhead, EachRunIsWorkedOnOnceAndAFailureComesInItsTurn) {
         ASSERT_GE(starts.size(), std::min<uint64_t>(failing + 1, 12));
         for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(starts[i], i * kRun);
     }
+    EXPECT_GT(byCaller, 0) << "the caller waited instead of reading";
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadAhead, RunsReadAhead, ::testing::Values(1u, 2u, 4u),
