@@ -215,9 +215,10 @@ namespace {
 constexpr size_t kShortestBoundary = 8;
 
 // The boundaries of the delimiter lines of text ("--" boundary, or
-// "--" boundary "--" for the last part), in order. A line with a blank is
-// none: boundaries that mail programs make have none, and the separators
-// that replies quote with ("----- Original Message -----") do.
+// "--" boundary "--" for the last part, either may be padded with blanks),
+// in order. A line with a blank before its end is none: boundaries that
+// mail programs make have none, and the separators that replies quote with
+// ("----- Original Message -----") do.
 std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
     std::vector<std::string_view> boundaries;
     size_t start = 0;
@@ -227,6 +228,7 @@ std::vector<std::string_view> DelimitedBoundaries(std::string_view text) {
         if (!complete) end = text.size();
         std::string_view line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
         // A line cut by the end of the text may yet run on.
         if (complete && line.size() >= 2 + kShortestBoundary && line.substr(0, 2) == "--" &&
             line.find_first_of(" \t") == std::string_view::npos) {

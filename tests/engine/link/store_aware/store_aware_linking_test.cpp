@@ -757,6 +757,8 @@ TEST(StoreText, MimeBoundariesAcrossABoundary) {
         // reply has one.
         {"a reply's separator again", part + "----- Original Message -----=20\r\n",
          "x\r\n----- Original Message -----=20\r\n", TextJoin::kTextSaysNothing},
+        {"a delimiter padded with blanks", part, "x\r\n------=_Part_1234_ABCD  \r\n",
+         TextJoin::kTextGoesOn},
         {"a reply's separator beside a part", part, "x\r\n----- Original Message ----- \r\n",
          TextJoin::kTextSaysNothing},
     };
