@@ -306,13 +306,13 @@ TextJoin JoinParagraph(std::span<const uint8_t> before, std::span<const uint8_t>
     const std::string_view next = AsText(after);
     // Before: the whole lines of its last paragraph, back from its last
     // line feed (what follows it is the line the boundary cuts).
-    const size_t lastFeed = text.rfind('\n');
+    const size_t lastFeed = LastFeedBefore(text, text.size());
     const size_t firstFeed = next.find('\n');
     if (lastFeed == std::string_view::npos || firstFeed == std::string_view::npos)
         return TextJoin::kTextSaysNothing;
     LineCounts back;
     for (size_t end = lastFeed, lines = 0; lines < kParagraphLines; ++lines) {
-        const size_t feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        const size_t feed = LastFeedBefore(text, end);
         // The first line of before may begin in the middle of a line, unless
         // it begins as a message does: then before reaches back to the
         // start of its message.
@@ -483,6 +483,9 @@ bool IsPlausibleText(std::span<const uint8_t> bytes) {
     }
     return std::none_of(bytes.data() + i, bytes.data() + bytes.size(), noText);
 }
+
+// A field name and its colon.
+static_assert(kMessageStartSpan == kLongestFieldName + 1);
 
 bool IsMessageStart(std::span<const uint8_t> data) {
     const std::string_view name = FieldName(AsText(data));

@@ -64,6 +64,8 @@ bool IsPlausibleText(std::span<const uint8_t> bytes);
 // the name is a known header name, From, To, Cc, Bcc or Date, or begins
 // with "X-" and is longer than two bytes.
 bool IsMessageStart(std::span<const uint8_t> data);
+// The most bytes of data that IsMessageStart looks at.
+constexpr uint32_t kMessageStartSpan = 77;
 
 // What the text before a cluster boundary says about the text after it,
 // where a message may run on from one to the other:

@@ -319,7 +319,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             // A chain does not run into the start of a message, nor into a
             // block that its own piece names: a block has one predecessor.
             source.ReadInto(static_cast<int64_t>(blocks[found].position + kBlockHeaderSize),
-                            blocks[found].dataLength, &readBytes_);
+                            std::min(blocks[found].dataLength, kMessageStartSpan), &readBytes_);
             const std::span<const uint32_t> naming = blocks.Naming(next);
             const bool namedInPlace = std::any_of(naming.begin(), naming.end(), [&](uint32_t n) {
                 return blocks[n].Base() == baseK && (inPlace || !NamesFromInLineEnd(start, n));

@@ -21,28 +21,15 @@ std::string_view WithoutCr(std::string_view line) {
     return line;
 }
 
-// The whole lines of text (each ended by a line feed), without their CR.
-std::vector<std::string_view> WholeLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+// Calls visit with each whole line of text (each ended by a line feed),
+// without its CR, until visit returns false. Weighing an option looks at
+// the lines after a boundary thousands of times: no list of them is made.
+template <typename Visit>
+void EachWholeLine(std::string_view text, Visit visit) {
     for (size_t start = 0, feed; (feed = text.find('\n', start)) != std::string_view::npos;
          start = feed + 1) {
-        lines.push_back(WithoutCr(text.substr(start, feed - start)));
+        if (!visit(WithoutCr(text.substr(start, feed - start)))) return;
     }
-    return lines;
-}
-
-// Where the last line feed of text before position end lies (npos for
-// none). Walks back through whole messages, so it uses the C library's
-// memrchr where there is one: it reads many bytes at a time, rfind one.
-size_t LastFeedBefore(std::string_view text, size_t end) {
-    if (end == 0) return std::string_view::npos;  // empty text may have no data pointer
-#if defined(__GLIBC__)
-    const void* feed = memrchr(text.data(), '\n', end);
-    return feed == nullptr ? std::string_view::npos
-                           : static_cast<size_t>(static_cast<const char*>(feed) - text.data());
-#else
-    return text.rfind('\n', end - 1);
-#endif
 }
 
 // Calls visit with each whole line of text (without its CR), the last one
@@ -183,11 +170,13 @@ TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8
     }
     // A text part: the line the boundary cuts may hold anything of it; the
     // whole lines after it do not run to base64.
-    for (const std::string_view line : WholeLines(FromFirstWholeLine(text, next))) {
-        if (IsDelimiterLine(line) || (!declared && line.empty())) break;
-        if (IsLongBase64Line(line)) return TextJoin::kTextBreaks;
-    }
-    return TextJoin::kTextSaysNothing;
+    bool breaks = false;
+    EachWholeLine(FromFirstWholeLine(text, next), [&](std::string_view line) {
+        if (IsDelimiterLine(line) || (!declared && line.empty())) return false;
+        breaks = IsLongBase64Line(line);
+        return !breaks;
+    });
+    return breaks ? TextJoin::kTextBreaks : TextJoin::kTextSaysNothing;
 }
 
 TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8_t> after) {
@@ -195,11 +184,12 @@ TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8
     const std::string_view next = AsText(after);
     // After's fields of the kind a header holds once, up to its empty line.
     std::vector<std::string_view> once;
-    for (const std::string_view line : WholeLines(FromFirstWholeLine(text, next))) {
-        if (line.empty() || IsDelimiterLine(line)) break;
+    EachWholeLine(FromFirstWholeLine(text, next), [&](std::string_view line) {
+        if (line.empty() || IsDelimiterLine(line)) return false;
         const std::string_view name = FieldName(line);
         if (!name.empty() && IsOnceOnlyField(name)) once.push_back(name);
-    }
+        return true;
+    });
     if (once.empty()) return TextJoin::kTextSaysNothing;
     // Before's header: its whole lines since the last empty or delimiter
     // line, all of them fields or folded field lines.
@@ -241,11 +231,11 @@ bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> a
     });
     if (!hard || lines < 1) return false;
     int soft = 0;
-    for (const std::string_view line :
-         WholeLines(FromFirstWholeLine(AsText(before), AsText(after)))) {
-        if (line.empty() || IsDelimiterLine(line)) break;
+    EachWholeLine(FromFirstWholeLine(AsText(before), AsText(after)), [&](std::string_view line) {
+        if (line.empty() || IsDelimiterLine(line)) return false;
         soft += softBreak(line) ? 1 : 0;
-    }
+        return true;
+    });
     return soft >= 2;
 }
 

@@ -1,10 +1,11 @@
 // Small text helpers the checks of store text across a boundary share:
-// bytes seen as text, where after's whole lines begin, and the name a
-// header field line opens with.
+// bytes seen as text, the last line feed before a place, where after's
+// whole lines begin, and the name a header field line opens with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -21,6 +22,20 @@ inline std::string_view AsText(std::span<const uint8_t> bytes) {
 
 inline bool IsAsciiLetter(uint8_t byte) {
     return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+// Where the last line feed of text before position end lies (npos for
+// none). Walks back through whole messages, so it uses the C library's
+// memrchr where there is one: it reads many bytes at a time, rfind one.
+inline size_t LastFeedBefore(std::string_view text, size_t end) {
+    if (end == 0) return std::string_view::npos;  // empty text may have no data pointer
+#if defined(__GLIBC__)
+    const void* feed = memrchr(text.data(), '\n', end);
+    return feed == nullptr ? std::string_view::npos
+                           : static_cast<size_t>(static_cast<const char*>(feed) - text.data());
+#else
+    return text.rfind('\n', end - 1);
+#endif
 }
 
 // After from its first whole line on: the line a boundary cuts is not
