@@ -15,7 +15,9 @@ class CFile64Ex;
 
 // The source as the linking reads it: small pieces at scattered places,
 // many of them again and again (the ends of pieces, the blocks around
-// them), through a cache of 4 KiB pages (2 MiB in all).
+// them), through a direct-mapped cache of 4 KiB pages, 8 MiB in all: with
+// 2 MiB, the boundaries of a dozen stores sharing a few megabytes read
+// many pages twice.
 class CachedSource {
 public:
     explicit CachedSource(CFile64Ex& source);
@@ -33,7 +35,7 @@ public:
 
 private:
     static constexpr uint32_t kPageSize = 4096;
-    static constexpr uint32_t kPages = 512;
+    static constexpr uint32_t kPages = 2048;
 
     // The slot holding page, read when it is not there; *length learns how
     // many of its bytes the source delivered.
