@@ -30,6 +30,9 @@
 // message.
 // STORE_QUALITY_WRONG=1 describes each unflagged wrong output
 // (STORE_QUALITY_BLOCKS=1: with its blocks).
+// STORE_QUALITY_PROFILE=classic or store-aware only recovers into files,
+// in that mode, five times per seed, and prints the processor seconds: a
+// run to profile one mode's whole recovery alone.
 // STORE_QUALITY_DIGEST=1 prints, per layout, a digest of every store-aware
 // output (its bytes, blocks and whether it is flagged), so that a change
 // meant to keep the linking's decisions can be checked to keep them.
@@ -588,6 +591,16 @@ int main(int argc, char** argv) {
                 std::ofstream out(image, std::ios::binary | std::ios::trunc);
                 out.write(reinterpret_cast<const char*>(built.bytes.data()),
                           static_cast<std::streamsize>(built.bytes.size()));
+            }
+            if (const char* mode = std::getenv("STORE_QUALITY_PROFILE")) {
+                const uint32_t options =
+                    std::strcmp(mode, "classic") == 0 ? 0 : VARROW_OPTION_STORE_AWARE;
+                double seconds = 0;
+                for (int round = 0; round < 5; ++round)
+                    seconds += RecoverSeconds(image, output, options);
+                std::printf("  %s #%llu %s: %.3f s for five recoveries\n", layout.name,
+                            static_cast<unsigned long long>(seed), mode, seconds);
+                continue;
             }
             Figures c, a;
             Losses losses;
