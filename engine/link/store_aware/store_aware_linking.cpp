@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <tuple>
 
 #include "base/run_events.h"
 #include "link/block_data.h"
@@ -292,12 +294,47 @@ bool StoreAwareLinker::MayHaveLostPredecessor(const ChainBlock& block) {
     return false;
 }
 
+std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::HeadAt(uint64_t position) const {
+    const uint32_t head = blocks_.AtPosition(position);
+    if (head != kNoBlock) return BlockAt(head);
+    const auto cut = std::lower_bound(
+        cutHeads_.begin(), cutHeads_.end(), position,
+        [](const ChainBlock& block, uint64_t wanted) { return block.position < wanted; });
+    if (cut != cutHeads_.end() && cut->position == position) return *cut;
+    return std::nullopt;
+}
+
+std::vector<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutBlocks() const {
+    std::vector<ChainBlock> cut;
+    const uint32_t size = stores_.ClusterSize();
+    for (const StoreReassembly::SplitBoundary& split : stores_.SplitBoundaries()) {
+        const uint64_t boundary = (uint64_t{split.cluster} + 1) * size;
+        for (uint64_t offset = boundary - (kBlockHeaderSize - 1); offset < boundary; ++offset) {
+            if (offset > 0xFFFFFFFFu) break;
+            const std::optional<ChainBlock> block =
+                Locate(split.store, split.base, static_cast<uint32_t>(offset));
+            if (block && block->rebuilt && block->block == kNoBlock) cut.push_back(*block);
+        }
+    }
+    return cut;
+}
+
 void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     // Blocks that are some block's successor, and offsets that a stray
     // block names (every block with such an offset may be the one meant,
     // as in the classic linking).
     std::vector<bool> named(blocks_.size(), false);
     std::unordered_set<uint32_t> strayNames;
+    // Blocks whose header is cut where a store goes on elsewhere, and the
+    // positions of those that some block's successor is.
+    std::vector<ChainBlock> cut = CutBlocks();
+    std::unordered_set<uint64_t> namedCut;
+    for (const ChainBlock& block : cut) {
+        if (block.header.nextOffset == 0) continue;
+        const std::optional<ChainBlock> next = Successor(source, block);
+        if (next && next->block != kNoBlock) named[next->block] = true;
+        if (next && next->block == kNoBlock && next->rebuilt) namedCut.insert(next->position);
+    }
     for (uint32_t g = 0; g < blocks_.size(); ++g) {
         if (blocks_[g].nextOffset == 0) continue;
         const ChainBlock current = BlockAt(g);
@@ -314,16 +351,41 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
         }
         const std::optional<ChainBlock> next = Successor(source, current);
         if (next && next->block != kNoBlock) named[next->block] = true;
+        if (next && next->block == kNoBlock && next->rebuilt) namedCut.insert(next->position);
     }
 
-    // Heads by the scan's first meeting of their offset, then position.
-    std::vector<std::pair<uint32_t, uint32_t>> heads;  // (first block with the offset, head)
+    // Heads by the scan's first meeting of their offset, then position. An
+    // offset that no scanned block has comes after all that one has.
+    struct Head {
+        uint64_t first = 0;  // the first block with the offset
+        uint64_t position = 0;
+        uint32_t offset = 0;
+        bool operator<(const Head& other) const {
+            return std::tie(first, position) < std::tie(other.first, other.position);
+        }
+    };
+    const auto firstWith = [&](uint32_t offset) {
+        const std::span<const uint32_t> with = blocks_.WithOffset(offset);
+        return with.empty() ? uint64_t{blocks_.size()} + offset : uint64_t{with[0]};
+    };
+    std::vector<Head> heads;
     for (uint32_t h = 0; h < blocks_.size(); ++h) {
         if (named[h] || strayNames.count(blocks_[h].selfOffset) != 0) continue;
         const ChainBlock block = BlockAt(h);
         if (MayHaveLostPredecessor(block) && !IsMessageStart(DataOf(block))) continue;
-        heads.emplace_back(blocks_.WithOffset(blocks_[h].selfOffset)[0], h);
+        heads.push_back(
+            {firstWith(blocks_[h].selfOffset), blocks_[h].position, blocks_[h].selfOffset});
     }
+    for (const ChainBlock& block : cut) {
+        const uint32_t offset = block.header.selfOffset;
+        if (namedCut.count(block.position) != 0 || strayNames.count(offset) != 0 ||
+            !IsMessageStart(DataOf(block)))
+            continue;
+        heads.push_back({firstWith(offset), block.position, offset});
+        cutHeads_.push_back(block);
+    }
+    std::sort(cutHeads_.begin(), cutHeads_.end(),
+              [](const ChainBlock& a, const ChainBlock& b) { return a.position < b.position; });
     std::sort(heads.begin(), heads.end());
     // The heads of one offset share their first block, so they lie
     // together, and their offsets come in the order the classic index
@@ -336,7 +398,7 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     std::vector<Entry> walk;
     for (uint32_t i = 0; i < heads.size(); ++i) {
         if (i == 0 || heads[i].first != heads[i - 1].first)
-            walk.push_back({(blocks_[heads[i].second].selfOffset / 16) % kChainHeadBuckets, i});
+            walk.push_back({(heads[i].offset / 16) % kChainHeadBuckets, i});
     }
     std::sort(walk.begin(), walk.end(), [](const Entry& a, const Entry& b) {
         return a.bucket != b.bucket ? a.bucket < b.bucket : a.created > b.created;
@@ -344,11 +406,11 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     headOffsets_.reserve(walk.size());
     headPositions_.reserve(walk.size());
     for (const Entry& entry : walk) {
-        headOffsets_.push_back(blocks_[heads[entry.created].second].selfOffset);
+        headOffsets_.push_back(heads[entry.created].offset);
         headPositions_.emplace_back();
         for (uint32_t i = entry.created;
              i < heads.size() && heads[i].first == heads[entry.created].first; ++i)
-            headPositions_.back().push_back(blocks_[heads[i].second].position);
+            headPositions_.back().push_back(heads[i].position);
     }
     headIndex_.reserve(headOffsets_.size());
     for (uint32_t i = 0; i < headOffsets_.size(); ++i) headIndex_.emplace_back(headOffsets_[i], i);
@@ -374,6 +436,8 @@ void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
             asked[entry] = true;
             if (events.QueryAbort()) return;
         }
+        // A head with a cut header opens like a message: it has its colon.
+        if (head == kNoBlock) continue;
         // A header that cannot be read counts as one with a colon, as in
         // the classic linking.
         uint32_t delivered = 0;
@@ -384,7 +448,8 @@ void StoreAwareLinker::ValidateHeads(RunEvents& events, CFile64Ex& source) {
     }
     for (PositionList& positions : headPositions_) {
         for (size_t i = positions.size(); i-- > 0;) {
-            if (colonless[blocks_.AtPosition(positions[i])]) positions.erase(i);
+            const uint32_t head = blocks_.AtPosition(positions[i]);
+            if (head != kNoBlock && colonless[head]) positions.erase(i);
         }
     }
 }
@@ -413,12 +478,12 @@ void StoreAwareLinker::WriteChain(CFile64Ex& source, uint32_t headOffset, uint64
 
 void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition,
                                    CFile64& output, ChainTrace& trace) {
-    const uint32_t head = blocks_.AtPosition(headPosition);
-    if (head == kNoBlock) {
+    const std::optional<ChainBlock> first = HeadAt(headPosition);
+    if (!first) {
         trace.end = ChainEnd::ReadError;
         return;
     }
-    ChainBlock current = BlockAt(head);
+    ChainBlock current = *first;
     // Bytes read from two clusters of one store that only a guessed link
     // puts together make the message's end uncertain.
     uint32_t lastStore = current.store;
@@ -491,7 +556,8 @@ void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint6
 size_t StoreAwareLinker::HeadsMemoryUsed() const {
     size_t bytes = headOffsets_.capacity() * sizeof(uint32_t) +
                    headPositions_.capacity() * sizeof(PositionList) +
-                   headIndex_.capacity() * sizeof(headIndex_[0]);
+                   headIndex_.capacity() * sizeof(headIndex_[0]) +
+                   cutHeads_.capacity() * sizeof(ChainBlock);
     for (const PositionList& positions : headPositions_) {
         if (positions.capacity() > 1) bytes += positions.capacity() * sizeof(uint64_t);
     }

@@ -17,7 +17,9 @@
 // block named by a block at an offset that its own file does not hold
 // (its own predecessor may be that lost block), unless it opens like a
 // message. Every other block whose data holds a colon starts a message,
-// numbered in the classic walking order.
+// numbered in the classic walking order. So does a block whose header is
+// cut in two where its store goes on elsewhere (no scan sees such a
+// header) when nothing names it and it opens like a message.
 //
 // Where the file is blocked (its continuation is unknown) or a cluster
 // belongs to another file, the message stops there and its chain does not
@@ -89,10 +91,15 @@ private:
     void FollowChain(CFile64Ex& source, uint32_t headOffset, uint64_t headPosition, CFile64& output,
                      ChainTrace& trace);
     void FindHeads(CFile64Ex& source);
+    // The blocks whose header is cut in two where a store goes on at
+    // another base (put together from both sides), which no scan sees.
+    std::vector<ChainBlock> CutBlocks() const;
     // The block at offset of a store file, read at ownBase where the store
     // does not place the cluster; near is a block number to search from.
     std::optional<ChainBlock> Locate(uint32_t store, int64_t ownBase, uint32_t offset,
                                      uint32_t near = BlockRecords::kNoBlock) const;
+    // The head at position: a scanned block, or one of cutHeads_.
+    std::optional<ChainBlock> HeadAt(uint64_t position) const;
     // A scanned block as its own file shows it.
     ChainBlock BlockAt(uint32_t block) const;
     std::optional<ChainBlock> Successor(CFile64Ex& source, const ChainBlock& current);
@@ -121,6 +128,9 @@ private:
     std::vector<uint32_t> headOffsets_;
     std::vector<PositionList> headPositions_;
     std::vector<std::pair<uint32_t, uint32_t>> headIndex_;
+    // The heads whose header a split of their store cuts, by position: no
+    // scanned block lies there.
+    std::vector<ChainBlock> cutHeads_;
     std::unordered_map<uint32_t, uint32_t> sharedSuccessors_;
     // Candidates of offsets with many blocks, for stray blocks' choices.
     std::unordered_map<uint32_t, PositionList> manyCandidates_;

@@ -229,6 +229,20 @@ const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uin
     }
     endSide_.beforeIsText = IsPlausibleText(endSide_.before);
     endSide_.base64Line = FixedBase64LineLength(endSide_.before);
+    // A header cut by the boundary begins with its own offset: those of
+    // the last bytes before it that do (as far as they reach) are where an
+    // option may complete one.
+    endSide_.cutHeaders.clear();
+    uint8_t edge[kBlockHeaderSize - 1];
+    source.ReadTo(e.base + static_cast<int64_t>(lo) - static_cast<int64_t>(sizeof edge),
+                  sizeof edge, edge);
+    for (uint32_t at = 0; at < sizeof edge; ++at) {
+        const uint64_t offset = lo - sizeof edge + at;
+        bool own = offset <= 0xFFFFFFFFu;
+        for (uint32_t i = 0; own && i < 4 && at + i < sizeof edge; ++i)
+            own = edge[at + i] == static_cast<uint8_t>(offset >> (8 * i));
+        if (own) endSide_.cutHeaders.push_back(offset);
+    }
     endSide_.messageRead = false;
     endSide_.message.clear();
     endSide_.width = SIZE_MAX;
@@ -430,12 +444,13 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         }
     }
 
-    // Cut headers: the named ones must be headers, and so may the block
-    // after the last one on the store's grid.
+    // Cut headers: the named ones must be headers, and so may any that
+    // the end's last bytes begin (the block after the last one on the
+    // store's grid, or the first of a message that nothing names).
     const uint64_t grid = uint64_t{last.selfOffset} + kBlockSpan;
     std::vector<std::pair<uint64_t, bool>> cuts;  // (offset, named)
     for (const uint64_t offset : cutOffsets) cuts.emplace_back(offset, true);
-    if (grid + kBlockHeaderSize > lo && grid < lo) cuts.emplace_back(grid, false);
+    for (const uint64_t offset : side.cutHeaders) cuts.emplace_back(offset, false);
     std::sort(cuts.begin(), cuts.end());
     for (size_t i = 0; i < cuts.size(); ++i) {
         if (i > 0 && cuts[i].first == cuts[i - 1].first) continue;

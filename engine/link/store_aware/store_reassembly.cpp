@@ -405,6 +405,18 @@ void StoreReassembly::MakeStores() {
     storeClusters_.shrink_to_fit();
 }
 
+std::vector<StoreReassembly::SplitBoundary> StoreReassembly::SplitBoundaries() const {
+    std::vector<SplitBoundary> splits;
+    for (size_t i = 0; i + 1 < storeClusters_.size(); ++i) {
+        const StoreCluster& here = storeClusters_[i];
+        const StoreCluster& next = storeClusters_[i + 1];
+        if (next.store == here.store && next.cluster == here.cluster + 1 &&
+            here.base != kBlockedBase && next.base != kBlockedBase && next.base != here.base)
+            splits.push_back({here.store, here.cluster, here.base});
+    }
+    return splits;
+}
+
 StoreReassembly::ClusterHold StoreReassembly::At(uint32_t store, uint32_t cluster) const {
     // A chain asks for one cluster of a store many times in a row, then for
     // the next: both are looked at before the search (each store's clusters

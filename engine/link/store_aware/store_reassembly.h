@@ -81,6 +81,16 @@ public:
     // alignment no real piece has), which is followed by offset alone.
     bool IsSolid(uint32_t store) const { return storeSolid_[store] != 0; }
     ClusterHold At(uint32_t store, uint32_t cluster) const;
+    // A place where a solid store's file goes on elsewhere on disk: its
+    // file cluster `cluster` lies at base + its file offset, the next one
+    // at another base. A block header cut there lies in two places, so no
+    // scan sees it.
+    struct SplitBoundary {
+        uint32_t store = 0;
+        uint32_t cluster = 0;
+        int64_t base = 0;
+    };
+    std::vector<SplitBoundary> SplitBoundaries() const;
     // Whether the disk range of file cluster `cluster` at base holds
     // blocks, none of them of that base: the cluster is another file's.
     bool IsForeign(int64_t base, uint32_t cluster) const;
@@ -232,8 +242,10 @@ private:
     // the last block's text up to the boundary (before), whether it could
     // be text and the length of its base64 lines; the text of its last
     // blocks up to the boundary (message, read when an option first needs
-    // it); and the width of the text before the boundary (SIZE_MAX until an
-    // option needs it: it costs a scan of the text, and most never do).
+    // it); the width of the text before the boundary (SIZE_MAX until an
+    // option needs it: it costs a scan of the text, and most never do); and
+    // the offsets in its last 15 bytes whose bytes begin a header of that
+    // offset, cut by the boundary.
     // Kept for the end last asked about: LinkEnds weighs the options of one
     // end in a row.
     struct EndSide {
@@ -244,6 +256,7 @@ private:
         bool messageRead = false;
         std::vector<uint8_t> message;
         size_t width = SIZE_MAX;
+        std::vector<uint64_t> cutHeaders;
     };
     const EndSide& EndOf(CachedSource& source, uint32_t end) const;
     const std::vector<uint8_t>& EndMessage(CachedSource& source, uint32_t end) const;

@@ -1162,6 +1162,39 @@ TEST_F(StoreAwareLinking, ANextBlockWhoseCutHeaderTheScanMissedIsRebuiltFromTheS
     }
 }
 
+// The head of "Subject: cut" has its header cut by the boundary at file
+// offset 0x1000, `first` bytes before it, and nothing names it; no block
+// before it lies on its grid. Cluster 1 lies at 0x30000, and the cluster
+// after cluster 0 on the source is other data: only the header put
+// together from both sides tells where the store goes on, and shows the
+// message.
+TEST_F(StoreAwareLinking, AHeadWhoseCutHeaderTheScanMissedStartsAMessage) {
+    for (const uint32_t first : {2u, 4u, 11u, 15u}) {
+        const uint32_t cut = 0x1000 - first;
+        StoreFile file;
+        const std::string head = "Subject: cut\r\n\r\n" + std::string(496, 'h');
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(cut, head, cut + kSpan);
+        file.Block(cut + kSpan, "the end", 0);
+        file.Block(cut + 2 * kSpan, "Subject: after\r\n", 0);
+        image.clear();
+        Place(image, file, 0, kCluster, 0x10000);
+        Put(image, 0x11000, std::string(kCluster, '#'));
+        Place(image, file, 0x1000, kCluster, 0x30000);
+        const Files files = Recover();
+        EXPECT_EQ(files.at("cut.eml"), head + "the end") << first;
+        EXPECT_EQ(files.at("before.eml"), "Subject: before\r\n") << first;
+        EXPECT_EQ(RecoverClassic().count("cut.eml"), 0u) << first;
+
+        // Where the header's other side holds other bytes up to its data
+        // length, it is no header, and there is no head.
+        if (first < 12) {
+            Put(image, 0x30000, std::string(kBlockHeaderSize - first, '#'));
+            EXPECT_EQ(Recover().count("cut.eml"), 0u) << first;
+        }
+    }
+}
+
 // --- Headers across a cluster boundary -----------------------------------------
 
 // A message of four blocks whose third block header is cut: `first` bytes
