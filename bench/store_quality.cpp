@@ -283,6 +283,27 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                 }
             }
         }
+        if (!stopped && wrong && !wrongOutput && std::getenv("STORE_QUALITY_WHY")) {
+            // No output starts at the message's first block: where those
+            // that start like it do.
+            std::printf("    lost elsewhere: message of %zu blocks from %llx/%x;",
+                        message.blocks.size(),
+                        static_cast<unsigned long long>(message.blocks.front().position),
+                        message.blocks.front().offset);
+            if (std::getenv("STORE_QUALITY_BLOCKS")) {
+                for (const auto& block : message.blocks)
+                    std::printf(" %llx/%x", static_cast<unsigned long long>(block.position),
+                                block.offset);
+                std::printf(";");
+            }
+            for (const Output& output : outputs) {
+                if (output.text.compare(0, start.size(), start) == 0 && !output.blocks.empty())
+                    std::printf(" output of %zu blocks from %llx%s", output.blocks.size(),
+                                static_cast<unsigned long long>(output.blocks.front()),
+                                output.flagged ? " (flagged)" : "");
+            }
+            std::printf("\n");
+        }
         if (stopped && std::getenv("STORE_QUALITY_WHY")) {
             // The longest output the message starts with: where it stops.
             size_t longest = 0;
