@@ -320,6 +320,15 @@ void Score(const builder::Manifest& manifest, const std::vector<Output>& outputs
                                 static_cast<unsigned long long>(block.position), block.offset);
             }
         }
+        if (!stopped && !wrong && std::getenv("STORE_QUALITY_WHY")) {
+            std::printf("    lost without head: message of %zu blocks", message.blocks.size());
+            if (std::getenv("STORE_QUALITY_BLOCKS")) {
+                for (const auto& block : message.blocks)
+                    std::printf(" %llx/%x", static_cast<unsigned long long>(block.position),
+                                block.offset);
+            }
+            std::printf("\n");
+        }
         if (stopped)
             ++losses->stopped;
         else if (wrong)
