@@ -18,15 +18,15 @@
 //    header naming a field twice (-1), and a MIME part delimited with the
 //    message's own boundary (+1);
 // and an option with nothing for it is no option. Among options of equal
-// strong evidence going on in line, where a join of two clusters that other
-// copies rival was left open (store_in_line.cpp), comes first; then one
-// where a word cut by the boundary makes a word the
+// strong evidence one where a word cut by the boundary makes a word the
 // message uses elsewhere is likelier, and one where the bytes across the
 // boundary make runs of character kinds the message has nowhere else (a
 // letter right after "?", a space before a line end) less likely, as is
 // one whose text starts breaking softly as quoted-printable does where the
-// message's lines did not; among
-// those of equal evidence the
+// message's lines did not; then going on in line, where a join of two
+// clusters that other copies rival was left open (store_in_line.cpp),
+// comes first (a file system that reuses freed clusters puts another
+// file's cluster in line as readily); among those of equal evidence the
 // in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
@@ -506,12 +506,12 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
 namespace {
 
 // An option's evidence as one weight that orders options as the evidence
-// does (strong first, then in line, words, weak, near and affinity), and
+// does (strong first, then words, in line, weak, near and affinity), and
 // that is never 0.
 int64_t WeightOf(int strong, int inLine, int words, int weak, int near, size_t affinity) {
     int64_t weight = strong;
-    weight = weight * 2 + inLine;
     weight = weight * 32 + std::clamp(words, -15, 15) + 16;
+    weight = weight * 2 + inLine;
     weight = weight * 2 + weak;
     weight = weight * 2 + near;
     return weight * 4096 + static_cast<int64_t>(std::min<size_t>(affinity, 4095));
@@ -529,9 +529,9 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         return d < 0 ? -d : d;
     };
     std::sort(options.begin(), options.end(), [&](const Option& a, const Option& b) {
-        return std::make_tuple(-a.strong, -a.inLine, -a.words, -a.weak, -a.near,
+        return std::make_tuple(-a.strong, -a.words, -a.inLine, -a.weak, -a.near,
                                -static_cast<int64_t>(a.affinity), distance(a), a.end, a.start) <
-               std::make_tuple(-b.strong, -b.inLine, -b.words, -b.weak, -b.near,
+               std::make_tuple(-b.strong, -b.words, -b.inLine, -b.weak, -b.near,
                                -static_cast<int64_t>(b.affinity), distance(b), b.end, b.start);
     });
     std::unordered_set<uint32_t> done, taken;

@@ -157,7 +157,9 @@ private:
         int words = 0;
         // The start lies right after the end on disk, where a join was left
         // open (store_in_line.cpp): contiguity shown by blocks on both
-        // sides, which outranks the message's wording.
+        // sides. The message's wording outranks it: where a file system
+        // refills the clusters of a file it deleted (a store it compacted),
+        // another store's cluster lies in line as readily.
         int inLine = 0;
         int weak = 0;
         // The option starts shortly after the end on disk, where a file

@@ -590,30 +590,41 @@ TEST_F(StoreAwareLinking, ALineOneByteLongerThanTheWidthsNearTheBoundaryIsStillI
     }
 }
 
+// Two stores with one layout and like wording; the last block of file
+// cluster 1 runs into cluster 2 in the middle of a word ("proj|ect" in A,
+// "Mon|day" in B). Links, text and shared substrings tie; only the word
+// each message uses elsewhere tells which cluster 2 is whose.
+struct TwinsWithCutWords {
+    ChainedMessage a, b;
+
+    TwinsWithCutWords() {
+        const auto filler = [](size_t length) {
+            std::string text;
+            while (text.size() < length) text += "we send the notes after lunch and\r\n";
+            return text.substr(0, length);
+        };
+        const auto store = [&](const std::string& subject, const std::string& cutWord, size_t cut) {
+            return ChainBlocks({
+                {0x1a00,
+                 "Subject: " + subject + "\r\n\r\nAbout the " + cutWord + ".\r\n" + filler(400)},
+                {0x1c10, filler(512)},
+                // 464 bytes up to the boundary, 48 after it.
+                {0x1e20, filler(464 - 6 - cut) + "\r\nour " + cutWord.substr(0, cut) +
+                             cutWord.substr(cut) + " is late.\r\n" +
+                             filler(48 - (cutWord.size() - cut) - 11)},
+                {0x2030, filler(300)},
+                {0x2240, "end of " + subject},
+            });
+        };
+        a = store("a", "project", 4);
+        b = store("b", "Monday", 3);
+    }
+};
+
 TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheirs) {
-    // Two stores with one layout and like wording; the last block of file
-    // cluster 1 runs into cluster 2 in the middle of a word ("proj|ect" in
-    // A, "Mon|day" in B). Links, text and shared substrings tie; only the
-    // word each message uses elsewhere tells which cluster 2 is whose.
-    const auto filler = [](size_t length) {
-        std::string text;
-        while (text.size() < length) text += "we send the notes after lunch and\r\n";
-        return text.substr(0, length);
-    };
-    const auto store = [&](const std::string& subject, const std::string& cutWord, size_t cut) {
-        return ChainBlocks({
-            {0x1a00,
-             "Subject: " + subject + "\r\n\r\nAbout the " + cutWord + ".\r\n" + filler(400)},
-            {0x1c10, filler(512)},
-            // 464 bytes up to the boundary, 48 after it.
-            {0x1e20, filler(464 - 6 - cut) + "\r\nour " + cutWord.substr(0, cut) +
-                         cutWord.substr(cut) + " is late.\r\n" +
-                         filler(48 - (cutWord.size() - cut) - 11)},
-            {0x2030, filler(300)},
-            {0x2240, "end of " + subject},
-        });
-    };
-    const ChainedMessage a = store("a", "project", 4), b = store("b", "Monday", 3);
+    const TwinsWithCutWords twins;
+    const ChainedMessage& a = twins.a;
+    const ChainedMessage& b = twins.b;
     size_t flagged = 0;
     EXPECT_EQ(LinkTwins(a.file, b.file, &flagged),
               (std::map<std::string, std::string>{{"Subject: a", a.text}, {"Subject: b", b.text}}));
@@ -621,6 +632,19 @@ TEST_F(StoreAwareLinking, TwinEndsTakeTheStartWhereTheWordTheBoundaryCutsIsTheir
     // guess, which its message reports; the second is left to its end only
     // because the first took the rival start, and is as uncertain.
     EXPECT_EQ(flagged, 2u);
+}
+
+// The same twins where B's cluster 2 lies right after A's cluster 1 on
+// disk, at A's base (a file system refilled freed clusters): the word the
+// boundary cuts outranks going on in line.
+TEST_F(StoreAwareLinking, AWordTheBoundaryCutsOutranksAnotherStoresClusterInLine) {
+    const TwinsWithCutWords twins;
+    Place(image, twins.a.file, kCluster, kCluster, 0x20000);
+    Place(image, twins.b.file, 2 * kCluster, kCluster, 0x21000);
+    Place(image, twins.b.file, kCluster, kCluster, 0x40000);
+    Place(image, twins.a.file, 2 * kCluster, kCluster, 0x60000);
+    EXPECT_EQ(ChainStartingWith("Subject: a").text, twins.a.text);
+    EXPECT_EQ(ChainStartingWith("Subject: b").text, twins.b.text);
 }
 
 TEST_F(StoreAwareLinking, TwinEndsTakeTheStartThatKeepsTheirTextsHabits) {
