@@ -18,6 +18,11 @@
 //                                with different text, shuffled by cluster:
 //                                how the linking grows with the copies of
 //                                one file cluster
+//   store_quality --filesystems FIRST LAST
+//                                exact and wrong of both modes over the
+//                                FAT16 and ext4 volumes of those seeds,
+//                                laid out by mtools and mke2fs
+//                                (image_builder/filesystem_volumes.h)
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 // STORE_QUALITY_CPU=1 times in processor seconds instead of wall seconds.
@@ -46,7 +51,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <time.h>
@@ -55,6 +62,7 @@
 #include "assembly/completeness.h"
 #include "bench_images.h"
 #include "image_builder/colliding_stores.h"
+#include "image_builder/filesystem_volumes.h"
 #include "image_builder/random.h"
 #include "image_builder/block.h"
 #include "image_builder/image_builder.h"
@@ -588,9 +596,68 @@ int Copies(size_t most) {
     return 0;
 }
 
+// Both modes over the FAT16 and ext4 volumes of seeds first..last, whose
+// stores real file system code laid out.
+int FileSystems(uint64_t first, uint64_t last) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    struct Kind {
+        const char* name;
+        bool (*have)();
+        std::optional<builder::FileSystemVolume> (*make)(uint64_t, const std::string&);
+    };
+    const Kind kinds[] = {{"FAT16", builder::HaveFatTools, builder::MakeFatVolume},
+                          {"ext4", builder::HaveExt4Tools, builder::MakeExt4Volume}};
+    std::printf("seeds %llu..%llu: exact/real messages, unflagged wrong outputs\n",
+                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
+    for (const Kind& kind : kinds) {
+        if (!kind.have()) {
+            std::printf("%-8s | the tools to make its volumes are not installed\n", kind.name);
+            continue;
+        }
+        size_t real = 0;
+        builder::VolumeQuality classic, aware;
+        for (uint64_t seed = first; seed <= last; ++seed) {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            const std::optional<builder::FileSystemVolume> volume =
+                kind.make(seed, folder.string());
+            if (!volume) {
+                std::printf("%-8s | seed %llu: the volume could not be made\n", kind.name,
+                            static_cast<unsigned long long>(seed));
+                continue;
+            }
+            Figures unused;
+            const auto judge = [&](bool storeAware) {
+                std::vector<std::pair<std::string, bool>> outputs;
+                for (Output& output : Link(volume->image, storeAware, unused))
+                    outputs.emplace_back(std::move(output.text), output.flagged);
+                return builder::JudgeVolume(*volume, outputs);
+            };
+            const builder::VolumeQuality c = judge(false), a = judge(true);
+            if (std::getenv("STORE_QUALITY_PER_SEED") || a.exact < volume->real.size() || a.wrong)
+                std::printf(
+                    "  %s seed %llu: classic %zu/%zu, %zu wrong; store-aware %zu/%zu, %zu wrong\n",
+                    kind.name, static_cast<unsigned long long>(seed), c.exact, volume->real.size(),
+                    c.wrong, a.exact, volume->real.size(), a.wrong);
+            real += volume->real.size();
+            classic.exact += c.exact, classic.wrong += c.wrong;
+            aware.exact += a.exact, aware.wrong += a.wrong;
+        }
+        std::printf("%-8s | classic %6zu/%-6zu %4zu wrong | store-aware %6zu/%-6zu %4zu wrong\n",
+                    kind.name, classic.exact, real, classic.wrong, aware.exact, real, aware.wrong);
+        std::fflush(stdout);
+    }
+    fs::remove_all(folder);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0)
         return Mixed(std::strtoull(argv[2], nullptr, 10));
+    if (argc > 3 && std::strcmp(argv[1], "--filesystems") == 0)
+        return FileSystems(std::strtoull(argv[2], nullptr, 10),
+                           std::strtoull(argv[3], nullptr, 10));
     if (argc > 2 && std::strcmp(argv[1], "--copies") == 0)
         return Copies(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
