@@ -45,10 +45,12 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
         for (const auto& [i, j] : changes) {
             const auto pi = static_cast<int64_t>(blocks[i].position);
             const auto pj = static_cast<int64_t>(blocks[j].position);
-            // The end of the file cluster that holds i's header, then the
-            // first file-cluster start of j's piece from there.
-            const int64_t x =
-                pi + kBlockHeaderSize + Mod(blocks[i].Base() - pi - kBlockHeaderSize, size);
+            // The end of the file cluster that holds the first byte of i's
+            // header (the header may run into the next cluster, which a
+            // header cut where the file goes on elsewhere, yet accepted
+            // with the bytes in line, does), then the first file-cluster
+            // start of j's piece from there.
+            const int64_t x = pi + 1 + Mod(blocks[i].Base() - pi - 1, size);
             const int64_t y = x + Mod(blocks[j].Base() - x, size);
             if (y <= pj) ++count;
         }

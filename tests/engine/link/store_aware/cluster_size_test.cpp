@@ -87,5 +87,32 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     for (const Case& c : cases) EXPECT_EQ(InferClusterSize(c.blocks), c.expected) << c.what;
 }
 
+// A store's file cluster 16 ends with the block at 0x10ff4, whose header
+// runs 4 bytes into the next cluster on disk, which is another store's
+// cluster 0x32 (its first block 0x204 into it); the scan accepted the
+// header with those bytes. That cluster begins after the first one's end
+// all the same, as do the other pieces, 4 KiB clusters from sector 63 on.
+TEST(ClusterSize, AHeaderThatRunsIntoTheNextPieceOnDiskTellsNothingAgainstTheSize) {
+    BlockRecords blocks;
+    const auto place = [&](uint64_t cluster, uint64_t position, bool cut) {
+        const uint64_t from = cluster * 4096;
+        for (uint64_t offset = 0xead4; offset + 16 <= from + 4096 + (cut ? 15 : 0);
+             offset += kSpan) {
+            if (offset >= from)
+                blocks.Accept({static_cast<uint32_t>(offset), 512, 100, 0},
+                              position + (offset - from));
+        }
+    };
+    const uint64_t start = 63 * 512 + 0x40000;
+    place(15, start, false);
+    place(16, start + 0x1000, true);
+    place(0x32, start + 0x2000, false);
+    place(17, start + 0x4000, false);
+    place(0x33, start + 0x6000, false);
+    place(18, start + 0x8000, false);
+    blocks.Finish();
+    EXPECT_EQ(InferClusterSize(blocks), 4096u);
+}
+
 }  // namespace
 }  // namespace varrow
