@@ -114,6 +114,15 @@ protected:
     }
     std::map<std::string, std::string> RecoverClassic() { return Recover(0); }
 
+    // The image anew: file cluster 0 at 0x10000, other data after it, file
+    // cluster 1 at 0x30000.
+    void PlaceSplitAfterCluster0(const StoreFile& file) {
+        image.clear();
+        Place(image, file, 0, kCluster, 0x10000);
+        Put(image, 0x11000, std::string(kCluster, '#'));
+        Place(image, file, 0x1000, kCluster, 0x30000);
+    }
+
     // Two stores of one layout whose file clusters 1 and 2 each lie on
     // their own, so that the end of either cluster 1 may go on in either
     // cluster 2. The linked texts by their first ten bytes; *flagged, when
@@ -1168,10 +1177,7 @@ TEST_F(StoreAwareLinking, ANextBlockWhoseCutHeaderTheScanMissedIsRebuiltFromTheS
         file.Block(cut, second, cut + kSpan);
         file.Block(cut + kSpan, "the end", 0);
         file.Block(cut + 2 * kSpan, "Subject: after\r\n", 0);
-        image.clear();
-        Place(image, file, 0, kCluster, 0x10000);
-        Put(image, 0x11000, std::string(kCluster, '#'));
-        Place(image, file, 0x1000, kCluster, 0x30000);
+        PlaceSplitAfterCluster0(file);
         const Files files = Recover();
         EXPECT_EQ(files.at("cut.eml"), head + second + "the end") << first;
         EXPECT_EQ(files.at("after.eml"), "Subject: after\r\n") << first;
@@ -1201,10 +1207,7 @@ TEST_F(StoreAwareLinking, AHeadWhoseCutHeaderTheScanMissedStartsAMessage) {
         file.Block(cut, head, cut + kSpan);
         file.Block(cut + kSpan, "the end", 0);
         file.Block(cut + 2 * kSpan, "Subject: after\r\n", 0);
-        image.clear();
-        Place(image, file, 0, kCluster, 0x10000);
-        Put(image, 0x11000, std::string(kCluster, '#'));
-        Place(image, file, 0x1000, kCluster, 0x30000);
+        PlaceSplitAfterCluster0(file);
         const Files files = Recover();
         EXPECT_EQ(files.at("cut.eml"), head + "the end") << first;
         EXPECT_EQ(files.at("before.eml"), "Subject: before\r\n") << first;
