@@ -23,11 +23,11 @@
 // boundary make runs of character kinds the message has nowhere else (a
 // letter right after "?", a space before a line end) less likely, as is
 // one whose text starts breaking softly as quoted-printable does where the
-// message's lines did not; then going on in line, where a join of two
-// clusters that other copies rival was left open (store_in_line.cpp),
-// comes first (a file system that reuses freed clusters puts another
-// file's cluster in line as readily); among those of equal evidence the
-// in-place one, or one on the store's block grid, counts as
+// message's lines did not; then one going on in line, where a join of two
+// clusters that other copies rival was left open (store_in_line.cpp), is
+// likelier (only then: a file system that reuses freed clusters puts
+// another file's cluster in line as readily); among those of equal
+// evidence the in-place one, or one on the store's block grid, counts as
 // likelier (weak), then one that starts shortly after the end on disk
 // (near: where a file system puts the rest of a file it had to split);
 // shared 8-byte substrings across the boundary (affinity) settle what is
