@@ -393,8 +393,17 @@ void StoreReassembly::MakeStores() {
                 piece = current.nextPiece;
                 continue;
             }
-            if (current.next == Next::InPlace)
-                storeClusters_.push_back({store, last.cluster + 1, last.base, false, guesses});
+            // Going on in place into a cluster without a block: nothing shows
+            // its bytes to be the file's (the store may have ended there and
+            // the cluster been reused), as in a cluster that a piece bridges.
+            if (current.next == Next::InPlace) {
+                const int64_t from =
+                    last.base + (int64_t{last.cluster} + 1) * int64_t{clusterSize_};
+                const bool empty =
+                    from < 0 || !HasBlockIn(static_cast<uint64_t>(from),
+                                            static_cast<uint64_t>(from) + clusterSize_);
+                storeClusters_.push_back({store, last.cluster + 1, last.base, empty, guesses});
+            }
             if (current.next == Next::Blocked)
                 storeClusters_.push_back({store, last.cluster + 1, kBlockedBase, false, guesses});
             break;

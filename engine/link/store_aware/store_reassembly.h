@@ -51,7 +51,8 @@ public:
         Hold hold = Hold::Unknown;
         int64_t base = 0;
         // No block lies there: the cluster only sits between two clusters
-        // of one piece, and may have been overwritten since.
+        // of one piece, or the store goes on into it in place after an end
+        // that was weighed, and it may have been overwritten since.
         bool bridged = false;
         // How many guessed links (see Piece::guessed) the store passes from
         // its first cluster up to this one. Two clusters of one store with

@@ -1082,6 +1082,39 @@ TEST_F(LastBlockAcross, TakesItsDataAsItLiesUnlessItsPieceEndsAndAnotherBeginsTh
     }
 }
 
+// "Subject: tail" in file cluster 1 has its last block run 32 bytes into
+// cluster 2. Another store's piece starts at cluster 2 elsewhere, so the
+// end is weighed: only going on in place is left, into a cluster without
+// a block, which other text has overwritten. The message is read in line
+// and flagged, right or wrong; where a block lies in line, it is not.
+TEST_F(StoreAwareLinking, GoingOnInPlaceIntoAClusterWithoutABlockIsFlagged) {
+    StoreFile file;
+    file.Block(0x0c00, "Subject: first\r\n\r\n" + std::string(490, 'a'), 0);
+    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'l') + std::string(32, 'r');
+    file.Block(0x1c00, head, 0x1e10);
+    file.Block(0x1e10, last, 0);
+    StoreFile other;
+    for (uint32_t offset = 0x2000; offset < 0x4000; offset += kSpan)
+        other.Block(offset, "Subject: other\r\n", 0);
+    for (const bool blockInLine : {false, true}) {
+        image.clear();
+        Place(image, file, 0, 2 * kCluster, 0x10000);
+        std::string overwritten(kCluster, 'o');
+        if (blockInLine) {
+            StoreFile third;
+            third.Block(0x2600, "Subject: third\r\n", 0);
+            std::copy(third.bytes.begin() + 0x2020, third.bytes.begin() + 0x2600 + kSpan,
+                      overwritten.begin() + 0x20);
+        }
+        Put(image, 0x12000, overwritten);
+        Place(image, other, 2 * kCluster, 2 * kCluster, 0x40000);
+        const testing::LinkedChain chain = ChainStartingWith("Subject: tail");
+        EXPECT_EQ(chain.text, head + last.substr(0, 480) + std::string(32, 'o')) << blockInLine;
+        EXPECT_EQ(chain.Incomplete(), !blockInLine) << blockInLine;
+    }
+}
+
 // A store file of three clusters: a message runs from cluster 0 into
 // cluster 1, and "Subject: tail" in cluster 1 has its last block run 32
 // bytes into cluster 2, which holds no block. Where the store lies split
