@@ -20,8 +20,9 @@
 //                                one file cluster
 //   store_quality --filesystems FIRST LAST
 //                                exact and wrong of both modes over the
-//                                FAT16 and ext4 volumes of those seeds,
-//                                laid out by mtools and mke2fs
+//                                FAT16 volumes (2 to 16 KiB clusters) and
+//                                ext4 volumes of those seeds, laid out by
+//                                mtools and mke2fs
 //                                (image_builder/filesystem_volumes.h)
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
@@ -601,12 +602,22 @@ int Copies(size_t most) {
 int FileSystems(uint64_t first, uint64_t last) {
     const fs::path folder =
         fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
+    using Make =
+        std::function<std::optional<builder::FileSystemVolume>(uint64_t, const std::string&)>;
     struct Kind {
         const char* name;
         bool (*have)();
-        std::optional<builder::FileSystemVolume> (*make)(uint64_t, const std::string&);
+        Make make;
     };
-    const Kind kinds[] = {{"FAT16", builder::HaveFatTools, builder::MakeFatVolume},
+    const auto fat = [](unsigned sectors) -> Make {
+        return [sectors](uint64_t seed, const std::string& folder) {
+            return builder::MakeFatVolume(seed, folder, sectors);
+        };
+    };
+    const Kind kinds[] = {{"FAT16 2K", builder::HaveFatTools, fat(4)},
+                          {"FAT16 4K", builder::HaveFatTools, fat(8)},
+                          {"FAT16 8K", builder::HaveFatTools, fat(16)},
+                          {"FAT16 16K", builder::HaveFatTools, fat(32)},
                           {"ext4", builder::HaveExt4Tools, builder::MakeExt4Volume}};
     std::printf("seeds %llu..%llu: exact/real messages, unflagged wrong outputs\n",
                 static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
@@ -644,7 +655,7 @@ int FileSystems(uint64_t first, uint64_t last) {
             classic.exact += c.exact, classic.wrong += c.wrong;
             aware.exact += a.exact, aware.wrong += a.wrong;
         }
-        std::printf("%-8s | classic %6zu/%-6zu %4zu wrong | store-aware %6zu/%-6zu %4zu wrong\n",
+        std::printf("%-9s | classic %6zu/%-6zu %4zu wrong | store-aware %6zu/%-6zu %4zu wrong\n",
                     kind.name, classic.exact, real, classic.wrong, aware.exact, real, aware.wrong);
         std::fflush(stdout);
     }

@@ -78,7 +78,8 @@ bool HaveFatTools() { return HaveTool("mformat") && HaveTool("mcopy") && HaveToo
 
 bool HaveExt4Tools() { return HaveTool("mke2fs"); }
 
-std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder) {
+std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder,
+                                              unsigned clusterSectors) {
     Random random(seed);
     MessageFactory factory(random.Next());
     StoreBuilder older = Store(random, factory, 40, false);
@@ -98,7 +99,9 @@ std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& 
         disk.seekp(static_cast<std::streamoff>(kSector63 + 48 * 1024 * 1024 - 1));
         disk.put('\0');
     }
-    if (!RunCommand(mtools + "mformat " + at + "-T 98304 -h 16 -s 63 -c 8 ::")) return std::nullopt;
+    if (!RunCommand(mtools + "mformat " + at + "-T 98304 -h 16 -s 63 -c " +
+                    std::to_string(clusterSectors) + " ::"))
+        return std::nullopt;
     bool ok = true;
     const auto copy = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
         WriteBytes(folder + "/" + name, bytes);

@@ -36,8 +36,9 @@ bool HaveFatTools();
 bool HaveExt4Tools();
 
 // The volumes of seed, made in folder (which must exist); nothing where a
-// tool failed.
-std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder);
+// tool failed. The FAT volume's clusters are of clusterSectors sectors.
+std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder,
+                                              unsigned clusterSectors = 8);
 std::optional<FileSystemVolume> MakeExt4Volume(uint64_t seed, const std::string& folder);
 
 }  // namespace ostrel::builder
