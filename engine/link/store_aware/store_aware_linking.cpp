@@ -327,13 +327,14 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
     std::unordered_set<uint32_t> strayNames;
     // Blocks whose header is cut where a store goes on elsewhere, and the
     // positions of those that some block's successor is.
-    std::vector<ChainBlock> cut = CutBlocks();
+    const std::vector<ChainBlock> cut = CutBlocks();
     std::unordered_set<uint64_t> namedCut;
-    for (const ChainBlock& block : cut) {
-        if (block.header.nextOffset == 0) continue;
-        const std::optional<ChainBlock> next = Successor(source, block);
+    const auto name = [&](const std::optional<ChainBlock>& next) {
         if (next && next->block != kNoBlock) named[next->block] = true;
         if (next && next->block == kNoBlock && next->rebuilt) namedCut.insert(next->position);
+    };
+    for (const ChainBlock& block : cut) {
+        if (block.header.nextOffset != 0) name(Successor(source, block));
     }
     for (uint32_t g = 0; g < blocks_.size(); ++g) {
         if (blocks_[g].nextOffset == 0) continue;
@@ -349,9 +350,7 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
             }
             continue;
         }
-        const std::optional<ChainBlock> next = Successor(source, current);
-        if (next && next->block != kNoBlock) named[next->block] = true;
-        if (next && next->block == kNoBlock && next->rebuilt) namedCut.insert(next->position);
+        name(Successor(source, current));
     }
 
     // Heads by the scan's first meeting of their offset, then position. An
