@@ -18,12 +18,14 @@
 //                                with different text, shuffled by cluster:
 //                                how the linking grows with the copies of
 //                                one file cluster
-//   store_quality --filesystems FIRST LAST
+//   store_quality --filesystems FIRST LAST [KIND]
 //                                exact and wrong of both modes over the
-//                                FAT16 volumes (2 to 16 KiB clusters) and
+//                                FAT16 volumes (1 to 16 KiB clusters) and
 //                                ext4 volumes of those seeds, laid out by
 //                                mtools and mke2fs
-//                                (image_builder/filesystem_volumes.h)
+//                                (image_builder/filesystem_volumes.h);
+//                                KIND ("FAT16 2K", "ext4") only that one;
+//                                STORE_QUALITY_WHY=1 describes each loss
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 // STORE_QUALITY_CPU=1 times in processor seconds instead of wall seconds.
@@ -597,9 +599,50 @@ int Copies(size_t most) {
     return 0;
 }
 
+// Each real message of volume that store-aware mode did not write whole:
+// the output that shares the longest beginning with it, where the two part,
+// and the output's blocks from the one before.
+void DescribeVolumeLosses(const builder::FileSystemVolume& volume) {
+    Figures unused;
+    const std::vector<Output> outputs = Link(volume.image, true, unused);
+    std::map<std::string, size_t> written;
+    for (const Output& output : outputs) ++written[output.text];
+    for (const std::string& message : volume.real) {
+        const auto it = written.find(message);
+        if (it != written.end() && it->second > 0) {
+            --it->second;
+            continue;
+        }
+        const Output* closest = nullptr;
+        size_t shared = 0;
+        for (const Output& output : outputs) {
+            size_t at = 0;
+            while (at < output.text.size() && at < message.size() && output.text[at] == message[at])
+                ++at;
+            if (at > shared) shared = at, closest = &output;
+        }
+        std::printf("    lost: message of %zu bytes", message.size());
+        if (!closest) {
+            std::printf(", no output begins like it\n");
+            continue;
+        }
+        std::printf(", output of %zu bytes %s parts at byte %zu; blocks", closest->text.size(),
+                    closest->flagged ? "(flagged)" : "(unflagged)", shared);
+        // A full block carries 0x1f0 bytes of text.
+        const size_t block = shared / 0x1f0;
+        for (size_t b = block > 0 ? block - 1 : 0; b < std::min(block + 3, closest->blocks.size());
+             ++b)
+            std::printf(" %zu:%llx", b, static_cast<unsigned long long>(closest->blocks[b]));
+        std::printf("\n      before: %s\n      real:   %s\n      output: %s\n",
+                    Shown(message, shared > 200 ? shared - 200 : 0, shared).c_str(),
+                    Shown(message, shared, shared + 160).c_str(),
+                    Shown(closest->text, shared, shared + 160).c_str());
+    }
+}
+
 // Both modes over the FAT16 and ext4 volumes of seeds first..last, whose
 // stores real file system code laid out.
-int FileSystems(uint64_t first, uint64_t last) {
+int FileSystems(uint64_t first, uint64_t last, const std::string& only) {
     const fs::path folder =
         fs::temp_directory_path() / ("ostrel-store-quality-" + std::to_string(getpid()));
     using Make =
@@ -614,7 +657,8 @@ int FileSystems(uint64_t first, uint64_t last) {
             return builder::MakeFatVolume(seed, folder, sectors);
         };
     };
-    const Kind kinds[] = {{"FAT16 2K", builder::HaveFatTools, fat(4)},
+    const Kind kinds[] = {{"FAT16 1K", builder::HaveFatTools, fat(2)},
+                          {"FAT16 2K", builder::HaveFatTools, fat(4)},
                           {"FAT16 4K", builder::HaveFatTools, fat(8)},
                           {"FAT16 8K", builder::HaveFatTools, fat(16)},
                           {"FAT16 16K", builder::HaveFatTools, fat(32)},
@@ -622,6 +666,7 @@ int FileSystems(uint64_t first, uint64_t last) {
     std::printf("seeds %llu..%llu: exact/real messages, unflagged wrong outputs\n",
                 static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
     for (const Kind& kind : kinds) {
+        if (!only.empty() && only != kind.name) continue;
         if (!kind.have()) {
             std::printf("%-8s | the tools to make its volumes are not installed\n", kind.name);
             continue;
@@ -646,6 +691,7 @@ int FileSystems(uint64_t first, uint64_t last) {
                 return builder::JudgeVolume(*volume, outputs);
             };
             const builder::VolumeQuality c = judge(false), a = judge(true);
+            if (std::getenv("STORE_QUALITY_WHY")) DescribeVolumeLosses(*volume);
             if (std::getenv("STORE_QUALITY_PER_SEED") || a.exact < volume->real.size() || a.wrong)
                 std::printf(
                     "  %s seed %llu: classic %zu/%zu, %zu wrong; store-aware %zu/%zu, %zu wrong\n",
@@ -667,8 +713,8 @@ int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--mixed") == 0)
         return Mixed(std::strtoull(argv[2], nullptr, 10));
     if (argc > 3 && std::strcmp(argv[1], "--filesystems") == 0)
-        return FileSystems(std::strtoull(argv[2], nullptr, 10),
-                           std::strtoull(argv[3], nullptr, 10));
+        return FileSystems(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
+                           argc > 4 ? argv[4] : "");
     if (argc > 2 && std::strcmp(argv[1], "--copies") == 0)
         return Copies(std::strtoull(argv[2], nullptr, 10));
     const uint64_t first = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
