@@ -66,18 +66,21 @@ uint32_t InferClusterSize(const BlockRecords& blocks) {
         }
     }
     // Pieces far apart agree with any size; the distances between their
-    // bases, which the volume's clusters divide, bound it, though not below
-    // the assumed size: stores that lie on no cluster grid at all (an image
-    // of files placed anywhere) have no better size.
-    size_t divisible = 0;
-    uint32_t fromDistances = kLargestClusterSize;
-    for (; fromDistances > kAssumedClusterSize; fromDistances /= 2) {
-        divisible = 0;
+    // bases, which the volume's clusters divide, bound it. Every distance
+    // is a whole number of sectors, so 512 tells nothing: stores that lie
+    // on no grid coarser than a sector (an image of files placed anywhere)
+    // take the assumed size.
+    uint32_t fromDistances = kAssumedClusterSize;
+    for (uint32_t size = kLargestClusterSize; size > kSmallestClusterSize; size /= 2) {
+        size_t divisible = 0;
         for (const auto& [i, j] : changes) {
-            divisible += (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) &
-                          (fromDistances - 1)) == 0;
+            divisible +=
+                (static_cast<uint64_t>(blocks[j].Base() - blocks[i].Base()) & (size - 1)) == 0;
         }
-        if (divisible * 100 >= changes.size() * 90) break;
+        if (divisible * 100 >= changes.size() * 90) {
+            fromDistances = size;
+            break;
+        }
     }
     return std::min(fromChanges, fromDistances);
 }

@@ -83,6 +83,10 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     // distances between them tell.
     cases.push_back({"whole stores 0x51000 apart", WholeStores(5, 0x51000), 4096});
     cases.push_back({"whole stores 0x58000 apart", WholeStores(5, 0x58000), 32768});
+    cases.push_back({"whole stores 0x50800 apart", WholeStores(5, 0x50800), 2048});
+    cases.push_back({"whole stores 0x50400 apart", WholeStores(5, 0x50400), 1024});
+    // Every distance is whole sectors: that shows no grid.
+    cases.push_back({"whole stores 0x50200 apart", WholeStores(5, 0x50200), 4096});
     cases.push_back({"whole stores placed anywhere", WholeStores(5, 0x51234), 4096});
     for (const Case& c : cases) EXPECT_EQ(InferClusterSize(c.blocks), c.expected) << c.what;
 }
