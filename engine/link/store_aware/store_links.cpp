@@ -321,7 +321,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
                blocks.At(baseK, static_cast<uint32_t>(offset)) != BlockRecords::kNoBlock;
     };
 
-    if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1)) return reject();
+    if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1, false)) return reject();
 
     // Forward links: blocks of the ending piece that name offsets in f + 1.
     for (const auto& [piece, g] : OfPiece(namingAfter_, end)) {

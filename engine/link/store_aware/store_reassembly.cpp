@@ -107,7 +107,7 @@ bool StoreReassembly::IsForeign(int64_t base, uint32_t cluster) const {
     return any;
 }
 
-bool StoreReassembly::IsDamagedGap(uint32_t key, uint32_t h) const {
+bool StoreReassembly::IsDamagedGap(uint32_t key, uint32_t h, bool byGrid) const {
     const Key& k = keys_[key];
     const auto first = std::lower_bound(fullKeys_.begin(), fullKeys_.end(), std::make_pair(h, 0u));
     std::vector<int64_t> copies;
@@ -122,11 +122,24 @@ bool StoreReassembly::IsDamagedGap(uint32_t key, uint32_t h) const {
         if (next >= low && next <= high) return true;
     }
     const uint64_t grid = uint64_t{(*blocks_)[LastBlock(key)].selfOffset} + kBlockSpan;
-    if (grid < low || grid > high) return false;
+    if (!byGrid || grid < low || grid > high) return false;
     for (const int64_t base : copies) {
         if (blocks_->At(base, static_cast<uint32_t>(grid)) != BlockRecords::kNoBlock) return true;
     }
     return false;
+}
+
+bool StoreReassembly::LastBlockEndsUnusedInLine(CachedSource& source, uint32_t key) const {
+    const Key& k = keys_[key];
+    const BlockRecord& last = (*blocks_)[LastBlock(key)];
+    const uint64_t boundary = (uint64_t{k.cluster} + 1) * clusterSize_;
+    const uint64_t from = std::max<uint64_t>(
+        uint64_t{last.selfOffset} + kBlockHeaderSize + last.dataLength, boundary);
+    const uint64_t to = uint64_t{last.selfOffset} + kBlockSpan;
+    if (to <= from) return false;
+    source.ReadInto(k.base + static_cast<int64_t>(from), static_cast<uint32_t>(to - from),
+                    &readBytes_);
+    return std::all_of(readBytes_.begin(), readBytes_.end(), [](uint8_t b) { return b == 0; });
 }
 
 bool StoreReassembly::NamesDisagree(uint32_t first, uint32_t second) const {
@@ -171,7 +184,7 @@ void StoreReassembly::JoinKeys() {
             }
             bool damaged = false;
             for (uint32_t h = k.cluster + 1; h < next.cluster && !damaged; ++h)
-                damaged = IsDamagedGap(key, h);
+                damaged = IsDamagedGap(key, h, true);
             if (damaged) continue;
             // Another copy's file that ends in the gap, right before the
             // next key, and whose chains go on in that key: the gap is
@@ -297,7 +310,19 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
                 if (keys_[pieces_[start].firstKey].base != base || start == inLine)
                     consider(start);
             }
-            if (inLine == kNone && !IsForeign(base, f + 1)) consider(kNone);
+            if (inLine == kNone && !IsForeign(base, f + 1)) {
+                // A copy that holds the block after the end's last one on
+                // the store's grid shows the cluster in line damaged, unless
+                // that cluster holds the rest of the last block unused, as
+                // the store left it (the copy may be another store that
+                // shares the grid).
+                const uint32_t lastKey = pieces_[end].lastKey;
+                if (IsDamagedGap(lastKey, f + 1, true) &&
+                    !LastBlockEndsUnusedInLine(source, lastKey))
+                    needed = true;
+                else
+                    consider(kNone);
+            }
             needs.push_back(needed);
         }
         MeasureAffinity(source, options);

@@ -180,8 +180,13 @@ private:
     bool HasBlockIn(uint64_t from, uint64_t to) const;
     // Whether cluster h lies damaged in key's file: another copy holds it
     // with blocks, and key's blocks expect a header there that this disk
-    // range lacks.
-    bool IsDamagedGap(uint32_t key, uint32_t h) const;
+    // range lacks: they name one there, or (byGrid) a copy holds the block
+    // after key's last one on the store's grid.
+    bool IsDamagedGap(uint32_t key, uint32_t h, bool byGrid) const;
+    // Whether the source holds only zeros in line after the data of key's
+    // last block, within the next cluster, up to the block after it on the
+    // store's grid: the rest of the block, as the store left it unused.
+    bool LastBlockEndsUnusedInLine(CachedSource& source, uint32_t key) const;
     // Whether the blocks of two keys of one base, adjacent on disk, name
     // more offsets of each other that are missing than are there: two
     // files' clusters that happen to lie in line.

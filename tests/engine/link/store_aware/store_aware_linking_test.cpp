@@ -422,6 +422,49 @@ TEST_F(StoreAwareLinking, DataFromAClusterOfAPieceThatHoldsNoBlockIsFlagged) {
     EXPECT_FALSE(after.Incomplete());
 }
 
+// A message whose last block (0x1e10) runs 20 bytes into the store's
+// cluster 2; the block after it on the store's grid (0x2020) lies there
+// too, in another file. Where the cluster in line holds other text (which
+// reads on as well as the message's own), that block shows it damaged and
+// the message goes on where the store's cluster 2 lies. Where the cluster
+// in line holds the rest of the last block unused (zeros up to 0x2020), it
+// is the store's own, and the block that another store, placed whole,
+// holds at 0x2020 only shares the grid.
+TEST_F(StoreAwareLinking, ABlockAfterTheLastOneElsewhereShowsTheClusterInLineDamagedUnlessUnused) {
+    StoreFile file;
+    file.Block(0x0a00, "Subject: before\r\n", 0);
+    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'x') + "\r\nRegards\r\n" + std::string(9, 'y');
+    file.Block(0x1c00, head, 0x1e10);
+    file.Block(0x1e10, last, 0);
+    file.Block(0x3000, "Subject: after\r\n\r\nbody", 0);
+    {
+        SCOPED_TRACE("the store's cluster 2 elsewhere");
+        StoreFile moved = file;
+        moved.Block(0x2020, "Subject: next\r\n\r\n" + std::string(490, 'n'), 0x2230);
+        moved.Block(0x2230, std::string(300, 'n'), 0);
+        Place(image, moved, 0, 2 * kCluster, 0x10000);
+        Put(image, 0x12000, std::string(kCluster, 'x'));
+        Place(image, moved, 2 * kCluster, 2 * kCluster, 0x30000);
+        EXPECT_EQ(ChainStartingWith("Subject: tail").text, head + last);
+        EXPECT_EQ(ChainStartingWith("Subject: after").text, "Subject: after\r\n\r\nbody");
+    }
+    {
+        SCOPED_TRACE("another store sharing the grid");
+        StoreFile other;
+        other.Block(0x1c00, "Subject: other\r\n\r\n" + std::string(492, 'o'), 0x1e10);
+        other.Block(0x1e10, std::string(512, 'p'), 0x2020);
+        other.Block(0x2020, std::string(512, 'q'), 0x2230);
+        other.Block(0x2230, std::string(300, 'r'), 0);
+        image.clear();
+        Place(image, file, 0, 4 * kCluster, 0x10000);
+        Place(image, other, 0, 4 * kCluster, 0x40000);
+        // (Flagged all the same: data from a cluster without a block.)
+        EXPECT_EQ(ChainStartingWith("Subject: tail").text, head + last);
+        EXPECT_EQ(ChainStartingWith("Subject: after").text, "Subject: after\r\n\r\nbody");
+    }
+}
+
 // The older copy of a store lost the cluster of a message's first block;
 // the rest of that message there starts no message of its own, colon or
 // not, unless it opens like one.
