@@ -92,7 +92,7 @@ bool IsOnceOnlyField(std::string_view name) {
                        [&](std::string_view once) { return EqualsNoCase(once, name); });
 }
 
-enum class Body { kUnknown, kBase64, kText };
+enum class Body { kUnknown, kBase64, kQuotedPrintable, kText };
 
 // The body whose text before ends in: the one the last header with a
 // Content-Transfer-Encoding field declares, once the empty line after that
@@ -113,7 +113,9 @@ Body BodyBeforeBoundary(std::string_view before) {
         std::string_view value = line.substr(kEncoding.size());
         while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
             value.remove_prefix(1);
-        body = StartsWithNoCase(value, "base64") ? Body::kBase64 : Body::kText;
+        body = StartsWithNoCase(value, "base64")             ? Body::kBase64
+               : StartsWithNoCase(value, "quoted-printable") ? Body::kQuotedPrintable
+                                                             : Body::kText;
         return false;
     });
     return body;
@@ -236,7 +238,9 @@ bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> a
         soft += softBreak(line) ? 1 : 0;
         return true;
     });
-    return soft >= 2;
+    // A part declared quoted-printable breaks softly wherever its lines
+    // grow long (an HTML body after its short head lines, say).
+    return soft >= 2 && BodyBeforeBoundary(AsText(before)) != Body::kQuotedPrintable;
 }
 
 }  // namespace varrow

@@ -37,8 +37,9 @@ TextJoin JoinHeaderFields(std::span<const uint8_t> before, std::span<const uint8
 // Whether after's whole lines, up to its first empty or delimiter line,
 // break softly as quoted-printable does (two or more lines of at most 76
 // bytes that end in "=") where before's last paragraph has whole lines and
-// none of its last three ends so: text of another encoding going on,
-// likelier another message's than this one's.
+// none of its last three ends so, and before's part is not declared
+// quoted-printable: text of another encoding going on, likelier another
+// message's than this one's.
 bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> after);
 
 }  // namespace varrow

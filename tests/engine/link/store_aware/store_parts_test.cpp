@@ -203,6 +203,15 @@ TEST(StoreParts, TextThatStartsBreakingSoftlyIsLikelierAnotherMessages) {
          "\n" + std::string(80, 'a') + "=\r\n" + std::string(80, 'b') + "=\r\n", false},
         {"soft breaks only after the paragraph ends", prose, "\n\r\n" + soft.substr(1), false},
         {"no whole line before", "draft of attached new travel this after of is.\r", soft, false},
+        // An HTML body breaks softly once its lines grow long, after the
+        // short lines of its head.
+        {"a part declared quoted-printable",
+         "Content-Type: text/html;\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+         "<HTML><HEAD>\r\n<STYLE></STYLE>\r\n</HEAD>\r\n<BODY bgColor=3D#fffff",
+         "f>\r\n<DIV><FONT face=3DArial size=3D2>We changes before Monday schedule could th=\r\n"
+         "is hotel delivery hotel invoice order this. Schedule we your hotel this del=\r\n",
+         false},
+        {"a part declared 8bit", "Content-Transfer-Encoding: 8bit\r\n\r\n" + prose, soft, true},
     };
     for (const BoundaryCase<bool>& c : cases) {
         EXPECT_EQ(SoftBreaksBegin(Bytes(c.before), Bytes(c.after)), c.expected) << c.what;
