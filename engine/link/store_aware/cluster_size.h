@@ -26,12 +26,15 @@ inline constexpr uint32_t kAssumedClusterSize = 4096;
 // second run's file after the end of the first run's cluster lies at or
 // before the second run's first header. Returns the largest size from
 // 65536 down to 512 that at least 95% as many changes agree with as with
-// 512, and no larger than the largest size from 4096 up that divides at
-// least 90% of the distances between the two runs' bases (pieces far apart
-// agree with every size, but the bases of one volume's files differ by
-// whole clusters); kAssumedClusterSize with fewer than three changes. Overestimating would cut
-// pieces where they do not end; underestimating only splits a real cluster into halves that share a
-// base.
+// 512 and that puts a file cluster start inside at least 75% of the splits
+// (a run's last block naming the next block on the grid, which its base
+// does not hold), and no larger than the largest size from 1024 up that
+// divides at least 90% of the distances between the two runs' bases
+// (pieces far apart agree with every size, but the bases of one volume's
+// files differ by whole clusters; without such a size, the assumed one);
+// kAssumedClusterSize with fewer than three changes. Overestimating would
+// cut pieces where they do not end; underestimating only splits a real
+// cluster into halves that share a base.
 uint32_t InferClusterSize(const BlockRecords& blocks);
 
 }  // namespace varrow

@@ -91,6 +91,27 @@ TEST(ClusterSize, IsTheLargestSizeThatTheChangesOfPieceAgreeWith) {
     for (const Case& c : cases) EXPECT_EQ(InferClusterSize(c.blocks), c.expected) << c.what;
 }
 
+// File clusters 15 to 26 of a 4 KiB volume's store, each on its own and
+// far from the others, every block naming the next one on the grid. Where
+// each cluster lies makes every distance between bases a multiple of
+// 8 KiB, and pieces far apart agree with any size where they change; the
+// blocks that name the next cluster's first block, which their piece does
+// not hold, show 4 KiB.
+TEST(ClusterSize, WherePiecesSplitTheStoresBlocksTellsAgainstTwiceTheSize) {
+    BlockRecords blocks;
+    for (uint64_t k = 15; k <= 26; ++k) {
+        const uint64_t position = 0x100000 + (k - 15) * 0x40000 + (k % 2 == 1 ? 0x1000 : 0);
+        for (uint64_t offset = 0xead4; offset < (k + 1) * 4096; offset += kSpan) {
+            if (offset < k * 4096) continue;
+            blocks.Accept(
+                {static_cast<uint32_t>(offset), 512, 512, static_cast<uint32_t>(offset + kSpan)},
+                position + (offset - k * 4096));
+        }
+    }
+    blocks.Finish();
+    EXPECT_EQ(InferClusterSize(blocks), 4096u);
+}
+
 // A store's file cluster 16 ends with the block at 0x10ff4, whose header
 // runs 4 bytes into the next cluster on disk, which is another store's
 // cluster 0x32 (its first block 0x204 into it); the scan accepted the
