@@ -519,8 +519,16 @@ int64_t WeightOf(int strong, int inLine, int words, int weak, int near, size_t a
 
 }  // namespace
 
-void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
-                             const std::vector<bool>& needs) {
+bool StoreReassembly::SameBytesBefore(CachedSource& source, uint32_t end, uint32_t other) const {
+    const Key& a = keys_[pieces_[end].lastKey];
+    const Key& b = keys_[pieces_[other].lastKey];
+    const uint32_t span = std::min(clusterSize_, 2 * kBlockSpan);
+    const int64_t from = (int64_t{a.cluster} + 1) * clusterSize_ - span;
+    return source.Read(a.base + from, span) == source.Read(b.base + from, span);
+}
+
+void StoreReassembly::Assign(CachedSource& source, std::vector<Option>& options,
+                             const std::vector<uint32_t>& ends, const std::vector<bool>& needs) {
     const auto startBase = [&](const Option& o) {
         return keys_[pieces_[o.start == kNone ? o.end : o.start].firstKey].base;
     };
@@ -654,6 +662,30 @@ void StoreReassembly::Assign(std::vector<Option>& options, const std::vector<uin
         const std::vector<int> matched = BestMatching(weights);
         for (size_t r = 0; r < rows.size(); ++r) {
             if (matched[r] >= 0) link(*optionAt[r][static_cast<size_t>(matched[r])], true);
+        }
+    }
+
+    // Copies of one file: an end left over whose best option is a start
+    // that an end with the same bytes before the boundary took, on evidence
+    // as strong, goes on there too, as a guess. What the bytes say is the
+    // same for both; which copy the start continued, only the priors (in
+    // line, near) would tell.
+    if (weighed) {
+        std::unordered_set<uint32_t> seen;
+        for (const Option& o : options) {
+            // Each end's best option only.
+            if (!seen.insert(o.end).second) continue;
+            if (linked(o.end) || !needed[o.end] || !isTaken(o)) continue;
+            for (const Option* other : ofStart[o.start]) {
+                const Piece& winner = pieces_[other->end];
+                if (other->end == o.end || winner.next != Next::Start ||
+                    winner.nextPiece != o.start)
+                    continue;
+                if (other->strong == o.strong && other->words == o.words &&
+                    SameBytesBefore(source, o.end, other->end))
+                    link(o, true);
+                break;
+            }
         }
     }
 

@@ -326,7 +326,7 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
             needs.push_back(needed);
         }
         MeasureAffinity(source, options);
-        Assign(options, group, needs);
+        Assign(source, options, group, needs);
         // Where some end here was left to a guess, a join of adjacent
         // clusters at f that another copy's end could have continued in
         // is a guess too.

@@ -294,8 +294,11 @@ private:
     // nearest cache) cost less. Both count the same.
     static bool UsesSharedIndex(const std::vector<Option*>& options);
     void MeasureAffinityShared(CachedSource& source, const std::vector<Option*>& options) const;
-    void Assign(std::vector<Option>& options, const std::vector<uint32_t>& ends,
-                const std::vector<bool>& needs);
+    void Assign(CachedSource& source, std::vector<Option>& options,
+                const std::vector<uint32_t>& ends, const std::vector<bool>& needs);
+    // Whether two ends at one file cluster hold the same bytes in their
+    // last two blocks' span before the boundary: copies of one file there.
+    bool SameBytesBefore(CachedSource& source, uint32_t end, uint32_t other) const;
 
     const BlockRecords* blocks_ = nullptr;
     uint32_t clusterSize_ = 0;

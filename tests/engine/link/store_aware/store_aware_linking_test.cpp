@@ -465,6 +465,32 @@ TEST_F(StoreAwareLinking, ABlockAfterTheLastOneElsewhereShowsTheClusterInLineDam
     }
 }
 
+// Two copies of one store file whose cluster 1 each lies on its own, with
+// the same bytes; one start holds cluster 2. The older copy lost cluster 0,
+// where "Subject: shared" begins, so only the live copy's chain has a head.
+// Only which copy lies nearer tells which one the start continues: both go
+// on there (as a guess), and the message is whole either way.
+TEST_F(StoreAwareLinking, CopiesWithTheSameBytesBeforeABoundaryBothGoOnInTheStart) {
+    std::vector<std::pair<uint32_t, std::string>> blocks;
+    blocks.emplace_back(0x0e00, "Subject: shared\r\n\r\n" + std::string(493, 's'));
+    for (uint32_t offset = 0x1010; offset < 0x2400; offset += kSpan)
+        blocks.emplace_back(offset, std::string(512, static_cast<char>('a' + offset / kSpan % 26)));
+    const ChainedMessage message = ChainBlocks(blocks);
+    for (const bool liveNearer : {true, false}) {
+        SCOPED_TRACE(liveNearer ? "live copy nearer the start" : "older copy nearer the start");
+        image.clear();
+        const uint64_t live = liveNearer ? 0x30000 : 0x20000;
+        const uint64_t older = liveNearer ? 0x20000 : 0x30000;
+        Place(image, message.file, 0, kCluster, 0x10000);
+        Place(image, message.file, kCluster, kCluster, live);
+        Place(image, message.file, kCluster, kCluster, older);
+        Put(image, older + kCluster, std::string(kCluster, '#'));
+        Put(image, live + kCluster, std::string(kCluster, '#'));
+        Place(image, message.file, 2 * kCluster, 2 * kCluster, 0x40000);
+        EXPECT_EQ(ChainStartingWith("Subject: shared").text, message.text);
+    }
+}
+
 // The older copy of a store lost the cluster of a message's first block;
 // the rest of that message there starts no message of its own, colon or
 // not, unless it opens like one.
