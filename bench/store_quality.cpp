@@ -25,7 +25,9 @@
 //                                mtools and mke2fs
 //                                (image_builder/filesystem_volumes.h);
 //                                KIND ("FAT16 2K", "ext4") only that one;
-//                                STORE_QUALITY_WHY=1 describes each loss
+//                                STORE_QUALITY_WHY=1 describes each loss;
+//                                STORE_QUALITY_KEEP=DIR copies each volume
+//                                with a loss into DIR
 //
 // STORE_QUALITY_PER_SEED=1 prints every seed's line as well.
 // STORE_QUALITY_CPU=1 times in processor seconds instead of wall seconds.
@@ -692,6 +694,12 @@ int FileSystems(uint64_t first, uint64_t last, const std::string& only) {
             };
             const builder::VolumeQuality c = judge(false), a = judge(true);
             if (std::getenv("STORE_QUALITY_WHY")) DescribeVolumeLosses(*volume);
+            if (const char* keep = std::getenv("STORE_QUALITY_KEEP");
+                keep && (a.exact < volume->real.size() || a.wrong)) {
+                const std::string kept =
+                    std::string(keep) + "/" + kind.name + " " + std::to_string(seed) + ".img";
+                fs::copy_file(volume->image, kept, fs::copy_options::overwrite_existing);
+            }
             if (std::getenv("STORE_QUALITY_PER_SEED") || a.exact < volume->real.size() || a.wrong)
                 std::printf(
                     "  %s seed %llu: classic %zu/%zu, %zu wrong; store-aware %zu/%zu, %zu wrong\n",
