@@ -20,6 +20,7 @@
 //                                one file cluster
 //   store_quality --filesystems FIRST LAST [KIND]
 //                                exact and wrong of both modes over the
+//                                FAT32 (512 bytes and 4 KiB clusters) and
 //                                FAT16 volumes (1 to 16 KiB clusters) and
 //                                ext4 volumes of those seeds, laid out by
 //                                mtools and mke2fs
@@ -654,12 +655,14 @@ int FileSystems(uint64_t first, uint64_t last, const std::string& only) {
         bool (*have)();
         Make make;
     };
-    const auto fat = [](unsigned sectors) -> Make {
-        return [sectors](uint64_t seed, const std::string& folder) {
-            return builder::MakeFatVolume(seed, folder, sectors);
+    const auto fat = [](unsigned sectors, bool fat32 = false) -> Make {
+        return [sectors, fat32](uint64_t seed, const std::string& folder) {
+            return builder::MakeFatVolume(seed, folder, sectors, fat32);
         };
     };
-    const Kind kinds[] = {{"FAT16 1K", builder::HaveFatTools, fat(2)},
+    const Kind kinds[] = {{"FAT32 512", builder::HaveFatTools, fat(1, true)},
+                          {"FAT32 4K", builder::HaveFatTools, fat(8, true)},
+                          {"FAT16 1K", builder::HaveFatTools, fat(2)},
                           {"FAT16 2K", builder::HaveFatTools, fat(4)},
                           {"FAT16 4K", builder::HaveFatTools, fat(8)},
                           {"FAT16 8K", builder::HaveFatTools, fat(16)},

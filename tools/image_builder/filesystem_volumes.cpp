@@ -1,5 +1,6 @@
 #include "image_builder/filesystem_volumes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint64_t kSector63 = 63 * 512;
+// FAT32 has at least 65525 clusters.
+constexpr uint32_t kLeastFat32Clusters = 65525;
 
 bool RunCommand(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -79,7 +82,7 @@ bool HaveFatTools() { return HaveTool("mformat") && HaveTool("mcopy") && HaveToo
 bool HaveExt4Tools() { return HaveTool("mke2fs"); }
 
 std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder,
-                                              unsigned clusterSectors) {
+                                              unsigned clusterSectors, bool fat32) {
     Random random(seed);
     MessageFactory factory(random.Next());
     StoreBuilder older = Store(random, factory, 40, false);
@@ -94,13 +97,17 @@ std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& 
     const std::string at = "-i '" + volume.image + "@@" + std::to_string(kSector63) + "' ";
     // mtools would refuse a volume whose geometry it cannot check.
     const std::string mtools = "MTOOLS_SKIP_CHECK=1 ";
+    // 48 MiB, or what FAT32 needs for its least number of clusters.
+    const uint64_t sectors = std::max<uint64_t>(
+        98304, fat32 ? uint64_t{kLeastFat32Clusters} * clusterSectors + 8192 : 0);
     {
         std::ofstream disk(volume.image, std::ios::binary | std::ios::trunc);
-        disk.seekp(static_cast<std::streamoff>(kSector63 + 48 * 1024 * 1024 - 1));
+        disk.seekp(static_cast<std::streamoff>(kSector63 + sectors * 512 - 1));
         disk.put('\0');
     }
-    if (!RunCommand(mtools + "mformat " + at + "-T 98304 -h 16 -s 63 -c " +
-                    std::to_string(clusterSectors) + " ::"))
+    if (!RunCommand(mtools + "mformat " + at + (fat32 ? "-F " : "") + "-T " +
+                    std::to_string(sectors) + " -h 16 -s 63 -c " + std::to_string(clusterSectors) +
+                    " ::"))
         return std::nullopt;
     bool ok = true;
     const auto copy = [&](const std::string& name, const std::vector<uint8_t>& bytes) {

@@ -36,9 +36,10 @@ bool HaveFatTools();
 bool HaveExt4Tools();
 
 // The volumes of seed, made in folder (which must exist); nothing where a
-// tool failed. The FAT volume's clusters are of clusterSectors sectors.
+// tool failed. The FAT volume's clusters are of clusterSectors sectors; it
+// is FAT16 of 48 MiB, or with fat32 FAT32 of at least 48 MiB.
 std::optional<FileSystemVolume> MakeFatVolume(uint64_t seed, const std::string& folder,
-                                              unsigned clusterSectors = 8);
+                                              unsigned clusterSectors = 8, bool fat32 = false);
 std::optional<FileSystemVolume> MakeExt4Volume(uint64_t seed, const std::string& folder);
 
 }  // namespace ostrel::builder
