@@ -316,6 +316,17 @@ std::vector<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutBlocks() const {
             if (block && block->rebuilt && block->block == kNoBlock) cut.push_back(*block);
         }
     }
+    // Copies of a file that go on in one start share its splits: one block
+    // for each position.
+    const auto byPosition = [](const ChainBlock& a, const ChainBlock& b) {
+        return a.position < b.position;
+    };
+    std::stable_sort(cut.begin(), cut.end(), byPosition);
+    cut.erase(std::unique(cut.begin(), cut.end(),
+                          [](const ChainBlock& a, const ChainBlock& b) {
+                              return a.position == b.position;
+                          }),
+              cut.end());
     return cut;
 }
 
@@ -381,10 +392,8 @@ void StoreAwareLinker::FindHeads(CFile64Ex& source) {
             !IsMessageStart(DataOf(block)))
             continue;
         heads.push_back({firstWith(offset), block.position, offset});
-        cutHeads_.push_back(block);
+        cutHeads_.push_back(block);  // by position, as cut is
     }
-    std::sort(cutHeads_.begin(), cutHeads_.end(),
-              [](const ChainBlock& a, const ChainBlock& b) { return a.position < b.position; });
     std::sort(heads.begin(), heads.end());
     // The heads of one offset share their first block, so they lie
     // together, and their offsets come in the order the classic index
