@@ -351,7 +351,10 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         cutOffsets.push_back(blocks[g].nextOffset);
     }
     if (crossing) cutOffsets.push_back(last.selfOffset);
-    if (!inPlace) {
+    // A start a cluster later names, before it, offsets of the cluster
+    // that would lead into it, not of f.
+    const bool leadIn = !inPlace && keys_[pieces_[start].firstKey].cluster != f + 1;
+    if (!inPlace && !leadIn) {
         for (const auto& [piece, h] : OfPiece(namingBefore_, start)) {
             const uint32_t next = blocks[h].nextOffset;
             if (next + kBlockHeaderSize > lo) {

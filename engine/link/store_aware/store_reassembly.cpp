@@ -22,6 +22,9 @@ constexpr uint32_t kGapJoin = 16;
 constexpr uint32_t kMinSolid = 2;
 // Bytes one block takes in a store: its header and data area.
 constexpr uint32_t kBlockSpan = kBlockHeaderSize + kBlockDataSize;
+// The largest cluster size at which a start may lead in from a cluster
+// without a block.
+constexpr uint32_t kLeadInClusterSize = 1024;
 constexpr int64_t kBlockedBase = std::numeric_limits<int64_t>::min();
 
 int64_t Mod(int64_t value, uint32_t size) {
@@ -291,6 +294,19 @@ void StoreReassembly::LinkEnds(CachedSource& source) {
              it != starts.end() && it->first == f + 1; ++it) {
             next.push_back(it->second);
         }
+        // Clusters of a few sectors often hold no block header of their
+        // store (the rest of a message, unused space): a piece that begins
+        // a cluster later, where its base holds no block in f + 1, may go on
+        // from there. In larger clusters that is likelier damage.
+        const bool leadIns = clusterSize_ <= kLeadInClusterSize;
+        for (auto it = std::lower_bound(starts.begin(), starts.end(), std::make_pair(f + 2, 0u));
+             leadIns && it != starts.end() && it->first == f + 2; ++it) {
+            const int64_t from =
+                keys_[pieces_[it->second].firstKey].base + (int64_t{f} + 1) * clusterSize_;
+            if (from >= 0 && !HasBlockIn(static_cast<uint64_t>(from),
+                                         static_cast<uint64_t>(from) + clusterSize_))
+                next.push_back(it->second);
+        }
         std::vector<Option> options;
         std::vector<bool> needs;
         const bool wording = WeighsEveryOption(group.size(), next.size());
@@ -416,6 +432,11 @@ void StoreReassembly::MakeStores() {
             if (current.guessed) ++guesses;
             if (current.next == Next::Start) {
                 piece = current.nextPiece;
+                // A start a cluster later goes on from the cluster before it
+                // at its base, which holds no block.
+                const Key& first = keys_[pieces_[piece].firstKey];
+                for (uint32_t c = last.cluster + 1; c < first.cluster; ++c)
+                    storeClusters_.push_back({store, c, first.base, true, guesses});
                 continue;
             }
             // Going on in place into a cluster without a block: nothing shows

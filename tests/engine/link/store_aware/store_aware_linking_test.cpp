@@ -465,6 +465,39 @@ TEST_F(StoreAwareLinking, ABlockAfterTheLastOneElsewhereShowsTheClusterInLineDam
     }
 }
 
+// A message whose last block runs 20 bytes into the store's cluster 2,
+// which holds nothing else: no piece begins there. The store's clusters 2
+// and 3 lie elsewhere, the cluster in line holds binary data, and another
+// store holds a cluster 2 of its own. In clusters of 4 KiB a cluster
+// without a block is likelier damage than the store's own, so the piece
+// that begins at cluster 3 is no way on: the message stops, flagged.
+// (Volumes of 1 KiB clusters, where it is, are in the file system
+// scenarios.)
+TEST_F(StoreAwareLinking, AStartAClusterLaterIsNoWayOnInClustersOf4KiB) {
+    StoreFile file;
+    file.Block(0x0a00, "Subject: before\r\n", 0);
+    const std::string head = "Subject: lead\r\n\r\n" + std::string(495, 'h');
+    const std::string last = std::string(480, 'x') + "\r\nRegards\r\n" + std::string(9, 'y');
+    file.Block(0x1c00, head, 0x1e10);
+    file.Block(0x1e10, last, 0);
+    file.Block(0x3000, "Subject: after\r\n\r\nbody", 0x3210);
+    file.Block(0x3210, "more", 0);
+    StoreFile other;
+    other.Block(0x0a00, "Subject: other\r\n", 0);
+    other.Block(0x2100, "Subject: second\r\n", 0x2310);
+    other.Block(0x2310, "of the other store", 0);
+    Place(image, file, 0, 2 * kCluster, 0x10000);
+    std::string binary(kCluster, '\0');
+    for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7 % 32);
+    Put(image, 0x12000, binary);
+    Place(image, file, 2 * kCluster, 2 * kCluster, 0x30000);
+    Place(image, other, 0, 4 * kCluster, 0x50000);
+    const testing::LinkedChain lead = ChainStartingWith("Subject: lead");
+    EXPECT_EQ(lead.text, head + last.substr(0, 480));
+    EXPECT_TRUE(lead.Incomplete());
+    EXPECT_EQ(ChainStartingWith("Subject: after").text, "Subject: after\r\n\r\nbodymore");
+}
+
 // Two copies of one store file whose cluster 1 each lies on its own, with
 // the same bytes; one start holds cluster 2. The older copy lost cluster 0,
 // where "Subject: shared" begins, so only the live copy's chain has a head.
