@@ -61,6 +61,35 @@ TEST_F(StoresOnFileSystems, FatVolumeAtSector63WithFragmentedStoresAndAnOverwrit
     }
 }
 
+// Volumes of other cluster sizes, each seed one that store-aware mode
+// once lost messages on: the cluster size read wrong (2 KiB read as 4 KiB,
+// 4 KiB as 8 KiB), a cluster without a block taken for damage where it held
+// the rest of a message (1 KiB), a piece beginning a cluster after that one
+// (1 KiB), quoted-printable HTML across a boundary and copies of one store
+// ending alike (16 KiB).
+TEST_F(StoresOnFileSystems, FatVolumesOfOtherClusterSizes) {
+    if (!builder::HaveFatTools()) GTEST_SKIP() << "mtools is not installed";
+    struct Case {
+        unsigned clusterSectors;
+        uint64_t seed;
+        bool fat32;
+    };
+    const Case cases[] = {{1, 1, true},   {2, 9, false},   {2, 70, false}, {4, 1, false},
+                          {8, 97, false}, {32, 28, false}, {32, 41, false}};
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.fat32 ? "FAT32" : "FAT16") + ", " +
+                                 std::to_string(c.clusterSectors * 512) + "-byte clusters, seed " +
+                                 std::to_string(c.seed);
+        const std::string folder =
+            scratch / ("fat-" + std::to_string(c.clusterSectors) + "-" + std::to_string(c.seed));
+        std::filesystem::create_directories(folder);
+        const std::optional<builder::FileSystemVolume> volume =
+            builder::MakeFatVolume(c.seed, folder, c.clusterSectors, c.fat32);
+        ASSERT_TRUE(volume.has_value()) << what;
+        Expect(*volume, what);
+    }
+}
+
 TEST_F(StoresOnFileSystems, Ext4VolumeMadeFromAFolder) {
     if (!builder::HaveExt4Tools()) GTEST_SKIP() << "e2fsprogs is not installed";
     for (const uint64_t seed : {1u, 2u}) {
