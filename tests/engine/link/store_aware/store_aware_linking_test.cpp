@@ -422,6 +422,21 @@ TEST_F(StoreAwareLinking, DataFromAClusterOfAPieceThatHoldsNoBlockIsFlagged) {
     EXPECT_FALSE(after.Incomplete());
 }
 
+// A store file whose message "Subject: <tag>" has its last block (0x1e10)
+// run 20 bytes into cluster 2, after "Subject: before" in cluster 0.
+struct MessageIntoCluster2 {
+    std::string head, last;
+    StoreFile file;
+
+    explicit MessageIntoCluster2(const std::string& tag)
+        : head("Subject: " + tag + "\r\n\r\n" + std::string(499 - tag.size(), 'h')),
+          last(std::string(480, 'x') + "\r\nRegards\r\n" + std::string(9, 'y')) {
+        file.Block(0x0a00, "Subject: before\r\n", 0);
+        file.Block(0x1c00, head, 0x1e10);
+        file.Block(0x1e10, last, 0);
+    }
+};
+
 // A message whose last block (0x1e10) runs 20 bytes into the store's
 // cluster 2; the block after it on the store's grid (0x2020) lies there
 // too, in another file. Where the cluster in line holds other text (which
@@ -431,12 +446,9 @@ TEST_F(StoreAwareLinking, DataFromAClusterOfAPieceThatHoldsNoBlockIsFlagged) {
 // is the store's own, and the block that another store, placed whole,
 // holds at 0x2020 only shares the grid.
 TEST_F(StoreAwareLinking, ABlockAfterTheLastOneElsewhereShowsTheClusterInLineDamagedUnlessUnused) {
-    StoreFile file;
-    file.Block(0x0a00, "Subject: before\r\n", 0);
-    const std::string head = "Subject: tail\r\n\r\n" + std::string(495, 'h');
-    const std::string last = std::string(480, 'x') + "\r\nRegards\r\n" + std::string(9, 'y');
-    file.Block(0x1c00, head, 0x1e10);
-    file.Block(0x1e10, last, 0);
+    MessageIntoCluster2 message("tail");
+    const std::string &head = message.head, &last = message.last;
+    StoreFile& file = message.file;
     file.Block(0x3000, "Subject: after\r\n\r\nbody", 0);
     {
         SCOPED_TRACE("the store's cluster 2 elsewhere");
@@ -474,12 +486,9 @@ TEST_F(StoreAwareLinking, ABlockAfterTheLastOneElsewhereShowsTheClusterInLineDam
 // (Volumes of 1 KiB clusters, where it is, are in the file system
 // scenarios.)
 TEST_F(StoreAwareLinking, AStartAClusterLaterIsNoWayOnInClustersOf4KiB) {
-    StoreFile file;
-    file.Block(0x0a00, "Subject: before\r\n", 0);
-    const std::string head = "Subject: lead\r\n\r\n" + std::string(495, 'h');
-    const std::string last = std::string(480, 'x') + "\r\nRegards\r\n" + std::string(9, 'y');
-    file.Block(0x1c00, head, 0x1e10);
-    file.Block(0x1e10, last, 0);
+    MessageIntoCluster2 message("lead");
+    const std::string &head = message.head, &last = message.last;
+    StoreFile& file = message.file;
     file.Block(0x3000, "Subject: after\r\n\r\nbody", 0x3210);
     file.Block(0x3210, "more", 0);
     StoreFile other;
