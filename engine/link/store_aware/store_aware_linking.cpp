@@ -507,10 +507,10 @@ void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint6
     for (;;) {
         visitedOffsets.Insert(offset);
         if (!current.rebuilt) {
-            // As the classic linking does: the header as the source gives it now.
-            source.Seek(static_cast<int64_t>(current.position), CFile64::begin);
+            // As the classic linking does: the header as the source gives it.
             uint8_t bytes[kBlockHeaderSize];
-            if (source.Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) {
+            if (!ReadWhole(source, static_cast<int64_t>(current.position), kBlockHeaderSize,
+                           bytes)) {
                 trace.end = ChainEnd::ReadError;
                 return;
             }
@@ -535,8 +535,7 @@ void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint6
                 WriteZeros(output, run.length, trace);
                 continue;
             }
-            source.Seek(run.position, CFile64::begin);
-            CopyBlockData(source, output, run.length, trace);
+            CopyRun(source, run, output, trace);
         }
         if (!whole) {
             trace.end = ChainEnd::NextMissing;
@@ -559,6 +558,35 @@ void StoreAwareLinker::FollowChain(CFile64Ex& source, uint32_t headOffset, uint6
         current = *successor;
         offset = next;
     }
+}
+
+bool StoreAwareLinker::ReadWhole(CFile64Ex& source, int64_t position, uint32_t count,
+                                 uint8_t* out) {
+    uint32_t delivered = 0;
+    cache_->ReadTo(position, count, out, &delivered);
+    if (delivered == count) return true;
+    source.Seek(position, CFile64::begin);
+    return source.Read(out, count) == count;
+}
+
+void StoreAwareLinker::CopyRun(CFile64Ex& source, const Run& run, CFile64& output,
+                               ChainTrace& trace) {
+    // Most blocks lie in pages the linking has read already; the source's
+    // own windows, one sector each, would cost a read per sector.
+    runBytes_.resize(run.length);
+    uint32_t delivered = 0;
+    cache_->ReadTo(run.position, run.length, runBytes_.data(), &delivered);
+    if (delivered < run.length) {
+        // Where the source ends or stopped short, its windows tell what
+        // can be read now, and the rest is traced as zeros.
+        source.Seek(run.position, CFile64::begin);
+        CopyBlockData(source, output, run.length, trace);
+        return;
+    }
+    trace.AddRun(static_cast<uint64_t>(run.position), run.length, false);
+    if (source.Failures().Overlaps(static_cast<uint64_t>(run.position), run.length))
+        trace.unreadable = true;
+    output.Write(runBytes_.data(), run.length);
 }
 
 size_t StoreAwareLinker::HeadsMemoryUsed() const {

@@ -112,6 +112,13 @@ private:
     // end (the runs then hold what can be read).
     bool DataRuns(const ChainBlock& block, std::vector<Run>& runs) const;
     std::vector<uint8_t> DataOf(const ChainBlock& block) const;
+    // Reads count bytes at position into out, from the page cache where it
+    // holds them all, from the source otherwise; false when they are not
+    // all there.
+    bool ReadWhole(CFile64Ex& source, int64_t position, uint32_t count, uint8_t* out);
+    // Writes a run of a block's data to output and traces where it came
+    // from, as CopyBlockData does.
+    void CopyRun(CFile64Ex& source, const Run& run, CFile64& output, ChainTrace& trace);
     // Whether a predecessor of the block may have been lost: a block names
     // it from an offset its own file does not hold.
     bool MayHaveLostPredecessor(const ChainBlock& block);
@@ -120,6 +127,7 @@ private:
     BlockRecords blocks_;
     // The source for the linking's own reads, from Link on.
     std::unique_ptr<CachedSource> cache_;
+    std::vector<uint8_t> runBytes_;  // CopyRun's bytes, kept for the next run
     StoreReassembly stores_;
     bool linked_ = false;
     // The heads in the classic walking order: their offsets and each
