@@ -78,99 +78,11 @@ constexpr size_t kWidthSlack = 1;
 // How far after the end of a piece, in clusters, the next fragment of its
 // file counts as near.
 constexpr uint32_t kNearClusters = 16;
-// Options per end, on average, from which one index of the boundary counts
-// affinity (many copies of one cluster): far more than the ends of a few
-// stores have.
-constexpr size_t kSharedIndexOptions = 32;
-
-// Four times the most substrings of one end, so that probing stays short
-// (and its branches mostly go one way).
-constexpr size_t kGramSlots = 8192;
-// Bits of a set's filter: some sixteen per substring, so that few absent
-// ones get past it.
-constexpr size_t kFilterBits = 32768;
-
-// The table slot comes from the top bits of the hash, the filter bit from
-// the bits below them.
-uint64_t HashOf(uint64_t gram) { return gram * 0x9E3779B97F4A7C15ull; }
-size_t SlotOf(uint64_t hash) { return static_cast<size_t>(hash >> 51); }
-size_t FilterBitOf(uint64_t hash) { return static_cast<size_t>(hash >> 36) & (kFilterBits - 1); }
 
 }  // namespace
 
-void StoreReassembly::GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const {
-    const Key& e = keys_[pieces_[end].lastKey];
-    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    static_assert(kAffinityLeft <= GramSet::kEmpty, "a slot holds where its substring starts");
-    const uint32_t length = std::min(clusterSize_, kAffinityLeft);
-    source.ReadInto(e.base + lo - length, length, &grams->bytes);
-    // Empty the set of the end before.
-    grams->slots.assign(kGramSlots, GramSet::kEmpty);
-    grams->filter.assign(kFilterBits / 64, 0);
-    const uint8_t* const bytes = grams->bytes.data();
-    uint16_t* const slots = grams->slots.data();
-    uint64_t* const filter = grams->filter.data();
-    for (size_t at = 0; at + kAffinityGram <= length; ++at) {
-        const uint64_t gram = AffinityGramAt(bytes + at);
-        // Eight equal bytes (the zero gram among them) never count.
-        if (IsOneByteRepeated(gram)) continue;
-        const uint64_t hash = HashOf(gram);
-        filter[FilterBitOf(hash) / 64] |= uint64_t{1} << (FilterBitOf(hash) % 64);
-        for (size_t slot = SlotOf(hash);; slot = (slot + 1) % kGramSlots) {
-            if (slots[slot] == GramSet::kEmpty) {
-                slots[slot] = static_cast<uint16_t>(at);
-                break;
-            }
-            if (AffinityGramAt(bytes + slots[slot]) == gram) break;
-        }
-    }
-}
-
-size_t StoreReassembly::Affinity(CachedSource& source, const GramSet& grams,
-                                 const Option& option) const {
-    const Key& e = keys_[pieces_[option.end].lastKey];
-    const int64_t base =
-        option.start == kNone ? e.base : keys_[pieces_[option.start].firstKey].base;
-    const int64_t lo = (int64_t{e.cluster} + 1) * clusterSize_;
-    const uint32_t length = std::min(clusterSize_, kAffinitySpan);
-    source.ReadInto(base + lo, length, &readBytes_);
-    // First the windows that pass the filter, without a branch on each
-    // (whether one passes is as good as random, which a branch mispredicts
-    // often), then the table for those alone.
-    uint64_t passing[kAffinitySpan];
-    size_t count = 0;
-    const uint64_t* const filter = grams.filter.data();
-    for (size_t at = 0; at + kAffinityGram <= length; ++at) {
-        const uint64_t gram = AffinityGramAt(readBytes_.data() + at);
-        const size_t bit = FilterBitOf(HashOf(gram));
-        passing[count] = gram;
-        count += (filter[bit / 64] >> (bit % 64) & 1) & static_cast<uint64_t>(gram != 0);
-    }
-    size_t shared = 0;
-    const uint8_t* const bytes = grams.bytes.data();
-    const uint16_t* const slots = grams.slots.data();
-    for (size_t i = 0; i < count; ++i) {
-        const uint64_t gram = passing[i];
-        for (size_t slot = SlotOf(HashOf(gram)); slots[slot] != GramSet::kEmpty;
-             slot = (slot + 1) % kGramSlots) {
-            if (AffinityGramAt(bytes + slots[slot]) == gram) {
-                ++shared;
-                break;
-            }
-        }
-    }
-    return shared;
-}
-
-bool StoreReassembly::UsesSharedIndex(const std::vector<Option*>& options) {
-    size_t ends = 0;
-    for (size_t i = 0; i < options.size(); ++i)
-        ends += i == 0 || options[i]->end != options[i - 1]->end ? 1 : 0;
-    return options.size() >= kSharedIndexOptions * ends && ends > 0;
-}
-
-void StoreReassembly::MeasureAffinityShared(CachedSource& source,
-                                            const std::vector<Option*>& options) const {
+void StoreReassembly::CountAffinity(CachedSource& source,
+                                    const std::vector<Option*>& options) const {
     if (options.empty()) return;
     // Each option's first bytes are those at its start's base (the end's
     // own for in place), so options of one base share them.

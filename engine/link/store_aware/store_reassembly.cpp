@@ -389,19 +389,7 @@ void StoreReassembly::MeasureAffinity(CachedSource& source, std::vector<Option>&
             (option.start != kNone && severalOf(keyOf(option, true))))
             rivalled.push_back(&option);
     }
-    if (UsesSharedIndex(rivalled)) {
-        MeasureAffinityShared(source, rivalled);
-        return;
-    }
-    uint32_t gramsOf = kNone;
-    for (Option* rival : rivalled) {
-        Option& option = *rival;
-        if (gramsOf != option.end) {
-            GramsBefore(source, option.end, &grams_);
-            gramsOf = option.end;
-        }
-        option.affinity = Affinity(source, grams_, option);
-    }
+    CountAffinity(source, rivalled);
 }
 
 void StoreReassembly::MakeStores() {

@@ -269,31 +269,14 @@ private:
     const EndSide& EndOf(CachedSource& source, uint32_t end) const;
     const std::vector<uint8_t>& EndMessage(CachedSource& source, uint32_t end) const;
     size_t EndWidth(CachedSource& source, uint32_t end) const;
-    // A set of 8-byte substrings: an open-addressed table (0 marks an empty
-    // slot) and a bitmap of their hashes, which rules most absent
-    // substrings out with one look instead of a probe sequence. A slot
-    // holds where its substring starts in bytes (the end's last bytes), a
-    // quarter of the substring itself, so that the set stays in the
-    // processor's nearest cache. Kept from one end to the next.
-    struct GramSet {
-        static constexpr uint16_t kEmpty = 0xFFFF;
-        std::vector<uint8_t> bytes;
-        std::vector<uint16_t> slots;
-        std::vector<uint64_t> filter;
-    };
-    // The 8-byte substrings of the ending piece's last bytes (up to 2048)
-    // into *grams, and how many 8-byte windows of an option's first bytes
-    // (up to 1024) are among them.
-    void GramsBefore(CachedSource& source, uint32_t end, GramSet* grams) const;
-    size_t Affinity(CachedSource& source, const GramSet& grams, const Option& option) const;
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
-    // Whether the options of many copies of one cluster are measured
-    // through one index of the boundary (BoundaryAffinity), which costs
-    // less than a set of each end probed by all of its many options; where
-    // ends have few options, the sets (small enough for the processor's
-    // nearest cache) cost less. Both count the same.
-    static bool UsesSharedIndex(const std::vector<Option*>& options);
-    void MeasureAffinityShared(CachedSource& source, const std::vector<Option*>& options) const;
+    // The affinity of each option: how many 8-byte windows of its first
+    // bytes (up to 1024) are among the substrings of its end's last bytes
+    // (up to 2048). The first bytes of each start are indexed once for the
+    // boundary (BoundaryAffinity), and each end's bytes are looked up once,
+    // so that many copies of one cluster cost what their count does, not
+    // its square. The options come grouped by end.
+    void CountAffinity(CachedSource& source, const std::vector<Option*>& options) const;
     void Assign(CachedSource& source, std::vector<Option>& options,
                 const std::vector<uint32_t>& ends, const std::vector<bool>& needs);
     // Whether two ends at one file cluster hold the same bytes in their
@@ -323,7 +306,6 @@ private:
     // the next rather than allocated for each read: the option's text after
     // the boundary, and bytes used right after they are read.
     mutable std::vector<uint8_t> afterBytes_, readBytes_;
-    mutable GramSet grams_;
     mutable BoundaryAffinity affinity_;
     mutable std::vector<size_t> affinityCounts_;
     // The width of the text each start's cluster opens with.
