@@ -158,7 +158,17 @@ const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uin
     endSide_.messageRead = false;
     endSide_.message.clear();
     endSide_.width = SIZE_MAX;
+    endSide_.bodyKnown = false;
     return endSide_;
+}
+
+PartBody StoreReassembly::EndBody(CachedSource& source, uint32_t end) const {
+    const std::vector<uint8_t>& message = EndMessage(source, end);
+    if (!endSide_.bodyKnown) {
+        endSide_.body = BodyBeforeBoundary(message);
+        endSide_.bodyKnown = true;
+    }
+    return endSide_.body;
 }
 
 const std::vector<uint8_t>& StoreReassembly::EndMessage(CachedSource& source, uint32_t end) const {
@@ -227,10 +237,13 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     const uint32_t x = LastBlock(pieces_[end].lastKey);
     const BlockRecord& last = blocks[x];
     const bool crossing = uint64_t{last.selfOffset} + kBlockHeaderSize > lo;
-    // The option's header at offset, if any.
-    const auto optionHas = [&](uint64_t offset) {
-        return offset <= 0xFFFFFFFFu &&
-               blocks.At(baseK, static_cast<uint32_t>(offset)) != BlockRecords::kNoBlock;
+    // The option's block at offset, if any. The search starts at a block
+    // of the cluster the offsets mostly lie in: the start's first one, or
+    // the end's last.
+    const uint32_t nearK = inPlace ? x : byBase_[keys_[pieces_[start].firstKey].first];
+    const auto optionBlock = [&](uint64_t offset) {
+        return offset <= 0xFFFFFFFFu ? blocks.At(baseK, static_cast<uint32_t>(offset), nearK)
+                                     : BlockRecords::kNoBlock;
     };
 
     if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1, false)) return reject();
@@ -240,7 +253,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         if (g == x && crossing) continue;
         *needed = true;
         const uint32_t next = blocks[g].nextOffset;
-        const uint32_t found = optionHas(next) ? blocks.At(baseK, next) : BlockRecords::kNoBlock;
+        const uint32_t found = optionBlock(next);
         if (found != BlockRecords::kNoBlock) {
             // A chain does not run into the start of a message, nor into a
             // block that its own piece names: a block has one predecessor.
@@ -274,7 +287,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
             } else {
                 // Backward links: blocks of the starting piece that name
                 // offsets in f.
-                option.strong += blocks.At(baseE, next) != BlockRecords::kNoBlock ? 1 : -1;
+                option.strong += blocks.At(baseE, next, x) != BlockRecords::kNoBlock ? 1 : -1;
             }
         }
     }
@@ -315,8 +328,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     // The block the last one names, when the option holds it.
     if (!crossing && last.nextOffset != 0 && (!after.empty() || dataEnd <= lo)) {
-        const uint32_t j =
-            optionHas(last.nextOffset) ? blocks.At(baseK, last.nextOffset) : BlockRecords::kNoBlock;
+        const uint32_t j = optionBlock(last.nextOffset);
         if (j != BlockRecords::kNoBlock) {
             const size_t at = after.size();
             after.resize(at + blocks[j].dataLength);
@@ -401,7 +413,7 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
         // A part's body goes on in its own encoding, and a header does not
         // name a field twice.
         const std::vector<uint8_t>& message = EndMessage(source, end);
-        if (JoinPartEncoding(message, after) == TextJoin::kTextBreaks ||
+        if (JoinPartEncoding(message, after, EndBody(source, end)) == TextJoin::kTextBreaks ||
             JoinHeaderFields(message, after) == TextJoin::kTextBreaks) {
             option.strong -= 1;
         }

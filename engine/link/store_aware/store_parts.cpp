@@ -92,35 +92,6 @@ bool IsOnceOnlyField(std::string_view name) {
                        [&](std::string_view once) { return EqualsNoCase(once, name); });
 }
 
-enum class Body { kUnknown, kBase64, kQuotedPrintable, kText };
-
-// The body whose text before ends in: the one the last header with a
-// Content-Transfer-Encoding field declares, once the empty line after that
-// header has opened it, with no delimiter line since.
-Body BodyBeforeBoundary(std::string_view before) {
-    constexpr std::string_view kEncoding = "content-transfer-encoding:";
-    Body body = Body::kUnknown;
-    bool opened = false;  // an empty line lies between the line and the boundary
-    EachWholeLineBackward(before, [&](std::string_view line) {
-        if (IsDelimiterLine(line)) return false;
-        if (line.empty()) {
-            opened = true;
-            return true;
-        }
-        if (!StartsWithNoCase(line, kEncoding)) return true;
-        // A header still being read at the boundary: its body has not begun.
-        if (!opened) return false;
-        std::string_view value = line.substr(kEncoding.size());
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-            value.remove_prefix(1);
-        body = StartsWithNoCase(value, "base64")             ? Body::kBase64
-               : StartsWithNoCase(value, "quoted-printable") ? Body::kQuotedPrintable
-                                                             : Body::kText;
-        return false;
-    });
-    return body;
-}
-
 // Whether the last two whole lines of text are lines of words: each holds
 // a space between other bytes, and neither is a delimiter line.
 bool EndsInProse(std::string_view text) {
@@ -137,20 +108,50 @@ bool EndsInProse(std::string_view text) {
 
 }  // namespace
 
+PartBody BodyBeforeBoundary(std::span<const uint8_t> bytes) {
+    const std::string_view before = AsText(bytes);
+    constexpr std::string_view kEncoding = "content-transfer-encoding:";
+    PartBody body = PartBody::kUnknown;
+    bool opened = false;  // an empty line lies between the line and the boundary
+    EachWholeLineBackward(before, [&](std::string_view line) {
+        if (IsDelimiterLine(line)) return false;
+        if (line.empty()) {
+            opened = true;
+            return true;
+        }
+        if (!StartsWithNoCase(line, kEncoding)) return true;
+        // A header still being read at the boundary: its body has not begun.
+        if (!opened) return false;
+        std::string_view value = line.substr(kEncoding.size());
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        body = StartsWithNoCase(value, "base64")             ? PartBody::kBase64
+               : StartsWithNoCase(value, "quoted-printable") ? PartBody::kQuotedPrintable
+                                                             : PartBody::kText;
+        return false;
+    });
+    return body;
+}
+
 TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after) {
+    return JoinPartEncoding(before, after, BodyBeforeBoundary(before));
+}
+
+TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                          PartBody bodyBefore) {
     const std::string_view text = AsText(before);
     const std::string_view next = AsText(after);
-    Body body = BodyBeforeBoundary(text);
+    PartBody body = bodyBefore;
     // Without a part header in sight, lines of words are text as well, but
     // only up to an empty line, which may end a header whose body follows.
-    const bool declared = body != Body::kUnknown;
-    if (!declared && EndsInProse(text)) body = Body::kText;
-    if (body == Body::kUnknown) return TextJoin::kTextSaysNothing;
+    const bool declared = body != PartBody::kUnknown;
+    if (!declared && EndsInProse(text)) body = PartBody::kText;
+    if (body == PartBody::kUnknown) return TextJoin::kTextSaysNothing;
     const size_t lastFeed = LastFeedBefore(text, text.size());
     const std::string_view cut = text.substr(lastFeed == std::string_view::npos ? 0 : lastFeed + 1);
     // The cut line may be a delimiter, whose boundary holds other bytes.
     if (!cut.empty() && cut[0] == '-') return TextJoin::kTextSaysNothing;
-    if (body == Body::kBase64) {
+    if (body == PartBody::kBase64) {
         // The rest of the cut line, the whole lines, and the start of the
         // last one, up to the end of the body.
         std::vector<std::string_view> segments;
@@ -240,7 +241,7 @@ bool SoftBreaksBegin(std::span<const uint8_t> before, std::span<const uint8_t> a
     });
     // A part declared quoted-printable breaks softly wherever its lines
     // grow long (an HTML body after its short head lines, say).
-    return soft >= 2 && BodyBeforeBoundary(AsText(before)) != Body::kQuotedPrintable;
+    return soft >= 2 && BodyBeforeBoundary(before) != PartBody::kQuotedPrintable;
 }
 
 }  // namespace varrow

@@ -11,6 +11,13 @@
 
 namespace varrow {
 
+// The body text ends in: the one the last part header with a
+// Content-Transfer-Encoding field declares, once the empty line after that
+// header has opened it, with no delimiter line since. The look goes back
+// through the text, so the options of one end share it.
+enum class PartBody { kUnknown, kBase64, kQuotedPrintable, kText };
+PartBody BodyBeforeBoundary(std::span<const uint8_t> before);
+
 // The body the boundary cuts, as the last part header in before declares
 // it (a Content-Transfer-Encoding field followed by the empty line that
 // opens the body, and no delimiter line since):
@@ -24,6 +31,9 @@ namespace varrow {
 // of words, it is text too, up to after's first empty line (which may end
 // a header whose body follows). kTextSaysNothing otherwise.
 TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after);
+// The same, where body is BodyBeforeBoundary(before).
+TextJoin JoinPartEncoding(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                          PartBody body);
 
 // Within one header (the fields since before's last empty line or
 // delimiter line), a field that occurs once in a message or part header

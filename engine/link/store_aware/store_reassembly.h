@@ -32,6 +32,7 @@
 
 #include "link/store_aware/block_records.h"
 #include "link/store_aware/store_affinity.h"
+#include "link/store_aware/store_parts.h"
 
 namespace varrow {
 
@@ -265,9 +266,13 @@ private:
         std::vector<uint8_t> message;
         size_t width = SIZE_MAX;
         std::vector<uint64_t> cutHeaders;
+        bool bodyKnown = false;
+        PartBody body = PartBody::kUnknown;  // the message's, once known
     };
     const EndSide& EndOf(CachedSource& source, uint32_t end) const;
     const std::vector<uint8_t>& EndMessage(CachedSource& source, uint32_t end) const;
+    // BodyBeforeBoundary of EndMessage.
+    PartBody EndBody(CachedSource& source, uint32_t end) const;
     size_t EndWidth(CachedSource& source, uint32_t end) const;
     void MeasureAffinity(CachedSource& source, std::vector<Option>& options) const;
     // The affinity of each option: how many 8-byte windows of its first
