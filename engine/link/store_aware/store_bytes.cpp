@@ -12,6 +12,12 @@
 #include "link/store_aware/store_text.h"
 #include "source/file64.h"
 
+// Every 64-bit x86 processor has SSE2.
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VARROW_SSE2 1
+#endif
+
 namespace varrow {
 
 void CachedSource::AlignedDelete::operator()(uint8_t* bytes) const {
@@ -374,6 +380,23 @@ bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
         return std::equal(word.begin(), word.end(), text.begin() + static_cast<ptrdiff_t>(start),
                           [](uint8_t w, uint8_t t) { return w == Lower(t); });
     };
+    const size_t last = text.size() - word.size();  // the last start the word fits at
+    size_t start = 0;
+#if defined(VARROW_SSE2)
+    // Sixteen bytes at a time: the bytes that hold the first letter are
+    // the set bits of one vector compare, visited lowest first.
+    const __m128i caseBits16 = _mm_set1_epi8(static_cast<char>(caseBit));
+    const __m128i firsts16 = _mm_set1_epi8(static_cast<char>(word[0]));
+    for (; start + 16 <= text.size() && start <= last; start += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + start));
+        auto found = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, caseBits16), firsts16)));
+        for (; found != 0; found &= found - 1) {
+            const size_t at = start + static_cast<size_t>(std::countr_zero(found));
+            if (at <= last && isWordAt(at)) return true;
+        }
+    }
+#endif
     // Eight bytes at a time: the bytes that hold the first letter are the
     // zero bytes of the difference, found exactly (no carry runs from one
     // byte into the next) and visited lowest first.
@@ -381,8 +404,6 @@ bool HasWord(std::span<const uint8_t> text, const std::vector<uint8_t>& word) {
     constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
     const uint64_t caseBits = caseBit * kOnes;
     const uint64_t firsts = word[0] * kOnes;
-    const size_t last = text.size() - word.size();  // the last start the word fits at
-    size_t start = 0;
     for (; start + 8 <= text.size() && start <= last; start += 8) {
         uint64_t bytes = 0;
         std::memcpy(&bytes, text.data() + start, 8);
@@ -467,11 +488,28 @@ bool IsPlausibleText(std::span<const uint8_t> bytes) {
         return byte == 0x7F ||
                (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != 0x1B);
     };
+    size_t i = 0;
+#if defined(VARROW_SSE2)
+    // Sixteen bytes at a time with vector compares, none of them left to a
+    // byte loop: in text, most eight bytes hold a line break, which the
+    // eight-byte test below must look at one by one.
+    const __m128i below = _mm_set1_epi8(0x1F);
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, below), v);
+        const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                          _mm_cmpeq_epi8(v, _mm_set1_epi8(0x1B))));
+        const __m128i bad = _mm_or_si128(_mm_andnot_si128(allowed, control),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+        if (_mm_movemask_epi8(bad) != 0) return false;
+    }
+#endif
     // Eight bytes at a time: only eight that hold a control byte or DEL
     // are looked at one by one (in text, those with a line break).
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHighs = 0x8080808080808080ull;
-    size_t i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {
         uint64_t word = 0;
         std::memcpy(&word, bytes.data() + i, 8);

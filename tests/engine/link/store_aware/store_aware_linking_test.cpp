@@ -855,16 +855,17 @@ TEST(StoreText, MessageStartsAndPlausibleText) {
     }
 }
 
-// The text test looks at eight bytes at a time: every byte value must
-// decide alone wherever it lies in a group of eight or in the bytes after
-// the last whole group, beside bytes that are text of every kind.
+// The text test looks at sixteen and eight bytes at a time: every byte
+// value must decide alone wherever it lies in a group of sixteen or eight
+// or in the bytes after the last whole group, beside bytes that are text
+// of every kind.
 TEST(StoreText, EveryByteDecidesWhereverItLies) {
     const auto isText = [](int byte) {
         return byte >= 0x20 ? byte != 0x7F
                             : byte == '\t' || byte == '\n' || byte == '\r' || byte == 0x1B;
     };
     for (const uint8_t filler : {uint8_t{'a'}, uint8_t{'\n'}, uint8_t{0x80}, uint8_t{0xFF}}) {
-        for (size_t length : {1u, 7u, 8u, 19u}) {
+        for (size_t length : {1u, 7u, 8u, 19u, 16u, 44u}) {
             for (size_t at = 0; at < length; ++at) {
                 for (int byte = 0; byte < 256; ++byte) {
                     std::vector<uint8_t> bytes(length, filler);
