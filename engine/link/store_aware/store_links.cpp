@@ -248,6 +248,29 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
 
     if (inPlace && IsDamagedGap(pieces_[end].lastKey, f + 1, false)) return reject();
 
+    // A header cut by the boundary, put together from both sides.
+    const auto rebuilt = [&](uint64_t offset) {
+        const auto split = static_cast<uint32_t>(std::min<uint64_t>(lo - offset, kBlockHeaderSize));
+        return ReadCutHeader(source, baseE + static_cast<int64_t>(offset), split,
+                             baseK + static_cast<int64_t>(lo));
+    };
+
+    // The last block's data, where it runs over the boundary.
+    uint32_t lastLength = last.dataLength;
+    if (crossing) {
+        const BlockHeader header = rebuilt(last.selfOffset);
+        if (IsAcceptedHeader(header)) lastLength = header.dataLength;
+    }
+    const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
+    const uint64_t dataEnd = dataStart + lastLength;
+    // The start's first block lies where the last block's data still runs:
+    // this start is no way on (the file goes on somewhere, so the end needs
+    // one). Settled before the links are looked at, which cost more.
+    if (dataEnd > lo && !inPlace && blocks[nearK].selfOffset < dataEnd) {
+        *needed = true;
+        return reject();
+    }
+
     // Forward links: blocks of the ending piece that name offsets in f + 1.
     for (const auto& [piece, g] : OfPiece(namingAfter_, end)) {
         if (g == x && crossing) continue;
@@ -293,21 +316,6 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     }
     if (!cutOffsets.empty()) *needed = true;
 
-    // A header cut by the boundary, put together from both sides.
-    const auto rebuilt = [&](uint64_t offset) {
-        const auto split = static_cast<uint32_t>(std::min<uint64_t>(lo - offset, kBlockHeaderSize));
-        return ReadCutHeader(source, baseE + static_cast<int64_t>(offset), split,
-                             baseK + static_cast<int64_t>(lo));
-    };
-
-    // The last block's data, where it runs over the boundary.
-    uint32_t lastLength = last.dataLength;
-    if (crossing) {
-        const BlockHeader header = rebuilt(last.selfOffset);
-        if (IsAcceptedHeader(header)) lastLength = header.dataLength;
-    }
-    const uint64_t dataStart = uint64_t{last.selfOffset} + kBlockHeaderSize;
-    const uint64_t dataEnd = dataStart + lastLength;
     // The message text just before the boundary (the end's, the same for
     // all its options) and just after it.
     const EndSide& side = EndOf(source, end);
@@ -316,8 +324,6 @@ StoreReassembly::Option StoreReassembly::Evaluate(CachedSource& source, uint32_t
     after.clear();
     if (dataEnd > lo) {
         *needed = true;
-        if (!inPlace && blocks[byBase_[keys_[pieces_[start].firstKey].first]].selfOffset < dataEnd)
-            return reject();
         const uint64_t from = std::max(lo, dataStart);
         source.ReadInto(baseK + static_cast<int64_t>(from),
                         static_cast<uint32_t>(std::min(dataEnd, hi) - from), &after);
