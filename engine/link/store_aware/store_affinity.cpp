@@ -1,5 +1,7 @@
 #include "link/store_aware/store_affinity.h"
 
+#include <algorithm>
+
 namespace varrow {
 
 namespace {
@@ -9,6 +11,13 @@ namespace {
 // most likely needs far less and a sparse table reads slowly.
 constexpr size_t kKeptSlots = size_t{1} << 16;
 
+// Grows array to at least size elements, at least doubling it, so that
+// growing it by a source at a time costs time in proportion to its length.
+template <typename T>
+void MakeRoom(std::vector<T>& array, size_t size) {
+    if (array.size() < size) array.resize(std::max(size, 2 * array.size()));
+}
+
 }  // namespace
 
 void BoundaryAffinity::Clear() {
@@ -16,10 +25,10 @@ void BoundaryAffinity::Clear() {
         slots_ = {};
         shift_ = 64;
     } else {
-        for (const uint32_t slot : used_) slots_[slot] = Entry{};
+        for (size_t i = 0; i < usedCount_; ++i) slots_[used_[i]] = Entry{};
     }
-    used_.clear();
-    postings_.clear();
+    usedCount_ = 0;
+    postingCount_ = 0;
     sources_ = 0;
     counts_ = 0;
 }
@@ -29,8 +38,10 @@ size_t BoundaryAffinity::SlotOf(uint64_t gram) const {
 }
 
 void BoundaryAffinity::Reserve(size_t windows) {
+    MakeRoom(used_, usedCount_ + windows);
+    MakeRoom(postings_, postingCount_ + windows);
     // At most half the slots in use, so that probing stays short.
-    const size_t wanted = 2 * (used_.size() + windows);
+    const size_t wanted = 2 * (usedCount_ + windows);
     if (wanted <= slots_.size()) return;
     size_t size = 1024;
     int shift = 54;
@@ -41,13 +52,13 @@ void BoundaryAffinity::Reserve(size_t windows) {
     const std::vector<Entry> old = std::move(slots_);
     slots_.assign(size, Entry{});
     shift_ = shift;
-    used_.clear();
+    usedCount_ = 0;
     for (const Entry& entry : old) {
         if (entry.gram == 0) continue;
         size_t slot = SlotOf(entry.gram);
         while (slots_[slot].gram != 0) slot = (slot + 1) & (size - 1);
         slots_[slot] = entry;
-        used_.push_back(static_cast<uint32_t>(slot));
+        used_[usedCount_++] = static_cast<uint32_t>(slot);
     }
 }
 
@@ -65,13 +76,13 @@ uint32_t BoundaryAffinity::AddSource(std::span<const uint8_t> bytes) {
         Entry& entry = slots_[slot];
         if (entry.gram == 0) {
             entry.gram = gram;
-            used_.push_back(static_cast<uint32_t>(slot));
+            used_[usedCount_++] = static_cast<uint32_t>(slot);
         }
         if (entry.postings != kNoPosting && postings_[entry.postings].source == source) {
             ++postings_[entry.postings].windows;
         } else {
-            postings_.push_back({source, 1, entry.postings});
-            entry.postings = static_cast<uint32_t>(postings_.size() - 1);
+            postings_[postingCount_] = {source, 1, entry.postings};
+            entry.postings = static_cast<uint32_t>(postingCount_++);
         }
     }
     return source;
@@ -79,7 +90,7 @@ uint32_t BoundaryAffinity::AddSource(std::span<const uint8_t> bytes) {
 
 void BoundaryAffinity::Count(std::span<const uint8_t> before, std::vector<size_t>* counts) {
     counts->assign(sources_, 0);
-    if (used_.empty()) return;
+    if (usedCount_ == 0) return;
     // Each substring of before counts once however often before holds it:
     // an entry remembers the call that last counted it.
     const uint32_t call = ++counts_;

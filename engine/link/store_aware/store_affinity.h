@@ -63,8 +63,14 @@ private:
     size_t SlotOf(uint64_t gram) const;
 
     std::vector<Entry> slots_;  // open addressing, a power of two of them
-    std::vector<uint32_t> used_;  // the slots in use, emptied by Clear
+    // The slots in use and the postings are the first usedCount_ and
+    // postingCount_ of their arrays, which Reserve makes long enough for a
+    // source's windows beforehand: one index of a boundary adds thousands
+    // of each, and a push_back checks the room for every one.
+    std::vector<uint32_t> used_;
+    size_t usedCount_ = 0;
     std::vector<Posting> postings_;
+    size_t postingCount_ = 0;
     uint32_t sources_ = 0;
     uint32_t counts_ = 0;
     int shift_ = 64;  // 64 - log2 of the slots
