@@ -113,15 +113,22 @@ void StoreAwareLinker::Link(CFile64Ex& source) {
     FindHeads(source);
 }
 
+std::optional<int64_t> StoreAwareLinker::HeldBase(uint32_t store, uint32_t cluster,
+                                                  int64_t ownBase) const {
+    const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
+    if (hold.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
+    return hold.hold == StoreReassembly::Hold::Base ? hold.base : ownBase;
+}
+
 std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::Locate(uint32_t store,
                                                                      int64_t ownBase,
                                                                      uint32_t offset,
                                                                      uint32_t near) const {
     const uint32_t size = stores_.ClusterSize();
     const uint32_t cluster = offset / size;
-    const StoreReassembly::ClusterHold hold = stores_.At(store, cluster);
-    if (hold.hold == StoreReassembly::Hold::Blocked) return std::nullopt;
-    const int64_t base = hold.hold == StoreReassembly::Hold::Base ? hold.base : ownBase;
+    const std::optional<int64_t> held = HeldBase(store, cluster, ownBase);
+    if (!held) return std::nullopt;
+    const int64_t base = *held;
     const int64_t signedPosition = base + offset;
     if (signedPosition < 0) return std::nullopt;
     const auto position = static_cast<uint64_t>(signedPosition);
@@ -309,8 +316,21 @@ std::vector<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutBlocks() const {
     const uint32_t size = stores_.ClusterSize();
     for (const StoreReassembly::SplitBoundary& split : stores_.SplitBoundaries()) {
         const uint64_t boundary = (uint64_t{split.cluster} + 1) * size;
+        // A header begins with its own offset: only where the bytes before
+        // the boundary (as many of the offset's four as lie there) hold it
+        // can one be cut there. They lie where Locate reads them.
+        const std::optional<int64_t> base = HeldBase(split.store, split.cluster, split.base);
+        if (!base) continue;
+        uint8_t edge[kBlockHeaderSize - 1];
+        cache_->ReadTo(*base + static_cast<int64_t>(boundary) - static_cast<int64_t>(sizeof edge),
+                       sizeof edge, edge);
         for (uint64_t offset = boundary - (kBlockHeaderSize - 1); offset < boundary; ++offset) {
             if (offset > 0xFFFFFFFFu) break;
+            const auto at = static_cast<size_t>(offset - (boundary - sizeof edge));
+            bool own = true;
+            for (size_t i = 0; own && i < 4 && at + i < sizeof edge; ++i)
+                own = edge[at + i] == static_cast<uint8_t>(offset >> (8 * i));
+            if (!own) continue;
             const std::optional<ChainBlock> block =
                 Locate(split.store, split.base, static_cast<uint32_t>(offset));
             if (block && block->rebuilt && block->block == kNoBlock) cut.push_back(*block);

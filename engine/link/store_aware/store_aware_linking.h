@@ -94,6 +94,9 @@ private:
     // The blocks whose header is cut in two where a store goes on at
     // another base (put together from both sides), which no scan sees.
     std::vector<ChainBlock> CutBlocks() const;
+    // Where a store file's cluster lies: at the base the store places it,
+    // at ownBase where it places none; nothing where the file is blocked.
+    std::optional<int64_t> HeldBase(uint32_t store, uint32_t cluster, int64_t ownBase) const;
     // The block at offset of a store file, read at ownBase where the store
     // does not place the cluster; near is a block number to search from.
     std::optional<ChainBlock> Locate(uint32_t store, int64_t ownBase, uint32_t offset,
