@@ -314,23 +314,15 @@ std::optional<StoreAwareLinker::ChainBlock> StoreAwareLinker::HeadAt(uint64_t po
 std::vector<StoreAwareLinker::ChainBlock> StoreAwareLinker::CutBlocks() const {
     std::vector<ChainBlock> cut;
     const uint32_t size = stores_.ClusterSize();
+    std::vector<uint64_t> offsets;
     for (const StoreReassembly::SplitBoundary& split : stores_.SplitBoundaries()) {
         const uint64_t boundary = (uint64_t{split.cluster} + 1) * size;
-        // A header begins with its own offset: only where the bytes before
-        // the boundary (as many of the offset's four as lie there) hold it
-        // can one be cut there. They lie where Locate reads them.
+        // Only where the bytes before the boundary, where Locate reads them,
+        // may begin a cut header is one put together.
         const std::optional<int64_t> base = HeldBase(split.store, split.cluster, split.base);
         if (!base) continue;
-        uint8_t edge[kBlockHeaderSize - 1];
-        cache_->ReadTo(*base + static_cast<int64_t>(boundary) - static_cast<int64_t>(sizeof edge),
-                       sizeof edge, edge);
-        for (uint64_t offset = boundary - (kBlockHeaderSize - 1); offset < boundary; ++offset) {
-            if (offset > 0xFFFFFFFFu) break;
-            const auto at = static_cast<size_t>(offset - (boundary - sizeof edge));
-            bool own = true;
-            for (size_t i = 0; own && i < 4 && at + i < sizeof edge; ++i)
-                own = edge[at + i] == static_cast<uint8_t>(offset >> (8 * i));
-            if (!own) continue;
+        CutHeaderOffsets(*cache_, *base, boundary, &offsets);
+        for (const uint64_t offset : offsets) {
             const std::optional<ChainBlock> block =
                 Locate(split.store, split.base, static_cast<uint32_t>(offset));
             if (block && block->rebuilt && block->block == kNoBlock) cut.push_back(*block);

@@ -103,6 +103,21 @@ BlockHeader ReadCutHeader(CachedSource& source, int64_t position, uint32_t first
     return DecodeBlockHeader(bytes);
 }
 
+void CutHeaderOffsets(CachedSource& source, int64_t base, uint64_t boundary,
+                      std::vector<uint64_t>* offsets) {
+    offsets->clear();
+    uint8_t edge[kBlockHeaderSize - 1];
+    source.ReadTo(base + static_cast<int64_t>(boundary) - static_cast<int64_t>(sizeof edge),
+                  sizeof edge, edge);
+    for (uint32_t at = 0; at < sizeof edge; ++at) {
+        const uint64_t offset = boundary - sizeof edge + at;
+        bool own = offset <= 0xFFFFFFFFu;
+        for (uint32_t i = 0; own && i < 4 && at + i < sizeof edge; ++i)
+            own = edge[at + i] == static_cast<uint8_t>(offset >> (8 * i));
+        if (own) offsets->push_back(offset);
+    }
+}
+
 namespace {
 
 // Base64 lines shorter than this are not told apart from other text.

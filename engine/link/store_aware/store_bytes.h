@@ -57,6 +57,14 @@ private:
 // the rest at rest, where the file goes on after it.
 BlockHeader ReadCutHeader(CachedSource& source, int64_t position, uint32_t first, int64_t rest);
 
+// The file offsets among the last kBlockHeaderSize - 1 before boundary
+// (a file offset) where a header cut by the boundary may begin, into
+// *offsets in ascending order: a header begins with its own offset, so the
+// bytes there, read at base, must hold it (as many of its four bytes as lie
+// before the boundary). Offsets past 32 bits are no block's.
+void CutHeaderOffsets(CachedSource& source, int64_t base, uint64_t boundary,
+                      std::vector<uint64_t>* offsets);
+
 // Whether bytes could be message text: no control byte but TAB, LF, CR and
 // ESC, and no DEL; every byte from 0x80 up is allowed (8-bit charsets).
 bool IsPlausibleText(std::span<const uint8_t> bytes);

@@ -141,20 +141,8 @@ const StoreReassembly::EndSide& StoreReassembly::EndOf(CachedSource& source, uin
     }
     endSide_.beforeIsText = IsPlausibleText(endSide_.before);
     endSide_.base64Line = FixedBase64LineLength(endSide_.before);
-    // A header cut by the boundary begins with its own offset: those of
-    // the last bytes before it that do (as far as they reach) are where an
-    // option may complete one.
-    endSide_.cutHeaders.clear();
-    uint8_t edge[kBlockHeaderSize - 1];
-    source.ReadTo(e.base + static_cast<int64_t>(lo) - static_cast<int64_t>(sizeof edge),
-                  sizeof edge, edge);
-    for (uint32_t at = 0; at < sizeof edge; ++at) {
-        const uint64_t offset = lo - sizeof edge + at;
-        bool own = offset <= 0xFFFFFFFFu;
-        for (uint32_t i = 0; own && i < 4 && at + i < sizeof edge; ++i)
-            own = edge[at + i] == static_cast<uint8_t>(offset >> (8 * i));
-        if (own) endSide_.cutHeaders.push_back(offset);
-    }
+    // Where an option may complete a header that the boundary cuts.
+    CutHeaderOffsets(source, e.base, lo, &endSide_.cutHeaders);
     endSide_.messageRead = false;
     endSide_.message.clear();
     endSide_.width = SIZE_MAX;
